@@ -1,0 +1,72 @@
+#include "text/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "text/exception.h"
+
+namespace {
+
+class FileIo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/file-io-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string dir_;
+};
+
+} // namespace
+
+TEST_F(FileIo, WritesAndReadsBackBytesIncludingNul) {
+    const std::string name = dir_ + "/\xE5\x9C\xB0\xE7\x82\xB9.xml";  // a Japanese file name
+    const std::string bytes("a\0\x82\xA0\r\n", 6);
+    writeFileAtomically(name, bytes);
+    EXPECT_EQ(readWholeFile(name), bytes);
+    writeFileAtomically(name, "shorter");
+    EXPECT_EQ(readWholeFile(name), "shorter");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary file left
+}
+
+TEST_F(FileIo, FailedWriteLeavesTheTargetAndNamesTheFile) {
+    const std::string name = dir_ + "/keep.csv";
+    writeFileAtomically(name, "old");
+    if (geteuid() != 0) {
+        chmod(dir_.c_str(), 0555);
+        EXPECT_THROW(writeFileAtomically(name, "new"), EFCreateError);
+        chmod(dir_.c_str(), 0755);
+        EXPECT_EQ(readWholeFile(name), "old");
+    }
+    try {
+        writeFileAtomically(dir_ + "/missing/x.csv", "new");
+        FAIL() << "no error raised";
+    } catch (const EFCreateError& e) {
+        EXPECT_NE(e.message().find(dir_ + "/missing/x.csv"), std::string::npos);
+        EXPECT_NE(e.message().find("No such file or directory"), std::string::npos);
+    }
+    EXPECT_THROW(writeFileAtomically(dir_, "x"), EFCreateError);  // a directory
+    EXPECT_EQ(readWholeFile(name), "old");
+}
+
+TEST_F(FileIo, ReadingAMissingFileNamesIt) {
+    try {
+        readWholeFile(dir_ + "/nothing.xml");
+        FAIL() << "no error raised";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.message(), "Cannot open file \"" + dir_ + "/nothing.xml\". No such file or directory");
+    }
+    EXPECT_THROW(readWholeFile(dir_), EFOpenError);
+}
+
+TEST(DirectoryOf, KeepsTheFinalSlashAndTheRoot) {
+    EXPECT_EQ(directoryOf("/home/u/a.xml"), "/home/u/");
+    EXPECT_EQ(directoryOf("/a.xml"), "/");
+    EXPECT_EQ(directoryOf("a.xml"), "");
+    EXPECT_EQ(directoryOf("dir\\a.xml"), "");
+}

@@ -1,0 +1,75 @@
+#include "text/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text/exception.h"
+#include "text/stream.h"
+
+std::string readWholeFile(const std::string& fileName) {
+    TFileStream file(fileName, TFileStream::Mode::openRead);
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const std::int64_t n = file.read(buffer, sizeof buffer);
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+namespace {
+
+[[noreturn]] void failCreate(const std::string& fileName, int error) {
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
+}
+
+} // namespace
+
+void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
+    if (fileName.empty()) failCreate(fileName, ENOENT);
+    struct stat existing {};
+    const bool exists = ::stat(fileName.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) failCreate(fileName, EISDIR);
+
+    std::string pattern = directoryOf(fileName) + ".pointmark-save-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) failCreate(fileName, errno);
+
+    std::size_t written = 0;
+    int error = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+    mode_t mode = existing.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (error == 0 && ::fchmod(fd, mode) != 0) error = errno;
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(pattern.c_str(), fileName.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(pattern.c_str());
+        failCreate(fileName, error);
+    }
+}
+
+std::string directoryOf(const std::string& fileName) {
+    const std::size_t slash = fileName.rfind('/');
+    return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
