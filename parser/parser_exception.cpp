@@ -7,10 +7,10 @@ namespace {
 struct ParserErrorClass {
     std::string_view name;
     std::string_view base;
-    [[noreturn]] void (*raise)(std::string message);
+    void (*raise)(std::string message);  // never returns
 };
 
-template <class E> [[noreturn]] void raiseAs(std::string message) { throw E(std::move(message)); }
+template <class E> void raiseAs(std::string message) { throw E(std::move(message)); }
 
 constexpr std::array kParserErrorClasses = {
     ParserErrorClass{"EParserException", "Exception", raiseAs<EParserException>},
