@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/point_mark_table.h"
+
+// Routines on the table's data rows: the rows from fixedRows() to rowCount() - 1. Data index k
+// stands for table row k + fixedRows().
+
+// Removes data row dataIndex and moves the data rows below it up by one. The last table row
+// keeps its old cells; the caller lowers the row count or empties that row. An index outside
+// the data rows raises EStringListError "リストのインデックスが範囲を超えています (INDEX)" and
+// changes nothing.
+void DeleteGridRow(TPointMarkTable& grid, int dataIndex);

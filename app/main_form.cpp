@@ -1,0 +1,101 @@
+#include "app/main_form.h"
+
+#include "app/common.h"
+#include "app/point_mark_writer.h"
+
+namespace {
+
+bool endsWith(const std::string& text, const char* ending) {
+    const std::string_view tail(ending);
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+bool hasCsvEnding(const std::string& fileName) { return endsWith(fileName, ".csv") || endsWith(fileName, ".CSV"); }
+
+bool hasXmlEnding(const std::string& fileName) { return endsWith(fileName, ".xml") || endsWith(fileName, ".XML"); }
+
+TMainFormCore::TMainFormCore() { FormCreate(); }
+
+void TMainFormCore::FormCreate() {
+    Table.writeHeaderRow();
+    Table.SelectedRow = 1;
+    Table.RecordCount = 1;
+}
+
+void TMainFormCore::LoadFile(const std::string& fileName) {
+    // One update, so a view redraws once after the whole file instead of once per cell.
+    TTableUpdate update(Table);
+    if (hasCsvEnding(fileName)) {
+        // CSV reading: the whole file replaces the table.
+    }
+    if (hasXmlEnding(fileName)) {
+        // Point-mark reading: the file's records are written from row RecordCount + 1 on.
+    }
+}
+
+std::vector<int> TMainFormCore::SaveFile(const std::string& fileName) {
+    std::vector<int> skipped;
+    if (hasCsvEnding(fileName)) {
+        // CSV writing: every row, header row included.
+    }
+    if (hasXmlEnding(fileName)) skipped = writePointMarkFile(Table, fileName);
+    return skipped;
+}
+
+void TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
+    Table.StatusText = "load: " + fileName;
+    Table.RecordCount = 0;
+    LoadFile(fileName);
+}
+
+void TMainFormCore::FileAddClick(const std::string& fileName) {
+    Table.StatusText = "add: " + fileName;
+    LoadFile(fileName);
+}
+
+std::vector<int> TMainFormCore::FileSaveXMLClick(const std::string& fileName) {
+    Table.StatusText = "save: " + fileName;
+    return SaveFile(fileName);
+}
+
+void TMainFormCore::EditAddClick() {
+    Table.RecordCount = Table.RecordCount + 1;
+    Table.setRowCount(Table.RecordCount + 1);
+    Table.clearRow(Table.rowCount() - 1);
+}
+
+void TMainFormCore::EditDeleteClick() {
+    DeleteGridRow(Table, Table.SelectedRow - 1);
+    if (Table.RecordCount > 1) {
+        Table.RecordCount = Table.RecordCount - 1;
+        Table.setRowCount(Table.RecordCount + 1);
+    } else if (Table.rowCount() > 1) {
+        Table.clearRow(1);
+    }
+}
+
+void TMainFormCore::StringGridXMLSelectCell(int /*column*/, int row) { Table.SelectedRow = row; }
+
+bool TMainFormCore::StringGridXMLKeyDown(int& column, int& row) const {
+    if (column < Table.colCount() - 1) {
+        ++column;
+        return true;
+    }
+    if (row < Table.rowCount() - 1) {
+        ++row;
+        column = 1;
+        return true;
+    }
+    return false;
+}
+
+void TMainFormCore::DropFiles(const std::vector<std::string>& fileNames) {
+    for (const std::string& name : fileNames) LoadFile(name);
+}
+
+std::string TMainFormCore::Timer1Timer() const {
+    return "     " + std::to_string(Table.SelectedRow) + " / " + std::to_string(Table.RecordCount) + "       " +
+           Table.StatusText;
+}

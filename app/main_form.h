@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/point_mark_table.h"
+
+// The main window's state and commands without a toolkit. The window asks for file names,
+// forwards its events here and redraws; tests drive the commands directly. File names are the
+// file system's bytes (UTF-8).
+class TMainFormCore {
+public:
+    // Runs FormCreate.
+    TMainFormCore();
+
+    // The point-mark table with its companions RecordCount, SelectedRow and StatusText.
+    TPointMarkTable Table;
+
+    // Start-up state: header texts in row 0, SelectedRow 1, RecordCount 1.
+    void FormCreate();
+
+    // Reads a file by the end of its name: ".csv"/".CSV" as CSV, ".xml"/".XML" as a point-mark
+    // file; any other name is ignored without a report.
+    void LoadFile(const std::string& fileName);
+    // Writes by the end of the name like LoadFile. Returns the rows left out of a point-mark
+    // file for an empty required cell (table row indices, ascending); empty otherwise.
+    std::vector<int> SaveFile(const std::string& fileName);
+
+    // Load command with the chosen file name: StatusText "load: NAME", RecordCount 0, LoadFile.
+    void FileLoadXMLClick(const std::string& fileName);
+    // Add command: StatusText "add: NAME", LoadFile; RecordCount stays, so records are appended.
+    void FileAddClick(const std::string& fileName);
+    // Save command: StatusText "save: NAME", SaveFile. Returns SaveFile's skipped rows.
+    std::vector<int> FileSaveXMLClick(const std::string& fileName);
+    // Add item: one more record row, emptied, at the end.
+    void EditAddClick();
+    // Delete: removes the selected row; the last remaining record is emptied instead.
+    void EditDeleteClick();
+
+    // The grid selected the cell (column, row): SelectedRow := row.
+    void StringGridXMLSelectCell(int column, int row);
+    // Enter in the grid at (column, row): moves to the next column, or from the last column to
+    // column 1 of the next row. Returns false (position unchanged) at the last cell of the last row.
+    bool StringGridXMLKeyDown(int& column, int& row) const;
+    // Files dropped on the window: LoadFile for each, in the order given.
+    void DropFiles(const std::vector<std::string>& fileNames);
+
+    // The status line: five blanks, SelectedRow, " / ", RecordCount, seven blanks, StatusText (UTF-8).
+    std::string Timer1Timer() const;
+};
+
+// True when the name ends in ".csv" or ".CSV" (".xml" or ".XML"); other letter cases do not count.
+bool hasCsvEnding(const std::string& fileName);
+bool hasXmlEnding(const std::string& fileName);
