@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/csv_file.h"   // SplitText, LoadCsvLines
 #include "app/point_mark_table.h"
+#include "app/sort_rows.h"  // SortGridRows
 
 // Routines on the table's data rows: the rows from fixedRows() to rowCount() - 1. Data index k
 // stands for table row k + fixedRows().

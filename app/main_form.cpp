@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/common.h"
+#include "app/csv_file.h"
 #include "app/point_mark_writer.h"
 
 namespace {
@@ -29,6 +30,7 @@ void TMainFormCore::LoadFile(const std::string& fileName) {
     TTableUpdate update(Table);
     if (hasCsvEnding(fileName)) {
         // CSV reading: the whole file replaces the table.
+        loadCsvFile(Table, fileName);
     }
     if (hasXmlEnding(fileName)) {
         // Point-mark reading: the file's records are written from row RecordCount + 1 on.
@@ -39,6 +41,7 @@ std::vector<int> TMainFormCore::SaveFile(const std::string& fileName) {
     std::vector<int> skipped;
     if (hasCsvEnding(fileName)) {
         // CSV writing: every row, header row included.
+        saveCsvFile(Table, fileName);
     }
     if (hasXmlEnding(fileName)) skipped = writePointMarkFile(Table, fileName);
     return skipped;
