@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "text/file_io.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string errors;
+};
+
+const std::string kData = std::string(TEST_DATA_DIR) + "/csv/";
+
+class PointmarkConvert : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pointmark-convert-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        chmod(dir_.c_str(), 0755);
+        std::filesystem::remove_all(dir_);
+    }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // Runs the tool with the arguments (each put in single quotes) and captures standard error.
+    ToolRun convert(const std::vector<std::string>& arguments) const {
+        std::string command = std::string("'") + TOOLS_DIR + "/pointmark-convert'";
+        for (const std::string& argument : arguments) command += " '" + argument + "'";
+        const std::string errorFile = path("stderr.txt");
+        command += " >/dev/null 2>'" + errorFile + "'";
+        const int status = std::system(command.c_str());
+        ToolRun run;
+        if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+        run.errors = readWholeFile(errorFile);
+        std::filesystem::remove(errorFile);
+        return run;
+    }
+    std::string dir_;
+};
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST_F(PointmarkConvert, ConvertsCsvToPointMarkXmlAndReportsSkippedRows) {
+    const ToolRun run = convert({kData + "records.csv", path("out.xml")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(readWholeFile(path("out.xml")), readWholeFile(kData + "records.xml"));
+    // Row 3 lacks its time, a required cell: it is left out and named on standard error.
+    EXPECT_TRUE(contains(run.errors, "1 行は保存されませんでした")) << run.errors;
+    EXPECT_TRUE(contains(run.errors, ":\n3\n")) << run.errors;
+
+    const ToolRun upper = convert({kData + "records.csv", path("OUT.XML")});
+    EXPECT_EQ(upper.exitCode, 0);
+    EXPECT_EQ(readWholeFile(path("OUT.XML")), readWholeFile(kData + "records.xml"));
+}
+
+TEST_F(PointmarkConvert, SortsAndWritesCsv) {
+    ToolRun run = convert({kData + "records.csv", path("sorted.csv"), "--sort-by", "4"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(readWholeFile(path("sorted.csv")), readWholeFile(kData + "records-by-name.csv"));
+
+    run = convert({"--sort-by", "地点名", kData + "records.csv", path("SORTED.CSV")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("SORTED.CSV")), readWholeFile(kData + "records-by-name.csv"));
+
+    // Without sorting, CSV to CSV gives the same bytes back.
+    run = convert({kData + "records.csv", path("copy.csv")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(readWholeFile(path("copy.csv")), readWholeFile(kData + "records.csv"));
+}
+
+TEST_F(PointmarkConvert, RefusesBadCommandLinesWithUsage) {
+    const std::string input = kData + "records.csv";
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {input},
+                                               {input, path("a.csv"), path("b.csv")},
+                                               {input, path("a.csv"), "--sort-by"},
+                                               {input, path("a.csv"), "--sort-by", "16"},
+                                               {input, path("a.csv"), "--sort-by", "-1"},
+                                               {input, path("a.csv"), "--sort-by", "name"},
+                                               {input, path("a.csv"), "--reverse"}}) {
+        const ToolRun run = convert(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.size();
+        EXPECT_TRUE(contains(run.errors, "usage: pointmark-convert INPUT OUTPUT")) << run.errors;
+    }
+    ToolRun run = convert({input, path("out.txt")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(contains(run.errors, "out.txt\" ends in neither .xml/.XML nor .csv/.CSV")) << run.errors;
+    run = convert({kData + "records.Csv", path("out.csv")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(contains(run.errors, "records.Csv\" ends in neither")) << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
+}
+
+TEST_F(PointmarkConvert, FailsClearlyOnUnreadableInputAndUnwritableOutput) {
+    ToolRun run = convert({path("missing.csv"), path("out.csv")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.errors, "cannot read the input: Cannot open file \"" + path("missing.csv") + "\"."))
+        << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
+
+    writeFileAtomically(path("in.xml"), "<velmar/>");
+    run = convert({path("in.xml"), path("out.csv")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.errors, "reading point-mark XML files is not available yet")) << run.errors;
+
+    run = convert({kData + "records.csv", path("no/such/out.xml")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.errors, "cannot write the output: Cannot create file \"" + path("no/such/out.xml")))
+        << run.errors;
+
+    // A failed save leaves the previous file as it was.
+    writeFileAtomically(path("keep.csv"), "previous");
+    std::filesystem::create_directory(path("ro"));
+    writeFileAtomically(path("ro/keep.csv"), "previous");
+    if (geteuid() != 0) {
+        chmod(path("ro").c_str(), 0555);
+        run = convert({kData + "records.csv", path("ro/keep.csv")});
+        EXPECT_EQ(run.exitCode, 1);
+        chmod(path("ro").c_str(), 0755);
+    }
+    EXPECT_EQ(readWholeFile(path("ro/keep.csv")), "previous");
+}

@@ -1,0 +1,94 @@
+// pointmark-convert INPUT OUTPUT [--sort-by COLUMN]
+//
+// Loads INPUT as the editor's load command does, optionally sorts the records by one column as
+// the sort command does, and saves OUTPUT as the save command does. The format of each file is
+// chosen by the end of its name: ".csv"/".CSV" or ".xml"/".XML".
+//
+// Exit status: 0 on success (rows that a point-mark save left out are listed on standard error),
+// 1 when the input cannot be read or the output cannot be written, 2 for a wrong command line.
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/common.h"
+#include "app/main_form.h"
+#include "app/point_mark_writer.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] = "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN]\n"
+                      "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
+                      "  COLUMN is a column number 0-15 or a column header such as 地点名.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "pointmark-convert: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "pointmark-convert: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+// A column number 0-15 or a header text (UTF-8); -1 when it is neither.
+int parseColumn(const std::string& text) {
+    if (!text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos) {
+        const int column = std::stoi(text);
+        return column < kColumnCount ? column : -1;
+    }
+    for (int column = 0; column < kColumnCount; ++column)
+        if (text == columnHeaderUtf8(column)) return column;
+    return -1;
+}
+
+bool hasKnownEnding(const std::string& fileName) { return hasCsvEnding(fileName) || hasXmlEnding(fileName); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> names;
+    int sortColumn = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == "--sort-by") {
+            if (i + 1 >= argc) return usageError("--sort-by needs a column");
+            sortColumn = parseColumn(argv[++i]);
+            if (sortColumn < 0) return usageError("unknown column \"" + std::string(argv[i]) + "\"");
+        } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
+            return usageError("unknown option \"" + argument + "\"");
+        } else {
+            names.push_back(argument);
+        }
+    }
+    if (names.size() != 2) return usageError("expected an input and an output file");
+    const std::string& input = names[0];
+    const std::string& output = names[1];
+    for (const std::string& name : names)
+        if (!hasKnownEnding(name)) return usageError("\"" + name + "\" ends in neither .xml/.XML nor .csv/.CSV");
+    if (hasXmlEnding(input))
+        return failure("cannot read \"" + input + "\": reading point-mark XML files is not available yet");
+
+    TMainFormCore editor;
+    try {
+        editor.FileLoadXMLClick(input);
+    } catch (const std::exception& error) {
+        return failure("cannot read the input: " + std::string(error.what()));
+    }
+    if (sortColumn >= 0) SortGridRows(editor.Table, sortColumn);
+    try {
+        const std::vector<int> skipped = editor.FileSaveXMLClick(output);
+        if (!skipped.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", skippedRowsMessage(skipped).c_str());
+    } catch (const std::exception& error) {
+        return failure("cannot write the output: " + std::string(error.what()));
+    }
+    return 0;
+}
