@@ -1,0 +1,158 @@
+#include "text/encoding_conversion.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+
+#include "text/exception.h"
+
+namespace {
+
+// Decodes a whole byte string with a per-character decoder, as the input source does.
+template <class Decoder> std::u16string decodeAll(const std::string& bytes, Decoder decoder) {
+    std::u16string out;
+    std::size_t i = 0;
+    auto next = [&]() -> std::uint8_t {
+        if (i >= bytes.size()) throw EReadError("Stream read error");
+        return static_cast<std::uint8_t>(bytes[i++]);
+    };
+    while (i < bytes.size()) {
+        const std::uint8_t first = next();
+        out.push_back(decoder(first, next));
+    }
+    return out;
+}
+
+std::u16string sjis(const std::string& bytes) {
+    return decodeAll(bytes, [](std::uint8_t b, auto& next) { return decodeShiftJis(b, next); });
+}
+std::u16string eucjp(const std::string& bytes) {
+    return decodeAll(bytes, [](std::uint8_t b, auto& next) { return decodeEucJp(b, next); });
+}
+
+// One unit from iconv, or 0 when it rejects the bytes or gives more than one unit.
+char16_t iconvUnit(iconv_t cd, const char* bytes, std::size_t length) {
+    char out[16];
+    char* in = const_cast<char*>(bytes);
+    char* outPtr = out;
+    std::size_t inLeft = length;
+    std::size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || sizeof out - outLeft != 2)
+        return 0;
+    return static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
+}
+
+TEST(JapaneseDecoding, ShiftJisCharacters) {
+    EXPECT_EQ(sjis("\x82\xA0"), u"\x3042");
+    EXPECT_EQ(sjis("\xB1"), u"\xFF71");
+    EXPECT_EQ(sjis("a\x83\x41"
+                   "b"),
+              u"a\x30A2"
+              "b");
+    EXPECT_EQ(sjis("\x81\x60\x81\x5F\x87\x40\xFA\x40"), u"\xFF5E\xFF3C\x2460\x2170");
+    // An undefined pair gives the replacement unit and consumes both bytes.
+    EXPECT_EQ(sjis("\x85\x40x"), u"\x30FBx");
+    EXPECT_EQ(sjis("\x82\x0Ax"), u"\x30FBx");
+    // 0x80, 0xA0 and 0xFD-0xFF read a second byte too and deliver the replacement unit.
+    EXPECT_EQ(sjis("\x80"
+                   "A"
+                   "\xA0"
+                   "B"
+                   "\xFF"
+                   "C"
+                   "z"),
+              u"\x30FB\x30FB\x30FBz");
+    // A missing second byte is the reader's error.
+    EXPECT_THROW(sjis("\x82"), EReadError);
+}
+
+TEST(JapaneseDecoding, EucJpCharacters) {
+    EXPECT_EQ(eucjp("\xA4\xA2"), u"\x3042");
+    EXPECT_EQ(eucjp("\x8E\xB1"), u"\xFF71");
+    EXPECT_EQ(eucjp("x\xA5\xA2y"), u"x\x30A2y");
+    EXPECT_EQ(eucjp("\xB0\xA1"), u"\x4E9C");
+    EXPECT_EQ(eucjp("\xA1\xC1"), u"\xFF5E");
+    // The three-byte form is not known: 0x8F leads an ordinary pair.
+    EXPECT_EQ(eucjp("\x8F\xA1\xA1\xA1").size(), 2u);
+    EXPECT_EQ(eucjp("\x8E\x41"), u"A");
+    EXPECT_THROW(eucjp("\xA4"), EReadError);
+}
+
+// Shift_JIS through the per-character path must agree with code page 932 read as a whole string
+// (a separate code path), and with iconv's CP932 for every pair it defines.
+TEST(JapaneseDecoding, EveryShiftJisPairMatchesIconvAndWholeStringDecoding) {
+    iconv_t cd = iconv_open("UTF-16LE", "CP932");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    int defined = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead <= 0xDF) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F) continue;
+            const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const std::u16string ours = sjis(std::string(bytes, 2));
+            ASSERT_EQ(ours.size(), 1u);
+            EXPECT_EQ(ours, cp932::decode(std::string_view(bytes, 2)));
+            const char16_t theirs = iconvUnit(cd, bytes, 2);
+            if (theirs != 0) {
+                EXPECT_EQ(ours[0], theirs) << std::hex << lead << " " << trail;
+                ++defined;
+            } else {
+                EXPECT_EQ(ours[0], cp932::kReplacementUnit) << std::hex << lead << " " << trail;
+            }
+        }
+    }
+    iconv_close(cd);
+    EXPECT_GT(defined, 7000);
+}
+
+// EUC-JP is derived from code page 932 by arithmetic; every JIS X 0208 character must survive the
+// round trip between the two byte forms, and decode as the Shift_JIS form does.
+TEST(JapaneseDecoding, EucAndShiftJisPairsCorrespond) {
+    for (int b1 = 0xA1; b1 <= 0xFE; ++b1) {
+        for (int b2 = 0xA1; b2 <= 0xFE; ++b2) {
+            std::uint8_t s1 = static_cast<std::uint8_t>(b1);
+            std::uint8_t s2 = static_cast<std::uint8_t>(b2);
+            eucToShiftJisPair(s1, s2);
+            ASSERT_TRUE(cp932::isLeadByte(s1)) << std::hex << b1 << " " << b2;
+            ASSERT_TRUE(s2 >= 0x40 && s2 <= 0xFC && s2 != 0x7F) << std::hex << b1 << " " << b2;
+            const char sjisBytes[2] = {static_cast<char>(s1), static_cast<char>(s2)};
+            const char eucBytes[2] = {static_cast<char>(b1), static_cast<char>(b2)};
+            ASSERT_EQ(eucjp(std::string(eucBytes, 2)), sjis(std::string(sjisBytes, 2)));
+            shiftJisToEucPair(s1, s2);
+            ASSERT_EQ(s1, b1);
+            ASSERT_EQ(s2, b2);
+        }
+    }
+    std::uint8_t a = 0x82, b = 0xA0;
+    shiftJisToEucPair(a, b);
+    EXPECT_EQ(a, 0xA4);
+    EXPECT_EQ(b, 0xA2);
+    a = 0xE0, b = 0x40;
+    shiftJisToEucPair(a, b);
+    EXPECT_EQ(a, 0xDF);
+    EXPECT_EQ(b, 0xA1);
+    // A code page 932 extension goes through the same arithmetic (IBM row FA).
+    a = 0xFA, b = 0x40;
+    shiftJisToEucPair(a, b);
+    eucToShiftJisPair(a, b);
+    EXPECT_EQ(a, 0xFA);
+    EXPECT_EQ(b, 0x40);
+}
+
+TEST(NarrowAscii, MarksSwappingAndFailures) {
+    EXPECT_EQ(narrowAscii(u"http://x/a.dtd"), "http://x/a.dtd");
+    EXPECT_EQ(narrowAscii(u"\xFEFF"
+                          "abc"),
+              "abc");
+    EXPECT_EQ(narrowAscii(u"\xFFFE\x6100\x6200"), "ab");
+    EXPECT_EQ(narrowAscii(u""), "");
+    EXPECT_EQ(narrowAscii(u"\xFEFF"), "");
+    EXPECT_THROW(narrowAscii(u"caf\xE9"), EConvertError);
+    EXPECT_THROW(narrowAscii(u"\x80"), EConvertError);
+    EXPECT_THROW(narrowAscii(u"\xFFFE\x0061"), EConvertError); // 0x6100 after swapping
+    EXPECT_THROW(narrowAscii(u"a\xFEFF"), EConvertError);      // only a leading mark is dropped
+}
+
+} // namespace
