@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
+
+#include "app/main_form.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class TAboutBox;
+class TFormSort;
+class TPointMarkModel;
+class TStringGrid;
+
+// The main window: the grid over the point-mark table, the menus, the status line and its
+// timer, and dropped files. It asks for file names and forwards everything else to the core.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The window's state and commands.
+    TMainFormCore Core;
+
+    TStringGrid* StringGridXML;
+    TPointMarkModel* Model;
+    QLabel* StatusLabel;
+    QTimer* Timer1;
+    QFileDialog* OpenDialogXML;
+    QFileDialog* OpenDialogAdd;
+    QFileDialog* SaveDialogXML;
+    QMenu* MenuFile;
+    QMenu* MenuEdit;
+    QMenu* MenuHelp;
+    QAction* FileLoadXML;
+    QAction* FileAdd;
+    QAction* FileSaveXML;
+    QAction* FileExit;
+    QAction* EditSort;
+    QAction* EditAdd;
+    QAction* EditDelete;
+    QAction* HelpVersion;
+    TAboutBox* AboutBox;
+    // The sort dialog, created once with the window and reused.
+    TFormSort* FormSort = nullptr;
+
+    // Runs a command; any exception it raises is shown in a message box and the window goes on.
+    // What the command changed before the exception stays changed.
+    void runCommand(const std::function<void()>& command);
+
+public slots:
+    void FileLoadXMLClick();
+    void FileAddClick();
+    void FileSaveXMLClick();
+    void FileExitClick();
+    void EditSortClick();
+    void EditAddClick();
+    void EditDeleteClick();
+    void HelpVersionClick();
+    void Timer1Timer();
+
+protected:
+    // Runs a file dialog; the chosen names, or none when it was cancelled. Tests replace it.
+    virtual QStringList execFileDialog(QFileDialog& dialog);
+    // Shows a modal message box.
+    virtual void showMessage(QMessageBox::Icon icon, const QString& text);
+
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createMenus();
+    QFileDialog* createFileDialog(const char* objectName, QFileDialog::AcceptMode mode);
+    void StringGridXMLKeyDown();
+    void StringGridXMLSelectCell(const QModelIndex& current);
+};
+
+// The application title and the main window's caption.
+extern const char* const kApplicationTitle;

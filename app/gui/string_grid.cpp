@@ -1,0 +1,40 @@
+#include "app/gui/string_grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setShowGrid(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Fixed row heights keep a table of a hundred thousand rows as quick as a short one.
+    verticalHeader()->setMinimumSectionSize(8);
+    verticalHeader()->setDefaultSectionSize(17);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->hide();
+}
+
+void TStringGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // While editing, the editor stores its text and closeEditor moves on.
+        if (state() != QAbstractItemView::EditingState && OnEnter) OnEnter();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    QTableView::closeEditor(editor, hint);
+    // The delegate ends an edit with SubmitModelCache only when Enter was pressed.
+    if (hint == QAbstractItemDelegate::SubmitModelCache && OnEnter) OnEnter();
+}

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "app/gui/about_box.h"
+#include "app/gui/main_window.h"
+#include "app/gui/point_mark_model.h"
+#include "app/gui/string_grid.h"
+#include "text/code_page_932.h"
+#include "text/utf8.h"
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    return *qApp;
+}
+
+void processEventsFor(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// The main window with its file dialogs answered by the test and its messages recorded.
+class TTestForm : public TMainForm {
+public:
+    QStringList nextFileNames;
+    QStringList filtersSeen;
+    std::vector<QString> messages;
+    bool realMessageBox = false;
+
+protected:
+    QStringList execFileDialog(QFileDialog& dialog) override {
+        filtersSeen = dialog.nameFilters();
+        return nextFileNames;
+    }
+    void showMessage(QMessageBox::Icon icon, const QString& text) override {
+        messages.push_back(text);
+        if (realMessageBox) TMainForm::showMessage(icon, text);
+    }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        dir_ = std::filesystem::temp_directory_path() / ("pm-gui-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        form = std::make_unique<TTestForm>();
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string writeFile(const char* name, const std::string& bytes) {
+        const std::string path = (dir_ / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    QModelIndex cellIndex(int column, int tableRow) const {
+        return form->Model->index(form->Model->modelRow(tableRow), column);
+    }
+
+    std::unique_ptr<TTestForm> form;
+    std::filesystem::path dir_;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
+    EXPECT_EQ(form->windowTitle(), "XML Editor for ORVEX's Point Mark");
+    EXPECT_EQ(form->size(), QSize(828, 713));
+    const QList<QAction*> menus = form->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), "ファイル");
+    EXPECT_EQ(menus[1]->text(), "編集");
+    EXPECT_EQ(menus[2]->text(), "ヘルプ");
+    struct Item {
+        QMenu* menu;
+        int position;
+        const char* objectName;
+        const char* caption;
+        QKeySequence shortcut;
+    };
+    const Item items[] = {
+        {form->MenuFile, 0, "FileLoadXML", "ファイル読込", QKeySequence()},
+        {form->MenuFile, 1, "FileAdd", "ファイル追加", QKeySequence()},
+        {form->MenuFile, 2, "FileSaveXML", "ファイル保存", QKeySequence("Ctrl+S")},
+        {form->MenuFile, 3, "FileExit", "終了", QKeySequence("Ctrl+Q")},
+        {form->MenuEdit, 0, "EditSort", "並び替え", QKeySequence()},
+        {form->MenuEdit, 1, "EditAdd", "項目追加", QKeySequence("Ctrl+N")},
+        {form->MenuEdit, 2, "EditDelete", "削除", QKeySequence("Ctrl+D")},
+        {form->MenuHelp, 0, "HelpVersion", "バージョン情報", QKeySequence()},
+    };
+    EXPECT_EQ(form->MenuFile->actions().size(), 4);
+    EXPECT_EQ(form->MenuEdit->actions().size(), 3);
+    EXPECT_EQ(form->MenuHelp->actions().size(), 1);
+    for (const Item& item : items) {
+        const QAction* action = item.menu->actions().value(item.position);
+        ASSERT_NE(action, nullptr) << item.objectName;
+        EXPECT_EQ(action->objectName(), item.objectName);
+        EXPECT_EQ(action->text(), QString::fromUtf8(item.caption));
+        EXPECT_EQ(action->shortcut(), item.shortcut) << item.objectName;
+    }
+}
+
+TEST_F(MainWindowTest, GridShowsHeaderRowWidthsAndOneRecordRow) {
+    const char* headers[] = {"DATUM", "UNIT",     "TIME",     "NOTE",   "地点名",   "読み仮名",  "緯度",  "経度",
+                             "住所",  "カテゴリ", "アイコン", "音種類", "繰り返し", "有効/無効", "距離1", "距離2"};
+    TStringGrid* grid = form->StringGridXML;
+    ASSERT_EQ(form->Model->columnCount(), 16);
+    EXPECT_EQ(form->Model->rowCount(), 1); // one record row below the header
+    for (int c = 0; c < 16; ++c) {
+        EXPECT_EQ(form->Model->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(grid->columnWidth(c), c == 4 || c == 5 ? 100 : 80) << c;
+        EXPECT_EQ(form->Model->data(form->Model->index(0, c)).toString(), "");
+    }
+    EXPECT_EQ(grid->rowHeight(0), 17);
+    EXPECT_EQ(grid->font().pixelSize(), 13);
+    EXPECT_EQ(form->font().pixelSize(), 12);
+    EXPECT_TRUE(grid->tabKeyNavigation());
+    EXPECT_EQ(grid->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_TRUE(form->Model->flags(form->Model->index(0, 3)) & Qt::ItemIsEditable);
+    EXPECT_EQ(form->Timer1->interval(), 100);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(form->acceptDrops());
+}
+
+TEST_F(MainWindowTest, ModelEditsGoThroughTheTableAsCodePage932) {
+    TPointMarkModel* model = form->Model;
+    const QModelIndex cell = model->index(0, 4);
+    EXPECT_TRUE(model->setData(cell, QString::fromUtf8("東京駅")));
+    EXPECT_EQ(form->Core.Table.cell(4, 1), "\x93\x8c\x8b\x9e\x89\x77");
+    // Bytes that do not decode are shown with the replacement character and survive an unchanged edit.
+    const std::string invalid("\x81\x20\xff", 3);
+    form->Core.Table.setCell(3, 1, invalid);
+    const QString shown = model->data(model->index(0, 3)).toString();
+    EXPECT_TRUE(shown.contains(QChar(0x30FB)));
+    EXPECT_TRUE(model->setData(model->index(0, 3), shown));
+    EXPECT_EQ(form->Core.Table.cell(3, 1), invalid);
+
+    int inserted = 0, removed = 0, changed = 0;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex&, int first, int last) { inserted += last - first + 1; });
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved,
+                     [&](const QModelIndex&, int first, int last) { removed += last - first + 1; });
+    QObject::connect(model, &QAbstractItemModel::dataChanged, [&] { ++changed; });
+    form->EditAdd->trigger();
+    form->EditAdd->trigger();
+    EXPECT_EQ(inserted, 2);
+    EXPECT_EQ(model->rowCount(), 3);
+    form->StringGridXML->setCurrentIndex(model->index(0, 0));
+    form->EditDelete->trigger();
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(model->rowCount(), 2);
+    EXPECT_GT(changed, 0);
+
+    form->Core.Table.setRowCount(1); // the header row becomes an ordinary row
+    EXPECT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->data(model->index(0, 0)).toString(), "DATUM");
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "");
+}
+
+TEST_F(MainWindowTest, StatusLineFollowsTheTimer) {
+    form->EditAdd->trigger();
+    form->EditAdd->trigger();
+    form->StringGridXML->setCurrentIndex(cellIndex(2, 2));
+    EXPECT_EQ(form->Core.Table.SelectedRow, 2);
+    form->Core.Table.StatusText = "load: /tmp/地点.xml";
+    processEventsFor(150);
+    EXPECT_EQ(form->StatusLabel->text(), QString::fromUtf8("     2 / 3       load: /tmp/地点.xml"));
+}
+
+TEST_F(MainWindowTest, EnterMovesToColumnOneOfTheNextRow) {
+    for (int i = 0; i < 5; ++i) form->EditAdd->trigger();
+    TStringGrid* grid = form->StringGridXML;
+    grid->setFocus();
+    grid->setCurrentIndex(cellIndex(15, 4));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(grid, &enter);
+    EXPECT_EQ(grid->currentIndex(), cellIndex(1, 5));
+    EXPECT_EQ(form->Core.Table.SelectedRow, 5);
+    QApplication::sendEvent(grid, &enter);
+    EXPECT_EQ(grid->currentIndex(), cellIndex(2, 5));
+    grid->setCurrentIndex(cellIndex(15, 6)); // last cell of the last row: stays
+    QApplication::sendEvent(grid, &enter);
+    EXPECT_EQ(grid->currentIndex(), cellIndex(15, 6));
+
+    // Enter while editing stores the text and then moves.
+    grid->setCurrentIndex(cellIndex(15, 3));
+    grid->edit(grid->currentIndex());
+    QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("500");
+    QKeyEvent enterInEditor(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enterInEditor);
+    processEventsFor(50);
+    EXPECT_EQ(form->Core.Table.cell(15, 3), "500");
+    EXPECT_EQ(grid->currentIndex(), cellIndex(1, 4));
+}
+
+TEST_F(MainWindowTest, DroppedFilesLoadInOrderAndAFailureStopsTheRest) {
+    const std::string first = writeFile("first.csv", "h\r\na1\r\na2\r\na3\r\n");
+    const std::string second = writeFile("second.csv", "h\r\nb1\r\n");
+    auto drop = [&](const std::vector<std::string>& names) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const std::string& name : names) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(name)));
+        urls.push_back(QUrl("https://example.invalid/remote.csv")); // not a local file: ignored
+        mime.setUrls(urls);
+        // A drop goes to the widget that accepted the drag.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &event);
+    };
+    form->Core.Table.StatusText = "add: x";
+    drop({first, second});
+    EXPECT_EQ(form->Core.Table.RecordCount, 1); // the second file was read last
+    EXPECT_EQ(form->Core.Table.cell(0, 1), "b1");
+    EXPECT_EQ(form->Core.Table.StatusText, "add: x");
+    EXPECT_TRUE(form->messages.empty());
+
+    drop({path("missing.csv"), first});
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].contains("missing.csv"));
+    EXPECT_EQ(form->Core.Table.cell(0, 1), "b1"); // the later file was not loaded
+}
+
+TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
+    const std::string csv = writeFile("table.csv", "h\r\nWGS84,DEG,T,,N,,1,2,,C,I\r\n,,,,,\r\n");
+    form->nextFileNames = {QString::fromStdString(csv), "ignored-second-choice.csv"};
+    form->FileLoadXML->trigger();
+    EXPECT_EQ(form->filtersSeen, QStringList({"xmlドキュメント(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"}));
+    EXPECT_EQ(form->Core.Table.StatusText, "load: " + csv);
+    EXPECT_EQ(form->Core.Table.RecordCount, 2);
+
+    const std::string out = path("out.xml");
+    form->nextFileNames = {QString::fromStdString(out)};
+    form->FileSaveXML->trigger();
+    EXPECT_EQ(form->filtersSeen, QStringList({"xml文書(*.xml)", "csv文書(*.csv)"}));
+    EXPECT_TRUE(std::filesystem::exists(out));
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].contains(": \n2") || form->messages[0].endsWith("2"));
+
+    form->nextFileNames = {}; // cancelled: nothing happens
+    form->FileAdd->trigger();
+    EXPECT_EQ(form->Core.Table.StatusText, "save: " + out);
+}
+
+TEST_F(MainWindowTest, ExceptionOfACommandIsShownAndTheWindowGoesOn) {
+    form->realMessageBox = true;
+    form->Core.Table.SelectedRow = 7; // beyond the data rows: the delete raises
+    QString boxText;
+    QTimer::singleShot(50, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    form->EditDelete->trigger();
+    EXPECT_EQ(boxText, "リストのインデックスが範囲を超えています (6)");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->Core.Table.RecordCount, 1);
+    // The next command runs normally.
+    form->EditAdd->trigger();
+    EXPECT_EQ(form->Core.Table.RecordCount, 2);
+    EXPECT_EQ(form->Model->rowCount(), 2);
+}
+
+TEST_F(MainWindowTest, VersionDialog) {
+    TAboutBox* about = form->AboutBox;
+    EXPECT_EQ(about->windowTitle(), "Version Information");
+    EXPECT_EQ(about->size(), QSize(433, 140));
+    EXPECT_EQ(about->ProductName->text(), QString::fromUtf8("XML Editor for ORVEX用地点マークファイル"));
+    EXPECT_TRUE(about->ProductName->font().bold());
+    EXPECT_EQ(about->Version->text(), "Version 1.00");
+    EXPECT_EQ(about->OKButton->text(), "OK");
+    EXPECT_TRUE(about->OKButton->isDefault());
+    bool shown = false;
+    QTimer::singleShot(50, [&] {
+        shown = about->isVisible();
+        about->OKButton->click();
+    });
+    form->HelpVersion->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(about->isVisible());
+}
