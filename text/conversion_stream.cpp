@@ -1,0 +1,176 @@
+#include "text/conversion_stream.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "text/code_page_932.h"
+#include "text/encoding_conversion.h"
+#include "text/xml_chars.h"
+
+namespace {
+
+[[noreturn]] void raiseUnpairedSurrogate(const char* format, char16_t unit) {
+    char message[64];
+    std::snprintf(message, sizeof message, format, static_cast<unsigned>(unit));
+    throw EConvertError(message);
+}
+
+// Code page 932 bytes of the units into out (replacing its content), each LF as CR LF on request.
+void encodeShiftJis(std::u16string_view units, bool crlf, std::string& out) {
+    out.clear();
+    cp932::appendEncoded(units, out);
+    if (!crlf) return;
+    std::size_t lineFeeds = 0;
+    for (char c : out) lineFeeds += c == '\n';
+    if (lineFeeds == 0) return;
+    // Expand from the back, in place; LF never occurs as the second byte of a character.
+    std::size_t from = out.size();
+    out.resize(out.size() + lineFeeds);
+    std::size_t to = out.size();
+    while (from > 0) {
+        const char c = out[--from];
+        out[--to] = c;
+        if (c == '\n') out[--to] = '\r';
+    }
+}
+
+} // namespace
+
+TConversionStream::TConversionStream(TStream* target) : destination_(target) {
+    if (target == nullptr) throw EConversionStream("Must have a target stream");
+}
+
+std::int64_t TConversionStream::read(void* buffer, std::int64_t count) {
+    const std::int64_t result = destination_->read(buffer, count);
+    convertIncoming(buffer, result);
+    producedCount_ = 0;
+    return result;
+}
+
+std::int64_t TConversionStream::write(const void* buffer, std::int64_t count) {
+    producedCount_ = convertOutgoing(buffer, count);
+    const std::int64_t taken = producedCount_ > 0 ? destination_->write(outputBuffer_.get(), producedCount_) : 0;
+    return taken == producedCount_ ? count : -taken;
+}
+
+std::int64_t TConversionStream::seek(std::int64_t, TSeekOrigin) { return 0; }
+
+std::int64_t TConversionStream::convertIncoming(void*, std::int64_t) { return 0; }
+
+std::int64_t TConversionStream::convertOutgoing(const void*, std::int64_t) { return 0; }
+
+void TConversionStream::resizeBuffer(std::int64_t size) {
+    if (size == bufferCapacity_) return;
+    std::unique_ptr<char[]> resized(size > 0 ? new char[static_cast<std::size_t>(size)] : nullptr);
+    const std::int64_t kept = std::min(size, bufferCapacity_);
+    if (kept > 0) std::memcpy(resized.get(), outputBuffer_.get(), static_cast<std::size_t>(kept));
+    outputBuffer_ = std::move(resized);
+    bufferCapacity_ = size;
+}
+
+std::u16string_view TConversionStream::incomingUnits(const void* buffer, std::int64_t byteCount) {
+    if (byteCount % 2 != 0) throw EConversionStream("Odd size not valid for WideString");
+    if (byteCount <= 0) return {};
+    const std::size_t count = static_cast<std::size_t>(byteCount / 2);
+    const char16_t* units;
+    if (reinterpret_cast<std::uintptr_t>(buffer) % alignof(char16_t) == 0) {
+        units = static_cast<const char16_t*>(buffer);
+    } else {
+        alignedCopy_.resize(count);
+        std::memcpy(alignedCopy_.data(), buffer, count * 2);
+        units = alignedCopy_.data();
+    }
+    std::u16string_view view(units, count);
+    if (view.front() == 0xFEFF) view.remove_prefix(1);
+    return view;
+}
+
+void TUTF16BEToUTF8Stream::growFor(std::int64_t needed) {
+    std::int64_t size = needed >= 31 ? needed + 1 + (needed + 1) / 4 : needed + 9;
+    resizeBuffer(size & ~std::int64_t{3});
+}
+
+std::int64_t TUTF16BEToUTF8Stream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
+    if (byteCount == 0) return 0;
+    const std::u16string_view units = incomingUnits(buffer, byteCount);
+    std::int64_t produced = 0;
+    auto put = [&](unsigned byte) {
+        if (produced + 1 > bufferCapacity()) growFor(produced + 1);
+        this->buffer()[produced++] = static_cast<char>(byte);
+    };
+    auto putCodePoint = [&](std::uint32_t c) {
+        if (c < 0x80) {
+            put(c);
+        } else if (c < 0x800) {
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+        } else {
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+        }
+    };
+    const std::size_t n = units.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = units[i];
+        if (u == 0x0A) {
+            if (crlfLineEnds) put(0x0D);
+            put(0x0A);
+        } else if (u < 0x20) {
+            if (u == 0x09 || u == 0x0D) put(u);
+        } else if (isHighSurrogate(u)) {
+            if (i + 1 >= n || !isLowSurrogate(units[i + 1]))
+                raiseUnpairedSurrogate("High surrogate %4.4X without low surrogate.", u);
+            putCodePoint(static_cast<std::uint32_t>(codePointOfPair(u, units[++i])));
+        } else if (isLowSurrogate(u)) {
+            if (i + 1 >= n || !isHighSurrogate(units[i + 1]))
+                raiseUnpairedSurrogate("Low surrogate %4.4X without high surrogate.", u);
+            putCodePoint(static_cast<std::uint32_t>(codePointOfPair(units[++i], u)));
+        } else if (u < 0xFFFE) {
+            putCodePoint(u);
+        }
+    }
+    return produced;
+}
+
+std::int64_t TUTF16BEToShiftJISStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
+    if (byteCount == 0) return 0;
+    encodeShiftJis(incomingUnits(buffer, byteCount), crlfLineEnds, encoded_);
+    const auto length = static_cast<std::int64_t>(encoded_.size());
+    resizeBuffer(length);
+    if (length > 0) std::memcpy(this->buffer(), encoded_.data(), encoded_.size());
+    return length;
+}
+
+std::int64_t TUTF16BEToEUCJPStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
+    if (byteCount == 0) return 0;
+    const std::u16string_view units = incomingUnits(buffer, byteCount);
+    encodeShiftJis(units, crlfLineEnds, encoded_);
+    // Every unit gives at most two bytes: a CR LF, a two-byte character, or 8E and a katakana.
+    resizeBuffer(static_cast<std::int64_t>(units.size()) * 2);
+    char* out = this->buffer();
+    std::int64_t produced = 0;
+    const std::size_t n = encoded_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<std::uint8_t>(encoded_[i]);
+        if (b < 0x80) {
+            out[produced++] = static_cast<char>(b);
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            out[produced++] = static_cast<char>(0x8E);
+            out[produced++] = static_cast<char>(b);
+        } else if (i + 1 < n) {
+            std::uint8_t b1 = b;
+            std::uint8_t b2 = static_cast<std::uint8_t>(encoded_[++i]);
+            shiftJisToEucPair(b1, b2);
+            out[produced++] = static_cast<char>(b1);
+            out[produced++] = static_cast<char>(b2);
+        }
+    }
+    return produced;
+}
