@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "dtd/cm_node.h"
+
+class TdomWideStringList;
+
+// A particle of a content model. The occurrence is one of "", "?", "*" and "+" (for the #PCDATA
+// choice "*", or "" for a lone #PCDATA); any other value raises EInvalid_Character_Err at
+// construction.
+//
+// contentModelTest decides whether the particle matches at the head of a list of element names and
+// gives the names left over. The test is greedy and never backtracks. A choice of which two
+// alternatives succeed on the same input raises EParserNondeterministic_Element_Content_Model_Err;
+// the #PCDATA choice raises EInternalParserException (mixed content is not matched this way).
+// A repetition ("+", "*") stops when a pass removes no name and ends as a success with the list
+// left as it was. Matching is iterative: the depth of the model is bounded by memory only.
+class TdomCMParticle : public TdomCMNode {
+public:
+    const std::u16string& occurrence() const { return occurrence_; }
+
+    // The names are the element names of an element's children, in document order. On success
+    // remaining holds the names left over; on failure it holds the names given.
+    bool contentModelTest(const TdomWideStringList& names, TdomWideStringList& remaining) const;
+    // One pass of the particle, without its occurrence; optional makes a failed pass succeed with
+    // the list unchanged.
+    bool matchOnce(const TdomWideStringList& names, TdomWideStringList& remaining, bool optional) const;
+
+    // The same test over names[from..]: on success next is the index of the first name left over.
+    // Linear in the number of names for models whose repetitions consume a name per pass.
+    bool matchNames(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const;
+    bool matchNamesOnce(std::span<const std::u16string> names, std::size_t from, std::size_t& next,
+                        bool optional) const;
+
+protected:
+    TdomCMParticle(TdomCustomCMObject* owner, TdomCMNodeType type, std::u16string name, std::u16string occurrence,
+                   TdomCMNodeTypeSet permittedChildTypes);
+    TdomCMParticle(const TdomCMParticle& source) = default;
+
+private:
+    std::u16string occurrence_;
+};
+
+// "(" a ", " b ... ")" occurrence: the children in order.
+class TdomCMSequenceParticle : public TdomCMParticle {
+public:
+    TdomCMSequenceParticle(TdomCustomCMObject* owner, std::u16string occurrence);
+
+protected:
+    void declarationParts(DeclarationParts& parts) const override;
+    std::unique_ptr<TdomCMNode> copyNode() const override;
+};
+
+// "(" a " | " b ... ")" occurrence: exactly one of the children.
+class TdomCMChoiceParticle : public TdomCMParticle {
+public:
+    TdomCMChoiceParticle(TdomCustomCMObject* owner, std::u16string occurrence);
+
+protected:
+    void declarationParts(DeclarationParts& parts) const override;
+    std::unique_ptr<TdomCMNode> copyNode() const override;
+};
+
+// "( #PCDATA | a | b )*": mixed content; its children are element particles.
+class TdomCMPcdataChoiceParticle : public TdomCMParticle {
+public:
+    TdomCMPcdataChoiceParticle(TdomCustomCMObject* owner, std::u16string occurrence);
+
+    // True when one of the element particles carries that name. A name that is not an XML Name
+    // raises EInvalid_Character_Err.
+    bool hasElementParticle(std::u16string_view name) const;
+    // Reports EParserDuplicate_Name_In_Mixed_Content_Err when two element particles share a name.
+    bool selfCheck(TdomCustomErrorHandler* errorHandler) const override;
+
+protected:
+    void declarationParts(DeclarationParts& parts) const override;
+    std::unique_ptr<TdomCMNode> copyNode() const override;
+};
+
+// An element type name with its occurrence. The name must be an XML Name.
+class TdomCMElementParticle : public TdomCMParticle {
+public:
+    TdomCMElementParticle(TdomCustomCMObject* owner, std::u16string name, std::u16string occurrence);
+
+protected:
+    void declarationParts(DeclarationParts& parts) const override;
+    std::unique_ptr<TdomCMNode> copyNode() const override;
+};
