@@ -89,7 +89,7 @@ int main() {
     UCollator* collator = ucol_open("ja", &status);
     if (U_FAILURE(status)) return 1;
     ucol_setStrength(collator, UCOL_SECONDARY);
-    SortGridRows(*new TPointMarkTable, 0); // opens the program's collator before timing
+    localeSortKey("x"); // opens the program's collator before timing
 
     double best = 1e300;
     double bestBaseline = 1e300;
