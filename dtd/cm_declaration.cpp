@@ -11,6 +11,7 @@
 #include "dtd/cm_report.h"
 #include "parser/parser_exception.h"
 #include "text/exception.h"
+#include "text/text_utils.h"
 #include "text/xml_chars.h"
 
 namespace {
@@ -205,10 +206,6 @@ template <class Test> bool anyReachableEntity(const TdomCMEntityDeclaration* ent
     return false;
 }
 
-// Temporary until the text layer offers formatExternalId.
-std::u16string externalIdText(const std::u16string& publicId, const std::u16string& systemId,
-                              const std::u16string& notation);
-
 } // namespace
 
 // ---- TdomCMElementTypeDeclaration ----
@@ -238,14 +235,13 @@ bool TdomCMElementTypeDeclaration::validateChildNames(std::span<const std::u16st
         try {
             std::size_t next = 0;
             if (model->matchNames(names, 0, next) && next == names.size()) return true;
-        } catch (const EParserNondeterministic_Element_Content_Model_Err& e) {
-            reportContentModelError(errorHandler, EParserNondeterministic_Element_Content_Model_Err::kClassName,
-                                    e.what(), code);
+        } catch (const EParserNondeterministic_Element_Content_Model_Err&) {
+            reportContentModelError(errorHandler, this, EParserNondeterministic_Element_Content_Model_Err::kClassName,
+                                    code);
             return false;
         }
     }
-    reportContentModelError(errorHandler, EParserElement_With_Illegal_Element_Content_Err::kClassName,
-                            "Element_With_Illegal_Element_Content_Err", code);
+    reportContentModelError(errorHandler, this, EParserElement_With_Illegal_Element_Content_Err::kClassName, code);
     return false;
 }
 
@@ -319,15 +315,13 @@ TdomCMAttrList* TdomCMAttrDefinition::attrList() const {
 bool TdomCMAttrDefinition::selfCheck(TdomCustomErrorHandler* errorHandler) const {
     bool ok = true;
     if (declaredType_ == u"ID" && defaultKind_ != u"#REQUIRED" && defaultKind_ != u"#IMPLIED") {
-        reportContentModelError(errorHandler, EParserId_Neither_Implied_Nor_Required_Err::kClassName,
-                                "Id_Neither_Implied_Nor_Required_Err", nodeName());
+        reportContentModelError(errorHandler, this, EParserId_Neither_Implied_Nor_Required_Err::kClassName, nodeName());
         ok = false;
     }
     std::unordered_set<std::u16string_view> seen;
     for (const TdomCMNode* child : children()) {
         if (!seen.insert(child->nodeName()).second) {
-            reportContentModelError(errorHandler, EParserDuplicate_Tokens_Err::kClassName, "Duplicate_Tokens_Err",
-                                    child->nodeName());
+            reportContentModelError(errorHandler, this, EParserDuplicate_Tokens_Err::kClassName, child->nodeName());
             ok = false;
             break;
         }
@@ -397,7 +391,7 @@ TdomCustomCMEntDecl::TdomCustomCMEntDecl(TdomCustomCMObject* owner, TdomCMNodeTy
 
 void TdomCustomCMEntDecl::appendDefinition(std::u16string& out, const std::u16string& notation) const {
     if (!internal())
-        out += externalIdText(publicId_, systemId_, notation);
+        out += formatExternalId(publicId_, systemId_, notation);
     else
         out += u"\t" + quoted(nodeValue());
 }
@@ -476,37 +470,10 @@ TdomCMNotationDeclaration::TdomCMNotationDeclaration(TdomCustomCMObject* owner, 
 }
 
 void TdomCMNotationDeclaration::declarationParts(DeclarationParts& parts) const {
-    parts.open = u"<!NOTATION " + nodeName() + u" " + externalIdText(publicId_, systemId_, std::u16string()) + u">";
+    parts.open = u"<!NOTATION " + nodeName() + u" " + formatExternalId(publicId_, systemId_, std::u16string()) + u">";
     parts.writeChildren = false;
 }
 
 std::unique_ptr<TdomCMNode> TdomCMNotationDeclaration::copyNode() const {
     return std::unique_ptr<TdomCMNode>(new TdomCMNotationDeclaration(*this));
 }
-
-namespace {
-std::u16string externalIdText(const std::u16string& publicId, const std::u16string& systemId,
-                              const std::u16string& notation) {
-    auto quote = [](const std::u16string& id, bool (*check)(std::u16string_view), const char* what) {
-        std::u16string q = u"\"" + id + u"\"";
-        if (check(q)) return q;
-        q = u"'" + id + u"'";
-        if (check(q)) return q;
-        throw EConvertError(std::string("identifier is not a valid ") + what + " value.");
-    };
-    std::u16string out;
-    if (!notation.empty() && !checkName(notation)) throw EConvertError("notaName");
-    std::u16string sys = quote(systemId, checkSystemLiteral, "systemId");
-    std::u16string pub = quote(publicId, checkPubidLiteral, "publicId");
-    if (publicId.empty() && systemId.empty())
-        out = u" SYSTEM \"\" ";
-    else if (publicId.empty())
-        out = u" SYSTEM " + sys + u" ";
-    else if (systemId.empty())
-        out = u" PUBLIC " + pub + u" ";
-    else
-        out = u" PUBLIC " + pub + u" " + sys + u" ";
-    if (!notation.empty()) out += u"NDATA " + notation + u" ";
-    return out;
-}
-} // namespace

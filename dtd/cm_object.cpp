@@ -384,7 +384,7 @@ bool TdomCMObject::validateElementContent(std::u16string_view elementName, std::
                                           TdomCustomErrorHandler* errorHandler) const {
     const TdomCMElementTypeDeclaration* declaration = findElementTypeDeclaration(elementName);
     if (declaration) return declaration->validateChildNames(childNames, errorHandler, std::u16string(elementName));
-    reportContentModelError(errorHandler, EParserElement_With_Illegal_Element_Content_Err::kClassName,
-                            "Element_With_Illegal_Element_Content_Err", std::u16string(elementName));
+    reportContentModelError(errorHandler, this, EParserElement_With_Illegal_Element_Content_Err::kClassName,
+                            std::u16string(elementName));
     return false;
 }

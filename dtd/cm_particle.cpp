@@ -340,8 +340,8 @@ bool TdomCMPcdataChoiceParticle::selfCheck(TdomCustomErrorHandler* errorHandler)
     std::unordered_set<std::u16string_view> seen;
     for (const TdomCMNode* child : children()) {
         if (!seen.insert(child->nodeName()).second) {
-            reportContentModelError(errorHandler, EParserDuplicate_Name_In_Mixed_Content_Err::kClassName,
-                                    "Duplicate_Name_In_Mixed_Content_Err", child->nodeName());
+            reportContentModelError(errorHandler, this, EParserDuplicate_Name_In_Mixed_Content_Err::kClassName,
+                                    child->nodeName());
             return false;
         }
     }

@@ -1,16 +1,14 @@
 #include "dtd/cm_report.h"
 
-#if __has_include("parser/error_handler.h")
 #include "parser/error_handler.h"
-#define POINTMARK_HAVE_ERROR_HANDLER 1
-#endif
+#include "text/exception.h"
 
-void reportContentModelError(TdomCustomErrorHandler* errorHandler, const char* errorClass, const char* message,
-                             const std::u16string& code) {
-    (void)errorClass;
-    (void)message;
-    (void)code;
+void reportContentModelError(TdomCustomErrorHandler* errorHandler, const void* sender, std::string_view errorClass,
+                             std::u16string_view code) {
     if (!errorHandler) return;
-#ifdef POINTMARK_HAVE_ERROR_HANDLER
-#endif
+    try {
+        errorHandler->error(const_cast<void*>(sender), nullptr, code, errorClass);
+    } catch (const Exception&) {
+        // Validation reports and goes on; it never raises.
+    }
 }
