@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "dom/node.h"
+
+class TdomText;
+
+// Base of text, comment and CDATA-section nodes. Lengths and offsets count UTF-16 code units
+// (a surrogate pair counts two); offset == length() addresses the end, and a count reaching past the
+// end is cut there.
+class TdomCharacterData : public TdomNode {
+public:
+    std::u16string nodeValue() const override { return data_; }
+    void setNodeValue(std::u16string_view value) override;
+    bool validate(TdomCustomErrorHandler* errorHandler) override;
+
+    const std::u16string& data() const { return data_; }
+    void setData(std::u16string_view value);
+    int length() const { return static_cast<int>(data_.size()); }
+    std::u16string substringData(int offset, int count) const;
+    void appendData(std::u16string_view arg);
+    void insertData(int offset, std::u16string_view arg);
+    void deleteData(int offset, int count);
+    void replaceData(int offset, int count, std::u16string_view arg);
+
+protected:
+    TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
+                      std::u16string_view data);
+
+    std::u16string data_;
+};
+
+class TdomText : public TdomCharacterData {
+public:
+    // True for white space inside an element that the content model declares with element content.
+    bool isWhitespaceInElementContent() const;
+    // The data with the five markup characters written as character references.
+    std::u16string escapedData() const;
+    // Cuts the data at offset; the tail becomes a new text node placed after this one.
+    TdomText* splitText(int offset);
+
+protected:
+    friend class TdomDocument;
+    TdomText(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name, std::u16string_view data)
+        : TdomCharacterData(ownerDocument, type, name, data) {}
+};
+
+class TdomComment : public TdomCharacterData {
+private:
+    friend class TdomDocument;
+    TdomComment(TdomDocument* ownerDocument, std::u16string_view data);
+};
+
+class TdomCDATASection : public TdomText {
+private:
+    friend class TdomDocument;
+    TdomCDATASection(TdomDocument* ownerDocument, std::u16string_view data);
+};

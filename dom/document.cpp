@@ -1,0 +1,714 @@
+#include "dom/document.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "dom/character_data.h"
+#include "dom/content_model_access.h"
+#include "dom/document_fragment.h"
+#include "dom/document_type.h"
+#include "dom/dom_exception.h"
+#include "dom/element.h"
+#include "dom/entity_reference.h"
+#include "dom/implementation.h"
+#include "dom/node_internal.h"
+#include "dom/processing_instruction.h"
+#include "text/xml_chars.h"
+
+namespace {
+
+const std::u16string kDocumentName = u"#document";
+
+constexpr TdomNodeTypeSet kDocumentChildren =
+    nodeTypeSet({TdomNodeType::element, TdomNodeType::processingInstruction, TdomNodeType::comment,
+                 TdomNodeType::documentType, TdomNodeType::documentFragment});
+
+bool isLiteralEitherWay(std::u16string_view value, bool (*check)(std::u16string_view)) {
+    std::u16string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted += u'"';
+    quoted += value;
+    quoted += u'"';
+    if (check(quoted)) return true;
+    quoted.front() = u'\'';
+    quoted.back() = u'\'';
+    return check(quoted);
+}
+
+// Size of the object behind a node allocated from the document's pages.
+std::size_t nodeObjectSize(const TdomNode* node) {
+    switch (node->nodeType()) {
+    case TdomNodeType::element:
+        return sizeof(TdomElement);
+    case TdomNodeType::attribute:
+        return sizeof(TdomAttr);
+    case TdomNodeType::text:
+        return sizeof(TdomText);
+    case TdomNodeType::cdataSection:
+        return sizeof(TdomCDATASection);
+    case TdomNodeType::entityReference:
+        return sizeof(TdomEntityReference);
+    case TdomNodeType::entity:
+        return sizeof(TdomEntity);
+    case TdomNodeType::processingInstruction:
+        return sizeof(TdomProcessingInstruction);
+    case TdomNodeType::comment:
+        return sizeof(TdomComment);
+    case TdomNodeType::documentType:
+        return sizeof(TdomDocumentType);
+    case TdomNodeType::documentFragment:
+        return sizeof(TdomDocumentFragment);
+    case TdomNodeType::notation:
+        return sizeof(TdomNotation);
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// ---- node memory ----
+
+void* TdomDocument::NodeArena::allocate(std::size_t size) {
+    std::size_t cls = (size + kGranule - 1) / kGranule;
+    if (cls == 0 || cls > kClasses) return ::operator new(size);
+    if (FreeBlock* block = free_[cls - 1]) {
+        free_[cls - 1] = block->next;
+        return block;
+    }
+    std::size_t rounded = cls * kGranule;
+    if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
+        pages_.reserve(pages_.size() + 1);
+        char* page = static_cast<char*>(::operator new(kPageSize));
+        pages_.push_back(page);
+        cursor_ = page;
+        end_ = page + kPageSize;
+    }
+    void* p = cursor_;
+    cursor_ += rounded;
+    return p;
+}
+
+void TdomDocument::NodeArena::deallocate(void* p, std::size_t size) {
+    std::size_t cls = (size + kGranule - 1) / kGranule;
+    if (cls == 0 || cls > kClasses) {
+        ::operator delete(p);
+        return;
+    }
+    auto* block = static_cast<FreeBlock*>(p);
+    block->next = free_[cls - 1];
+    free_[cls - 1] = block;
+}
+
+void TdomDocument::NodeArena::release() {
+    for (char* page : pages_) ::operator delete(page);
+    pages_.clear();
+    pages_.shrink_to_fit();
+    std::fill(std::begin(free_), std::end(free_), nullptr);
+    cursor_ = end_ = nullptr;
+}
+
+template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
+    createdNodes_.reserve(createdNodes_.size() + 1);
+    void* p = arena_.allocate(sizeof(T));
+    T* node;
+    try {
+        node = new (p) T(std::forward<Args>(args)...);
+    } catch (...) {
+        arena_.deallocate(p, sizeof(T));
+        throw;
+    }
+    registerNode(node);
+    return node;
+}
+
+void TdomDocument::registerNode(TdomNode* node) {
+    node->registryIndex_ = static_cast<std::uint32_t>(createdNodes_.size());
+    createdNodes_.push_back(node);
+}
+
+void TdomDocument::freeNode(TdomNode* node) {
+    std::uint32_t index = node->registryIndex_;
+    TdomNode* last = createdNodes_.back();
+    createdNodes_[index] = last;
+    last->registryIndex_ = index;
+    createdNodes_.pop_back();
+    if (node->flag(kHeapAllocatedFlag)) {
+        delete node;
+        return;
+    }
+    std::size_t size = nodeObjectSize(node);
+    node->~TdomNode();
+    arena_.deallocate(node, size);
+}
+
+const std::u16string* TdomDocument::intern(std::u16string_view name) {
+    auto it = names_.find(name);
+    if (it != names_.end()) return &*it;
+    return &*names_.emplace(name).first;
+}
+
+// ---- construction and clearing ----
+
+TdomDocument::TdomDocument(TDomImplementation* implementation)
+    : TdomNode(this, TdomNodeType::document, &kDocumentName, kDocumentChildren), implementation_(implementation) {}
+
+TdomDocument::~TdomDocument() {
+    clearDocument();
+    if (contentModel_) detachContentModel();
+}
+
+void TdomDocument::clearDocument() {
+    nodeIterators_.clear();
+    treeWalkers_.clear();
+    elementLists_.clear();
+    elementListsNS_.clear();
+    children_.clear();
+    std::vector<TdomNode*> nodes;
+    nodes.swap(createdNodes_);
+    for (TdomNode* node : nodes) {
+        if (node->flag(kHeapAllocatedFlag))
+            delete node;
+        else
+            node->~TdomNode();
+    }
+    arena_.release();
+    names_.clear();
+}
+
+void TdomDocument::freeChildren() { clearDocument(); }
+
+// ---- destroying nodes ----
+
+void TdomDocument::destroyNode(TdomNode* node) {
+    if (!node) return;
+    if (node->ownerDocument_ != this) throw EWrong_Document_Err();
+    if (node == this) throw ENo_Modification_Allowed_Err();
+    if (node->parent_) throw EInuse_Node_Err();
+    if (node->type_ == TdomNodeType::attribute && static_cast<TdomAttr*>(node)->ownerElement())
+        throw EInuse_Attribute_Err();
+    destroySubtree(node);
+}
+
+void TdomDocument::destroySubtree(TdomNode* root) {
+    bool hasAttributes =
+        root->type_ == TdomNodeType::element && !static_cast<TdomElement*>(root)->attributeNodes().empty();
+    if (root->isReadonly() && (root->hasChildNodes() || hasAttributes)) throw ENo_Modification_Allowed_Err();
+    std::vector<TdomNode*> stack{root};
+    if (nodeIterators_.empty()) {
+        // Nobody watches removals: take whole child lists at once.
+        while (!stack.empty()) {
+            TdomNode* node = stack.back();
+            stack.pop_back();
+            for (TdomNode* child : node->children_) {
+                child->parent_ = nullptr;
+                stack.push_back(child);
+            }
+            node->children_.clear();
+            if (node->type_ == TdomNodeType::element) static_cast<TdomElement*>(node)->releaseAttributes(stack);
+            freeNode(node);
+        }
+        return;
+    }
+    // Node iterators are registered: remove one child at a time, first child first, so that each
+    // iterator sees every removal in order.
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        if (!node->children_.empty()) {
+            TdomNode* child = node->children_.front();
+            child->setReadonly(false);
+            node->detachChildAt(0);
+            stack.push_back(child);
+            continue;
+        }
+        if (node->type_ == TdomNodeType::element) {
+            auto* element = static_cast<TdomElement*>(node);
+            if (!element->attributeNodes().empty()) {
+                auto* attr = static_cast<TdomAttr*>(element->attributeNodes().front());
+                attr->setReadonly(false);
+                element->removeAttributeNode(attr);
+                stack.push_back(attr);
+                continue;
+            }
+        }
+        stack.pop_back();
+        freeNode(node);
+    }
+}
+
+void TdomDocument::destroyChildren(TdomNode* node) {
+    if (nodeIterators_.empty()) {
+        std::vector<TdomNode*> children;
+        children.swap(node->children_);
+        for (TdomNode* child : children) {
+            child->parent_ = nullptr;
+            child->setReadonly(false);
+            destroySubtree(child);
+        }
+        return;
+    }
+    while (!node->children_.empty()) {
+        TdomNode* child = node->children_.front();
+        child->setReadonly(false);
+        node->detachChildAt(0);
+        destroySubtree(child);
+    }
+}
+
+bool TdomDocument::emptyNode(TdomNode* node) {
+    if (node->children_.empty()) return false;
+    bool wasReadonly = node->isReadonly();
+    node->setReadonlyFlag(false);
+    destroyChildren(node);
+    node->setReadonlyFlag(wasReadonly);
+    return true;
+}
+
+// ---- traversal registries ----
+
+void TdomDocument::notifyNodeRemoval(TdomNode* node) {
+    for (std::size_t i = 0; i < nodeIterators_.size(); ++i) nodeIterators_[i]->nodeRemoving(node);
+}
+
+void TdomDocument::freeDetachedIterators() {
+    std::erase_if(nodeIterators_, [](const std::unique_ptr<TdomTraversalObject>& it) { return it->isDetached(); });
+}
+
+// ---- document children ----
+
+TdomDocumentType* TdomDocument::doctype() const {
+    for (TdomNode* child : children_)
+        if (child->type_ == TdomNodeType::documentType) return static_cast<TdomDocumentType*>(child);
+    return nullptr;
+}
+
+TdomElement* TdomDocument::documentElement() const {
+    for (TdomNode* child : children_)
+        if (child->type_ == TdomNodeType::element) return static_cast<TdomElement*>(child);
+    return nullptr;
+}
+
+void TdomDocument::setNodeValue(std::u16string_view) {}
+
+bool TdomDocument::checkIdReferences(TdomCustomErrorHandler* errorHandler) {
+    TdomElement* root = documentElement();
+    return root ? root->checkIdReferences(errorHandler) : true;
+}
+
+TdomNode* TdomDocument::appendChild(TdomNode* newChild) {
+    if (!newChild) throw ENot_Supported_Err();
+    switch (newChild->type_) {
+    case TdomNodeType::element:
+        if (documentElement()) throw EHierarchy_Request_Err();
+        break;
+    case TdomNodeType::documentType:
+        if (doctype() || documentElement()) throw EHierarchy_Request_Err();
+        break;
+    case TdomNodeType::processingInstruction:
+    case TdomNodeType::comment:
+    case TdomNodeType::documentFragment:
+        break;
+    default:
+        throw EHierarchy_Request_Err();
+    }
+    return TdomNode::appendChild(newChild);
+}
+
+TdomNode* TdomDocument::insertBefore(TdomNode* newChild, TdomNode* refChild) {
+    if (!newChild) throw ENot_Supported_Err();
+    auto positionOf = [&](TdomNode* ref) { return ref ? indexOfChild(ref) : static_cast<int>(children_.size()); };
+    switch (newChild->type_) {
+    case TdomNodeType::element:
+        if (TdomDocumentType* type = doctype()) {
+            if (type->nodeName() != newChild->nodeName()) throw EInvalid_Character_Err();
+            if (!(indexOfChild(type) < positionOf(refChild))) throw EHierarchy_Request_Err();
+        }
+        if (documentElement()) throw EHierarchy_Request_Err();
+        break;
+    case TdomNodeType::documentType:
+        if (TdomElement* root = documentElement()) {
+            if (root->nodeName() != newChild->nodeName()) throw EInvalid_Character_Err();
+            if (!(positionOf(refChild) <= indexOfChild(root))) throw EHierarchy_Request_Err();
+        }
+        if (doctype()) throw EHierarchy_Request_Err();
+        break;
+    case TdomNodeType::processingInstruction:
+    case TdomNodeType::comment:
+    case TdomNodeType::documentFragment:
+        break;
+    default:
+        throw EHierarchy_Request_Err();
+    }
+    return TdomNode::insertBefore(newChild, refChild);
+}
+
+TdomNode* TdomDocument::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
+    if (!newChild || !oldChild) throw ENot_Supported_Err();
+    switch (newChild->type_) {
+    case TdomNodeType::element: {
+        TdomElement* root = documentElement();
+        if (root && root != oldChild) throw EHierarchy_Request_Err();
+        TdomDocumentType* type = doctype();
+        if (type && type->nodeName() != newChild->nodeName()) throw EInvalid_Character_Err();
+        break;
+    }
+    case TdomNodeType::documentType: {
+        TdomDocumentType* type = doctype();
+        if (type && type != oldChild) throw EHierarchy_Request_Err();
+        TdomElement* root = documentElement();
+        if (root && root->nodeName() != newChild->nodeName()) throw EInvalid_Character_Err();
+        break;
+    }
+    case TdomNodeType::processingInstruction:
+    case TdomNodeType::comment:
+    case TdomNodeType::documentFragment:
+        break;
+    default:
+        throw EHierarchy_Request_Err();
+    }
+    return TdomNode::replaceChild(newChild, oldChild);
+}
+
+// ---- factories ----
+
+TdomElement* TdomDocument::createElement(std::u16string_view tagName) {
+    if (!checkName(tagName)) throw EInvalid_Character_Err();
+    return make<TdomElement>(this, intern(tagName));
+}
+
+TdomElement* TdomDocument::createElementNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName) {
+    std::u16string prefix, localName;
+    dominternal::splitQualifiedName(namespaceURI, qualifiedName, false, prefix, localName);
+    const std::u16string* names[4] = {intern(qualifiedName), intern(namespaceURI), intern(prefix), intern(localName)};
+    TdomElement* element = make<TdomElement>(this, names[0]);
+    element->setNamespaceParts(names[1], names[2], names[3]);
+    element->setMapNamespaceAware(true);
+    return element;
+}
+
+TdomAttr* TdomDocument::createAttribute(std::u16string_view name) {
+    if (!checkName(name)) throw EInvalid_Character_Err();
+    return make<TdomAttr>(this, intern(name), true);
+}
+
+TdomAttr* TdomDocument::createAttributeNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName) {
+    std::u16string prefix, localName;
+    dominternal::splitQualifiedName(namespaceURI, qualifiedName, true, prefix, localName);
+    const std::u16string* names[4] = {intern(qualifiedName), intern(namespaceURI), intern(prefix), intern(localName)};
+    TdomAttr* attr = make<TdomAttr>(this, names[0], true);
+    attr->setNamespaceParts(names[1], names[2], names[3]);
+    return attr;
+}
+
+TdomElement* TdomDocument::createDocumentElement(std::u16string_view tagName) {
+    if (!checkName(tagName)) throw EInvalid_Character_Err();
+    if (documentElement()) throw EHierarchy_Request_Err();
+    TdomElement* element = createElement(tagName);
+    try {
+        appendChild(element);
+    } catch (...) {
+        destroyNode(element);
+        throw;
+    }
+    return element;
+}
+
+TdomElement* TdomDocument::createDocumentElementNS(std::u16string_view namespaceURI,
+                                                   std::u16string_view qualifiedName) {
+    std::u16string prefix, localName;
+    dominternal::splitQualifiedName(namespaceURI, qualifiedName, false, prefix, localName);
+    if ((prefix == u"xmlns" || qualifiedName == u"xmlns") && namespaceURI != kXmlnsNamespaceUri) throw ENamespace_Err();
+    if (documentElement()) throw EHierarchy_Request_Err();
+    TdomElement* element = createElementNS(namespaceURI, qualifiedName);
+    try {
+        appendChild(element);
+    } catch (...) {
+        destroyNode(element);
+        throw;
+    }
+    return element;
+}
+
+TdomDocumentFragment* TdomDocument::createDocumentFragment() { return make<TdomDocumentFragment>(this); }
+
+TdomText* TdomDocument::createTextNode(std::u16string_view data) {
+    static const std::u16string name = u"#text";
+    return make<TdomText>(this, TdomNodeType::text, &name, data);
+}
+
+TdomComment* TdomDocument::createComment(std::u16string_view data) { return make<TdomComment>(this, data); }
+
+TdomCDATASection* TdomDocument::createCDATASection(std::u16string_view data) {
+    return make<TdomCDATASection>(this, data);
+}
+
+TdomProcessingInstruction* TdomDocument::createProcessingInstruction(std::u16string_view target,
+                                                                     std::u16string_view data) {
+    if (!checkPITarget(target)) throw EInvalid_Character_Err();
+    return make<TdomProcessingInstruction>(this, intern(target), data);
+}
+
+TdomEntityReference* TdomDocument::createEntityReference(std::u16string_view name) {
+    if (!checkName(name)) throw EInvalid_Character_Err();
+    return make<TdomEntityReference>(this, intern(name));
+}
+
+TdomDocumentType* TdomDocument::createDocumentType(std::u16string_view name, std::u16string_view publicId,
+                                                   std::u16string_view systemId, std::u16string_view internalSubset) {
+    return make<TdomDocumentType>(this, intern(name), publicId, systemId, internalSubset);
+}
+
+TdomEntity* TdomDocument::createEntity(std::u16string_view name, std::u16string_view publicId,
+                                       std::u16string_view systemId, std::u16string_view notationName) {
+    if (!checkName(name)) throw EInvalid_Character_Err();
+    if (!isLiteralEitherWay(systemId, checkSystemLiteral)) throw EInvalid_Character_Err();
+    if (!isLiteralEitherWay(publicId, checkPubidLiteral)) throw EInvalid_Character_Err();
+    return make<TdomEntity>(this, intern(name), publicId, systemId, notationName);
+}
+
+TdomNotation* TdomDocument::createNotation(std::u16string_view name, std::u16string_view publicId,
+                                           std::u16string_view systemId) {
+    if (!checkName(name)) throw EInvalid_Character_Err();
+    if (!isLiteralEitherWay(systemId, checkSystemLiteral) && !isLiteralEitherWay(publicId, checkPubidLiteral))
+        throw EInvalid_Character_Err();
+    return make<TdomNotation>(this, intern(name), publicId, systemId);
+}
+
+void TdomDocument::adoptDocumentType(TdomDocumentType* doctype) {
+    // The document type was made by the implementation; from now on this document owns it.
+    doctype->ownerDocument_ = this;
+    doctype->name_ = intern(doctype->nodeName());
+    doctype->entities_.ownerDocument_ = this;
+    doctype->notations_.ownerDocument_ = this;
+    createdNodes_.reserve(createdNodes_.size() + 1);
+    registerNode(doctype);
+    appendChild(doctype);
+}
+
+// ---- entity references ----
+
+bool TdomDocument::fillEntityReference(TdomNode* node) {
+    if (!node || node->ownerDocument_ != this) throw EWrong_Document_Err();
+    if (node->type_ != TdomNodeType::entityReference && node->type_ != TdomNodeType::entity) throw ENot_Supported_Err();
+    bool changed = emptyNode(node);
+    std::u16string_view predefined = predefinedEntityText(node->nodeName());
+    bool wasReadonly = node->isReadonly();
+    node->setReadonlyFlag(false);
+    try {
+        if (!predefined.empty()) {
+            node->appendChild(createTextNode(predefined));
+            changed = true;
+        } else if (TdomDocumentType* type = doctype()) {
+            TdomNode* found = type->entities()->getNamedItem(node->nodeName());
+            if (found && found->type_ == TdomNodeType::entity) {
+                auto* entity = static_cast<TdomEntity*>(found);
+                if (!entity->notationName().empty()) throw EInvalid_Entity_Reference_Err();
+                // Copy first, so that filling an entity from itself cannot loop.
+                std::vector<TdomNode*> sources = entity->children_;
+                for (TdomNode* source : sources) {
+                    TdomNode* copy = importNode(source, true);
+                    try {
+                        node->appendChild(copy);
+                    } catch (...) {
+                        destroyNode(copy);
+                        throw;
+                    }
+                    changed = true;
+                }
+            }
+        }
+    } catch (...) {
+        node->setReadonlyFlag(wasReadonly);
+        throw;
+    }
+    node->setReadonlyFlag(wasReadonly);
+    node->setDescendantsReadonly();
+    return changed;
+}
+
+// ---- import ----
+
+TdomNode* TdomDocument::importNode(TdomNode* node, bool deep) {
+    if (!node) throw ENot_Supported_Err();
+    switch (node->type_) {
+    case TdomNodeType::document:
+    case TdomNodeType::documentType:
+    case TdomNodeType::unknown:
+        throw ENot_Supported_Err();
+    default:
+        break;
+    }
+    TdomNode* rootCopy = nullptr;
+    // Pending copies: (source, parent of the copy). Children are pushed last first, so that they are
+    // copied and appended in document order.
+    std::vector<std::pair<TdomNode*, TdomNode*>> stack{{node, nullptr}};
+    try {
+        while (!stack.empty()) {
+            auto [source, parent] = stack.back();
+            stack.pop_back();
+            TdomNode* copy = importShallow(source);
+            if (parent) {
+                try {
+                    parent->appendChild(copy);
+                } catch (...) {
+                    destroyNode(copy);
+                    throw;
+                }
+            } else {
+                rootCopy = copy;
+            }
+            bool withChildren = false;
+            switch (source->type_) {
+            case TdomNodeType::attribute:
+                withChildren = true;
+                break;
+            case TdomNodeType::element:
+            case TdomNodeType::entity:
+            case TdomNodeType::documentFragment:
+                withChildren = deep;
+                break;
+            default:
+                break;
+            }
+            if (withChildren)
+                for (auto it = source->children_.rbegin(); it != source->children_.rend(); ++it)
+                    stack.emplace_back(*it, copy);
+        }
+    } catch (...) {
+        if (rootCopy) destroyNode(rootCopy);
+        throw;
+    }
+    return rootCopy;
+}
+
+TdomNode* TdomDocument::importShallow(TdomNode* source) {
+    switch (source->type_) {
+    case TdomNodeType::element:
+        return importElement(static_cast<TdomElement*>(source));
+    case TdomNodeType::attribute: {
+        if (!source->namespaceURI().empty() || !source->prefix().empty())
+            return createAttributeNS(source->namespaceURI(), source->nodeName());
+        return createAttribute(source->nodeName());
+    }
+    case TdomNodeType::text:
+        return createTextNode(static_cast<TdomText*>(source)->data());
+    case TdomNodeType::cdataSection:
+        return createCDATASection(static_cast<TdomCDATASection*>(source)->data());
+    case TdomNodeType::comment:
+        return createComment(static_cast<TdomComment*>(source)->data());
+    case TdomNodeType::processingInstruction: {
+        auto* pi = static_cast<TdomProcessingInstruction*>(source);
+        return createProcessingInstruction(pi->target(), pi->data());
+    }
+    case TdomNodeType::entityReference: {
+        TdomEntityReference* reference = createEntityReference(source->nodeName());
+        try {
+            reference->fillByParsing();
+        } catch (...) {
+            destroyNode(reference);
+            throw;
+        }
+        return reference;
+    }
+    case TdomNodeType::entity: {
+        auto* entity = static_cast<TdomEntity*>(source);
+        TdomEntity* copy =
+            createEntity(entity->nodeName(), entity->publicId(), entity->systemId(), entity->notationName());
+        copy->setEncoding(entity->encoding());
+        copy->setVersion(entity->version());
+        return copy;
+    }
+    case TdomNodeType::notation: {
+        auto* notation = static_cast<TdomNotation*>(source);
+        return createNotation(notation->nodeName(), notation->publicId(), notation->systemId());
+    }
+    case TdomNodeType::documentFragment:
+        return createDocumentFragment();
+    default:
+        throw ENot_Supported_Err();
+    }
+}
+
+TdomElement* TdomDocument::importElement(TdomElement* source) {
+    bool namespaced = !source->namespaceURI().empty() || !source->prefix().empty();
+    TdomElement* copy =
+        namespaced ? createElementNS(source->namespaceURI(), source->nodeName()) : createElement(source->nodeName());
+    try {
+        bool aware = source->attributesNamespaceAware();
+        copy->setMapNamespaceAware(aware);
+        for (TdomNode* item : source->attributeNodes()) {
+            auto* attr = static_cast<TdomAttr*>(item);
+            if (!attr->specified()) continue;
+            auto* attrCopy = static_cast<TdomAttr*>(importNode(attr, true));
+            try {
+                if (aware)
+                    copy->setAttributeNodeNS(attrCopy);
+                else
+                    copy->setAttributeNode(attrCopy);
+            } catch (...) {
+                destroyNode(attrCopy);
+                throw;
+            }
+        }
+        if (contentModel_) addDefaultAttributes(copy);
+    } catch (...) {
+        destroyNode(copy);
+        throw;
+    }
+    return copy;
+}
+
+void TdomDocument::addDefaultAttributes(TdomElement* element) {
+    for (const cmaccess::AttributeDefinition& definition :
+         cmaccess::attributeDefinitions(contentModel_, element->nodeName())) {
+        if (definition.defaultKind == u"#REQUIRED" || definition.defaultKind == u"#IMPLIED") continue;
+        bool present = false;
+        for (TdomNode* attr : element->attributeNodes())
+            if (attr->nodeName() == definition.name) present = true;
+        if (present) continue;
+        TdomAttr* attr = createAttribute(definition.name);
+        try {
+            attr->setValue(definition.defaultValue);
+            attr->setSpecified(false);
+            if (element->attributesNamespaceAware())
+                element->map().setNamedItemNS(attr);
+            else
+                element->setAttributeNode(attr);
+        } catch (...) {
+            destroyNode(attr);
+            throw;
+        }
+    }
+}
+
+// ---- content model, base URI ----
+
+TdomCMObject* TdomDocument::detachContentModel() {
+    TdomCMObject* old = contentModel_;
+    if (old) cmaccess::setAttachedDocument(old, nullptr);
+    contentModel_ = nullptr;
+    return old;
+}
+
+TdomCMObject* TdomDocument::attachContentModel(TdomCMObject* contentModel) {
+    TdomCMObject* old = detachContentModel();
+    if (contentModel) {
+        if (cmaccess::attachedDocument(contentModel)) throw EInuse_Content_Model_Err();
+        cmaccess::setAttachedDocument(contentModel, this);
+        contentModel_ = contentModel;
+    }
+    return old;
+}
+
+void TdomDocument::setDocumentBaseUri(std::u16string_view uri) {
+    if (!uri.empty() && uri.front() == 0xFEFF) uri.remove_prefix(1);
+    std::string narrow;
+    narrow.reserve(uri.size());
+    for (char16_t unit : uri) {
+        if (unit > 0xFF) throw ESyntax_Err();
+        narrow += static_cast<char>(unit);
+    }
+    if (!dominternal::isAbsoluteUri(narrow)) throw ESyntax_Err();
+    baseUri_ = uri;
+}

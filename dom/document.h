@@ -1,0 +1,233 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "dom/node.h"
+
+class TDomImplementation;
+class TdomAttr;
+class TdomCDATASection;
+class TdomCMObject;
+class TdomComment;
+class TdomDocumentFragment;
+class TdomDocumentType;
+class TdomElementsNodeList;
+class TdomElementsNodeListNS;
+class TdomEntity;
+class TdomEntityReference;
+class TdomNodeFilter;
+class TdomNodeIterator;
+class TdomNotation;
+class TdomProcessingInstruction;
+class TdomText;
+class TdomTreeWalker;
+class TdomWideStringList;
+
+// What a document asks of the traversal objects it keeps (node iterators and tree walkers).
+//
+// The document owns every object in its node-iterator and tree-walker registries and frees them
+// when it is cleared (or earlier, through freeDetachedIterators and destroyTreeWalker).
+// notifyNodeRemoval calls nodeRemoving on every registered node iterator before a node leaves its
+// parent, while the node is still in the tree, so that an iterator can move its reference node.
+// freeDetachedIterators frees the registered node iterators whose isDetached answers true.
+class TdomTraversalObject {
+public:
+    virtual ~TdomTraversalObject() = default;
+    virtual void nodeRemoving(TdomNode* node) { (void)node; }
+    virtual bool isDetached() const { return false; }
+};
+
+// The document node: factory and owner of every node it creates.
+//
+// Nodes are allocated from the document's own pages and recorded in its created-node registry (each
+// node keeps its index there, so destroyNode drops it in O(1)). Clearing the document (freeChildren)
+// or destroying it frees every node it ever created that has not been destroyed yet, in linear time.
+//
+// Element-list caches: getElementsByTagName and getElementsByTagNameNS keep the lists they create
+// in elementListCache() and elementListCacheNS(); the document frees them when it is cleared.
+class TdomDocument : public TdomNode {
+public:
+    explicit TdomDocument(TDomImplementation* implementation = nullptr);
+    ~TdomDocument() override;
+
+    // Fills an entity reference (or an entity) with a copy of its entity's content; see the .cpp.
+    bool fillEntityReference(TdomNode* node);
+    // Called by removeChild before node leaves its parent.
+    void notifyNodeRemoval(TdomNode* node);
+
+    TdomDocumentType* doctype() const;
+    TdomElement* documentElement() const;
+
+    TdomEntity* createEntity(std::u16string_view name, std::u16string_view publicId, std::u16string_view systemId,
+                             std::u16string_view notationName);
+    TdomNotation* createNotation(std::u16string_view name, std::u16string_view publicId, std::u16string_view systemId);
+    TdomElement* createDocumentElement(std::u16string_view tagName);
+    TdomElement* createDocumentElementNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName);
+    void freeDetachedIterators();
+    TdomElement* createElement(std::u16string_view tagName);
+    TdomElement* createElementNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName);
+    TdomDocumentFragment* createDocumentFragment();
+    TdomText* createTextNode(std::u16string_view data);
+    TdomComment* createComment(std::u16string_view data);
+    TdomCDATASection* createCDATASection(std::u16string_view data);
+    TdomProcessingInstruction* createProcessingInstruction(std::u16string_view target, std::u16string_view data);
+    TdomAttr* createAttribute(std::u16string_view name);
+    TdomAttr* createAttributeNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName);
+    TdomEntityReference* createEntityReference(std::u16string_view name);
+    TdomDocumentType* createDocumentType(std::u16string_view name, std::u16string_view publicId,
+                                         std::u16string_view systemId, std::u16string_view internalSubset);
+
+    // Frees a parentless node and its subtree (attributes included). nullptr does nothing. The caller's
+    // reference is set to nullptr.
+    template <class T> void destroyNode(T*& node) {
+        destroyNode(static_cast<TdomNode*>(node));
+        node = nullptr;
+    }
+    void destroyNode(TdomNode* node);
+
+    TdomNode* importNode(TdomNode* node, bool deep);
+
+    // Live lists of the document's elements by tag name, or by namespace URI and local name ("*"
+    // matches anything); cached, so asking again with the same query gives the same list.
+    TdomElementsNodeList* getElementsByTagName(std::u16string_view name);
+    TdomElementsNodeListNS* getElementsByTagNameNS(std::u16string_view namespaceURI, std::u16string_view localName);
+    // Traversal objects over root's subtree, registered and owned by the document. A root of nullptr
+    // raises ENot_Supported_Err.
+    TdomNodeIterator* createNodeIterator(TdomNode* root, TdomNodeTypeSet whatToShow, TdomNodeFilter* filter,
+                                         bool expandEntityReferences);
+    TdomTreeWalker* createTreeWalker(TdomNode* root, TdomNodeTypeSet whatToShow, TdomNodeFilter* filter,
+                                     bool expandEntityReferences);
+    // Frees a walker of this document (nullptr: nothing; a walker it does not hold: EWrong_Document_Err)
+    // and sets the caller's reference to nullptr.
+    void destroyTreeWalker(TdomTreeWalker*& walker);
+
+    // The whole document as a file: an XML declaration naming the encoding, then the children, each
+    // followed by a line end. UTF-8 and Shift_JIS end lines with CR LF, EUC-JP and UTF-16 with LF;
+    // UTF-16 starts with the byte-order mark. The encoding field is restored afterwards.
+    void writeUtf8To(TStream& stream);
+    void writeUtf16To(TStream& stream);
+    void writeShiftJisTo(TStream& stream);
+    void writeEucJpTo(TStream& stream);
+    // writeUtf8To into a byte string; writeUtf16To into a wide string (starting with U+FEFF).
+    std::string codeAsUtf8();
+    std::u16string codeAsUtf16();
+
+    // Content model (the DTD object model) attached to this document, or nullptr.
+    TdomCMObject* contentModel() const { return contentModel_; }
+    // Detaches the current content model (returned); raises EInuse_Content_Model_Err when contentModel is
+    // attached to another document, leaving this document without one.
+    TdomCMObject* attachContentModel(TdomCMObject* contentModel);
+    TdomCMObject* detachContentModel();
+
+    // Raises ESyntax_Err unless uri is an absolute URI.
+    void setDocumentBaseUri(std::u16string_view uri);
+    const std::u16string& documentBaseUri() const { return baseUri_; }
+
+    TDomImplementation* domImplementation() const { return implementation_; }
+    const std::u16string& systemId() const { return systemId_; }
+    void setSystemId(std::u16string_view value) { systemId_ = value; }
+    // Values of the XML declaration (empty at creation).
+    const std::u16string& encoding() const { return encoding_; }
+    void setEncoding(std::u16string_view value) { encoding_ = value; }
+    const std::u16string& standalone() const { return standalone_; }
+    void setStandalone(std::u16string_view value) { standalone_ = value; }
+    const std::u16string& version() const { return version_; }
+    void setVersion(std::u16string_view value) { version_ = value; }
+
+    // Number of nodes created and not yet freed (the created-node registry).
+    std::size_t createdNodeCount() const { return createdNodes_.size(); }
+    // Registries and caches kept for the traversal and element-list classes.
+    std::vector<std::unique_ptr<TdomTraversalObject>>& nodeIteratorRegistry() { return nodeIterators_; }
+    std::vector<std::unique_ptr<TdomTraversalObject>>& treeWalkerRegistry() { return treeWalkers_; }
+    std::vector<std::unique_ptr<TdomNodeList>>& elementListCache() { return elementLists_; }
+    std::vector<std::unique_ptr<TdomNodeList>>& elementListCacheNS() { return elementListsNS_; }
+
+    // Removes and frees every child of node, each made writable first (freeChildren without the read-only
+    // check of node itself).
+    void destroyChildren(TdomNode* node);
+    // Like destroyChildren, also on a read-only node (whose flag is kept); true when it had children.
+    bool emptyNode(TdomNode* node);
+
+    // The interned copy of a name: one per document, alive as long as the document.
+    const std::u16string* intern(std::u16string_view name);
+
+    // Node operations with the document's own behaviour.
+    void setNodeValue(std::u16string_view value) override;
+    bool checkIdReferences(TdomCustomErrorHandler* errorHandler) override;
+    TdomNode* appendChild(TdomNode* newChild) override;
+    TdomNode* insertBefore(TdomNode* newChild, TdomNode* refChild) override;
+    TdomNode* replaceChild(TdomNode* newChild, TdomNode* oldChild) override;
+    // Clears the whole document: every node it created is freed, every traversal object and element
+    // list too. The content model stays attached.
+    void freeChildren() override;
+
+private:
+    friend class TDomImplementation;
+    friend class TdomNode;
+
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view s) const noexcept { return std::hash<std::u16string_view>{}(s); }
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
+    };
+
+    // Fixed-size node memory: one free list per size class over 64 KiB pages.
+    class NodeArena {
+    public:
+        NodeArena() = default;
+        NodeArena(const NodeArena&) = delete;
+        NodeArena& operator=(const NodeArena&) = delete;
+        ~NodeArena() { release(); }
+        void* allocate(std::size_t size);
+        void deallocate(void* p, std::size_t size);
+        void release();
+
+    private:
+        static constexpr std::size_t kGranule = 8;
+        static constexpr std::size_t kClasses = 32; // up to 256 bytes
+        static constexpr std::size_t kPageSize = 64 * 1024;
+        struct FreeBlock {
+            FreeBlock* next;
+        };
+        FreeBlock* free_[kClasses] = {};
+        std::vector<char*> pages_;
+        char* cursor_ = nullptr;
+        char* end_ = nullptr;
+    };
+
+    template <class T, class... Args> T* make(Args&&... args);
+    void registerNode(TdomNode* node);
+    void freeNode(TdomNode* node);
+    void destroySubtree(TdomNode* root);
+    TdomNode* importShallow(TdomNode* source);
+    TdomElement* importElement(TdomElement* source);
+    void addDefaultAttributes(TdomElement* element);
+    void clearDocument();
+    void checkDocumentElementName(std::u16string_view namespaceURI, std::u16string_view qualifiedName) const;
+    // Takes a document type from the implementation's registry into this document.
+    void adoptDocumentType(TdomDocumentType* doctype);
+
+    std::u16string baseUri_;
+    std::vector<TdomNode*> createdNodes_;
+    std::vector<std::unique_ptr<TdomTraversalObject>> nodeIterators_;
+    std::vector<std::unique_ptr<TdomTraversalObject>> treeWalkers_;
+    std::vector<std::unique_ptr<TdomNodeList>> elementLists_;
+    std::vector<std::unique_ptr<TdomNodeList>> elementListsNS_;
+    TdomCMObject* contentModel_ = nullptr;
+    std::u16string systemId_;
+    TDomImplementation* implementation_;
+    std::u16string encoding_;
+    std::u16string standalone_;
+    std::u16string version_;
+    std::unordered_set<std::u16string, NameHash, NameEqual> names_;
+    NodeArena arena_;
+};

@@ -1,0 +1,358 @@
+#include "dom/element.h"
+
+#include "dom/character_data.h"
+#include "dom/content_model_access.h"
+#include "dom/document.h"
+#include "dom/dom_exception.h"
+#include "dom/entity_reference.h"
+#include "dom/node_internal.h"
+
+namespace {
+
+const std::vector<TdomNode*> kNoAttributes;
+
+constexpr TdomNodeTypeSet kElementChildren =
+    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
+                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentFragment});
+constexpr TdomNodeTypeSet kAttributeChildren =
+    nodeTypeSet({TdomNodeType::text, TdomNodeType::entityReference, TdomNodeType::documentFragment});
+
+// Runs of spaces become one space; leading and trailing spaces go.
+std::u16string collapseSpaces(const std::u16string& value) {
+    std::u16string result;
+    result.reserve(value.size());
+    bool pendingSpace = false;
+    for (char16_t unit : value) {
+        if (unit == u' ') {
+            pendingSpace = !result.empty();
+            continue;
+        }
+        if (pendingSpace) result += u' ';
+        pendingSpace = false;
+        result += unit;
+    }
+    return result;
+}
+
+void appendEscaped(std::u16string& out, std::u16string_view text) {
+    for (char16_t unit : text) {
+        switch (unit) {
+        case u'"':
+            out += u"&#34;";
+            break;
+        case u'&':
+            out += u"&#38;";
+            break;
+        case u'\'':
+            out += u"&#39;";
+            break;
+        case u'<':
+            out += u"&#60;";
+            break;
+        case u'>':
+            out += u"&#62;";
+            break;
+        default:
+            out += unit;
+        }
+    }
+}
+
+} // namespace
+
+// ---- TdomElement ----
+
+TdomElement::AttributeBlock::AttributeBlock(TdomDocument* document, TdomElement* element)
+    : map(document, nodeTypeBit(TdomNodeType::attribute), &storage, element) {}
+
+TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
+    : TdomNode(ownerDocument, TdomNodeType::element, tagName, kElementChildren) {}
+
+TdomElement::~TdomElement() = default;
+
+TdomNamedNodeMap& TdomElement::map() {
+    if (!attrs_) {
+        attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
+        attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
+        attrs_->map.setReadonly(flag(kMapReadonlyFlag));
+    }
+    return attrs_->map;
+}
+
+void TdomElement::setMapNamespaceAware(bool value) {
+    if (attrs_)
+        attrs_->map.setNamespaceAware(value);
+    else
+        setFlag(kNamespaceAwareFlag, value);
+}
+
+bool TdomElement::attributesNamespaceAware() const {
+    return attrs_ ? attrs_->map.namespaceAware() : flag(kNamespaceAwareFlag);
+}
+
+const std::vector<TdomNode*>& TdomElement::attributeNodes() const { return attrs_ ? attrs_->storage : kNoAttributes; }
+
+void TdomElement::releaseAttributes(std::vector<TdomNode*>& out) {
+    if (!attrs_) return;
+    for (TdomNode* attr : attrs_->storage) {
+        static_cast<TdomAttr*>(attr)->ownerElement_ = nullptr;
+        out.push_back(attr);
+    }
+    attrs_->storage.clear();
+}
+
+std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCache() {
+    if (!lists_) lists_ = std::make_unique<ListCaches>();
+    return lists_->byName;
+}
+
+std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCacheNS() {
+    if (!lists_) lists_ = std::make_unique<ListCaches>();
+    return lists_->byNamespace;
+}
+
+void TdomElement::setNodeValue(std::u16string_view) {}
+
+TdomNamedNodeMap* TdomElement::attributes() { return &map(); }
+
+void TdomElement::setReadonly(bool value) {
+    setReadonlyFlag(value);
+    if (attrs_)
+        attrs_->map.setReadonly(value);
+    else
+        setFlag(kMapReadonlyFlag, value);
+}
+
+void TdomElement::normalize() { dominternal::normalizeSubtree(this); }
+
+bool TdomElement::validate(TdomCustomErrorHandler* errorHandler) {
+    // Entity references check their own content; everything else below an element is valid here.
+    bool valid = true;
+    std::vector<TdomNode*> stack(children().rbegin(), children().rend());
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->nodeType() == TdomNodeType::entityReference) {
+            if (!node->validate(errorHandler)) valid = false;
+        } else if (node->nodeType() == TdomNodeType::element) {
+            for (auto it = node->children().rbegin(); it != node->children().rend(); ++it) stack.push_back(*it);
+        }
+    }
+    return valid;
+}
+
+bool TdomElement::checkIdReferences(TdomCustomErrorHandler*) { return true; }
+
+bool TdomElement::checkEntityReferences(int) { return true; }
+
+void TdomElement::checkPlain() const {
+    if (attributesNamespaceAware()) throw ENamespace_Err();
+}
+
+void TdomElement::checkNamespaceAware() const {
+    if (!attributesNamespaceAware()) throw ENamespace_Err();
+}
+
+TdomAttr* TdomElement::findAttribute(std::u16string_view name) const {
+    for (TdomNode* attr : attributeNodes())
+        if (attr->nodeName() == name) return static_cast<TdomAttr*>(attr);
+    return nullptr;
+}
+
+TdomAttr* TdomElement::findAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
+    for (TdomNode* attr : attributeNodes())
+        if (attr->namespaceURI() == namespaceURI && attr->localName() == localName) return static_cast<TdomAttr*>(attr);
+    return nullptr;
+}
+
+std::u16string TdomElement::getAttribute(std::u16string_view name) {
+    checkPlain();
+    TdomAttr* attr = findAttribute(name);
+    return attr ? attr->value() : std::u16string();
+}
+
+TdomAttr* TdomElement::setAttribute(std::u16string_view name, std::u16string_view value) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkPlain();
+    if (TdomAttr* existing = findAttribute(name)) {
+        existing->setValue(value);
+        return nullptr;
+    }
+    TdomAttr* attr = ownerDocument()->createAttribute(name);
+    try {
+        attr->setValue(value);
+        setAttributeNode(attr);
+    } catch (...) {
+        ownerDocument()->destroyNode(attr);
+        throw;
+    }
+    return attr;
+}
+
+TdomAttr* TdomElement::removeAttribute(std::u16string_view name) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkPlain();
+    return removeAttributeNode(findAttribute(name));
+}
+
+TdomAttr* TdomElement::getAttributeNode(std::u16string_view name) {
+    checkPlain();
+    return findAttribute(name);
+}
+
+TdomAttr* TdomElement::setAttributeNode(TdomAttr* attr) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkPlain();
+    if (!attr) throw ENot_Supported_Err();
+    if (attr->ownerDocument() != ownerDocument()) throw EWrong_Document_Err();
+    if (attr->ownerElement_ && attr->ownerElement_ != this) throw EInuse_Attribute_Err();
+    if (attr->ownerElement_ == this) return nullptr;
+    TdomAttr* replaced = findAttribute(attr->nodeName());
+    if (replaced) removeAttributeNode(replaced);
+    map().setNamedItem(attr);
+    return replaced;
+}
+
+TdomAttr* TdomElement::removeAttributeNode(TdomAttr* attr) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    if (!attr || !attrs_ || attr->ownerElement_ != this) throw ENot_Found_Err();
+    attrs_->map.removeItem(attr);
+    attr->ownerElement_ = nullptr;
+    return attr;
+}
+
+std::u16string TdomElement::getAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) {
+    checkNamespaceAware();
+    TdomAttr* attr = findAttributeNS(namespaceURI, localName);
+    return attr ? attr->value() : std::u16string();
+}
+
+TdomAttr* TdomElement::setAttributeNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName,
+                                      std::u16string_view value) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkNamespaceAware();
+    std::u16string prefix, localName;
+    dominternal::splitQualifiedName(namespaceURI, qualifiedName, true, prefix, localName);
+    if (TdomAttr* existing = findAttributeNS(namespaceURI, localName)) {
+        existing->setNodeNameInterned(ownerDocument()->intern(qualifiedName));
+        existing->setValue(value);
+        return nullptr;
+    }
+    TdomAttr* attr = ownerDocument()->createAttributeNS(namespaceURI, qualifiedName);
+    try {
+        attr->setValue(value);
+        setAttributeNodeNS(attr);
+    } catch (...) {
+        ownerDocument()->destroyNode(attr);
+        throw;
+    }
+    return attr;
+}
+
+TdomAttr* TdomElement::removeAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkNamespaceAware();
+    return removeAttributeNode(findAttributeNS(namespaceURI, localName));
+}
+
+TdomAttr* TdomElement::getAttributeNodeNS(std::u16string_view namespaceURI, std::u16string_view localName) {
+    checkNamespaceAware();
+    return findAttributeNS(namespaceURI, localName);
+}
+
+TdomAttr* TdomElement::setAttributeNodeNS(TdomAttr* attr) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    checkNamespaceAware();
+    if (!attr) throw ENot_Supported_Err();
+    if (attr->ownerDocument() != ownerDocument()) throw EWrong_Document_Err();
+    if (attr->ownerElement_ && attr->ownerElement_ != this) throw EInuse_Attribute_Err();
+    if (attr->ownerElement_ == this) return nullptr;
+    TdomAttr* replaced = findAttributeNS(attr->namespaceURI(), attr->localName());
+    if (replaced) removeAttributeNode(replaced);
+    map().setNamedItemNS(attr);
+    return replaced;
+}
+
+bool TdomElement::hasAttribute(std::u16string_view name) {
+    checkPlain();
+    return findAttribute(name) != nullptr;
+}
+
+bool TdomElement::hasAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) {
+    checkNamespaceAware();
+    return findAttributeNS(namespaceURI, localName) != nullptr;
+}
+
+// ---- TdomAttr ----
+
+TdomAttr::TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified)
+    : TdomNode(ownerDocument, TdomNodeType::attribute, name, kAttributeChildren) {
+    setSpecified(specified);
+}
+
+std::u16string TdomAttr::value() const {
+    std::u16string result;
+    TdomCMObject* model = ownerDocument()->contentModel();
+    for (TdomNode* child : children()) {
+        if (child->nodeType() == TdomNodeType::text) {
+            result += static_cast<TdomText*>(child)->data();
+        } else if (child->nodeType() == TdomNodeType::entityReference) {
+            const std::u16string& name = child->nodeName();
+            if (name == u"lt")
+                result += u"&#60;";
+            else if (name == u"gt")
+                result += u'>';
+            else if (name == u"amp")
+                result += u"&#38;";
+            else if (name == u"apos")
+                result += u'\'';
+            else if (name == u"quot")
+                result += u'"';
+            else {
+                TdomCMNode* entity = cmaccess::declaredEntity(model, name);
+                if (!entity) throw EInvalid_Entity_Reference_Err();
+                result += cmaccess::entityNormalizedValue(model, entity);
+            }
+        }
+    }
+    if (ownerElement_ && model) {
+        cmaccess::AttributeDefinition definition;
+        if (cmaccess::attributeDefinition(model, ownerElement_->nodeName(), nodeName(), definition) &&
+            definition.declaredType != u"CDATA")
+            result = collapseSpaces(result);
+    }
+    return result;
+}
+
+void TdomAttr::setValue(std::u16string_view value) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    ownerDocument()->destroyChildren(this);
+    appendChild(ownerDocument()->createTextNode(value));
+}
+
+std::u16string TdomAttr::escapedValue() const {
+    std::u16string result;
+    for (TdomNode* child : children()) {
+        if (child->nodeType() == TdomNodeType::text) {
+            appendEscaped(result, static_cast<TdomText*>(child)->data());
+        } else if (child->nodeType() == TdomNodeType::entityReference) {
+            result += u'&';
+            result += child->nodeName();
+            result += u';';
+        }
+    }
+    return result;
+}
+
+void TdomAttr::normalize() { dominternal::normalizeSubtree(this); }
+
+bool TdomAttr::validate(TdomCustomErrorHandler* errorHandler) {
+    bool valid = true;
+    for (TdomNode* child : children())
+        if (child->nodeType() == TdomNodeType::entityReference && !child->validate(errorHandler)) valid = false;
+    return valid;
+}
+
+bool TdomAttr::checkIdReferences(TdomCustomErrorHandler*) { return true; }
+
+bool TdomAttr::checkEntityReferences(int) { return true; }

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "dom/node.h"
+
+class TdomEntity;
+
+// Indexed, named view over a storage list owned by someone else: the attributes of an element
+// (accepting kind 2), the entities (kind 6) and notations (kind 12) of a document type.
+//
+// A map is either namespace-aware or not: the plain operations (getNamedItem, setNamedItem, ...)
+// refuse a namespace-aware map and the NS operations refuse a plain one with ENamespace_Err. The
+// flag can change only while the map is empty.
+class TdomNamedNodeMap : public TdomNodeList {
+public:
+    TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, std::vector<TdomNode*>* storage,
+                     TdomNode* ownerNode);
+    TdomNamedNodeMap(const TdomNamedNodeMap&) = delete;
+    TdomNamedNodeMap& operator=(const TdomNamedNodeMap&) = delete;
+
+    bool namespaceAware() const { return namespaceAware_; }
+    TdomNode* ownerNode() const { return ownerNode_; }
+    TdomDocument* ownerDocument() const { return ownerDocument_; }
+    // Raises ENo_Modification_Allowed_Err when the map holds items.
+    void setNamespaceAware(bool value);
+    // Position of the first accepted item with that node name, -1 if none (plain maps only).
+    int getNamedIndex(std::u16string_view name) const;
+    // Takes node out of the map (read-only: ENo_Modification_Allowed_Err; absent: ENot_Found_Err).
+    TdomNode* removeItem(TdomNode* node);
+    bool isReadonly() const { return readonly_; }
+    void setReadonly(bool value) { readonly_ = value; }
+
+    TdomNode* getNamedItem(std::u16string_view name) const;
+    TdomNode* getNamedItemNS(std::u16string_view namespaceURI, std::u16string_view localName) const;
+    virtual TdomNode* removeNamedItem(std::u16string_view name);
+    virtual TdomNode* removeNamedItemNS(std::u16string_view namespaceURI, std::u16string_view localName);
+    // Adds node at the end; an item of the same name (or namespace URI and local name) is removed first
+    // and returned.
+    virtual TdomNode* setNamedItem(TdomNode* node);
+    virtual TdomNode* setNamedItemNS(TdomNode* node);
+
+protected:
+    friend class TdomDocument;
+    void checkNewItem(TdomNode* node, bool wantNamespaceAware) const;
+    TdomNode* takeOut(int index);
+    void addItem(TdomNode* node);
+
+    std::vector<TdomNode*>* storage_;
+    bool readonly_ = false;
+    bool namespaceAware_ = false;
+    TdomDocument* ownerDocument_;
+    TdomNode* ownerNode_;
+    TdomNodeTypeSet acceptedKinds_;
+};
+
+// The entity map of a document type: adding an entity fills the references between the entities of
+// the map, and refuses an entity whose content refers to itself.
+class TdomEntitiesNamedNodeMap : public TdomNamedNodeMap {
+public:
+    using TdomNamedNodeMap::TdomNamedNodeMap;
+
+    TdomNode* removeNamedItem(std::u16string_view name) override;
+    TdomNode* removeNamedItemNS(std::u16string_view namespaceURI, std::u16string_view localName) override;
+    TdomNode* setNamedItem(TdomNode* node) override;
+    TdomNode* setNamedItemNS(TdomNode* node) override;
+
+    // Raises EParserInvalidEntityDeclaration_Err (after emptying entity) when entity refers to itself.
+    void entityAdded(TdomEntity* entity);
+    void entityRemoved(TdomEntity* entity);
+
+private:
+    TdomNode* afterAdding(TdomNode* node, TdomNode* replaced);
+};

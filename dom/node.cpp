@@ -1,0 +1,521 @@
+#include "dom/node.h"
+
+#include <utility>
+
+#include "dom/content_model_access.h"
+#include "dom/document.h"
+#include "dom/dom_exception.h"
+#include "dom/element.h"
+#include "dom/entity_reference.h"
+#include "dom/named_node_map.h"
+#include "dom/node_internal.h"
+#include "text/code_page_932.h"
+#include "text/xml_chars.h"
+
+namespace {
+
+const std::u16string kEmpty;
+const std::u16string kBareNodeName;
+
+constexpr TdomNodeTypeSet kBareNodeChildren =
+    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
+                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentType,
+                 TdomNodeType::documentFragment, TdomNodeType::notation});
+
+bool isElementNamed(const TdomNode* node, std::u16string_view name) {
+    return node->nodeType() == TdomNodeType::element && node->nodeName() == name;
+}
+
+bool isElementNamedNS(const TdomNode* node, std::u16string_view namespaceURI, std::u16string_view localName) {
+    return node->nodeType() == TdomNodeType::element && node->namespaceURI() == namespaceURI &&
+           node->localName() == localName;
+}
+
+bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Pre-order walk of the descendants of root (root excluded) with an explicit stack, so that deep
+// trees cannot exhaust the call stack. visit(node) answers whether to descend into node; it may
+// change node's own children before the walk descends into them.
+template <class Visit> void walkDescendants(TdomNode* root, Visit visit) {
+    std::vector<std::pair<TdomNode*, std::size_t>> stack;
+    stack.emplace_back(root, 0);
+    while (!stack.empty()) {
+        auto& [node, index] = stack.back();
+        if (index >= node->children().size()) {
+            stack.pop_back();
+            continue;
+        }
+        TdomNode* child = node->children()[index++];
+        if (visit(child)) stack.emplace_back(child, 0);
+    }
+}
+
+} // namespace
+
+bool isPredefinedEntityName(std::u16string_view name) { return !predefinedEntityText(name).empty(); }
+
+std::u16string_view predefinedEntityText(std::u16string_view name) {
+    if (name == u"lt") return u"<";
+    if (name == u"gt") return u">";
+    if (name == u"amp") return u"&";
+    if (name == u"apos") return u"'";
+    if (name == u"quot") return u"\"";
+    return {};
+}
+
+// ---- TdomNodeList ----
+
+int TdomNodeList::length() const { return items_ ? static_cast<int>(items_->size()) : 0; }
+
+int TdomNodeList::indexOf(const TdomNode* node) const {
+    if (!items_) return -1;
+    for (std::size_t i = 0; i < items_->size(); ++i)
+        if ((*items_)[i] == node) return static_cast<int>(i);
+    return -1;
+}
+
+TdomNode* TdomNodeList::item(int index) const {
+    if (!items_ || index < 0 || static_cast<std::size_t>(index) >= items_->size()) return nullptr;
+    return (*items_)[static_cast<std::size_t>(index)];
+}
+
+// ---- TdomNode: construction ----
+
+TdomNode::TdomNode(TdomDocument* ownerDocument)
+    : TdomNode(ownerDocument, TdomNodeType::unknown, &kBareNodeName, kBareNodeChildren) {}
+
+TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
+                   TdomNodeTypeSet allowedChildKinds)
+    : name_(name), ownerDocument_(ownerDocument), type_(type), allowedChildKinds_(allowedChildKinds) {}
+
+TdomNode::~TdomNode() = default;
+
+void TdomNode::setNamespaceParts(const std::u16string* namespaceURI, const std::u16string* prefix,
+                                 const std::u16string* localName) {
+    if (!ns_) ns_ = std::make_unique<NamespaceParts>();
+    ns_->namespaceURI = namespaceURI;
+    ns_->prefix = prefix;
+    ns_->localName = localName;
+}
+
+const std::u16string& TdomNode::localName() const { return ns_ ? *ns_->localName : kEmpty; }
+const std::u16string& TdomNode::namespaceURI() const { return ns_ ? *ns_->namespaceURI : kEmpty; }
+const std::u16string& TdomNode::prefix() const { return ns_ ? *ns_->prefix : kEmpty; }
+
+// ---- entity-related walks ----
+
+void TdomNode::setDescendantsReadonly() {
+    walkDescendants(this, [](TdomNode* node) {
+        node->setReadonly(true);
+        return true;
+    });
+}
+
+bool TdomNode::dependsOnExternalEntity() {
+    TdomCMObject* model = ownerDocument_ ? ownerDocument_->contentModel() : nullptr;
+    if (!model) return false;
+    bool found = false;
+    walkDescendants(this, [&](TdomNode* node) {
+        if (found) return false;
+        if (node->nodeType() == TdomNodeType::entityReference) {
+            if (TdomCMNode* entity = cmaccess::declaredEntity(model, node->nodeName())) {
+                found = cmaccess::entityRefersToExternal(model, entity);
+                return false;
+            }
+        }
+        return true;
+    });
+    return found;
+}
+
+bool TdomNode::hasUnresolvableReference() {
+    TdomCMObject* model = ownerDocument_ ? ownerDocument_->contentModel() : nullptr;
+    if (!model) return false;
+    bool found = false;
+    walkDescendants(this, [&](TdomNode* node) {
+        if (found) return false;
+        if (node->nodeType() == TdomNodeType::entityReference) {
+            if (TdomCMNode* entity = cmaccess::declaredEntity(model, node->nodeName()))
+                found = cmaccess::entityRefersToUnparsed(model, entity);
+            else
+                found = !isPredefinedEntityName(node->nodeName());
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+bool TdomNode::containsEntityReference(std::u16string_view name) const {
+    bool found = false;
+    walkDescendants(const_cast<TdomNode*>(this), [&](TdomNode* node) {
+        if (found) return false;
+        if (node->nodeType() == TdomNodeType::entityReference && node->nodeName() == name) found = true;
+        return !found;
+    });
+    return found;
+}
+
+void TdomNode::expandEntityReferencesNamed(std::u16string_view name) {
+    walkDescendants(this, [&](TdomNode* node) {
+        if (node->nodeType() == TdomNodeType::entityReference && node->nodeName() == name)
+            ownerDocument_->fillEntityReference(node);
+        return true;
+    });
+}
+
+void TdomNode::clearEntityReferencesNamed(std::u16string_view name) {
+    walkDescendants(this, [&](TdomNode* node) {
+        if (node->nodeType() == TdomNodeType::entityReference && node->nodeName() == name) {
+            ownerDocument_->emptyNode(node);
+            return false;
+        }
+        return true;
+    });
+}
+
+// ---- values and simple accessors ----
+
+std::u16string TdomNode::nodeValue() const { return std::u16string(); }
+
+void TdomNode::setNodeValue(std::u16string_view) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+}
+
+TdomNamedNodeMap* TdomNode::attributes() { return nullptr; }
+
+TdomNode* TdomNode::parentNode() const { return parent_; }
+
+int TdomNode::indexOfChild(const TdomNode* child) const {
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        if (children_[i] == child) return static_cast<int>(i);
+    return -1;
+}
+
+TdomNode* TdomNode::previousSibling() const {
+    if (!parent_) return nullptr;
+    int i = parent_->indexOfChild(this);
+    return i > 0 ? parent_->children_[static_cast<std::size_t>(i - 1)] : nullptr;
+}
+
+TdomNode* TdomNode::nextSibling() const {
+    if (!parent_) return nullptr;
+    int i = parent_->indexOfChild(this);
+    if (i < 0 || static_cast<std::size_t>(i) + 1 >= parent_->children_.size()) return nullptr;
+    return parent_->children_[static_cast<std::size_t>(i) + 1];
+}
+
+std::u16string TdomNode::textContent() const {
+    switch (type_) {
+    case TdomNodeType::attribute:
+    case TdomNodeType::text:
+    case TdomNodeType::cdataSection:
+    case TdomNodeType::processingInstruction:
+    case TdomNodeType::comment:
+        return nodeValue();
+    case TdomNodeType::element:
+    case TdomNodeType::entityReference:
+    case TdomNodeType::entity:
+    case TdomNodeType::document:
+    case TdomNodeType::documentFragment:
+        break;
+    default:
+        return std::u16string();
+    }
+    std::u16string result;
+    walkDescendants(const_cast<TdomNode*>(this), [&](TdomNode* node) {
+        switch (node->nodeType()) {
+        case TdomNodeType::comment:
+        case TdomNodeType::processingInstruction:
+            return false;
+        case TdomNodeType::attribute:
+        case TdomNodeType::text:
+        case TdomNodeType::cdataSection:
+            result += node->nodeValue();
+            return false;
+        case TdomNodeType::element:
+        case TdomNodeType::entityReference:
+        case TdomNodeType::entity:
+        case TdomNodeType::document:
+        case TdomNodeType::documentFragment:
+            return true;
+        default:
+            return false;
+        }
+    });
+    return result;
+}
+
+std::u16string TdomNode::baseURI() const {
+    // Walk up to the first node whose base is known outright, collecting the relative xml:base
+    // values met on the way; then resolve them from the top down.
+    std::vector<std::u16string> pending;
+    std::u16string base;
+    const TdomNode* node = this;
+    while (node) {
+        const TdomNode* next = nullptr;
+        switch (node->nodeType()) {
+        case TdomNodeType::document:
+            base = static_cast<const TdomDocument*>(node)->documentBaseUri();
+            break;
+        case TdomNodeType::element: {
+            const TdomAttr* attr = dominternal::findXmlBaseAttribute(static_cast<const TdomElement*>(node));
+            if (attr) {
+                std::u16string value = attr->value();
+                if (dominternal::uriHasScheme(value)) {
+                    base = value;
+                    break;
+                }
+                pending.push_back(std::move(value));
+            }
+            next = node->parent_;
+            break;
+        }
+        case TdomNodeType::attribute: {
+            const TdomElement* owner = static_cast<const TdomAttr*>(node)->ownerElement();
+            if (!owner) break;
+            next = dominternal::isXmlBaseAttribute(static_cast<const TdomAttr*>(node)) ? owner->parent_ : owner;
+            break;
+        }
+        case TdomNodeType::text:
+        case TdomNodeType::cdataSection:
+        case TdomNodeType::entityReference:
+        case TdomNodeType::processingInstruction:
+        case TdomNodeType::comment:
+        case TdomNodeType::documentType:
+            next = node->parent_;
+            break;
+        case TdomNodeType::entity:
+        case TdomNodeType::notation:
+            next = node->ownerDocument_;
+            break;
+        default:
+            break;
+        }
+        node = next;
+    }
+    while (!pending.empty()) {
+        base = dominternal::resolveUriReference(base, pending.back());
+        pending.pop_back();
+    }
+    return base;
+}
+
+void TdomNode::setReadonly(bool value) { setReadonlyFlag(value); }
+
+void TdomNode::setPrefix(std::u16string_view newPrefix) {
+    if (!checkName(newPrefix)) throw EInvalid_Character_Err();
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    if (!checkNCName(newPrefix)) throw ENamespace_Err();
+    const std::u16string& uri = namespaceURI();
+    if (uri.empty()) throw ENamespace_Err();
+    if (newPrefix == u"xml" && uri != kXmlNamespaceUri) throw ENamespace_Err();
+    if (type_ == TdomNodeType::attribute) {
+        if (newPrefix == u"xmlns" && uri != kXmlnsNamespaceUri) throw ENamespace_Err();
+        if (nodeName() == u"xmlns") throw ENamespace_Err();
+    }
+    std::u16string qualified(newPrefix);
+    qualified += u':';
+    qualified += localName();
+    ns_->prefix = ownerDocument_->intern(newPrefix);
+    name_ = ownerDocument_->intern(qualified);
+}
+
+bool TdomNode::validate(TdomCustomErrorHandler*) { throw ENot_Supported_Err(); }
+
+bool TdomNode::checkIdReferences(TdomCustomErrorHandler*) { throw ENot_Supported_Err(); }
+
+// ---- tree mutation ----
+
+void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const {
+    if (!newChild) throw ENot_Supported_Err();
+    if (!nodeTypeSetContains(allowedChildKinds_, newChild->type_)) throw EHierarchy_Request_Err();
+    if (newChild->ownerDocument_ != ownerDocument_) throw EWrong_Document_Err();
+    if (newChild == this || hasAncestor(newChild) || newChild == refChild) throw EHierarchy_Request_Err();
+    if (isReadonly() || (newChild->parent_ && newChild->parent_->isReadonly())) throw ENo_Modification_Allowed_Err();
+}
+
+void TdomNode::checkWritable() const {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+}
+
+void TdomNode::adoptChild(TdomNode* newChild, int index) {
+    if (newChild->parent_) newChild->parent_->removeChild(newChild);
+    if (index < 0 || static_cast<std::size_t>(index) >= children_.size())
+        children_.push_back(newChild);
+    else
+        children_.insert(children_.begin() + index, newChild);
+    newChild->parent_ = this;
+}
+
+void TdomNode::detachChildAt(int index) {
+    TdomNode* child = children_[static_cast<std::size_t>(index)];
+    ownerDocument_->notifyNodeRemoval(child);
+    children_.erase(children_.begin() + index);
+    child->parent_ = nullptr;
+}
+
+TdomNode* TdomNode::appendChild(TdomNode* newChild) {
+    checkNewChild(newChild, nullptr);
+    if (newChild->type_ == TdomNodeType::documentFragment) {
+        while (!newChild->children_.empty()) appendChild(newChild->children_.front());
+        return newChild;
+    }
+    adoptChild(newChild, -1);
+    return newChild;
+}
+
+TdomNode* TdomNode::insertBefore(TdomNode* newChild, TdomNode* refChild) {
+    checkNewChild(newChild, refChild);
+    if (refChild && refChild->parent_ != this) throw ENot_Found_Err();
+    if (newChild->type_ == TdomNodeType::documentFragment) {
+        while (!newChild->children_.empty()) insertBefore(newChild->children_.front(), refChild);
+        return newChild;
+    }
+    if (newChild->parent_) newChild->parent_->removeChild(newChild);
+    adoptChild(newChild, refChild ? indexOfChild(refChild) : -1);
+    return newChild;
+}
+
+TdomNode* TdomNode::removeChild(TdomNode* oldChild) {
+    if (!oldChild) throw ENot_Supported_Err();
+    checkWritable();
+    int index = oldChild->parent_ == this ? indexOfChild(oldChild) : -1;
+    if (index < 0) throw ENot_Found_Err();
+    detachChildAt(index);
+    return oldChild;
+}
+
+TdomNode* TdomNode::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
+    if (!newChild || !oldChild) throw ENot_Supported_Err();
+    checkNewChild(newChild, nullptr);
+    if (oldChild->parent_ != this) throw ENot_Found_Err();
+    if (newChild == oldChild) return oldChild;
+    if (newChild->parent_) newChild->parent_->removeChild(newChild);
+    TdomNode* following = oldChild->nextSibling();
+    removeChild(oldChild);
+    if (following)
+        insertBefore(newChild, following);
+    else
+        appendChild(newChild);
+    return oldChild;
+}
+
+bool TdomNode::hasAncestor(const TdomNode* node) const {
+    // Every node on a parent chain belongs to the same document, so a walk longer than the number
+    // of nodes the document holds has met a node twice.
+    std::size_t limit = ownerDocument_ ? ownerDocument_->createdNodeCount() + 2 : 0;
+    std::size_t steps = 0;
+    for (const TdomNode* p = parent_; p; p = p->parent_) {
+        if (p == node) return true;
+        if (ownerDocument_ && ++steps > limit) throw EHierarchy_Request_Err();
+    }
+    return false;
+}
+
+void TdomNode::freeChildren() {
+    checkWritable();
+    ownerDocument_->destroyChildren(this);
+}
+
+TdomNode* TdomNode::cloneNode(bool deep) { return ownerDocument_->importNode(this, deep); }
+
+// ---- element lookups ----
+
+TdomElement* TdomNode::firstChildElementNamed(std::u16string_view name) const {
+    for (TdomNode* child : children_)
+        if (isElementNamed(child, name)) return static_cast<TdomElement*>(child);
+    return nullptr;
+}
+
+TdomElement* TdomNode::firstChildElementNamedNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
+    for (TdomNode* child : children_)
+        if (isElementNamedNS(child, namespaceURI, localName)) return static_cast<TdomElement*>(child);
+    return nullptr;
+}
+
+TdomElement* TdomNode::lastChildElementNamed(std::u16string_view name) const {
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it)
+        if (isElementNamed(*it, name)) return static_cast<TdomElement*>(*it);
+    return nullptr;
+}
+
+TdomElement* TdomNode::lastChildElementNamedNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it)
+        if (isElementNamedNS(*it, namespaceURI, localName)) return static_cast<TdomElement*>(*it);
+    return nullptr;
+}
+
+TdomElement* TdomNode::nextSiblingElementNamed(std::u16string_view name) const {
+    if (!parent_ || type_ == TdomNodeType::attribute) return nullptr;
+    const auto& siblings = parent_->children_;
+    for (std::size_t i = static_cast<std::size_t>(parent_->indexOfChild(this)) + 1; i < siblings.size(); ++i)
+        if (isElementNamed(siblings[i], name)) return static_cast<TdomElement*>(siblings[i]);
+    return nullptr;
+}
+
+TdomElement* TdomNode::nextSiblingElementNamedNS(std::u16string_view namespaceURI,
+                                                 std::u16string_view localName) const {
+    if (!parent_ || type_ == TdomNodeType::attribute) return nullptr;
+    const auto& siblings = parent_->children_;
+    for (std::size_t i = static_cast<std::size_t>(parent_->indexOfChild(this)) + 1; i < siblings.size(); ++i)
+        if (isElementNamedNS(siblings[i], namespaceURI, localName)) return static_cast<TdomElement*>(siblings[i]);
+    return nullptr;
+}
+
+TdomElement* TdomNode::previousSiblingElementNamed(std::u16string_view name) const {
+    if (!parent_ || type_ == TdomNodeType::attribute) return nullptr;
+    const auto& siblings = parent_->children_;
+    for (int i = parent_->indexOfChild(this) - 1; i >= 0; --i)
+        if (isElementNamed(siblings[static_cast<std::size_t>(i)], name))
+            return static_cast<TdomElement*>(siblings[static_cast<std::size_t>(i)]);
+    return nullptr;
+}
+
+TdomElement* TdomNode::previousSiblingElementNamedNS(std::u16string_view namespaceURI,
+                                                     std::u16string_view localName) const {
+    if (!parent_ || type_ == TdomNodeType::attribute) return nullptr;
+    const auto& siblings = parent_->children_;
+    for (int i = parent_->indexOfChild(this) - 1; i >= 0; --i)
+        if (isElementNamedNS(siblings[static_cast<std::size_t>(i)], namespaceURI, localName))
+            return static_cast<TdomElement*>(siblings[static_cast<std::size_t>(i)]);
+    return nullptr;
+}
+
+TdomElement* TdomNode::ancestorElementNamed(std::u16string_view name) const {
+    for (const TdomNode* p = parentNode(); p; p = p->parentNode())
+        if (isElementNamed(p, name)) return static_cast<TdomElement*>(const_cast<TdomNode*>(p));
+    return nullptr;
+}
+
+TdomElement* TdomNode::ancestorElementNamedNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
+    for (const TdomNode* p = parentNode(); p; p = p->parentNode())
+        if (isElementNamedNS(p, namespaceURI, localName)) return static_cast<TdomElement*>(const_cast<TdomNode*>(p));
+    return nullptr;
+}
+
+// ---- normalize, entity checks, features ----
+
+void TdomNode::normalize() { dominternal::normalizeSubtree(this); }
+
+bool TdomNode::checkEntityReferences(int option) {
+    for (TdomNode* child : children_)
+        if (!child->checkEntityReferences(option)) return false;
+    return true;
+}
+
+bool TdomNode::isSupported(std::u16string_view feature, std::u16string_view version) const {
+    std::string narrowFeature = cp932::encode(feature);
+    std::string narrowVersion = cp932::encode(version);
+    if (!asciiEqualIgnoringCase(narrowFeature, "XML")) return false;
+    return narrowVersion == "1.0" || narrowVersion.empty() || narrowVersion == "2.0";
+}

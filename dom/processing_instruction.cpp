@@ -1,0 +1,14 @@
+#include "dom/processing_instruction.h"
+
+#include "dom/dom_exception.h"
+
+TdomProcessingInstruction::TdomProcessingInstruction(TdomDocument* ownerDocument, const std::u16string* target,
+                                                     std::u16string_view data)
+    : TdomNode(ownerDocument, TdomNodeType::processingInstruction, target, 0), data_(data) {}
+
+void TdomProcessingInstruction::setData(std::u16string_view value) {
+    if (isReadonly()) throw ENo_Modification_Allowed_Err();
+    data_ = value;
+}
+
+bool TdomProcessingInstruction::validate(TdomCustomErrorHandler*) { return true; }
