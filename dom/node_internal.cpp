@@ -6,12 +6,8 @@
 #include "dom/document.h"
 #include "dom/dom_exception.h"
 #include "dom/element.h"
-#include "text/xml_chars.h"
-
-#if __has_include("text/uri_analyzer.h")
 #include "text/uri_analyzer.h"
-#define POINTMARK_HAVE_URI_ANALYZER 1
-#endif
+#include "text/xml_chars.h"
 
 namespace dominternal {
 
@@ -51,41 +47,17 @@ const TdomAttr* findXmlBaseAttribute(const TdomElement* element) {
 }
 
 bool uriHasScheme(std::u16string_view reference) {
-#ifdef POINTMARK_HAVE_URI_ANALYZER
     TUriWideStrAnalyzer analyzer;
-    return analyzer.analyze(std::u16string(reference)) && analyzer.schemePresent();
-#else
-    std::size_t colon = reference.find(u':');
-    if (colon == std::u16string_view::npos || colon == 0) return false;
-    for (std::size_t i = 0; i < colon; ++i) {
-        char16_t c = reference[i];
-        bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-        if (!(letter || (i > 0 && ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.')))) return false;
-    }
-    return true;
-#endif
+    return analyzer.analyze(reference) && analyzer.schemePresent();
 }
 
 std::u16string resolveUriReference(const std::u16string& base, const std::u16string& reference) {
-#ifdef POINTMARK_HAVE_URI_ANALYZER
     std::u16string result;
     if (!resolveAgainstBase(base, reference, result)) return std::u16string();
     return result;
-#else
-    (void)base;
-    return uriHasScheme(reference) ? reference : std::u16string();
-#endif
 }
 
-bool isAbsoluteUri(const std::string& text) {
-#ifdef POINTMARK_HAVE_URI_ANALYZER
-    return checkAbsoluteUri(text);
-#else
-    std::u16string wide(text.begin(), text.end());
-    std::size_t colon = text.find(':');
-    return uriHasScheme(wide) && colon + 1 < text.size();
-#endif
-}
+bool isAbsoluteUri(const std::string& text) { return checkAbsoluteUri(text); }
 
 void splitQualifiedName(std::u16string_view namespaceURI, std::u16string_view qualifiedName, bool attribute,
                         std::u16string& prefix, std::u16string& localName) {
