@@ -114,8 +114,8 @@ std::vector<std::string> splitCsvFields(std::string_view line, std::size_t maxFi
     return fields;
 }
 
-void appendCsvCell(std::string_view cell, std::string& out) {
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
+void appendCsvCell(std::string_view cell, std::string& out, bool alwaysQuote) {
+    if (!alwaysQuote && cell.find_first_of(",\"\r\n") == std::string_view::npos) {
         out.append(cell);
         return;
     }
@@ -182,7 +182,9 @@ std::string csvFileText(const TPointMarkTable& table) {
     for (const TPointMarkRow& row : table.rows()) {
         for (int column = 0; column < kColumnCount; ++column) {
             if (column > 0) text.push_back(',');
-            appendCsvCell(row[column], text);
+            // The very first bytes of the file must not read as a byte-order mark.
+            const bool atStart = text.empty() && row[column].starts_with(kUtf8ByteOrderMark);
+            appendCsvCell(row[column], text, atStart);
         }
         text.append("\r\n");
     }

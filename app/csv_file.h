@@ -17,7 +17,9 @@
 // other field is taken byte for byte, double quotes included.
 //
 // Writing: the 16 cells of a row joined by ",", CR LF after every line. A cell holding a comma,
-// a double quote, a CR or an LF is written as a quoted field; every other cell as it stands.
+// a double quote, a CR or an LF is written as a quoted field; every other cell as it stands,
+// except a first cell of the file that begins with the UTF-8 byte-order mark, which is quoted
+// so that the file is not taken for UTF-8 when it is read back.
 
 // The text a CSV file holds: its bytes up to the first NUL. A file that begins with the UTF-8
 // byte-order mark is decoded from UTF-8 and converted to code page 932.
@@ -32,8 +34,9 @@ std::vector<std::string> splitCsvLines(std::string_view text);
 std::vector<std::string> splitCsvFields(std::string_view line,
                                         std::size_t maxFields = std::numeric_limits<std::size_t>::max());
 
-// Appends one cell as it is written to a CSV file (quoted only where needed).
-void appendCsvCell(std::string_view cell, std::string& out);
+// Appends one cell as it is written to a CSV file (quoted only where needed, or always when
+// alwaysQuote is set).
+void appendCsvCell(std::string_view cell, std::string& out, bool alwaysQuote = false);
 
 // Reads a CSV file into its lines (raises the file error when it cannot be read).
 std::vector<std::string> readCsvFile(const std::string& fileName);

@@ -208,6 +208,20 @@ TEST_F(CsvFiles, SpreadsheetUtf8FilesAreConverted) {
     EXPECT_EQ(table.cell(1, 1), sjis(u"東京タワー"));
 }
 
+TEST_F(CsvFiles, AFirstCellThatLooksLikeAByteOrderMarkIsQuoted) {
+    TPointMarkTable table = startTable();
+    table.setCell(0, 0, "\xEF\xBB\xBFnot UTF-8 \x82\xA0");
+    table.setCell(0, 1, "\xEF\xBB\xBF"); // later cells are written as they stand
+    const std::string name = path("mark.csv");
+    saveCsvFile(table, name);
+    const std::string bytes = readWholeFile(name);
+    EXPECT_EQ(bytes.substr(0, 18), "\"\xEF\xBB\xBFnot UTF-8 \x82\xA0\",");
+    EXPECT_NE(bytes.find("\r\n\xEF\xBB\xBF,"), std::string::npos);
+    TPointMarkTable loaded = startTable();
+    loadCsvFile(loaded, name);
+    EXPECT_EQ(loaded.rows(), table.rows());
+}
+
 TEST_F(CsvFiles, FailuresLeaveTableAndFileAlone) {
     TPointMarkTable table = startTable();
     table.setRow(1, fullRow("keep"));
