@@ -281,6 +281,12 @@ TdomCMAttrList::TdomCMAttrList(TdomCustomCMObject* owner, std::u16string element
     if (!checkName(nodeName())) throw EInvalid_Character_Err();
 }
 
+bool TdomCMAttrList::selfCheck(TdomCustomErrorHandler* errorHandler) const {
+    for (const TdomCMNode* child : children())
+        if (!child->selfCheck(errorHandler)) return false;
+    return true;
+}
+
 void TdomCMAttrList::declarationParts(DeclarationParts& parts) const {
     parts.open = u"<!ATTLIST " + nodeName();
     parts.beforeEach = u"\n\t";

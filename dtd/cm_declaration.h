@@ -51,6 +51,8 @@ class TdomCMAttrList : public TdomCMNode {
 public:
     TdomCMAttrList(TdomCustomCMObject* owner, std::u16string elementName);
     const std::u16string& elementName() const { return nodeName(); }
+    // Each attribute definition in turn; stops at the first that fails.
+    bool selfCheck(TdomCustomErrorHandler* errorHandler) const override;
 
 protected:
     void declarationParts(DeclarationParts& parts) const override;

@@ -19,11 +19,9 @@ TdomCustomCMObject::~TdomCustomCMObject() {
 }
 
 TdomCMNode* TdomCustomCMObject::registerNode(std::unique_ptr<TdomCMNode> node) {
-    createdNodes_.reserve(createdNodes_.size() + 1);
-    TdomCMNode* raw = node.release();
-    raw->registryIndex_ = createdNodes_.size();
-    createdNodes_.push_back(raw);
-    return raw;
+    node->registryIndex_ = createdNodes_.size();
+    createdNodes_.push_back(node.get());
+    return node.release();
 }
 
 template <class T> T* TdomCustomCMObject::adopt(std::unique_ptr<T> node) {
