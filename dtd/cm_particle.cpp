@@ -62,6 +62,12 @@ public:
             switch (action) {
             case Action::call: {
                 if (callee->nodeType() == TdomCMNodeType::pcdataChoiceParticle) raiseMixedContentTest();
+                if (callee->nodeType() == TdomCMNodeType::elementParticle && !(stack_.empty() && singlePass)) {
+                    // The passes of an element particle, without a frame of their own.
+                    resultOk = matchElement(static_cast<const TdomCMParticle*>(callee), calleePos, resultPos);
+                    action = Action::ret;
+                    break;
+                }
                 Frame frame;
                 frame.particle = callee;
                 frame.frequency = frequencyOf(callee->occurrence());
@@ -217,6 +223,30 @@ public:
     }
 
 private:
+    // contentModelTest of an element particle: its name once, optionally, or repeated.
+    bool matchElement(const TdomCMParticle* particle, std::size_t pos, std::size_t& next) const {
+        const std::u16string& name = particle->nodeName();
+        auto at = [&](std::size_t i) { return i < names_.size() && names_[i] == name; };
+        next = pos;
+        switch (frequencyOf(particle->occurrence())) {
+        case Frequency::once:
+            if (!at(pos)) return false;
+            next = pos + 1;
+            return true;
+        case Frequency::optional:
+            if (at(pos)) next = pos + 1;
+            return true;
+        case Frequency::oneOrMore:
+            if (!at(pos)) return false;
+            [[fallthrough]];
+        case Frequency::zeroOrMore:
+            while (at(next)) ++next;
+            return true;
+        default:
+            return false;
+        }
+    }
+
     enum class Action : unsigned char { call, startPass, passDone, ret };
     struct Frame {
         const TdomCMParticle* particle = nullptr;
