@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "text/code_page_932.h"
 #include "text/encoding_conversion.h"
@@ -16,23 +18,11 @@ namespace {
     throw EConvertError(message);
 }
 
-// Code page 932 bytes of the units into out (replacing its content), each LF as CR LF on request.
-void encodeShiftJis(std::u16string_view units, bool crlf, std::string& out) {
-    out.clear();
-    cp932::appendEncoded(units, out);
-    if (!crlf) return;
-    std::size_t lineFeeds = 0;
-    for (char c : out) lineFeeds += c == '\n';
-    if (lineFeeds == 0) return;
-    // Expand from the back, in place; LF never occurs as the second byte of a character.
-    std::size_t from = out.size();
-    out.resize(out.size() + lineFeeds);
-    std::size_t to = out.size();
-    while (from > 0) {
-        const char c = out[--from];
-        out[--to] = c;
-        if (c == '\n') out[--to] = '\r';
-    }
+// Code page 932 bytes of the units at the start of out, which only grows so that it is not
+// cleared on every write; returns their count.
+std::size_t encodeShiftJis(std::u16string_view units, bool crlf, std::string& out) {
+    if (out.size() < units.size() * 2 + 1) out.resize(units.size() * 2 + 1);
+    return encodeShiftJisUnits(units, crlf, out.data());
 }
 
 } // namespace
@@ -60,12 +50,19 @@ std::int64_t TConversionStream::convertIncoming(void*, std::int64_t) { return 0;
 
 std::int64_t TConversionStream::convertOutgoing(const void*, std::int64_t) { return 0; }
 
+void TConversionStream::FreeBuffer::operator()(char* p) const { std::free(p); }
+
 void TConversionStream::resizeBuffer(std::int64_t size) {
     if (size == bufferCapacity_) return;
-    std::unique_ptr<char[]> resized(size > 0 ? new char[static_cast<std::size_t>(size)] : nullptr);
-    const std::int64_t kept = std::min(size, bufferCapacity_);
-    if (kept > 0) std::memcpy(resized.get(), outputBuffer_.get(), static_cast<std::size_t>(kept));
-    outputBuffer_ = std::move(resized);
+    if (size <= 0) {
+        outputBuffer_.reset();
+        bufferCapacity_ = 0;
+        return;
+    }
+    void* resized = std::realloc(outputBuffer_.get(), static_cast<std::size_t>(size));
+    if (resized == nullptr) throw std::bad_alloc();
+    outputBuffer_.release();
+    outputBuffer_.reset(static_cast<char*>(resized));
     bufferCapacity_ = size;
 }
 
@@ -141,22 +138,20 @@ std::int64_t TUTF16BEToUTF8Stream::convertOutgoing(const void* buffer, std::int6
 
 std::int64_t TUTF16BEToShiftJISStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
     if (byteCount == 0) return 0;
-    encodeShiftJis(incomingUnits(buffer, byteCount), crlfLineEnds, encoded_);
-    const auto length = static_cast<std::int64_t>(encoded_.size());
-    resizeBuffer(length);
-    if (length > 0) std::memcpy(this->buffer(), encoded_.data(), encoded_.size());
-    return length;
+    const std::size_t length = encodeShiftJis(incomingUnits(buffer, byteCount), crlfLineEnds, encoded_);
+    resizeBuffer(static_cast<std::int64_t>(length));
+    if (length > 0) std::memcpy(this->buffer(), encoded_.data(), length);
+    return static_cast<std::int64_t>(length);
 }
 
 std::int64_t TUTF16BEToEUCJPStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
     if (byteCount == 0) return 0;
     const std::u16string_view units = incomingUnits(buffer, byteCount);
-    encodeShiftJis(units, crlfLineEnds, encoded_);
+    const std::size_t n = encodeShiftJis(units, crlfLineEnds, encoded_);
     // Every unit gives at most two bytes: a CR LF, a two-byte character, or 8E and a katakana.
     resizeBuffer(static_cast<std::int64_t>(units.size()) * 2);
     char* out = this->buffer();
     std::int64_t produced = 0;
-    const std::size_t n = encoded_.size();
     for (std::size_t i = 0; i < n; ++i) {
         const auto b = static_cast<std::uint8_t>(encoded_[i]);
         if (b < 0x80) {

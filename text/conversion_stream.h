@@ -52,8 +52,11 @@ protected:
     char* buffer() { return outputBuffer_.get(); }
 
 private:
+    struct FreeBuffer {
+        void operator()(char* p) const;
+    };
     TStream* destination_;
-    std::unique_ptr<char[]> outputBuffer_;
+    std::unique_ptr<char, FreeBuffer> outputBuffer_;
     std::int64_t bufferCapacity_ = 0;
     std::int64_t producedCount_ = 0;
     std::u16string alignedCopy_;

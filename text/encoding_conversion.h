@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,16 +10,15 @@
 // Inbound conversion of the two Japanese encodings, the arithmetic between their byte forms, and
 // the small conversions of message texts and identifiers. Shift_JIS means code page 932.
 
-namespace encoding_detail {
-// First UTF-16 unit of the two-byte sequence (b1, b2) read through code page 932: an undefined
-// pair gives the replacement unit, and a first byte that starts no pair gives its own unit (the
-// second byte is dropped).
-inline char16_t firstUnitOfPair(std::uint8_t b1, std::uint8_t b2) {
-    if (b1 < 0x80) return b1;
-    if (cp932::isLeadByte(b1)) return cp932::decodePair(b1, b2);
-    return cp932::decodeSingle(b1);
-}
-} // namespace encoding_detail
+// First UTF-16 unit of every two-byte sequence (b1 << 8 | b2) read through code page 932: an
+// undefined pair gives the replacement unit, and a first byte that starts no pair gives its own
+// unit (the second byte is dropped). One lookup per character on the input path.
+extern const std::array<char16_t, 0x10000> kShiftJisFirstUnits;
+
+// Writes the code page 932 bytes of the units to out, which must hold 2 * units.size() + 1
+// bytes, and returns their count. Each LF becomes CR LF when crlf is set; characters the code
+// page lacks become "?", a surrogate pair one "?".
+std::size_t encodeShiftJisUnits(std::u16string_view units, bool crlf, char* out);
 
 // The arithmetic between the EUC-JP and Shift_JIS forms of a JIS X 0208 character, in place on
 // the two bytes, modulo 256. Code page 932's extensions go through the same arithmetic.
@@ -32,7 +32,7 @@ template <class ReadByte> inline char16_t decodeShiftJis(std::uint8_t first, Rea
     if (first < 0x80) return first;
     if (first >= 0xA1 && first <= 0xDF) return static_cast<char16_t>(0xFF61 + (first - 0xA1)); // half-width katakana
     const std::uint8_t second = readSecond();
-    return encoding_detail::firstUnitOfPair(first, second);
+    return kShiftJisFirstUnits[first << 8 | second];
 }
 
 // One character of EUC-JP input, read like decodeShiftJis: 0x8E introduces a half-width katakana
@@ -40,9 +40,10 @@ template <class ReadByte> inline char16_t decodeShiftJis(std::uint8_t first, Rea
 template <class ReadByte> inline char16_t decodeEucJp(std::uint8_t first, ReadByte&& readSecond) {
     if (first < 0x80) return first;
     std::uint8_t second = readSecond();
-    if (first == 0x8E) return second < 0x80 ? char16_t{second} : cp932::decodeSingle(second);
+    if (first == 0x8E) return kShiftJisFirstUnits[second << 8]; // the single byte second
+
     eucToShiftJisPair(first, second);
-    return encoding_detail::firstUnitOfPair(first, second);
+    return kShiftJisFirstUnits[first << 8 | second];
 }
 
 // Each byte becomes the code unit of the same value.

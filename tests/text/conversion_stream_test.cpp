@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "text/code_page_932.h"
 #include "text/exception.h"
 
 namespace {
@@ -179,6 +180,15 @@ TEST(ConversionStreamJapanese, ShiftJisAndEucJpOutput) {
             "abc";
     EXPECT_EQ(convert<TUTF16BEToEUCJPStream>(kana), iconvFromUtf16("EUC-JP", kana));
     EXPECT_EQ(convert<TUTF16BEToShiftJISStream>(kana), iconvFromUtf16("CP932", kana));
+}
+
+// The stream's encoder agrees with the code page 932 converter for every BMP unit, surrogate
+// pairs and lone surrogates included.
+TEST(ConversionStreamJapanese, ShiftJisOutputMatchesTheCodePageForEveryUnit) {
+    std::u16string all;
+    for (unsigned u = 0; u <= 0xFFFF; ++u) all.push_back(static_cast<char16_t>(u));
+    all += u"\xD83D\xDE00\xDE00\xD83D";
+    EXPECT_EQ(convert<TUTF16BEToShiftJISStream>(all), cp932::encode(all));
 }
 
 TEST(ConversionStreamJapanese, UnalignedBuffersConvertTheSame) {

@@ -1,0 +1,182 @@
+// Decodes 50 MB of Shift_JIS text (mostly Japanese) to UTF-16 one character at a time, as the
+// input source does, and encodes it back with the Shift_JIS conversion stream; prints both
+// throughputs and their ratios to iconv's CP932 converter doing the same work in the same run.
+//
+// Usage: bench_text_decoding [megabytes] [rounds]
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "text/code_page_932.h"
+#include "text/conversion_stream.h"
+#include "text/encoding_conversion.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Point-mark-like text: kana, kanji, half-width katakana, ASCII markup and line ends.
+std::string makeShiftJisText(std::size_t bytes) {
+    std::u16string sample;
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    while (sample.size() < 1 << 20) {
+        const unsigned kind = next() % 100;
+        if (kind < 30) {
+            sample += static_cast<char16_t>(0x3041 + next() % 83); // hiragana
+        } else if (kind < 45) {
+            sample += static_cast<char16_t>(0x30A1 + next() % 86); // katakana
+        } else if (kind < 80) {
+            // kanji that code page 932 holds
+            char16_t u;
+            char out[2];
+            do u = static_cast<char16_t>(0x4E00 + next() % 0x5000);
+            while (cp932::encodeUnit(u, out) != 2);
+            sample += u;
+        } else if (kind < 83) {
+            sample += static_cast<char16_t>(0xFF71 + next() % 40); // half-width katakana
+        } else if (kind < 98) {
+            sample += static_cast<char16_t>(u'a' + next() % 26);
+        } else {
+            sample += u"\n";
+        }
+    }
+    const std::string chunk = cp932::encode(sample);
+    std::string text;
+    text.reserve(bytes + chunk.size());
+    while (text.size() < bytes) text += chunk;
+    // Cut at a character boundary.
+    std::size_t end = 0;
+    while (end < bytes) end += cp932::isLeadByte(static_cast<std::uint8_t>(text[end])) ? 2 : 1;
+    text.resize(end);
+    return text;
+}
+
+std::u16string decodePerCharacter(const std::string& bytes) {
+    std::u16string out(bytes.size(), u'\0');
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* end = p + bytes.size();
+    auto readSecond = [&]() -> std::uint8_t {
+        if (p == end) std::abort();
+        return *p++;
+    };
+    char16_t* dest = out.data();
+    while (p != end) {
+        const std::uint8_t first = *p++;
+        *dest++ = decodeShiftJis(first, readSecond);
+    }
+    out.resize(static_cast<std::size_t>(dest - out.data()));
+    return out;
+}
+
+std::size_t iconvConvert(iconv_t cd, const char* in, std::size_t inBytes, char* out, std::size_t outBytes) {
+    char* inPtr = const_cast<char*>(in);
+    char* outPtr = out;
+    std::size_t inLeft = inBytes;
+    std::size_t outLeft = outBytes;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+        std::perror("iconv");
+        std::exit(1);
+    }
+    return outBytes - outLeft;
+}
+
+// Target stream that copies into a buffer allocated beforehand, as iconv writes into its own.
+class BufferSink : public TStream {
+public:
+    explicit BufferSink(std::size_t capacity) : data_(capacity) {}
+    std::int64_t read(void*, std::int64_t) override { return 0; }
+    std::int64_t write(const void* buffer, std::int64_t count) override {
+        std::memcpy(data_.data() + used_, buffer, static_cast<std::size_t>(count));
+        used_ += static_cast<std::size_t>(count);
+        return count;
+    }
+    std::int64_t seek(std::int64_t, TSeekOrigin) override { return static_cast<std::int64_t>(used_); }
+    std::string text() const { return std::string(data_.data(), used_); }
+    void rewind() { used_ = 0; }
+
+private:
+    std::vector<char> data_;
+    std::size_t used_ = 0;
+};
+
+double seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const std::string sjis = makeShiftJisText(megabytes << 20);
+    const double mb = static_cast<double>(sjis.size()) / (1 << 20);
+
+    // Decoding.
+    iconv_t toUtf16 = iconv_open("UTF-16LE", "CP932");
+    std::vector<char> iconvOut(sjis.size() * 2 + 16);
+    std::u16string ours;
+    double oursDecode = 1e9, iconvDecode = 1e9;
+    std::size_t iconvBytes = 0;
+    for (int r = 0; r < rounds; ++r) {
+        auto start = Clock::now();
+        ours = decodePerCharacter(sjis);
+        oursDecode = std::min(oursDecode, seconds(start));
+        start = Clock::now();
+        iconvBytes = iconvConvert(toUtf16, sjis.data(), sjis.size(), iconvOut.data(), iconvOut.size());
+        iconvDecode = std::min(iconvDecode, seconds(start));
+    }
+    iconv_close(toUtf16);
+    if (iconvBytes != ours.size() * 2 || std::memcmp(iconvOut.data(), ours.data(), iconvBytes) != 0) {
+        std::fprintf(stderr, "decoders disagree\n");
+        return 1;
+    }
+
+    // Encoding back, in writes of 64K units as a document save would make them.
+    iconv_t toSjis = iconv_open("CP932", "UTF-16LE");
+    BufferSink sink(sjis.size() * 2 + 16);
+    double oursEncode = 1e9, iconvEncode = 1e9;
+    std::size_t iconvEncoded = 0;
+    constexpr std::size_t kChunk = 65536;
+    for (int r = 0; r < rounds; ++r) {
+        sink.rewind();
+        auto start = Clock::now();
+        {
+            TUTF16BEToShiftJISStream stream(&sink);
+            for (std::size_t i = 0; i < ours.size(); i += kChunk) {
+                const std::size_t n = std::min(kChunk, ours.size() - i);
+                stream.writeBuffer(ours.data() + i, static_cast<std::int64_t>(n * 2));
+            }
+        }
+        oursEncode = std::min(oursEncode, seconds(start));
+        start = Clock::now();
+        iconvEncoded = 0;
+        for (std::size_t i = 0; i < ours.size(); i += kChunk) {
+            const std::size_t n = std::min(kChunk, ours.size() - i);
+            iconvEncoded += iconvConvert(toSjis, reinterpret_cast<const char*>(ours.data() + i), n * 2,
+                                         iconvOut.data() + iconvEncoded, iconvOut.size() - iconvEncoded);
+        }
+        iconvEncode = std::min(iconvEncode, seconds(start));
+    }
+    iconv_close(toSjis);
+    if (sink.text() != sjis || iconvEncoded != sjis.size()) {
+        std::fprintf(stderr, "encoders disagree\n");
+        return 1;
+    }
+
+    std::printf("Shift_JIS text: %.1f MB, %zu characters; best of %d rounds\n", mb, ours.size(), rounds);
+    std::printf("decode  per character : %7.1f MB/s   iconv: %7.1f MB/s   ratio %.2f\n", mb / oursDecode,
+                mb / iconvDecode, iconvDecode / oursDecode);
+    std::printf("encode  conversion stream: %7.1f MB/s   iconv: %7.1f MB/s   ratio %.2f\n", mb / oursEncode,
+                mb / iconvEncode, iconvEncode / oursEncode);
+    return 0;
+}
