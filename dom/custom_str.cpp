@@ -1,12 +1,26 @@
 #include "dom/custom_str.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <utility>
 
-TdomCustomStr::TdomCustomStr(const TdomCustomStr& other)
-    : length_(other.length_), capacity_(other.capacity_), buffer_(new char16_t[other.capacity_]) {
+namespace {
+
+char16_t* reallocateUnits(char16_t* buffer, std::size_t units) {
+    void* grown = std::realloc(buffer, units * sizeof(char16_t));
+    if (!grown) throw std::bad_alloc();
+    return static_cast<char16_t*>(grown);
+}
+
+} // namespace
+
+void TdomCustomStr::FreeBuffer::operator()(char16_t* buffer) const { std::free(buffer); }
+
+TdomCustomStr::TdomCustomStr(const TdomCustomStr& other) : length_(other.length_), capacity_(other.capacity_) {
+    if (capacity_ == 0) return; // a moved-from buffer copies as one
+    buffer_.reset(reallocateUnits(nullptr, capacity_));
     std::copy_n(other.buffer_.get(), length_, buffer_.get());
 }
 
@@ -46,7 +60,7 @@ bool TdomCustomStr::hasPrefix(std::u16string_view text) const {
 
 void TdomCustomStr::empty() {
     if (capacity_ != kInitialCapacity) {
-        buffer_.reset(new char16_t[kInitialCapacity]);
+        buffer_.reset(reallocateUnits(nullptr, kInitialCapacity));
         capacity_ = kInitialCapacity;
     }
     length_ = 0;
@@ -57,8 +71,8 @@ void TdomCustomStr::grow(std::size_t needed) {
     if (needed > kMax) throw std::bad_alloc();
     std::size_t capacity = std::max(capacity_, kInitialCapacity);
     while (capacity < needed) capacity += capacity / 4;
-    std::unique_ptr<char16_t[]> buffer(new char16_t[capacity]);
-    std::copy_n(buffer_.get(), length_, buffer.get());
-    buffer_ = std::move(buffer);
+    char16_t* grown = reallocateUnits(buffer_.get(), capacity); // on failure the old buffer stays
+    static_cast<void>(buffer_.release());
+    buffer_.reset(grown);
     capacity_ = capacity;
 }

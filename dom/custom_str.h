@@ -45,5 +45,9 @@ private:
 
     std::size_t length_ = 0;
     std::size_t capacity_ = 0;
-    std::unique_ptr<char16_t[]> buffer_;
+    // Allocated with malloc so that growth can use realloc, which moves large blocks without copying.
+    struct FreeBuffer {
+        void operator()(char16_t* buffer) const;
+    };
+    std::unique_ptr<char16_t[], FreeBuffer> buffer_;
 };
