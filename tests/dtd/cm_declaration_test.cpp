@@ -69,6 +69,10 @@ TEST_F(CMDeclarationTest, DeclarationTexts) {
     pcdata->appendChild(m.el(u"b"));
     pcdata->appendChild(m.el(u"i"));
     EXPECT_EQ(mixed->declarationText(), u"<!ELEMENT p ( #PCDATA | b | i )* >");
+    // A lone (#PCDATA) has no occurrence of its own.
+    TdomCMElementTypeDeclaration* text = subset.createElementTypeDeclaration(u"t", TdomCMContentKind::mixed);
+    text->appendChild(subset.createPcdataChoiceParticle(u""));
+    EXPECT_EQ(text->declarationText(), u"<!ELEMENT t ( #PCDATA ) >");
 
     TdomCMAttrList* list = subset.createAttrList(u"img");
     list->appendChild(subset.createAttrDefinition(u"src", u"CDATA", u"#REQUIRED", u""));
