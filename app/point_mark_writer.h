@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/point_mark_table.h"
+#include "text/file_io.h"
 
 // The point-mark file: three head lines, one record line per written row, "</velmar>", each line
 // ended by CR LF. Cells go out as their code page 932 bytes, except that "&", "<", ">" and the
@@ -16,6 +17,9 @@ bool isWritableRecord(const TPointMarkRow& row);
 // The whole file as bytes. Rows 1 to rowCount() - 1 are visited in order; a row with an empty
 // required cell is left out and its index is appended to skippedRows when that is given.
 std::string buildPointMarkXml(const TPointMarkTable& table, std::vector<int>* skippedRows = nullptr);
+
+// The same bytes handed to a sink in pieces of bounded size.
+void producePointMarkXml(const TPointMarkTable& table, std::vector<int>* skippedRows, const TByteSink& sink);
 
 // Builds the file and writes it in one operation (temporary file renamed over the target).
 // Returns the table rows that were left out. A file that cannot be created raises EFCreateError

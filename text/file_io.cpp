@@ -32,6 +32,10 @@ namespace {
 } // namespace
 
 void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
+    writeFileAtomicallyInPieces(fileName, [bytes](const TByteSink& sink) { sink(bytes); });
+}
+
+void writeFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const TByteSink&)>& produce) {
     if (fileName.empty()) failCreate(fileName, ENOENT);
     struct stat existing {};
     const bool exists = ::stat(fileName.c_str(), &existing) == 0;
@@ -41,16 +45,25 @@ void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) failCreate(fileName, errno);
 
-    std::size_t written = 0;
     int error = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
+    const TByteSink sink = [fd, &error](std::string_view bytes) {
+        std::size_t written = 0;
+        while (error == 0 && written < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            written += static_cast<std::size_t>(n);
         }
-        written += static_cast<std::size_t>(n);
+    };
+    try {
+        produce(sink);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        throw;
     }
     // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
     mode_t mode = existing.st_mode & 07777;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,12 @@ std::string readWholeFile(const std::string& fileName);
 // target. On failure the temporary file is removed, the target is left as it was, and
 // EFCreateError "Cannot create file \"NAME\". REASON" is raised.
 void writeFileAtomically(const std::string& fileName, std::string_view bytes);
+
+// The same with the bytes handed over in pieces, so that a large file need not be built in
+// memory first: produce is called once and passes each piece, in order, to the sink it receives.
+// An exception from produce removes the temporary file and passes on; the target stays as it was.
+using TByteSink = std::function<void(std::string_view)>;
+void writeFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const TByteSink&)>& produce);
 
 // The directory part of a file name including its final "/"; empty when there is none.
 // "\" is an ordinary character.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app/common.h"
 #include "text/exception.h"
 
@@ -10,7 +12,11 @@ TPointMarkTable tableWithRecords(int records) {
     table.writeHeaderRow();
     table.setRowCount(records + 1);
     for (int r = 1; r <= records; ++r)
-        for (int c = 0; c < kColumnCount; ++c) table.setCell(c, r, "r" + std::to_string(r) + "c" + std::to_string(c));
+        for (int c = 0; c < kColumnCount; ++c) {
+            char text[32];
+            std::snprintf(text, sizeof text, "r%dc%d", r, c);
+            table.setCell(c, r, text);
+        }
     return table;
 }
 

@@ -70,3 +70,21 @@ TEST(DirectoryOf, KeepsTheFinalSlashAndTheRoot) {
     EXPECT_EQ(directoryOf("a.xml"), "");
     EXPECT_EQ(directoryOf("dir\\a.xml"), "");
 }
+
+TEST_F(FileIo, WritesInPiecesAndAFailingProducerLeavesTheTarget) {
+    const std::string name = dir_ + "/pieces.xml";
+    writeFileAtomicallyInPieces(name, [](const TByteSink& sink) {
+        sink("<a>");
+        sink(std::string_view("\0", 1));
+        sink("</a>");
+    });
+    EXPECT_EQ(readWholeFile(name), std::string("<a>\0</a>", 8));
+    EXPECT_THROW(writeFileAtomicallyInPieces(name,
+                                             [](const TByteSink& sink) {
+                                                 sink("half");
+                                                 throw EConvertError("stopped");
+                                             }),
+                 EConvertError);
+    EXPECT_EQ(readWholeFile(name), std::string("<a>\0</a>", 8));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // no temporary file left
+}
