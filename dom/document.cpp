@@ -18,6 +18,11 @@
 
 namespace {
 
+// Makes room for one more entry (with geometric growth) so that the push_back after it cannot throw.
+template <class T> void reserveOneMore(std::vector<T>& list) {
+    if (list.size() == list.capacity()) list.reserve(list.empty() ? 16 : list.size() * 2);
+}
+
 const std::u16string kDocumentName = u"#document";
 
 constexpr TdomNodeTypeSet kDocumentChildren =
@@ -79,7 +84,7 @@ void* TdomDocument::NodeArena::allocate(std::size_t size) {
     }
     std::size_t rounded = cls * kGranule;
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
-        pages_.reserve(pages_.size() + 1);
+        reserveOneMore(pages_);
         char* page = static_cast<char*>(::operator new(kPageSize));
         pages_.push_back(page);
         cursor_ = page;
@@ -110,7 +115,7 @@ void TdomDocument::NodeArena::release() {
 }
 
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
-    createdNodes_.reserve(createdNodes_.size() + 1);
+    reserveOneMore(createdNodes_);
     void* p = arena_.allocate(sizeof(T));
     T* node;
     try {
@@ -181,7 +186,7 @@ void TdomDocument::freeChildren() { clearDocument(); }
 
 // ---- destroying nodes ----
 
-void TdomDocument::destroyNode(TdomNode* node) {
+void TdomDocument::destroyNodeOnly(TdomNode* node) {
     if (!node) return;
     if (node->ownerDocument_ != this) throw EWrong_Document_Err();
     if (node == this) throw ENo_Modification_Allowed_Err();
@@ -481,7 +486,7 @@ void TdomDocument::adoptDocumentType(TdomDocumentType* doctype) {
     doctype->name_ = intern(doctype->nodeName());
     doctype->entities_.ownerDocument_ = this;
     doctype->notations_.ownerDocument_ = this;
-    createdNodes_.reserve(createdNodes_.size() + 1);
+    reserveOneMore(createdNodes_);
     registerNode(doctype);
     appendChild(doctype);
 }

@@ -86,10 +86,11 @@ public:
     // Frees a parentless node and its subtree (attributes included). nullptr does nothing. The caller's
     // reference is set to nullptr.
     template <class T> void destroyNode(T*& node) {
-        destroyNode(static_cast<TdomNode*>(node));
+        destroyNodeOnly(node);
         node = nullptr;
     }
-    void destroyNode(TdomNode* node);
+    // For a node given by value (e.g. the result of removeChild).
+    void destroyNode(TdomNode* const& node) { destroyNodeOnly(node); }
 
     TdomNode* importNode(TdomNode* node, bool deep);
 
@@ -207,6 +208,7 @@ private:
     template <class T, class... Args> T* make(Args&&... args);
     void registerNode(TdomNode* node);
     void freeNode(TdomNode* node);
+    void destroyNodeOnly(TdomNode* node);
     void destroySubtree(TdomNode* root);
     TdomNode* importShallow(TdomNode* source);
     TdomElement* importElement(TdomElement* source);

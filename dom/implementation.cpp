@@ -12,6 +12,11 @@
 
 namespace {
 
+// Makes room for one more entry (with geometric growth) so that the push_back after it cannot throw.
+template <class T> void reserveOneMore(std::vector<T>& list) {
+    if (list.size() == list.capacity()) list.reserve(list.empty() ? 16 : list.size() * 2);
+}
+
 struct DocumentFormat {
     TdomDocumentClass documentClass;
     std::u16string namespaceURI;
@@ -166,7 +171,7 @@ void TDomImplementation::unregisterDocumentFormat(TdomDocumentClass documentClas
 
 TdomCMExternalObject* TDomImplementation::createExternalSubset(std::u16string_view publicId,
                                                                std::u16string_view systemId) {
-    externalSubsets_.reserve(externalSubsets_.size() + 1);
+    reserveOneMore(externalSubsets_);
     auto* subset = new TdomCMExternalObject(this, std::u16string(publicId), std::u16string(systemId));
     externalSubsets_.push_back(subset);
     return subset;
@@ -174,14 +179,14 @@ TdomCMExternalObject* TDomImplementation::createExternalSubset(std::u16string_vi
 
 TdomCMInternalObject* TDomImplementation::createInternalSubset(std::u16string_view publicId,
                                                                std::u16string_view systemId) {
-    internalSubsets_.reserve(internalSubsets_.size() + 1);
+    reserveOneMore(internalSubsets_);
     auto* subset = new TdomCMInternalObject(this, std::u16string(publicId), std::u16string(systemId));
     internalSubsets_.push_back(subset);
     return subset;
 }
 
 TdomCMObject* TDomImplementation::createContentModel() {
-    contentModels_.reserve(contentModels_.size() + 1);
+    reserveOneMore(contentModels_);
     auto* model = new TdomCMObject(this);
     contentModels_.push_back(model);
     return model;
@@ -202,7 +207,7 @@ TdomDocument* TDomImplementation::constructDocument(std::u16string_view namespac
             documentClass = format.documentClass;
             break;
         }
-    documents_.reserve(documents_.size() + 1);
+    reserveOneMore(documents_);
     TdomDocument* document = documentClass ? documentClass(this) : new TdomDocument(this);
     documents_.push_back(document);
     if (doctype) {
@@ -233,7 +238,7 @@ TdomDocument* TDomImplementation::createDocumentNS(std::u16string_view namespace
 }
 
 TdomDocument* TDomImplementation::createEmptyDocument() {
-    documents_.reserve(documents_.size() + 1);
+    reserveOneMore(documents_);
     auto* document = new TdomDocument(this);
     documents_.push_back(document);
     return document;
@@ -242,7 +247,7 @@ TdomDocument* TDomImplementation::createEmptyDocument() {
 TdomDocumentType* TDomImplementation::createDocumentType(std::u16string_view name, std::u16string_view publicId,
                                                          std::u16string_view systemId,
                                                          std::u16string_view internalSubset) {
-    documentTypes_.reserve(documentTypes_.size() + 1);
+    reserveOneMore(documentTypes_);
     const std::u16string* interned = &*documentTypeNames_.emplace(name).first;
     auto* doctype = new TdomDocumentType(nullptr, interned, publicId, systemId, internalSubset);
     doctype->setFlag(TdomDocumentType::kHeapAllocatedFlag, true);

@@ -340,7 +340,10 @@ void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const
     if (!newChild) throw ENot_Supported_Err();
     if (!nodeTypeSetContains(allowedChildKinds_, newChild->type_)) throw EHierarchy_Request_Err();
     if (newChild->ownerDocument_ != ownerDocument_) throw EWrong_Document_Err();
-    if (newChild == this || hasAncestor(newChild) || newChild == refChild) throw EHierarchy_Request_Err();
+    // A node without children cannot be an ancestor of this one; skipping the walk keeps building a
+    // deep tree linear.
+    bool isAncestor = !newChild->children_.empty() && hasAncestor(newChild);
+    if (isAncestor || newChild == this || newChild == refChild) throw EHierarchy_Request_Err();
     if (isReadonly() || (newChild->parent_ && newChild->parent_->isReadonly())) throw ENo_Modification_Allowed_Err();
 }
 
