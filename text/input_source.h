@@ -1,24 +1,115 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <utility>
 
-// The source of the characters of a parsing run. So far it carries the identifiers of the input,
-// which the locator reports for error messages; the reading side builds on this class.
+class TStream;
+class TdomStandardLocator;
+
+// The encodings an input source recognises, by their fixed codes.
+enum class TextEncoding : std::uint8_t {
+    utf8 = 0,
+    utf16le = 1,
+    utf16be = 2,
+    iso8859_1 = 3,
+    iso8859_2 = 4,
+    iso8859_3 = 5,
+    iso8859_4 = 6,
+    iso8859_5 = 7,
+    iso8859_6 = 8,
+    iso8859_7 = 9,
+    iso8859_8 = 10,
+    iso8859_9 = 11,
+    iso8859_10 = 12,
+    iso8859_13 = 13,
+    iso8859_14 = 14,
+    iso8859_15 = 15,
+    koi8r = 16,
+    macRoman = 17,
+    windows1250 = 18,
+    windows1251 = 19,
+    windows1252 = 20,
+    eucJp = 21,
+    shiftJis = 22,
+};
+
+// The encoding a declared name selects (ASCII case ignored); every unknown name gives utf8.
+TextEncoding encodingFromName(std::u16string_view name);
+
+// Turns a byte stream into UTF-16 code units. The constructor detects the encoding (byte-order
+// mark or the encoding named in an XML declaration), sniffs the root element's name and rewinds
+// to the first character of content. readChar then delivers one code unit per call, with CR LF
+// and lone CR turned into LF, and tells the locator about each unit it delivers.
+//
+// The source reads the stream through a buffer of its own; the stream position it reports in
+// messages and the positions it rewinds to are byte offsets in the stream as if it read byte by
+// byte. The stream is not owned. When the source is destroyed the stream is left at the offset
+// after the last byte the source consumed.
 class TXmlInputSource {
 public:
-    TXmlInputSource(std::u16string publicId, std::u16string systemId)
-        : publicId_(std::move(publicId)), systemId_(std::move(systemId)) {}
-    virtual ~TXmlInputSource() = default;
+    // Raises EStreamError "Stream not specified." for a missing stream.
+    TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId);
     TXmlInputSource(const TXmlInputSource&) = delete;
     TXmlInputSource& operator=(const TXmlInputSource&) = delete;
+    virtual ~TXmlInputSource();
 
-    // Public identifier of the input; empty when it has none.
+    virtual TextEncoding detectEncoding();
+    virtual void sniffRootName(std::u16string& name);
+    // The whole text after the text declaration; the reading state is left as it was.
+    virtual std::u16string entityText();
+    virtual void skipTextDeclaration(TdomStandardLocator* locator);
+    // One code unit, false at the end of the stream. Decoding failures raise EConvertError (UTF-8
+    // and the single-byte encodings) or EReadError (a unit cut off by the end of the stream).
+    virtual bool readCharWith(char16_t& unit, TdomStandardLocator* locator);
+    virtual void rewindWith(TdomStandardLocator* locator);
+
+    bool readChar(char16_t& unit) { return readCharWith(unit, locator_.get()); }
+    void rewind() { rewindWith(locator_.get()); }
+
+    TStream* stream() const { return stream_; }
+    TextEncoding encoding() const { return encoding_; }
+    TdomStandardLocator* locator() const { return locator_.get(); }
     const std::u16string& publicId() const { return publicId_; }
-    // System identifier of the input: the file name for a file.
     const std::u16string& systemId() const { return systemId_; }
+    const std::u16string& rootElementName() const { return rootElementName_; }
+    // Byte offset in the stream of the next byte to be decoded.
+    std::int64_t bytePosition() const { return bufferStart_ + static_cast<std::int64_t>(bufferPos_); }
 
 private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    // Moves the reading position to a byte offset, keeping the buffer when it covers the offset.
+    void seekTo(std::int64_t offset);
+    // Refills the buffer from the stream at the current position; false at the end of the stream.
+    bool fill();
+    // One raw byte; false at the end of the stream.
+    bool nextByte(std::uint8_t& byte) {
+        if (bufferPos_ == bufferLength_ && !fill()) return false;
+        byte = buffer_[bufferPos_++];
+        return true;
+    }
+    // One raw byte that must be there: EReadError at the end of the stream.
+    std::uint8_t requiredByte();
+    char16_t decodeUtf8(std::uint8_t lead);
+    void buildSingleByteTable();
+
+    TStream* stream_;
+    TextEncoding encoding_ = TextEncoding::utf8;
+    std::int32_t pendingCodePoint_ = 0;
+    bool afterCarriageReturn_ = false;
+    std::unique_ptr<TdomStandardLocator> locator_;
     std::u16string publicId_;
     std::u16string systemId_;
+    std::u16string rootElementName_;
+
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::int64_t streamSize_ = 0;
+    std::int64_t bufferStart_ = 0; // stream offset of buffer_[0]; the stream stands at bufferStart_ + bufferLength_
+    std::size_t bufferPos_ = 0;
+    std::size_t bufferLength_ = 0;
+    // Single-byte encodings: the code unit of every byte; bytes without one are marked in
+    // singleByteInvalid_ and decoded again through the decoder, which raises its own error.
+    std::unique_ptr<char16_t[]> singleByteTable_;
+    std::unique_ptr<bool[]> singleByteInvalid_;
 };

@@ -3,6 +3,7 @@
 #include "parser/error_handler.h"
 #include "parser/locator.h"
 #include "text/input_source.h"
+#include "text/xml_memory_stream.h"
 
 TEST(ErrorHandler, CustomHandlerRaisesOnlyOnFatalErrors) {
     TdomCustomErrorHandler handler;
@@ -17,7 +18,8 @@ TEST(ErrorHandler, CustomHandlerRaisesOnlyOnFatalErrors) {
 }
 
 TEST(ErrorHandler, StandardHandlerRecordsInOrder) {
-    TXmlInputSource source(u"", u"model.dtd");
+    TXmlMemoryStream empty;
+    TXmlInputSource source(&empty, u"", u"model.dtd");
     TdomStandardLocator locator(&source);
     for (char16_t c : std::u16string(u"<!ELEMENT a")) locator.advance(c);
 

@@ -4,6 +4,7 @@
 
 #include "parser/locator.h"
 #include "text/input_source.h"
+#include "text/xml_memory_stream.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ TEST(Locator, CountsLinesAndColumns) {
 }
 
 TEST(Locator, PiecesStartAtTheCharacterAfterTheirMark) {
-    TXmlInputSource source(u"pub", u"sys.xml");
+    TXmlMemoryStream empty;
+    TXmlInputSource source(&empty, u"pub", u"sys.xml");
     TdomStandardLocator locator(&source);
     EXPECT_EQ(locator.publicId(), u"pub");
     EXPECT_EQ(locator.systemId(), u"sys.xml");

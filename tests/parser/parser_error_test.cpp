@@ -7,6 +7,7 @@
 #include "parser/locator.h"
 #include "parser/parser_error.h"
 #include "text/input_source.h"
+#include "text/xml_memory_stream.h"
 #include "text/utf8.h"
 
 namespace {
@@ -124,7 +125,8 @@ TEST(ParserErrorMessage, TextsAreWidenedFromTheirCodePage) {
 }
 
 TEST(ParserErrorRecord, MadeFromTheLocator) {
-    TXmlInputSource source(u"-//P//EN", u"points.xml");
+    TXmlMemoryStream empty;
+    TXmlInputSource source(&empty, u"-//P//EN", u"points.xml");
     TdomStandardLocator locator(&source);
     for (char16_t c : std::u16string(u"ab\ncd")) locator.advance(c);
     locator.markPieceEnd();

@@ -1,0 +1,365 @@
+#include "parser/doc_reader.h"
+
+#include <utility>
+
+#include "dom/document.h"
+#include "dom/element.h"
+#include "dom/name_value_list.h"
+#include "dom/named_node_map.h"
+#include "parser/locator.h"
+#include "parser/parser_error.h"
+#include "parser/parser_exception.h"
+#include "text/attribute_specs.h"
+#include "text/exception.h"
+#include "text/input_source.h"
+#include "text/text_utils.h"
+#include "text/xml_chars.h"
+
+namespace {
+
+enum class ScanState { start, text, tag, pi, comment, cdata, doctype, reference };
+
+bool endsWith(const std::u16string& text, std::u16string_view suffix) {
+    return text.size() >= suffix.size() && std::u16string_view(text).substr(text.size() - suffix.size()) == suffix;
+}
+
+// The units of text from position first (0-based) on, count of them; nothing when count is not
+// positive, so markup cut shorter than its delimiters gives empty content.
+std::u16string middle(const std::u16string& text, std::size_t first, std::ptrdiff_t count) {
+    if (count <= 0 || first >= text.size()) return std::u16string();
+    return text.substr(first, static_cast<std::size_t>(count));
+}
+
+std::ptrdiff_t length(const std::u16string& text) { return static_cast<std::ptrdiff_t>(text.size()); }
+
+} // namespace
+
+TXmlStandardDocReader::TXmlStandardDocReader() : attributes_(std::make_unique<TdomNameValueList>()) {}
+
+TXmlStandardDocReader::~TXmlStandardDocReader() = default;
+
+TXmlErrorRecord TXmlStandardDocReader::sendXmlDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                          TdomStandardLocator* locator, const std::u16string& text) {
+    std::u16string target, rest;
+    splitTarget(text, target, rest);
+    auto invalid = [&] {
+        return createError(processorAgent, locator, std::u16string(), EParserInvalidXmlDeclaration_Err::kClassName);
+    };
+    if (target != u"xml") return invalid();
+    // The declaration's attributes, read by the attribute grammar into a scratch element; its
+    // exceptions leave the run.
+    TdomDocument scratch;
+    TdomElement* element = scratch.createElement(u"dummy");
+    parseAttributeSpecs(rest, element);
+    TdomNamedNodeMap* attributes = element->attributes();
+    const int count = attributes->length();
+    if (count == 0 || count > 3) return invalid();
+    auto nameAt = [&](int i) -> const std::u16string& { return attributes->item(i)->nodeName(); };
+    std::u16string version, encoding, standalone;
+    int index = 0;
+    if (nameAt(index) != u"version") return invalid();
+    version = attributes->item(index++)->nodeValue();
+    if (index < count && nameAt(index) == u"encoding") encoding = attributes->item(index++)->nodeValue();
+    if (index < count && nameAt(index) == u"standalone") standalone = attributes->item(index++)->nodeValue();
+    if (index != count) return invalid();
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->xmlDeclaration(processorAgent, locator, std::move(version), std::move(encoding),
+                                         std::move(standalone));
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
+                                                                 TdomStandardLocator* locator,
+                                                                 const std::u16string& text) {
+    std::u16string target, data;
+    splitTarget(text, target, data);
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->processingInstruction(processorAgent, locator, std::move(target), std::move(data));
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendComment(TXmlCustomProcessorAgent* processorAgent,
+                                                   TdomStandardLocator* locator, const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->comment(processorAgent, locator, text);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                                 const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->CDATA(processorAgent, locator, text);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendPCDATA(TXmlCustomProcessorAgent* processorAgent,
+                                                  TdomStandardLocator* locator, const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->PCDATA(processorAgent, locator, text);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                               const std::u16string& text, bool empty) {
+    std::u16string name;
+    int result = 0;
+    parsePseudoAttributes(text, name, *attributes_, result);
+    const char* failure = nullptr;
+    switch (result) {
+    case 0:
+        break;
+    case 1:
+        failure = EParserDoubleAttributeName_Err::kClassName;
+        break;
+    case 2:
+        failure = EParserMissingQuotationMark_Err::kClassName;
+        break;
+    case 3:
+        failure = EParserMissingEqualitySign_Err::kClassName;
+        break;
+    default:
+        failure = EParserMissingWhiteSpace_Err::kClassName;
+        break;
+    }
+    TXmlErrorRecord answer;
+    if (failure) {
+        answer = createError(processorAgent, locator, std::u16string(), failure);
+    } else if (NextHandler()) {
+        answer = NextHandler()->startElement(processorAgent, locator, std::u16string(), name, *attributes_);
+        if (!answer && empty) answer = NextHandler()->endElement(processorAgent, locator, std::u16string(), name);
+    }
+    attributes_->clearPairs();
+    return answer;
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendStartTag(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, const std::u16string& text) {
+    return sendTag(processorAgent, locator, text, false);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendEmptyElementTag(TXmlCustomProcessorAgent* processorAgent,
+                                                           TdomStandardLocator* locator, const std::u16string& text) {
+    return sendTag(processorAgent, locator, text, true);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendEndTag(TXmlCustomProcessorAgent* processorAgent,
+                                                  TdomStandardLocator* locator, const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->endElement(processorAgent, locator, std::u16string(), text);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendCharRef(TXmlCustomProcessorAgent* processorAgent,
+                                                   TdomStandardLocator* locator, const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->charRef(processorAgent, locator, text);
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendEntityRef(TXmlCustomProcessorAgent* processorAgent,
+                                                     TdomStandardLocator* locator, const std::u16string& text) {
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->entityRef(processorAgent, locator, middle(text, 1, length(text) - 2));
+}
+
+TXmlErrorRecord TXmlStandardDocReader::sendDoctype(TXmlCustomProcessorAgent* processorAgent,
+                                                   TdomStandardLocator* locator, const std::u16string& text) {
+    auto invalid = [&] {
+        return createError(processorAgent, locator, std::u16string(), EParserInvalidDoctype_Err::kClassName);
+    };
+    if (text.size() < 10 || text.compare(0, 9, u"<!DOCTYPE") != 0 || text.back() != u'>' || !isWhiteSpace(text[9]))
+        return invalid();
+    std::u16string body = trimWhiteSpace(middle(text, 10, length(text) - 11));
+    std::u16string head, internalSubset;
+    std::size_t bracket = body.find(u'[');
+    if (bracket != std::u16string::npos) {
+        head = body.substr(0, bracket);
+        bool failed = false;
+        unwrapBrackets(body.substr(bracket), internalSubset, failed);
+        if (failed) return invalid();
+    } else {
+        head = body;
+    }
+    std::u16string name, rest;
+    splitTarget(head, name, rest);
+    if (!checkName(name)) return invalid();
+    std::u16string publicId, systemId;
+    rest = trimWhiteSpace(rest);
+    if (!rest.empty()) {
+        // Only an external identifier may follow the name: no entity value, no NDATA part.
+        if (rest[0] == u'"' || rest[0] == u'\'') return invalid();
+        std::u16string value, notation;
+        bool failed = false;
+        parseEntityDefinition(rest, value, systemId, publicId, notation, failed);
+        if (failed || !value.empty() || !notation.empty()) return invalid();
+    }
+    std::u16string documentPublicId = locator ? locator->publicId() : std::u16string();
+    std::u16string documentSystemId = locator ? locator->systemId() : std::u16string();
+    if (processorAgent &&
+        !processorAgent->parseDoctypeSubsets(internalSubset, documentPublicId, documentSystemId, publicId, systemId))
+        return invalid();
+    if (!NextHandler()) return nullptr;
+    return NextHandler()->doctype(processorAgent, locator, std::move(name), std::move(publicId), std::move(systemId),
+                                  std::move(internalSubset));
+}
+
+bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXmlInputSource& inputSource) {
+    TdomStandardLocator* locator = inputSource.locator();
+    TXmlErrorRecord error;
+    if (NextHandler()) {
+        NextHandler()->reset();
+        error = NextHandler()->startDocument(processorAgent, locator, inputSource.rootElementName());
+    }
+
+    std::u16string buffer;
+    buffer.reserve(256);
+    ScanState state = ScanState::start;
+    bool inApostrophes = false;
+    bool inQuotationMarks = false;
+    // Document type state only.
+    bool inSubset = false;
+    std::u16string_view prefix;    // "", "<", "<!" or "<!-"
+    std::u16string_view endMarker; // "", "?>" or "-->"
+
+    auto trackQuotes = [&](char16_t c) {
+        if (c == u'\'') {
+            if (!inQuotationMarks) inApostrophes = !inApostrophes;
+        } else if (c == u'"') {
+            if (!inApostrophes) inQuotationMarks = !inQuotationMarks;
+        }
+    };
+    auto pieceDone = [&] {
+        buffer.clear();
+        state = ScanState::start;
+    };
+
+    for (;;) {
+        char16_t c;
+        try {
+            if (!inputSource.readChar(c)) break;
+        } catch (const EConvertError&) {
+            if (!error)
+                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
+            break;
+        } catch (const EStreamError&) {
+            if (!error)
+                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
+            break;
+        }
+        if (error) break;
+        if (!isCharUnit(c)) {
+            error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
+            break;
+        }
+        buffer.push_back(c);
+        switch (state) {
+        case ScanState::start:
+            if (locator) locator->startPiece();
+            inApostrophes = inQuotationMarks = false;
+            state = c == u'<' ? ScanState::tag : c == u'&' ? ScanState::reference : ScanState::text;
+            break;
+        case ScanState::text:
+            if (c == u'<' || c == u'&') {
+                buffer.pop_back();
+                error = sendPCDATA(processorAgent, locator, buffer);
+                buffer.assign(1, c);
+                if (locator) locator->startPiece();
+                inApostrophes = inQuotationMarks = false;
+                state = c == u'<' ? ScanState::tag : ScanState::reference;
+            }
+            break;
+        case ScanState::tag: {
+            trackQuotes(c);
+            std::size_t size = buffer.size();
+            if (size == 2 && buffer == u"<?") {
+                state = ScanState::pi;
+            } else if (size == 4 && buffer == u"<!--") {
+                state = ScanState::comment;
+            } else if (size == 9 && buffer == u"<![CDATA[") {
+                state = ScanState::cdata;
+            } else if (size == 9 && buffer == u"<!DOCTYPE") {
+                state = ScanState::doctype;
+                inSubset = false;
+                prefix = u"";
+                endMarker = u"";
+            } else if (c == u'>' && !inApostrophes && !inQuotationMarks) {
+                if (buffer[1] == u'/') {
+                    std::size_t end = size - 1;
+                    while (end > 2 && isWhiteSpace(buffer[end - 1])) --end;
+                    error =
+                        sendEndTag(processorAgent, locator, middle(buffer, 2, static_cast<std::ptrdiff_t>(end) - 2));
+                } else if (buffer[size - 2] == u'/') {
+                    error = sendEmptyElementTag(processorAgent, locator, middle(buffer, 1, length(buffer) - 3));
+                } else {
+                    error = sendStartTag(processorAgent, locator, middle(buffer, 1, length(buffer) - 2));
+                }
+                pieceDone();
+            }
+            break;
+        }
+        case ScanState::pi:
+            if (c == u'>' && buffer[buffer.size() - 2] == u'?') {
+                std::u16string text = middle(buffer, 2, length(buffer) - 4);
+                if (buffer.size() > 5 && isWhiteSpace(buffer[5]) && buffer.compare(0, 5, u"<?xml") == 0)
+                    error = sendXmlDeclaration(processorAgent, locator, text);
+                else
+                    error = sendProcessingInstruction(processorAgent, locator, text);
+                pieceDone();
+            }
+            break;
+        case ScanState::comment:
+            if (c == u'>' && buffer.size() > 6 && endsWith(buffer, u"-->")) {
+                error = sendComment(processorAgent, locator, middle(buffer, 4, length(buffer) - 7));
+                pieceDone();
+            }
+            break;
+        case ScanState::cdata:
+            if (c == u'>' && endsWith(buffer, u"]]>")) {
+                error = sendCDATA(processorAgent, locator, middle(buffer, 9, length(buffer) - 12));
+                pieceDone();
+            }
+            break;
+        case ScanState::doctype:
+            if (!endMarker.empty()) {
+                if (endsWith(buffer, endMarker)) endMarker = u"";
+                break;
+            }
+            trackQuotes(c);
+            if (inApostrophes || inQuotationMarks) break;
+            if (!inSubset) {
+                if (c == u'[') {
+                    inSubset = true;
+                } else if (c == u'>') {
+                    error = sendDoctype(processorAgent, locator, buffer);
+                    pieceDone();
+                }
+                break;
+            }
+            if (c == u'<') {
+                prefix = u"<";
+            } else if (c == u'!' && prefix == u"<") {
+                prefix = u"<!";
+            } else if (c == u'?' && prefix == u"<") {
+                prefix = u"";
+                endMarker = u"?>";
+            } else if (c == u'-' && prefix == u"<!") {
+                prefix = u"<!-";
+            } else if (c == u'-' && prefix == u"<!-") {
+                prefix = u"";
+                endMarker = u"-->";
+            } else {
+                prefix = u"";
+                if (c == u']') inSubset = false;
+            }
+            break;
+        case ScanState::reference:
+            if (c == u';') {
+                if (buffer[1] == u'#')
+                    error = sendCharRef(processorAgent, locator, buffer);
+                else
+                    error = sendEntityRef(processorAgent, locator, buffer);
+                pieceDone();
+            }
+            break;
+        }
+    }
+
+    if (!error && !buffer.empty()) error = sendPCDATA(processorAgent, locator, buffer);
+    if (!error && NextHandler()) error = NextHandler()->endDocument(processorAgent, locator);
+    if (!error) return true;
+    dispatchError(processorAgent, error);
+    return false;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "parser/signal_chain.h"
+
+// Checks every content signal against the well-formedness rules that the document reader leaves
+// open: names, character data, nesting, one root element, and the place of the XML and document
+// type declarations. The first violation is answered with a fatal record and the signal is not
+// forwarded; a signal that passes is forwarded unchanged.
+class TXmlWFTestContentHandler : public TXmlCustomContentHandler {
+public:
+    // Whether a run builds a whole document (one root element, nothing but white space, comments
+    // and processing instructions outside it). On by default; set by the parser front.
+    bool documentMode() const { return documentMode_; }
+    void setDocumentMode(bool on) { documentMode_ = on; }
+
+    TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                          std::u16string data) override;
+    TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                            std::u16string data) override;
+    TXmlErrorRecord comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                            std::u16string data) override;
+    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, std::u16string name,
+                            std::u16string pubId, std::u16string sysId, std::u16string data) override;
+    TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+    TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                               std::u16string namespaceURI, std::u16string tagName) override;
+    TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                     std::u16string data) override;
+    TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                              std::u16string data) override;
+    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                           std::u16string data) override;
+    TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                          std::u16string targ, std::u16string data) override;
+    TXmlErrorRecord skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                  std::u16string data) override;
+    TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                  std::u16string data) override;
+    TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                 std::u16string namespaceURI, std::u16string tagName,
+                                 TdomNameValueList& attributes) override;
+    TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                       std::u16string prefix, std::u16string uri) override;
+    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                   std::u16string version, std::u16string encDl, std::u16string sdDl) override;
+    void reset() override;
+
+private:
+    // Raises EParserException unless a run is active.
+    void requireActive() const;
+    TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                         const std::u16string& code, const char* errorClass) {
+        return createError(processorAgent, locator, code, errorClass);
+    }
+    TXmlErrorRecord checkAttributes(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                    const TdomNameValueList& attributes);
+
+    bool active_ = false;
+    bool doctypeSeen_ = false;
+    bool rootSeen_ = false;
+    bool documentMode_ = true;
+    bool atStart_ = true;
+    std::vector<std::u16string> openElements_;
+};

@@ -1,0 +1,137 @@
+#pragma once
+
+// Test helpers: run bytes through the document chain, and record the signals a reader sends.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dom/document.h"
+#include "dom/implementation.h"
+#include "dom/name_value_list.h"
+#include "parser/doc_builder.h"
+#include "parser/doc_reader.h"
+#include "parser/parser_error.h"
+#include "parser/wf_test_content_handler.h"
+#include "text/input_source.h"
+#include "text/utf8.h"
+#include "text/xml_memory_stream.h"
+
+inline std::string narrow(const std::u16string& text) { return utf16ToUtf8(text); }
+
+// The reported record of a run, flattened.
+struct ReportedError {
+    std::string errorClass;
+    std::u16string code;
+    int startLine = 0, startColumn = 0, endLine = 0, endColumn = 0;
+};
+
+// Reader -> well-formedness test -> builder into a fresh document of its own implementation.
+struct DocumentChain {
+    TDomImplementation implementation;
+    TXmlCustomProcessorAgent agent;
+    TXmlStandardDocReader reader;
+    TXmlWFTestContentHandler wfTest;
+    TXmlDocBuilder builder;
+    TdomDocument* document = nullptr;
+    std::vector<ReportedError> reports;
+
+    DocumentChain() {
+        reader.setNextHandler(&wfTest);
+        wfTest.setNextHandler(&builder);
+        auto record = [this](TXmlCustomProcessorAgent*, TXmlParserError& e) {
+            reports.push_back({e.errorClass(), e.code(), e.startLine(), e.startColumn(), e.endLine(), e.endColumn()});
+        };
+        reader.OnFatalError = record;
+        reader.OnError = record;
+        reader.OnWarning = record;
+    }
+
+    // Parses bytes into a new document; true when the run ended without a record.
+    bool parse(const std::string& bytes, const std::u16string& systemId = u"test.xml") {
+        document = implementation.createEmptyDocument();
+        builder.setReferenceNode(document);
+        TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        TXmlInputSource source(&stream, u"", systemId);
+        bool ok = reader.parse(&agent, source);
+        builder.setReferenceNode(nullptr);
+        return ok;
+    }
+
+    std::string errorClass() const { return reports.empty() ? std::string() : reports.back().errorClass; }
+};
+
+// A content handler that writes every signal it receives as one line.
+class SignalRecorder : public TXmlCustomContentHandler {
+public:
+    std::vector<std::string> lines;
+
+    TXmlErrorRecord CDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("CDATA(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord charRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("charRef(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord comment(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("comment(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord doctype(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name, std::u16string pubId,
+                            std::u16string sysId, std::u16string data) override {
+        return add("doctype(" + narrow(name) + "|" + narrow(pubId) + "|" + narrow(sysId) + "|" + narrow(data) + ")");
+    }
+    TXmlErrorRecord endDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("endDocument"); }
+    TXmlErrorRecord endElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string namespaceURI,
+                               std::u16string tagName) override {
+        return add("endElement(" + narrow(namespaceURI) + "|" + narrow(tagName) + ")");
+    }
+    TXmlErrorRecord entityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("entityRef(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("PCDATA(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string targ,
+                                          std::u16string data) override {
+        return add("PI(" + narrow(targ) + "|" + narrow(data) + ")");
+    }
+    TXmlErrorRecord startDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+        return add("startDocument(" + narrow(data) + ")");
+    }
+    TXmlErrorRecord startElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string namespaceURI,
+                                 std::u16string tagName, TdomNameValueList& attributes) override {
+        std::string line = "startElement(" + narrow(namespaceURI) + "|" + narrow(tagName);
+        for (int i = 0; i < attributes.pairCount(); ++i)
+            line += "|" + narrow(attributes.nameAt(i)) + "=" + narrow(attributes.valueAt(i));
+        return add(line + ")");
+    }
+    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string version,
+                                   std::u16string encDl, std::u16string sdDl) override {
+        return add("xmlDeclaration(" + narrow(version) + "|" + narrow(encDl) + "|" + narrow(sdDl) + ")");
+    }
+    void reset() override { lines.push_back("reset"); }
+
+private:
+    TXmlErrorRecord add(std::string line) {
+        lines.push_back(std::move(line));
+        return nullptr;
+    }
+};
+
+// Runs the reader alone over bytes into a recorder; the records reported go to errors.
+struct RecordedRun {
+    TXmlCustomProcessorAgent agent;
+    TXmlStandardDocReader reader;
+    SignalRecorder recorder;
+    std::vector<std::string> errors;
+    bool ok = false;
+
+    explicit RecordedRun(const std::string& bytes) {
+        reader.setNextHandler(&recorder);
+        reader.OnFatalError = [this](TXmlCustomProcessorAgent*, TXmlParserError& e) {
+            errors.push_back(e.errorClass());
+        };
+        TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        TXmlInputSource source(&stream, u"", u"");
+        ok = reader.parse(&agent, source);
+    }
+};

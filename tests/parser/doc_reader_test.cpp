@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "chain_helpers.h"
+#include "parser/parser_exception.h"
+
+using Lines = std::vector<std::string>;
+
+TEST(DocReader, CutsMarkupIntoSignals) {
+    RecordedRun run("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n"
+                    "<a x='1>2' y=\"&amp;\"><b/>t&#x41;&amp;<![CDATA[<c>]]><!--c--><?pi  data ?></a >");
+    EXPECT_TRUE(run.ok);
+    EXPECT_EQ(run.recorder.lines, (Lines{"reset", "startDocument(a)", "xmlDeclaration(1.0|Shift_JIS|)", "PCDATA(\n)",
+                                         "startElement(|a|x=1>2|y=&amp;)", "startElement(|b)", "endElement(|b)",
+                                         "PCDATA(t)", "charRef(&#x41;)", "entityRef(amp)", "CDATA(<c>)", "comment(c)",
+                                         "PI(pi|data)", "endElement(|a)", "endDocument"}));
+
+    RecordedRun stylesheet("<?xml-stylesheet href='s.css'?><r/>");
+    EXPECT_EQ(stylesheet.recorder.lines[2], "PI(xml-stylesheet|href='s.css')");
+
+    // Short markup whose delimiters overlap is sent with empty content.
+    RecordedRun empty("<r><?><!----></r>");
+    EXPECT_EQ(empty.recorder.lines[3], "PI(|)");
+    EXPECT_EQ(empty.recorder.lines[4], "comment()");
+}
+
+TEST(DocReader, TakesApartXmlDeclarationsAndTags) {
+    RecordedRun declaration("<?xml version=\"1.0\" standalone='yes'?><r/>");
+    EXPECT_EQ(declaration.recorder.lines[2], "xmlDeclaration(1.0||yes)");
+
+    const char* invalidDeclarations[] = {"<?xml encoding=\"UTF-8\" version=\"1.0\"?><r/>",
+                                         "<?xml version=\"1.0\" other=\"x\"?><r/>",
+                                         "<?xml version=\"1.0\" standalone=\"no\" encoding=\"UTF-8\"?><r/>"};
+    for (const char* text : invalidDeclarations) {
+        RecordedRun run(text);
+        EXPECT_FALSE(run.ok) << text;
+        EXPECT_EQ(run.errors, Lines{"EParserInvalidXmlDeclaration_Err"}) << text;
+    }
+
+    const std::pair<const char*, const char*> tagFailures[] = {
+        {"<r a=\"1\"b=\"2\"/>", "EParserMissingWhiteSpace_Err"},
+        {"<r a=\"1\" a=\"2\"/>", "EParserDoubleAttributeName_Err"},
+        {"<r a/>", "EParserMissingEqualitySign_Err"},
+        {"<r a=1/>", "EParserMissingQuotationMark_Err"},
+    };
+    for (const auto& [text, errorClass] : tagFailures) {
+        RecordedRun run(text);
+        EXPECT_EQ(run.errors, Lines{errorClass}) << text;
+        // The failed run reset the chain after its report.
+        EXPECT_EQ(run.recorder.lines.back(), "reset") << text;
+    }
+
+    // The declaration's own grammar raises, and the exception leaves the run.
+    TXmlCustomProcessorAgent agent;
+    TXmlStandardDocReader reader;
+    std::string text = "<?xml version=\"1.0\" junk?><r/>";
+    TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size()));
+    TXmlInputSource source(&stream, u"", u"");
+    EXPECT_THROW(reader.parse(&agent, source), EParserMissingQuotationMark_Err);
+}
+
+namespace {
+
+class SubsetAgent : public TXmlCustomProcessorAgent {
+public:
+    bool answer = true;
+    std::vector<std::u16string> calls;
+    bool parseDoctypeSubsets(const std::u16string& internalSubset, const std::u16string& documentPublicId,
+                             const std::u16string& documentSystemId, const std::u16string& publicId,
+                             const std::u16string& systemId) override {
+        calls = {internalSubset, documentPublicId, documentSystemId, publicId, systemId};
+        return answer;
+    }
+};
+
+} // namespace
+
+TEST(DocReader, DocumentTypeDeclarations) {
+    RecordedRun subset("<!DOCTYPE velmar [<!-- ] > --><?pi ]>?><!ENTITY e \"]>\">]><velmar/>");
+    EXPECT_TRUE(subset.ok);
+    EXPECT_EQ(subset.recorder.lines[2], "doctype(velmar|||<!-- ] > --><?pi ]>?><!ENTITY e \"]>\">)");
+
+    RecordedRun system("<!DOCTYPE a SYSTEM \"a.dtd\"><a/>");
+    EXPECT_EQ(system.recorder.lines[2], "doctype(a||a.dtd|)");
+    RecordedRun publicId("<!DOCTYPE a PUBLIC '-//P//EN' 'a.dtd'><a/>");
+    EXPECT_EQ(publicId.recorder.lines[2], "doctype(a|-//P//EN|a.dtd|)");
+
+    const char* invalid[] = {"<!DOCTYPEa><a/>", "<!DOCTYPE 1a><a/>", "<!DOCTYPE a \"value\"><a/>",
+                             "<!DOCTYPE a SYSTEM \"a.dtd\" NDATA n><a/>", "<!DOCTYPE a [ x ] y><a/>"};
+    for (const char* text : invalid) {
+        RecordedRun run(text);
+        EXPECT_EQ(run.errors, Lines{"EParserInvalidDoctype_Err"}) << text;
+    }
+
+    // The agent reads the subsets before the doctype signal; its refusal fails the declaration.
+    SubsetAgent agent;
+    TXmlStandardDocReader reader;
+    SignalRecorder recorder;
+    reader.setNextHandler(&recorder);
+    std::string text = "<!DOCTYPE a PUBLIC \"p\" \"a.dtd\" [<!ELEMENT a EMPTY>]><a/>";
+    {
+        TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size()));
+        TXmlInputSource source(&stream, u"docpub", u"doc.xml");
+        EXPECT_TRUE(reader.parse(&agent, source));
+    }
+    EXPECT_EQ(agent.calls, (std::vector<std::u16string>{u"<!ELEMENT a EMPTY>", u"docpub", u"doc.xml", u"p", u"a.dtd"}));
+    agent.answer = false;
+    agent.calls.clear();
+    recorder.lines.clear();
+    std::vector<std::string> errors;
+    reader.OnFatalError = [&](TXmlCustomProcessorAgent*, TXmlParserError& e) { errors.push_back(e.errorClass()); };
+    TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size()));
+    TXmlInputSource source(&stream, u"", u"doc.xml");
+    EXPECT_FALSE(reader.parse(&agent, source));
+    EXPECT_EQ(agent.calls.size(), 5u);
+    EXPECT_EQ(errors, Lines{"EParserInvalidDoctype_Err"});
+    EXPECT_EQ(recorder.lines, (Lines{"reset", "startDocument(a)", "reset"}));
+}
+
+TEST(DocReader, UnterminatedMarkupIsSentAsCharacterData) {
+    RecordedRun tag("<a><b x=\"1");
+    EXPECT_EQ(tag.recorder.lines,
+              (Lines{"reset", "startDocument(a)", "startElement(|a)", "PCDATA(<b x=\"1)", "endDocument"}));
+    RecordedRun reference("<a>x&amp</a>");
+    EXPECT_EQ(reference.recorder.lines[3], "PCDATA(x)");
+    EXPECT_EQ(reference.recorder.lines[4], "PCDATA(&amp</a>)");
+    RecordedRun comment("<a><!-- open");
+    EXPECT_EQ(comment.recorder.lines[3], "PCDATA(<!-- open)");
+}
+
+TEST(DocReader, InvalidCharactersEndTheRun) {
+    const std::string inputs[] = {std::string("<a>\x01</a>"), std::string("<a>\xC3</a>"), std::string("<a>\x80</a>"),
+                                  std::string("<a>\xEF\xBF\xBE</a>")};
+    for (const std::string& text : inputs) {
+        RecordedRun run(text);
+        EXPECT_FALSE(run.ok);
+        EXPECT_EQ(run.errors, Lines{"EParserInvalidCharacter_Err"});
+        EXPECT_EQ(run.recorder.lines.back(), "reset");
+    }
+}
+
+TEST(DocReader, RecordsNameThePieceInError) {
+    DocumentChain chain;
+    EXPECT_FALSE(chain.parse("<a>\n  <b></c></a>"));
+    ASSERT_EQ(chain.reports.size(), 1u);
+    const ReportedError& error = chain.reports[0];
+    EXPECT_EQ(error.errorClass, "EParserMissingStartTag_Err");
+    EXPECT_EQ(error.code, u"c");
+    EXPECT_EQ(error.startLine, 2);
+    EXPECT_EQ(error.startColumn, 6);
+    EXPECT_EQ(error.endLine, 2);
+    EXPECT_EQ(error.endColumn, 9);
+
+    // A run that an exception ended does not spoil the next one on the same chain.
+    EXPECT_THROW(chain.parse("<?xml version=\"1.0\" junk?><r/>"), EParserException);
+    EXPECT_TRUE(chain.parse("<r/>"));
+}

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "parser/locator.h"
+#include "text/exception.h"
+#include "text/input_source.h"
+#include "text/utf8.h"
+#include "text/xml_memory_stream.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+// An input source over bytes that it keeps alive itself.
+struct Source {
+    std::string bytes;
+    TXmlMemoryStream stream;
+    TXmlInputSource source;
+    explicit Source(std::string text)
+        : bytes(std::move(text)), stream(bytes.data(), static_cast<std::int64_t>(bytes.size())),
+          source(&stream, u"pub", u"sys") {}
+
+    // What follows the XML declaration.
+    std::u16string contentAfterDeclaration() {
+        std::u16string text = readAll();
+        return text.substr(text.find(u"?>") + 2);
+    }
+
+    std::u16string readAll() {
+        std::u16string text;
+        char16_t unit;
+        while (source.readChar(unit)) text.push_back(unit);
+        return text;
+    }
+};
+
+TextEncoding encodingOf(const std::string& bytes) { return Source(bytes).source.encoding(); }
+
+// The message of the EConvertError that reading everything raises; "" when nothing is raised.
+std::string conversionFailure(const std::string& bytes) {
+    Source s(bytes);
+    try {
+        s.readAll();
+    } catch (const EConvertError& e) {
+        return e.message();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(InputSource, DetectsTheEncodingFromMarkOrDeclaration) {
+    EXPECT_EQ(encodingOf("\xFF\xFE<\0?\0"s), TextEncoding::utf16le);
+    EXPECT_EQ(encodingOf("\xFF\xFE<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"), TextEncoding::utf16le);
+    EXPECT_EQ(encodingOf("\xFE\xFF\0<"s), TextEncoding::utf16be);
+    EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"shift_jis\"?><a/>"), TextEncoding::shiftJis);
+    EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"SJIS\"?><a/>"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"x-sjis\"?><a/>"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<?XML version=\"1.0\" encoding=\"Shift_JIS\"?><a/>"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<?xml  version=\"1.0\" encoding=\"Shift_JIS\"?><a/>"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<?xml\tversion=\"1.0\" encoding=\"Shift_JIS\"?><a/>"), TextEncoding::shiftJis);
+    EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"Shift_JIS?><a/>"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"Shift_JIS\""), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf("<"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOf(""), TextEncoding::utf8);
+    // A UTF-8 mark is not a mark: it reaches the reader as U+FEFF.
+    Source bom("\xEF\xBB\xBF<a/>");
+    EXPECT_EQ(bom.source.encoding(), TextEncoding::utf8);
+    EXPECT_EQ(bom.readAll(), u"\uFEFF<a/>");
+
+    const std::pair<const char*, TextEncoding> names[] = {
+        {"ISO-8859-1", TextEncoding::iso8859_1},
+        {"latin-1", TextEncoding::iso8859_1},
+        {"ISO-8859-2", TextEncoding::iso8859_2},
+        {"Latin-3", TextEncoding::iso8859_3},
+        {"iso-8859-4", TextEncoding::iso8859_4},
+        {"Cyrillic", TextEncoding::iso8859_5},
+        {"ARABIC", TextEncoding::iso8859_6},
+        {"Greek", TextEncoding::iso8859_7},
+        {"Hebrew", TextEncoding::iso8859_8},
+        {"Latin-5", TextEncoding::iso8859_9},
+        {"Latin-6", TextEncoding::iso8859_10},
+        {"ISO-8859-13", TextEncoding::iso8859_13},
+        {"Latin-8", TextEncoding::iso8859_14},
+        {"Latin-9", TextEncoding::iso8859_15},
+        {"KOI8-R", TextEncoding::koi8r},
+        {"cp10000_MacRoman", TextEncoding::macRoman},
+        {"cp1250", TextEncoding::windows1250},
+        {"Windows-1251", TextEncoding::windows1251},
+        {"Windows-1252", TextEncoding::windows1252},
+        {"cp1252", TextEncoding::windows1252},
+        {"EUC_JP", TextEncoding::eucJp},
+        {"euc-jp", TextEncoding::eucJp},
+        {"Shift-JIS", TextEncoding::shiftJis},
+        {"UTF-16", TextEncoding::utf8},
+        {"UTF-8", TextEncoding::utf8},
+        {"1252", TextEncoding::utf8},
+    };
+    for (const auto& [name, expected] : names)
+        EXPECT_EQ(encodingOf(std::string("<?xml version=\"1.0\" encoding=\"") + name + "\"?><a/>"), expected) << name;
+}
+
+TEST(InputSource, DecodesEachEncoding) {
+    EXPECT_EQ(Source("\xFF\xFE"
+                     "a\0\x42\x30"s)
+                  .readAll(),
+              u"a\u3042");
+    EXPECT_EQ(Source("\xFE\xFF\0a\x30\x42"s).readAll(), u"a\u3042");
+    EXPECT_EQ(Source("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\x82\xA0\xB1").contentAfterDeclaration(),
+              u"\u3042\uFF71");
+    EXPECT_EQ(Source("<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\xA4\xA2\x8E\xB1").contentAfterDeclaration(),
+              u"\u3042\uFF71");
+    EXPECT_EQ(Source("<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\x80").contentAfterDeclaration(), u"\u20AC");
+    EXPECT_EQ(Source("<?xml version=\"1.0\" encoding=\"KOI8-R\"?>\xC1").contentAfterDeclaration(), u"\u0430");
+    EXPECT_EQ(conversionFailure("<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\x81"),
+              "Invalid Windows-1252 sequence \"\xC2\x81\"");
+    // A unit or a two-byte character cut off by the end of the stream.
+    EXPECT_THROW(Source("\xFF\xFE"
+                        "a")
+                     .readAll(),
+                 EReadError);
+    EXPECT_THROW(Source("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\x82").readAll(), EReadError);
+    EXPECT_THROW(Source("<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\xA4").readAll(), EReadError);
+
+    TXmlMemoryStream stream;
+    try {
+        TXmlInputSource missing(nullptr, u"", u"");
+        FAIL() << "no exception";
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(e.message(), "Stream not specified.");
+    }
+}
+
+TEST(InputSource, Utf8FailuresNameTheirByteOffset) {
+    EXPECT_EQ(Source("a\xF0\x9F\x98\x80").readAll(), u"a\U0001F600");
+    EXPECT_EQ(Source("\xF4\x8F\xBF\xBF").readAll(), u"\U0010FFFF");
+    EXPECT_EQ(conversionFailure("\xC0\x80"), "Invalid UTF-8 encoding at position 1");
+    EXPECT_EQ(conversionFailure("ab\xE0\x80\x80"), "Invalid UTF-8 encoding at position 4");
+    EXPECT_EQ(conversionFailure("\x80"), "Invalid UTF-8 sequence at position 0");
+    EXPECT_EQ(conversionFailure("xy\xC3z"), "Invalid UTF-8 sequence at position 3");
+    EXPECT_EQ(conversionFailure("\xE3\x81"), "Aborted UTF-8 sequence at position 2");
+    EXPECT_EQ(conversionFailure("\xFE\x80\x80\x80\x80\x80\x80"), "Invalid UTF-8 sequence at position 0");
+    // Nothing beyond U+10FFFF has a UTF-16 form: four-, five- and six-byte forms above it are refused.
+    EXPECT_EQ(conversionFailure("\xF4\x90\x80\x80"), "Invalid UTF-8 encoding at position 3");
+    EXPECT_EQ(conversionFailure("\xF8\x88\x80\x80\x80"), "Invalid UTF-8 encoding at position 4");
+    EXPECT_EQ(conversionFailure("\xFC\x84\x80\x80\x80\x80"), "Invalid UTF-8 encoding at position 5");
+
+    // Offsets stay exact across the source's internal buffer.
+    std::string big(70000, 'a');
+    big += "\x80";
+    EXPECT_EQ(conversionFailure(big), "Invalid UTF-8 sequence at position 70000");
+    std::string text;
+    for (int i = 0; i < 40000; ++i) text += "\xE3\x81\x82\xF0\x9F\x98\x80z";
+    EXPECT_EQ(Source(text).readAll(), utf8ToUtf16(text));
+}
+
+TEST(InputSource, NormalisesLineEndsAndCountsThem) {
+    Source s("ab\r\ncd\re\r");
+    EXPECT_EQ(s.readAll(), u"ab\ncd\ne\n");
+    Source counted("ab\r\nc");
+    TdomStandardLocator* locator = counted.source.locator();
+    char16_t unit;
+    for (int i = 0; i < 3; ++i) counted.source.readChar(unit);
+    EXPECT_EQ(unit, u'\n');
+    EXPECT_EQ(locator->line(), 1);
+    EXPECT_EQ(locator->column(), 3);
+    counted.source.readChar(unit);
+    EXPECT_EQ(unit, u'c');
+    EXPECT_EQ(locator->line(), 2);
+    EXPECT_EQ(locator->column(), 1);
+    EXPECT_FALSE(counted.source.readChar(unit));
+
+    // Rewinding goes back past the mark only and resets the locator.
+    Source utf16("\xFF\xFE"
+                 "a\0b\0"s);
+    EXPECT_EQ(utf16.readAll(), u"ab");
+    utf16.source.rewind();
+    EXPECT_EQ(utf16.source.locator()->line(), 0);
+    EXPECT_EQ(utf16.readAll(), u"ab");
+}
+
+TEST(InputSource, SkipsTextDeclarationsAndReturnsEntityText) {
+    Source entity("  <?xml version='1.0' encoding='UTF-8'?>text");
+    entity.source.skipTextDeclaration(nullptr);
+    EXPECT_EQ(entity.readAll(), u"text");
+    Source stylesheet("<?xml-stylesheet href='a'?>text");
+    stylesheet.source.skipTextDeclaration(nullptr);
+    EXPECT_EQ(stylesheet.readAll(), u"<?xml-stylesheet href='a'?>text");
+    Source unterminated("<?xml version='1.0'? text");
+    unterminated.source.skipTextDeclaration(nullptr);
+    EXPECT_EQ(unterminated.readAll(), u"<?xml version='1.0'? text");
+    Source upper("<?XML version='1.0'?>x");
+    upper.source.skipTextDeclaration(nullptr);
+    EXPECT_EQ(upper.readAll(), u"x");
+
+    Source s("<?xml encoding='UTF-8'?>a\r\nb");
+    char16_t unit;
+    s.source.readChar(unit);
+    EXPECT_EQ(s.source.entityText(), u"a\nb");
+    // The reading state is restored: the next unit follows the one read before.
+    s.source.readChar(unit);
+    EXPECT_EQ(unit, u'?');
+}
+
+TEST(InputSource, SniffsTheRootName) {
+    EXPECT_EQ(Source("<?xml version='1.0'?><!-- c --><?pi x?>\n<!DOCTYPE velmar SYSTEM 'v.dtd'><velmar/>")
+                  .source.rootElementName(),
+              u"velmar");
+    EXPECT_EQ(Source("<root a='1'>").source.rootElementName(), u"root");
+    EXPECT_EQ(Source("<!DOCTYPE  doc[]><doc/>").source.rootElementName(), u"doc");
+    EXPECT_EQ(Source("<1bad/>").source.rootElementName(), u"");
+    EXPECT_EQ(Source("<![CDATA[x]]><a/>").source.rootElementName(), u"");
+    EXPECT_EQ(Source("no markup").source.rootElementName(), u"");
+    EXPECT_EQ(Source("\x80<a/>").source.rootElementName(), u"");
+
+    Source unterminated("<!-- never closed <a/>");
+    EXPECT_EQ(unterminated.source.rootElementName(), u"");
+    // The source stands at the first character again, with a fresh locator.
+    char16_t unit;
+    ASSERT_TRUE(unterminated.source.readChar(unit));
+    EXPECT_EQ(unit, u'<');
+    EXPECT_EQ(unterminated.source.locator()->column(), 1);
+}
+
+TEST(InputSource, MemoryStreamReadsInPlace) {
+    const char bytes[] = "abcdef";
+    TXmlMemoryStream stream;
+    stream.setBuffer(bytes, 6);
+    EXPECT_EQ(stream.size(), 6);
+    EXPECT_EQ(stream.memory(), reinterpret_cast<const std::uint8_t*>(bytes));
+    char out[8] = {};
+    EXPECT_EQ(stream.read(out, 4), 4);
+    EXPECT_EQ(std::string(out, 4), "abcd");
+    EXPECT_EQ(stream.read(out, 4), 2);
+    EXPECT_EQ(stream.write("zz", 2), 0);
+    EXPECT_EQ(bytes[0], 'a');
+    EXPECT_EQ(stream.seek(-1, TSeekOrigin::soEnd), 5);
+    EXPECT_EQ(stream.seek(-10, TSeekOrigin::soCurrent), 0);
+
+    // After a source is done, the stream stands after the bytes it consumed.
+    {
+        TXmlInputSource source(&stream, u"", u"");
+        char16_t unit;
+        source.readChar(unit);
+        source.readChar(unit);
+    }
+    EXPECT_EQ(stream.position(), 2);
+}

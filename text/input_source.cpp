@@ -1,0 +1,406 @@
+#include "text/input_source.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "dom/document.h"
+#include "dom/dom_exception.h"
+#include "dom/element.h"
+#include "parser/locator.h"
+#include "parser/parser_exception.h"
+#include "text/attribute_specs.h"
+#include "text/encoding_conversion.h"
+#include "text/exception.h"
+#include "text/single_byte_decoders.h"
+#include "text/stream.h"
+#include "text/xml_chars.h"
+
+namespace {
+
+struct EncodingName {
+    const char* name;
+    TextEncoding encoding;
+};
+
+constexpr EncodingName kEncodingNames[] = {
+    {"ISO-8859-1", TextEncoding::iso8859_1},
+    {"Latin-1", TextEncoding::iso8859_1},
+    {"ISO-8859-2", TextEncoding::iso8859_2},
+    {"Latin-2", TextEncoding::iso8859_2},
+    {"ISO-8859-3", TextEncoding::iso8859_3},
+    {"Latin-3", TextEncoding::iso8859_3},
+    {"ISO-8859-4", TextEncoding::iso8859_4},
+    {"Latin-4", TextEncoding::iso8859_4},
+    {"ISO-8859-5", TextEncoding::iso8859_5},
+    {"Cyrillic", TextEncoding::iso8859_5},
+    {"ISO-8859-6", TextEncoding::iso8859_6},
+    {"Arabic", TextEncoding::iso8859_6},
+    {"ISO-8859-7", TextEncoding::iso8859_7},
+    {"Greek", TextEncoding::iso8859_7},
+    {"ISO-8859-8", TextEncoding::iso8859_8},
+    {"Hebrew", TextEncoding::iso8859_8},
+    {"ISO-8859-9", TextEncoding::iso8859_9},
+    {"Latin-5", TextEncoding::iso8859_9},
+    {"ISO-8859-10", TextEncoding::iso8859_10},
+    {"Latin-6", TextEncoding::iso8859_10},
+    {"ISO-8859-13", TextEncoding::iso8859_13},
+    {"Latin-7", TextEncoding::iso8859_13},
+    {"ISO-8859-14", TextEncoding::iso8859_14},
+    {"Latin-8", TextEncoding::iso8859_14},
+    {"ISO-8859-15", TextEncoding::iso8859_15},
+    {"Latin-9", TextEncoding::iso8859_15},
+    {"KOI8-R", TextEncoding::koi8r},
+    {"cp10000_MacRoman", TextEncoding::macRoman},
+    {"Windows-1250", TextEncoding::windows1250},
+    {"cp1250", TextEncoding::windows1250},
+    {"Windows-1251", TextEncoding::windows1251},
+    {"cp1251", TextEncoding::windows1251},
+    {"Windows-1252", TextEncoding::windows1252},
+    {"cp1252", TextEncoding::windows1252},
+    {"EUC_JP", TextEncoding::eucJp},
+    {"EUC-JP", TextEncoding::eucJp},
+    {"Shift_JIS", TextEncoding::shiftJis},
+    {"Shift-JIS", TextEncoding::shiftJis},
+};
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+    return true;
+}
+
+[[noreturn]] void raiseUtf8(const char* pattern, std::int64_t position) {
+    char message[80];
+    std::snprintf(message, sizeof message, pattern, static_cast<int>(position));
+    throw EConvertError(message);
+}
+
+// The value of the encoding attribute of an XML declaration's attribute text; empty when it is
+// absent. A malformed text raises the exception of the attribute grammar.
+std::u16string declaredEncoding(std::u16string_view text) {
+    TdomDocument scratch;
+    TdomElement* element = scratch.createElement(u"dummy");
+    parseAttributeSpecs(text, element);
+    return element->getAttribute(u"encoding");
+}
+
+bool isSingleByteEncoding(TextEncoding encoding) {
+    return encoding >= TextEncoding::iso8859_1 && encoding <= TextEncoding::windows1252;
+}
+
+} // namespace
+
+TextEncoding encodingFromName(std::u16string_view name) {
+    // Names are compared as narrow strings; a unit beyond ASCII never matches a table name.
+    std::string narrow;
+    narrow.reserve(name.size());
+    for (char16_t unit : name) {
+        if (unit >= 0x80) return TextEncoding::utf8;
+        narrow.push_back(static_cast<char>(unit));
+    }
+    for (const EncodingName& entry : kEncodingNames)
+        if (equalsIgnoringAsciiCase(narrow, entry.name)) return entry.encoding;
+    return TextEncoding::utf8;
+}
+
+TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId)
+    : stream_(stream) {
+    if (!stream) throw EStreamError("Stream not specified.");
+    publicId_ = publicId;
+    systemId_ = systemId;
+    buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+    streamSize_ = stream_->size();
+    bufferStart_ = stream_->position();
+    encoding_ = detectEncoding();
+    if (isSingleByteEncoding(encoding_)) buildSingleByteTable();
+    locator_ = std::make_unique<TdomStandardLocator>(this);
+    sniffRootName(rootElementName_);
+}
+
+TXmlInputSource::~TXmlInputSource() {
+    try {
+        stream_->seek(bytePosition(), TSeekOrigin::soBeginning);
+    } catch (...) {
+        // The stream is left where the last buffered read stopped.
+    }
+}
+
+void TXmlInputSource::buildSingleByteTable() {
+    singleByteTable_ = std::make_unique<char16_t[]>(256);
+    singleByteInvalid_ = std::make_unique<bool[]>(256);
+    for (int byte = 0; byte < 256; ++byte) {
+        try {
+            singleByteTable_[byte] = decodeSingleByte(static_cast<int>(encoding_), static_cast<std::uint8_t>(byte));
+            singleByteInvalid_[byte] = false;
+        } catch (const EConvertError&) {
+            singleByteTable_[byte] = 0;
+            singleByteInvalid_[byte] = true;
+        }
+    }
+}
+
+void TXmlInputSource::seekTo(std::int64_t offset) {
+    if (offset >= bufferStart_ && offset <= bufferStart_ + static_cast<std::int64_t>(bufferLength_)) {
+        bufferPos_ = static_cast<std::size_t>(offset - bufferStart_);
+        return;
+    }
+    stream_->seek(offset, TSeekOrigin::soBeginning);
+    bufferStart_ = offset;
+    bufferPos_ = 0;
+    bufferLength_ = 0;
+}
+
+bool TXmlInputSource::fill() {
+    std::int64_t next = bufferStart_ + static_cast<std::int64_t>(bufferLength_);
+    if (next >= streamSize_) return false;
+    std::int64_t wanted = streamSize_ - next;
+    if (wanted > static_cast<std::int64_t>(kBufferSize)) wanted = kBufferSize;
+    std::int64_t got = stream_->read(buffer_.get(), wanted);
+    bufferStart_ = next;
+    bufferPos_ = 0;
+    bufferLength_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (bufferLength_ == 0) {
+        // The stream holds less than it said: take its end as the end.
+        streamSize_ = next;
+        return false;
+    }
+    return true;
+}
+
+std::uint8_t TXmlInputSource::requiredByte() {
+    std::uint8_t byte;
+    if (!nextByte(byte)) throw EReadError("Stream read error");
+    return byte;
+}
+
+TextEncoding TXmlInputSource::detectEncoding() {
+    seekTo(0);
+    TextEncoding result = TextEncoding::utf8;
+    std::uint8_t first, second;
+    if (nextByte(first) && nextByte(second)) {
+        if (first == 0xFF && second == 0xFE) return TextEncoding::utf16le;
+        if (first == 0xFE && second == 0xFF) return TextEncoding::utf16be;
+        static const std::uint8_t kPrefix[] = {'x', 'm', 'l'};
+        bool declaration = first == '<' && second == '?';
+        for (std::uint8_t expected : kPrefix) {
+            std::uint8_t byte;
+            if (!declaration || !nextByte(byte) || byte != expected) {
+                declaration = false;
+                break;
+            }
+        }
+        std::uint8_t space;
+        if (declaration && nextByte(space) && (space == 0x09 || space == 0x0A || space == 0x0D || space == 0x20)) {
+            std::u16string text;
+            std::uint8_t byte;
+            bool terminated = false;
+            // Exactly one white-space byte separates the letters xml from the attributes.
+            while (nextByte(byte)) {
+                if (byte == '?') {
+                    terminated = true;
+                    break;
+                }
+                text.push_back(static_cast<char16_t>(byte));
+            }
+            if (terminated && !text.empty() && isWhiteSpace(text[0])) terminated = false;
+            if (terminated) {
+                try {
+                    result = encodingFromName(declaredEncoding(text));
+                } catch (const EDomException&) {
+                    result = TextEncoding::utf8;
+                } catch (const EParserException&) {
+                    result = TextEncoding::utf8;
+                }
+            }
+        }
+    }
+    seekTo(0);
+    return result;
+}
+
+char16_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
+    std::int64_t leadPosition = bytePosition() - 1;
+    if ((lead & 0xC0) != 0xC0) raiseUtf8("Invalid UTF-8 sequence at position %d", leadPosition);
+    int continuation = 0;
+    for (std::uint8_t bit = 0x40; bit != 0 && (lead & bit) != 0; bit >>= 1) ++continuation;
+    if (continuation > 5) raiseUtf8("Invalid UTF-8 sequence at position %d", leadPosition);
+    std::int64_t value = lead;
+    for (int i = 0; i < continuation; ++i) {
+        std::uint8_t byte;
+        if (!nextByte(byte)) raiseUtf8("Aborted UTF-8 sequence at position %d", bytePosition());
+        if ((byte & 0xC0) != 0x80) raiseUtf8("Invalid UTF-8 sequence at position %d", bytePosition() - 1);
+        value = value * 64 + (byte & 0x3F);
+    }
+    static const std::int64_t kPayload[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
+    value &= kPayload[continuation];
+    // The shortest form is required, and nothing beyond the last code point U+10FFFF fits in a pair.
+    if (value <= kPayload[continuation - 1] || value > 0x10FFFF)
+        raiseUtf8("Invalid UTF-8 encoding at position %d", bytePosition() - 1);
+    if (value < 0x10000) return static_cast<char16_t>(value);
+    pendingCodePoint_ = static_cast<std::int32_t>(value);
+    return highSurrogateOf(pendingCodePoint_);
+}
+
+bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator) {
+    for (;;) {
+        char16_t next;
+        if (pendingCodePoint_ != 0) {
+            next = lowSurrogateOf(pendingCodePoint_);
+            pendingCodePoint_ = 0;
+        } else {
+            std::uint8_t byte;
+            if (!nextByte(byte)) return false;
+            switch (encoding_) {
+            case TextEncoding::utf8:
+                next = byte < 0x80 ? byte : decodeUtf8(byte);
+                break;
+            case TextEncoding::utf16le:
+                next = static_cast<char16_t>(byte | (requiredByte() << 8));
+                break;
+            case TextEncoding::utf16be:
+                next = static_cast<char16_t>((byte << 8) | requiredByte());
+                break;
+            case TextEncoding::eucJp:
+                next = byte < 0x80 ? byte : decodeEucJp(byte, [this] { return requiredByte(); });
+                break;
+            case TextEncoding::shiftJis:
+                next = byte < 0x80 ? byte : decodeShiftJis(byte, [this] { return requiredByte(); });
+                break;
+            default:
+                if (singleByteInvalid_[byte])
+                    decodeSingleByte(static_cast<int>(encoding_), byte); // raises its own error
+                next = singleByteTable_[byte];
+                break;
+            }
+        }
+        if (next == 0x0A && afterCarriageReturn_) {
+            afterCarriageReturn_ = false;
+            continue;
+        }
+        if (next == 0x0D) {
+            afterCarriageReturn_ = true;
+            next = 0x0A;
+        } else {
+            afterCarriageReturn_ = false;
+        }
+        if (locator) locator->advance(next);
+        unit = next;
+        return true;
+    }
+}
+
+void TXmlInputSource::rewindWith(TdomStandardLocator* locator) {
+    pendingCodePoint_ = 0;
+    afterCarriageReturn_ = false;
+    seekTo(encoding_ == TextEncoding::utf16le || encoding_ == TextEncoding::utf16be ? 2 : 0);
+    if (locator) locator->reset();
+}
+
+void TXmlInputSource::skipTextDeclaration(TdomStandardLocator* locator) {
+    rewindWith(locator);
+    try {
+        char16_t unit;
+        bool more = readCharWith(unit, locator);
+        while (more && isWhiteSpace(unit)) more = readCharWith(unit, locator);
+        static const char16_t kLower[] = u"<?xml";
+        static const char16_t kUpper[] = u"<?XML";
+        for (int i = 0; i < 5; ++i) {
+            if (i > 0) more = readCharWith(unit, locator);
+            if (!more || (unit != kLower[i] && unit != kUpper[i])) {
+                rewindWith(locator);
+                return;
+            }
+        }
+        if (!readCharWith(unit, locator) || !isWhiteSpace(unit)) {
+            rewindWith(locator);
+            return;
+        }
+        while ((more = readCharWith(unit, locator)) && unit != u'?') {
+        }
+        if (!more || !readCharWith(unit, locator) || unit != u'>') rewindWith(locator);
+    } catch (...) {
+        rewindWith(locator);
+        throw;
+    }
+}
+
+std::u16string TXmlInputSource::entityText() {
+    std::int64_t savedPosition = bytePosition();
+    std::int32_t savedPending = pendingCodePoint_;
+    bool savedAfterCarriageReturn = afterCarriageReturn_;
+    auto restore = [&] {
+        seekTo(savedPosition);
+        pendingCodePoint_ = savedPending;
+        afterCarriageReturn_ = savedAfterCarriageReturn;
+    };
+    std::u16string text;
+    try {
+        skipTextDeclaration(nullptr);
+        char16_t unit;
+        while (readCharWith(unit, nullptr)) text.push_back(unit);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    return text;
+}
+
+void TXmlInputSource::sniffRootName(std::u16string& name) {
+    name.clear();
+    auto isNameEnd = [](char16_t unit) { return isWhiteSpace(unit) || unit == u'>' || unit == u'/' || unit == u'['; };
+    try {
+        rewind();
+        char16_t unit;
+        std::u16string candidate;
+        bool found = false;
+        while (!found) {
+            bool more;
+            while ((more = readChar(unit)) && unit != u'<') {
+            }
+            if (!more || !readChar(unit)) break;
+            if (unit == u'?') {
+                // Skip to the next "?>".
+                char16_t previous = 0;
+                while ((more = readChar(unit)) && !(previous == u'?' && unit == u'>')) previous = unit;
+                if (!more) break;
+                continue;
+            }
+            if (unit == u'!') {
+                if (!readChar(unit)) break;
+                if (unit == u'-') {
+                    if (!readChar(unit) || unit != u'-') break;
+                    // Skip to the next "-->".
+                    char16_t first = 0, second = 0;
+                    while ((more = readChar(unit)) && !(first == u'-' && second == u'-' && unit == u'>')) {
+                        first = second;
+                        second = unit;
+                    }
+                    if (!more) break;
+                    continue;
+                }
+                static const char16_t kDoctype[] = u"DOCTYPE";
+                bool doctype = unit == u'D';
+                for (int i = 1; doctype && i < 7; ++i) doctype = readChar(unit) && unit == kDoctype[i];
+                if (!doctype || !readChar(unit) || !isWhiteSpace(unit)) break;
+                while ((more = readChar(unit)) && isWhiteSpace(unit)) {
+                }
+                if (!more) break;
+            }
+            // unit is the first unit of the name.
+            candidate.clear();
+            do {
+                if (isNameEnd(unit)) break;
+                candidate.push_back(unit);
+            } while (readChar(unit));
+            found = true;
+        }
+        if (found && checkName(candidate)) name = std::move(candidate);
+    } catch (const Exception&) {
+        name.clear();
+    }
+    rewind();
+}
