@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "app/main_form.h"
-#include "text/exception.h"
 #include "text/file_io.h"
 
 namespace {
@@ -57,14 +56,6 @@ TEST_F(CsvCommands, LoadAddAndDropReplaceTheTable) {
     EXPECT_EQ(form.Table.rowCount(), 3);
     EXPECT_EQ(form.Table.cell(0, 1), "y");
     EXPECT_EQ(form.Table.RecordCount, 0);
-}
-
-TEST_F(CsvCommands, FailedLoadKeepsTheRowsButNotTheCounter) {
-    EXPECT_THROW(form.FileLoadXMLClick(path("missing.csv")), EFOpenError);
-    EXPECT_EQ(form.Table.StatusText, "load: " + path("missing.csv"));
-    EXPECT_EQ(form.Table.RecordCount, 0);
-    EXPECT_EQ(form.Table.rowCount(), 11);
-    EXPECT_EQ(form.Table.cell(5, 10), "old10");
 }
 
 TEST_F(CsvCommands, SaveWritesCsvOnlyForCsvNames) {
