@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/text/raised_message.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 
@@ -51,22 +52,13 @@ std::string iconvFromUtf16(const char* to, const std::u16string& text) {
 }
 
 TEST(ConversionStreamBase, ConstructionWritesAndFailures) {
-    try {
-        TUTF16BEToUTF8Stream stream(nullptr);
-        ADD_FAILURE() << "no exception";
-    } catch (const EConversionStream& e) {
-        EXPECT_EQ(e.message(), "Must have a target stream");
-    }
+    EXPECT_EQ(raisedMessage<EConversionStream>([&] { TUTF16BEToUTF8Stream stream(nullptr); }),
+              "Must have a target stream");
     TMemoryStream target;
     TUTF16BEToShiftJISStream stream(&target);
     EXPECT_EQ(stream.write("a", 0), 0);
     EXPECT_EQ(target.size(), 0);
-    try {
-        stream.write("a", 1);
-        ADD_FAILURE() << "no exception";
-    } catch (const EConversionStream& e) {
-        EXPECT_EQ(e.message(), "Odd size not valid for WideString");
-    }
+    EXPECT_EQ(raisedMessage<EConversionStream>([&] { stream.write("a", 1); }), "Odd size not valid for WideString");
     EXPECT_EQ(stream.seek(10, TSeekOrigin::soBeginning), 0);
     // Reading passes the target's bytes through unchanged.
     TMemoryStream source(std::string("xyz"));
@@ -118,19 +110,11 @@ TEST(ConversionStreamUtf8, UnpairedSurrogatesRaiseAndWriteNothing) {
     TUTF16BEToUTF8Stream stream(&target);
     const std::u16string high = u"ab\xD83D"
                                 "c";
-    try {
-        stream.write(high.data(), 8);
-        ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.message(), "High surrogate D83D without low surrogate.");
-    }
+    EXPECT_EQ(raisedMessage<EConvertError>([&] { stream.write(high.data(), 8); }),
+              "High surrogate D83D without low surrogate.");
     const std::u16string low = u"ab\xDE00";
-    try {
-        stream.write(low.data(), 6);
-        ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.message(), "Low surrogate DE00 without high surrogate.");
-    }
+    EXPECT_EQ(raisedMessage<EConvertError>([&] { stream.write(low.data(), 6); }),
+              "Low surrogate DE00 without high surrogate.");
     const std::u16string trailingHigh = u"\xDBFF";
     EXPECT_THROW(stream.write(trailingHigh.data(), 2), EConvertError);
     EXPECT_EQ(target.size(), 0);
