@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 
 #include "app/common.h"
@@ -52,9 +53,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     StringGridXML->OnEnter = [this] { StringGridXMLKeyDown(); };
     connect(StringGridXML->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { StringGridXMLSelectCell(current); });
+    // A reset (after a load) loses the grid's current cell; put it back at the same position,
+    // as near as the new table allows, so that the selected row and Enter keep working.
+    connect(Model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const QModelIndex current = StringGridXML->currentIndex();
+        cellBeforeReset_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
+    });
     connect(Model, &QAbstractItemModel::modelReset, this, [this] {
-        // A new selection model is not created on reset, but the header texts may have changed.
-        StringGridXML->horizontalHeader()->viewport()->update();
+        if (cellBeforeReset_.y() < 0 || Model->rowCount() == 0) return;
+        StringGridXML->setCurrentIndex(
+            Model->index(std::min(cellBeforeReset_.y(), Model->rowCount() - 1), cellBeforeReset_.x()));
     });
 
     StatusLabel = new QLabel(this);

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPoint>
 #include <functional>
 
 #include "app/main_form.h"
@@ -78,6 +79,8 @@ private:
     QFileDialog* createFileDialog(const char* objectName, QFileDialog::AcceptMode mode);
     void StringGridXMLKeyDown();
     void StringGridXMLSelectCell(const QModelIndex& current);
+
+    QPoint cellBeforeReset_{-1, -1};
 };
 
 // The application title and the main window's caption.

@@ -257,7 +257,9 @@ TEST_F(MainWindowTest, DroppedFilesLoadInOrderAndAFailureStopsTheRest) {
 TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
     const std::string csv = writeFile("table.csv", "h\r\nWGS84,DEG,T,,N,,1,2,,C,I\r\n,,,,,\r\n");
     form->nextFileNames = {QString::fromStdString(csv), "ignored-second-choice.csv"};
+    form->StringGridXML->setCurrentIndex(cellIndex(2, 1));
     form->FileLoadXML->trigger();
+    EXPECT_EQ(form->StringGridXML->currentIndex(), cellIndex(2, 1)); // the load keeps the current cell
     EXPECT_EQ(form->filtersSeen, QStringList({"xmlドキュメント(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"}));
     EXPECT_EQ(form->Core.Table.StatusText, "load: " + csv);
     EXPECT_EQ(form->Core.Table.RecordCount, 2);
