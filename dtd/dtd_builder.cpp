@@ -1,0 +1,736 @@
+#include "dtd/dtd_builder.h"
+
+#include <utility>
+#include <vector>
+
+#include "dom/implementation.h"
+#include "dom/name_value_list.h"
+#include "dtd/cm_object.h"
+#include "dtd/dtd_reader.h"
+#include "dtd/wf_test_dtd_handler.h"
+#include "parser/locator.h"
+#include "parser/parser_error.h"
+#include "parser/parser_exception.h"
+#include "text/exception.h"
+#include "text/input_source.h"
+#include "text/stream.h"
+#include "text/text_utils.h"
+#include "text/utf8.h"
+#include "text/xml_chars.h"
+#include "text/xml_memory_stream.h"
+
+namespace {
+
+constexpr const char* kNotActive = "TXmlDtdBuilder is not active.";
+constexpr const char* kExternalActive = "TXmlDtdBuilder -- external DTD is active.";
+constexpr const char* kInternalActive = "TXmlDtdBuilder -- internal DTD is active.";
+
+[[noreturn]] void parserError() { throw EParserException("Parser error."); }
+
+bool isOccurrence(char16_t unit) { return unit == u'?' || unit == u'*' || unit == u'+'; }
+
+// The pieces of text between the separators, each trimmed.
+std::vector<std::u16string> splitTrimmed(std::u16string_view text, char16_t separator) {
+    std::vector<std::u16string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = text.find(separator, start);
+        if (end == std::u16string_view::npos) {
+            pieces.push_back(trimWhiteSpace(text.substr(start)));
+            return pieces;
+        }
+        pieces.push_back(trimWhiteSpace(text.substr(start, end - start)));
+        start = end + 1;
+    }
+}
+
+// Appends child to parent; a child that cannot be appended is freed before the exception goes on.
+void attach(TdomCMNode* parent, TdomCMNode* child) {
+    try {
+        parent->appendChild(child);
+    } catch (...) {
+        child->owner()->freeNode(child);
+        throw;
+    }
+}
+
+[[noreturn]] void valueError(const char* pattern, const std::u16string& value) {
+    std::string message(pattern);
+    message.replace(message.find("%S"), 2, utf16ToUtf8(value));
+    throw EConvertError(std::move(message));
+}
+
+} // namespace
+
+TXmlDtdBuilder::TXmlDtdBuilder() : budget_(std::make_shared<TXmlExpansionBudget>()) {}
+
+TXmlDtdBuilder::~TXmlDtdBuilder() = default;
+
+void TXmlDtdBuilder::setExternalTarget(TdomCMExternalObject* target) {
+    if (externalActive_) throw EParserException(kExternalActive);
+    externalTarget_ = target;
+    externalIndex_ = ListIndex();
+}
+
+void TXmlDtdBuilder::setInternalTarget(TdomCMInternalObject* target) {
+    if (internalActive_) throw EParserException(kInternalActive);
+    internalTarget_ = target;
+    internalIndex_ = ListIndex();
+}
+
+void TXmlDtdBuilder::requireActive() const {
+    if (!externalActive_ && !internalActive_) throw EParserException(kNotActive);
+}
+
+TdomCustomCMIEObject* TXmlDtdBuilder::activeTarget() const {
+    if (externalActive_) return externalTarget_;
+    if (internalActive_) return internalTarget_;
+    return nullptr;
+}
+
+void TXmlDtdBuilder::reset() {
+    currentNode_ = nullptr;
+    externalActive_ = false;
+    internalActive_ = false;
+    if (nestingLevel_ == 0) budget_->total = 0;
+    TXmlCustomDTDHandler::reset();
+}
+
+bool TXmlDtdBuilder::appendOrFree(TdomCMNode* node) {
+    try {
+        currentNode_->appendChild(node);
+        return true;
+    } catch (const Exception&) {
+        freeDetached(node);
+        return false;
+    }
+}
+
+void TXmlDtdBuilder::freeDetached(TdomCMNode* node) {
+    if (!node) return;
+    try {
+        if (TdomCMNode* parent = node->parentNode()) parent->removeChild(node);
+        node->owner()->freeNode(node);
+    } catch (const Exception&) {
+        // A node that cannot be taken out stays with its owner, which frees it in the end.
+    }
+}
+
+// ---- start and end ----
+
+TXmlErrorRecord TXmlDtdBuilder::startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
+    if (OnStartExtDtd) OnStartExtDtd(processorAgent, locator);
+    if (internalActive_) throw EParserException(kInternalActive);
+    if (externalActive_) throw EParserException(kNotActive);
+    externalActive_ = true;
+    currentNode_ = externalTarget_;
+    return NextHandler() ? NextHandler()->startExtDtd(processorAgent, locator) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
+    if (OnStartIntDtd) OnStartIntDtd(processorAgent, locator);
+    if (externalActive_) throw EParserException(kExternalActive);
+    if (internalActive_) throw EParserException(kNotActive);
+    internalActive_ = true;
+    currentNode_ = internalTarget_;
+    return NextHandler() ? NextHandler()->startIntDtd(processorAgent, locator) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
+    if (OnEndExtDtd) OnEndExtDtd(processorAgent, locator);
+    if (internalActive_) throw EParserException(kInternalActive);
+    if (!externalActive_) throw EParserException(kNotActive);
+    externalActive_ = false;
+    currentNode_ = nullptr;
+    return NextHandler() ? NextHandler()->endExtDtd(processorAgent, locator) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
+    if (OnEndIntDtd) OnEndIntDtd(processorAgent, locator);
+    if (externalActive_) throw EParserException(kExternalActive);
+    if (!internalActive_) throw EParserException(kNotActive);
+    internalActive_ = false;
+    currentNode_ = nullptr;
+    return NextHandler() ? NextHandler()->endIntDtd(processorAgent, locator) : nullptr;
+}
+
+// ---- element type declarations ----
+
+void TXmlDtdBuilder::buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec) {
+    std::u16string_view rest(spec);
+    std::u16string occurrence;
+    if (!rest.empty() && rest.back() == u'*') {
+        occurrence = u"*";
+        rest.remove_suffix(1);
+    }
+    if (rest.empty() || rest.back() != u')') parserError();
+    std::u16string inner;
+    bool failed = false;
+    unwrapParentheses(rest, inner, failed);
+    if (failed || inner.empty()) parserError();
+    std::vector<std::u16string> pieces = splitTrimmed(inner, u'|');
+    // Mixed content starts with #PCDATA; anything else before the first "|" is no content model.
+    if (pieces.front() != u"#PCDATA") parserError();
+    if (pieces.size() > 1 && occurrence != u"*") parserError();
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        if (pieces[i].empty() || !checkName(pieces[i])) parserError();
+
+    TdomCustomCMObject* owner = declaration->owner();
+    TdomCMNode* choice = owner->createPcdataChoiceParticle(occurrence);
+    attach(declaration, choice);
+    for (std::size_t i = 1; i < pieces.size(); ++i) attach(choice, owner->createElementParticle(pieces[i], u""));
+}
+
+void TXmlDtdBuilder::buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec) {
+    // The groups are taken apart without recursion: the matching parenthesis of every "(" is
+    // found in one pass, each group's connector and pieces are found by skipping nested groups,
+    // and the particles are made from the resulting outline afterwards.
+    const std::u16string& s = spec;
+    constexpr std::size_t npos = std::u16string::npos;
+    std::vector<std::size_t> match(s.size(), npos);
+    {
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (s[i] == u'(') {
+                open.push_back(i);
+            } else if (s[i] == u')') {
+                if (open.empty()) parserError();
+                match[open.back()] = i;
+                open.pop_back();
+            }
+        }
+        if (!open.empty()) parserError();
+    }
+
+    struct Item {
+        TdomCMNodeType type;
+        std::u16string name;
+        std::u16string occurrence;
+        std::vector<std::size_t> children;
+    };
+    struct Work {
+        std::size_t item, begin, end;
+        char16_t connector;
+    };
+    std::vector<Item> items;
+    std::vector<Work> work;
+
+    auto trimRange = [&](std::size_t& begin, std::size_t& end) {
+        while (begin < end && isWhiteSpace(s[begin])) ++begin;
+        while (end > begin && isWhiteSpace(s[end - 1])) --end;
+    };
+    // A group text [begin, end), trimmed: its occurrence, then "(" inner ")".
+    auto addGroup = [&](std::size_t begin, std::size_t end) {
+        std::u16string occurrence;
+        if (end > begin && isOccurrence(s[end - 1])) occurrence.assign(1, s[--end]);
+        if (end <= begin || s[begin] != u'(' || s[end - 1] != u')' || match[begin] != end - 1) parserError();
+        std::size_t innerBegin = begin + 1, innerEnd = end - 1;
+        trimRange(innerBegin, innerEnd);
+        if (innerBegin == innerEnd) parserError();
+        char16_t connector = u',';
+        for (std::size_t i = innerBegin; i < innerEnd;) {
+            if (s[i] == u'(') {
+                i = match[i] + 1;
+                continue;
+            }
+            if (s[i] == u',' || s[i] == u'|') {
+                connector = s[i];
+                break;
+            }
+            ++i;
+        }
+        items.push_back({connector == u'|' ? TdomCMNodeType::choiceParticle : TdomCMNodeType::sequenceParticle,
+                         std::u16string(),
+                         std::move(occurrence),
+                         {}});
+        work.push_back({items.size() - 1, innerBegin, innerEnd, connector});
+        return items.size() - 1;
+    };
+    auto addPiece = [&](std::size_t parent, std::size_t begin, std::size_t end) {
+        trimRange(begin, end);
+        std::size_t child;
+        if (begin < end && s[begin] == u'(') {
+            child = addGroup(begin, end);
+        } else {
+            std::u16string occurrence;
+            if (end > begin && isOccurrence(s[end - 1])) occurrence.assign(1, s[--end]);
+            std::u16string name = s.substr(begin, end - begin);
+            if (!checkName(name)) parserError();
+            items.push_back({TdomCMNodeType::elementParticle, std::move(name), std::move(occurrence), {}});
+            child = items.size() - 1;
+        }
+        items[parent].children.push_back(child);
+    };
+
+    addGroup(0, s.size());
+    while (!work.empty()) {
+        Work group = work.back();
+        work.pop_back();
+        std::size_t pieceBegin = group.begin;
+        for (std::size_t i = group.begin;;) {
+            if (i == group.end || s[i] == group.connector) {
+                addPiece(group.item, pieceBegin, i);
+                if (i == group.end) break;
+                pieceBegin = ++i;
+            } else if (s[i] == u'(') {
+                i = match[i] + 1;
+            } else {
+                ++i;
+            }
+        }
+    }
+
+    // Every parent comes before its children in items, so attaching in reverse order appends
+    // each child to a parent that is not attached yet (no long ancestor chains to check).
+    TdomCustomCMObject* owner = declaration->owner();
+    std::vector<TdomCMNode*> nodes(items.size(), nullptr);
+    try {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const Item& item = items[i];
+            switch (item.type) {
+            case TdomCMNodeType::choiceParticle:
+                nodes[i] = owner->createChoiceParticle(item.occurrence);
+                break;
+            case TdomCMNodeType::sequenceParticle:
+                nodes[i] = owner->createSequenceParticle(item.occurrence);
+                break;
+            default:
+                nodes[i] = owner->createElementParticle(item.name, item.occurrence);
+                break;
+            }
+        }
+        for (std::size_t i = items.size(); i-- > 0;)
+            for (std::size_t child : items[i].children) nodes[i]->appendChild(nodes[child]);
+        declaration->appendChild(nodes[0]);
+    } catch (...) {
+        std::vector<TdomCMNode*> roots;
+        for (TdomCMNode* node : nodes)
+            if (node && !node->parentNode()) roots.push_back(node);
+        for (TdomCMNode* root : roots) owner->freeNode(root);
+        throw;
+    }
+}
+
+TXmlErrorRecord TXmlDtdBuilder::elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                       TdomStandardLocator* locator, std::u16string name,
+                                                       std::u16string data) {
+    if (OnElementTypeDeclaration) OnElementTypeDeclaration(processorAgent, locator, name, data);
+    requireActive();
+    if (currentNode_) {
+        const std::u16string spec = trimWhiteSpace(data);
+        TdomCMContentKind kind = spec == u"EMPTY"                     ? TdomCMContentKind::empty
+                                 : spec == u"ANY"                     ? TdomCMContentKind::any
+                                 : spec.find(u"#PCDATA") != spec.npos ? TdomCMContentKind::mixed
+                                                                      : TdomCMContentKind::elementContent;
+        TdomCMElementTypeDeclaration* declaration = nullptr;
+        try {
+            declaration = activeTarget()->createElementTypeDeclaration(name, kind);
+            if (kind == TdomCMContentKind::mixed)
+                buildMixedContent(declaration, spec);
+            else if (kind == TdomCMContentKind::elementContent)
+                buildElementContent(declaration, spec);
+            currentNode_->appendChild(declaration);
+        } catch (const Exception&) {
+            freeDetached(declaration);
+            return fail(processorAgent, locator, EParserInvalidElementDeclaration_Err::kClassName);
+        }
+    }
+    return NextHandler()
+               ? NextHandler()->elementTypeDeclaration(processorAgent, locator, std::move(name), std::move(data))
+               : nullptr;
+}
+
+// ---- attribute lists ----
+
+void TXmlDtdBuilder::buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
+                                      const std::u16string& bracket) {
+    if (bracket.empty()) return;
+    std::u16string inner;
+    bool failed = false;
+    unwrapParentheses(bracket, inner, failed);
+    if (failed) parserError();
+    const bool notation = attType == u"NOTATION";
+    std::vector<std::u16string> pieces = splitTrimmed(inner, u'|');
+    for (const std::u16string& piece : pieces)
+        if (piece.empty() || !(notation ? checkName(piece) : checkNmtoken(piece))) parserError();
+    TdomCustomCMObject* owner = definition->owner();
+    for (const std::u16string& piece : pieces) {
+        TdomCMNode* token = notation ? static_cast<TdomCMNode*>(owner->createNameParticle(piece))
+                                     : static_cast<TdomCMNode*>(owner->createNmtokenParticle(piece));
+        attach(definition, token);
+    }
+}
+
+TXmlErrorRecord TXmlDtdBuilder::startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                        TdomStandardLocator* locator, std::u16string data) {
+    if (OnStartAttListDeclaration) OnStartAttListDeclaration(processorAgent, locator, data);
+    requireActive();
+    if (currentNode_) {
+        TdomCMNode* list = nullptr;
+        try {
+            list = activeTarget()->createAttrList(data);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
+        }
+        if (!appendOrFree(list))
+            return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
+        currentNode_ = list;
+    }
+    return NextHandler() ? NextHandler()->startAttListDeclaration(processorAgent, locator, std::move(data)) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::attributeDefinition(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, std::u16string name,
+                                                    std::u16string attType, std::u16string bracket,
+                                                    std::u16string defaultDecl, std::u16string attValue) {
+    if (OnAttributeDefinition)
+        OnAttributeDefinition(processorAgent, locator, name, attType, bracket, defaultDecl, attValue);
+    requireActive();
+    if (currentNode_) {
+        if (currentNode_->nodeType() != TdomCMNodeType::attrList)
+            return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
+        TdomCMAttrDefinition* definition = nullptr;
+        try {
+            definition = activeTarget()->createAttrDefinition(name, attType, defaultDecl, attValue);
+            currentNode_->appendChild(definition);
+            buildEnumeration(definition, attType, bracket);
+        } catch (const Exception&) {
+            freeDetached(definition);
+            return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
+        }
+    }
+    return NextHandler()
+               ? NextHandler()->attributeDefinition(processorAgent, locator, std::move(name), std::move(attType),
+                                                    std::move(bracket), std::move(defaultDecl), std::move(attValue))
+               : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                      TdomStandardLocator* locator) {
+    if (OnEndAttListDeclaration) OnEndAttListDeclaration(processorAgent, locator);
+    requireActive();
+    if (currentNode_) {
+        if (currentNode_->nodeType() != TdomCMNodeType::attrList)
+            return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
+        currentNode_ = currentNode_->parentNode();
+    }
+    return NextHandler() ? NextHandler()->endAttListDeclaration(processorAgent, locator) : nullptr;
+}
+
+// ---- entities and notations ----
+
+TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                  TdomStandardLocator* locator, std::u16string name,
+                                                  std::u16string entityValue, std::u16string pubId,
+                                                  std::u16string sysId, std::u16string notaName) {
+    if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
+    requireActive();
+    if (currentNode_) {
+        TdomCMNode* declaration = nullptr;
+        try {
+            declaration = activeTarget()->createEntityDeclaration(name, entityValue, pubId, sysId, notaName);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+        }
+        if (!appendOrFree(declaration))
+            return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+    }
+    return NextHandler()
+               ? NextHandler()->entityDeclaration(processorAgent, locator, std::move(name), std::move(entityValue),
+                                                  std::move(pubId), std::move(sysId), std::move(notaName))
+               : nullptr;
+}
+
+std::u16string TXmlDtdBuilder::normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                              const std::u16string& value) {
+    const std::size_t n = value.size();
+    if (n > 0 && isLowSurrogate(value[0])) valueError("%S must not start with a UTF-16 low surrogate.", value);
+    if (n > 0 && isHighSurrogate(value[n - 1])) valueError("%S must not end with a UTF-16 high surrogate.", value);
+    std::u16string text;
+    text.reserve(n);
+    for (std::size_t i = 0; i < n;) {
+        const char16_t unit = value[i];
+        if (isHighSurrogate(unit)) {
+            if (i + 1 >= n || !isLowSurrogate(value[i + 1]))
+                valueError("%S contains an UTF-16 high surrogate without its corresponding low surrogate.", value);
+            text.push_back(unit);
+            text.push_back(value[i + 1]);
+            i += 2;
+            continue;
+        }
+        if (isLowSurrogate(unit) || !isCharUnit(unit)) valueError("%S contains an invalid character.", value);
+        if (unit == u'&') {
+            const std::size_t end = value.find(u';', i);
+            if (end == std::u16string::npos) valueError("%S contains an '&' without a ';'.", value);
+            std::u16string_view reference(value.data() + i, end + 1 - i);
+            if (checkEntityRef(reference))
+                text += reference;
+            else if (checkCharRef(reference))
+                text += charRefText(reference);
+            else
+                valueError("%S contains an invalid reference.", value);
+            i = end + 1;
+            continue;
+        }
+        if (unit == u'%') {
+            const std::size_t end = value.find(u';', i);
+            if (end == std::u16string::npos) valueError("%S contains an '%' without a ';'.", value);
+            std::u16string_view reference(value.data() + i, end + 1 - i);
+            if (!checkPEReference(reference)) valueError("%S contains an invalid parameter entity reference.", value);
+            bool found = false;
+            std::u16string replacement;
+            findParameterEntity(processorAgent, locator, found, replacement,
+                                std::u16string(reference.substr(1, reference.size() - 2)));
+            if (!found) valueError("%S contains an invalid parameter entity reference.", value);
+            if (text.size() + replacement.size() > kMaxExpandedTextLength || !budget_->charge(replacement.size()))
+                throw EConvertError("The replacement text of a parameter entity is too long.");
+            text += replacement;
+            i = end + 1;
+            continue;
+        }
+        text.push_back(unit);
+        ++i;
+    }
+    return text;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, const std::u16string& publicId,
+                                                    const std::u16string& systemId, std::u16string& text,
+                                                    bool& fetched) {
+    fetched = false;
+    TdomCustomCMIEObject* target = activeTarget();
+    TDomImplementation* implementation = target->domImplementation();
+    TdomParserAction action = TdomParserAction::paFail;
+    TStream* stream = nullptr;
+    std::u16string pubId = publicId, sysId = systemId;
+    if (implementation && implementation->onExternalParsedEntity) {
+        do {
+            TStream* before = stream;
+            implementation->onExternalParsedEntity(processorAgent, target->systemId(), pubId, sysId, stream, action);
+            // A stream that the callback replaced is no longer anyone's.
+            if (before && before != stream) delete before;
+        } while (action == TdomParserAction::paRetry);
+    }
+    std::unique_ptr<TStream> owned(stream);
+    if (action == TdomParserAction::paFail)
+        return fail(processorAgent, locator, EParserExternal_Entity_Not_Found_Err::kClassName);
+    if (!owned) return nullptr;
+    try {
+        TXmlInputSource source(owned.get(), pubId, sysId);
+        text = source.entityText();
+    } catch (const Exception&) {
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+    }
+    if (text.size() > kMaxExpandedTextLength || !budget_->charge(text.size()))
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+    fetched = true;
+    return nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                           TdomStandardLocator* locator, std::u16string name,
+                                                           std::u16string entityValue, std::u16string pubId,
+                                                           std::u16string sysId) {
+    if (OnParameterEntityDeclaration)
+        OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
+    requireActive();
+    if (currentNode_) {
+        TdomCustomCMIEObject* target = activeTarget();
+        TdomCMNode* declaration = nullptr;
+        try {
+            declaration = target->createParameterEntityDeclaration(name, entityValue, pubId, sysId);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+        }
+        if (!appendOrFree(declaration))
+            return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+        std::u16string text;
+        if (pubId.empty() && sysId.empty()) {
+            try {
+                text = normalizeValue(processorAgent, locator, entityValue);
+            } catch (const EConvertError&) {
+                freeDetached(declaration);
+                return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+            }
+            target->parameterEntityList().addPair(name, text);
+        } else {
+            bool fetched = false;
+            if (TXmlErrorRecord error = fetchExternalEntity(processorAgent, locator, pubId, sysId, text, fetched)) {
+                freeDetached(declaration);
+                return error;
+            }
+            if (fetched) target->parameterEntityList().addPair(name, text);
+        }
+    }
+    return NextHandler()
+               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
+                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
+               : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, std::u16string name,
+                                                    std::u16string pubId, std::u16string sysId) {
+    if (OnNotationDeclaration) OnNotationDeclaration(processorAgent, locator, name, pubId, sysId);
+    requireActive();
+    if (currentNode_) {
+        TdomCMNode* declaration = nullptr;
+        try {
+            declaration = activeTarget()->createNotationDeclaration(name, pubId, sysId);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidNotationDeclaration_Err::kClassName);
+        }
+        if (!appendOrFree(declaration))
+            return fail(processorAgent, locator, EParserInvalidNotationDeclaration_Err::kClassName);
+    }
+    return NextHandler() ? NextHandler()->notationDeclaration(processorAgent, locator, std::move(name),
+                                                              std::move(pubId), std::move(sysId))
+                         : nullptr;
+}
+
+// ---- comments and processing instructions ----
+
+TXmlErrorRecord TXmlDtdBuilder::dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                           std::u16string data) {
+    if (OnDtdComment) OnDtdComment(processorAgent, locator, data);
+    requireActive();
+    if (currentNode_) {
+        TdomCMNode* comment = nullptr;
+        try {
+            comment = activeTarget()->createComment(data);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidComment_Err::kClassName);
+        }
+        if (!appendOrFree(comment)) return fail(processorAgent, locator, EParserInvalidComment_Err::kClassName);
+    }
+    return NextHandler() ? NextHandler()->dtdComment(processorAgent, locator, std::move(data)) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
+                                                         TdomStandardLocator* locator, std::u16string targ,
+                                                         std::u16string data) {
+    if (OnDtdProcessingInstruction) OnDtdProcessingInstruction(processorAgent, locator, targ, data);
+    requireActive();
+    if (currentNode_) {
+        TdomCMNode* instruction = nullptr;
+        try {
+            instruction = activeTarget()->createProcessingInstruction(targ, data);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidProcessingInstruction_Err::kClassName);
+        }
+        if (!appendOrFree(instruction))
+            return fail(processorAgent, locator, EParserInvalidProcessingInstruction_Err::kClassName);
+    }
+    return NextHandler()
+               ? NextHandler()->dtdProcessingInstruction(processorAgent, locator, std::move(targ), std::move(data))
+               : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                                std::u16string version, std::u16string encDl) {
+    if (OnTextDeclaration) OnTextDeclaration(processorAgent, locator, version, encDl);
+    requireActive();
+    if (externalActive_ && externalTarget_) {
+        externalTarget_->setVersion(version);
+        externalTarget_->setEncoding(encDl);
+    }
+    return NextHandler() ? NextHandler()->textDeclaration(processorAgent, locator, std::move(version), std::move(encDl))
+                         : nullptr;
+}
+
+// ---- parameter-entity references and conditional sections ----
+
+bool TXmlDtdBuilder::lookUp(ListIndex& index, const TdomNameValueList* list, const std::u16string& name,
+                            std::u16string& text) const {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (index.list != list || index.indexedCount > list->pairCount() || attempt > 0) {
+            index.list = list;
+            index.indexedCount = 0;
+            index.first.clear();
+        }
+        for (; index.indexedCount < list->pairCount(); ++index.indexedCount)
+            index.first.emplace(list->nameAt(index.indexedCount), index.indexedCount);
+        auto found = index.first.find(name);
+        if (found == index.first.end()) return false;
+        // The list may have been edited behind the index's back: then build it again.
+        if (found->second < list->pairCount() && list->nameAt(found->second) == name) {
+            text = list->valueAt(found->second);
+            return true;
+        }
+    }
+    return false;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, TdomStandardLocator*, bool& found,
+                                                    std::u16string& replacementText, const std::u16string& name) {
+    replacementText.clear();
+    found =
+        (internalTarget_ && lookUp(internalIndex_, &internalTarget_->parameterEntityList(), name, replacementText)) ||
+        (externalActive_ && externalTarget_ &&
+         lookUp(externalIndex_, &externalTarget_->parameterEntityList(), name, replacementText));
+    return nullptr;
+}
+
+bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                const std::u16string& text) {
+    // The same chain as the parser front's DTD chain, sharing this builder's targets, expansion
+    // budget and one more level of nesting.
+    TXmlStandardDtdReader reader;
+    TXmlWFTestDTDHandler wfTest;
+    TXmlDtdBuilder builder;
+    reader.setNextHandler(&wfTest);
+    wfTest.setNextHandler(&builder);
+    builder.externalTarget_ = externalTarget_;
+    builder.internalTarget_ = internalTarget_;
+    builder.nestingLevel_ = nestingLevel_ + 1;
+    builder.budget_ = budget_;
+    reader.setExpansionBudget(budget_);
+
+    std::u16string units;
+    units.reserve(text.size() + 1);
+    if (text.empty() || text[0] != u'\uFEFF') units.push_back(u'\uFEFF');
+    units += text;
+    TXmlMemoryStream stream(units.data(), static_cast<std::int64_t>(units.size() * sizeof(char16_t)));
+    TXmlInputSource source(&stream, locator ? locator->publicId() : std::u16string(),
+                           locator ? locator->systemId() : std::u16string());
+    return externalActive_ ? reader.parseExternal(processorAgent, source)
+                           : reader.parseInternal(processorAgent, source);
+}
+
+TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* processorAgent,
+                                                   TdomStandardLocator* locator, std::u16string data) {
+    if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
+    requireActive();
+    if (internalActive_ && currentNode_) {
+        TdomCMNode* reference = nullptr;
+        try {
+            reference = internalTarget_->createParameterEntityReference(data);
+        } catch (const Exception&) {
+            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
+        }
+        if (!appendOrFree(reference)) return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
+    } else if (externalActive_ && externalTarget_) {
+        std::u16string text;
+        if (!lookUp(externalIndex_, &externalTarget_->parameterEntityList(), data, text))
+            return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        if (nestingLevel_ >= kMaxNestingLevel || !budget_->charge(text.size() + 2) ||
+            !readNested(processorAgent, locator, u" " + text + u" "))
+            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
+    }
+    return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* processorAgent,
+                                                   TdomStandardLocator* locator, std::u16string includeStmt,
+                                                   std::u16string data) {
+    if (OnConditionalSection) OnConditionalSection(processorAgent, locator, includeStmt, data);
+    requireActive();
+    if (currentNode_ && includeStmt == u"INCLUDE" && !data.empty()) {
+        if (nestingLevel_ >= kMaxNestingLevel || !readNested(processorAgent, locator, data))
+            return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName);
+    }
+    return NextHandler()
+               ? NextHandler()->conditionalSection(processorAgent, locator, std::move(includeStmt), std::move(data))
+               : nullptr;
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "parser/signal_chain.h"
+
+class TdomCMExternalObject;
+class TdomCMInternalObject;
+class TdomCustomCMIEObject;
+class TdomCMNode;
+class TdomCMAttrDefinition;
+class TdomCMElementTypeDeclaration;
+class TdomNameValueList;
+struct TXmlExpansionBudget;
+
+// The last handler of the DTD chain: turns DTD signals into content-model nodes under the subset
+// object it builds (the external or the internal subset), parses content specifications,
+// enumerations and entity values, keeps the replacement texts of parameter entities and answers
+// findParameterEntity with them, fetches external parameter entities through the DOM
+// implementation's onExternalParsedEntity, and re-reads parameter-entity references between
+// declarations and included conditional sections of the external subset with a nested reader.
+//
+// Bounds: replacement texts are limited to kMaxExpandedTextLength code units, the expansions of a
+// run (including those of nested reads) to kMaxExpansionTotal, and nested reads to
+// kMaxNestingLevel levels; beyond them the signal is answered with the record of its declaration.
+class TXmlDtdBuilder : public TXmlCustomDTDHandler {
+public:
+    static constexpr int kMaxNestingLevel = 64;
+
+    TXmlDtdBuilder();
+    ~TXmlDtdBuilder() override;
+
+    TdomCMExternalObject* externalTarget() const { return externalTarget_; }
+    // Raises EParserException ("TXmlDtdBuilder -- external DTD is active.") while an external
+    // subset is being built.
+    void setExternalTarget(TdomCMExternalObject* target);
+    TdomCMInternalObject* internalTarget() const { return internalTarget_; }
+    // Raises EParserException ("TXmlDtdBuilder -- internal DTD is active.") while an internal
+    // subset is being built.
+    void setInternalTarget(TdomCMInternalObject* target);
+    // The node that receives new declarations: the subset object, or an open attribute list.
+    TdomCMNode* currentNode() const { return currentNode_; }
+    bool externalActive() const { return externalActive_; }
+    bool internalActive() const { return internalActive_; }
+    // How many nested reads enclose this builder (0 for a builder of its own).
+    int nestingLevel() const { return nestingLevel_; }
+
+    TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                        std::u16string name, std::u16string attType, std::u16string bracket,
+                                        std::u16string defaultDecl, std::u16string attValue) override;
+    TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                       std::u16string includeStmt, std::u16string data) override;
+    TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                               std::u16string data) override;
+    TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                             std::u16string targ, std::u16string data) override;
+    TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                           std::u16string name, std::u16string data) override;
+    TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
+                                          TdomStandardLocator* locator) override;
+    TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+    TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+    TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                      std::u16string name, std::u16string entityValue, std::u16string pubId,
+                                      std::u16string sysId, std::u16string notaName) override;
+    TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                        std::u16string name, std::u16string pubId, std::u16string sysId) override;
+    TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                               std::u16string name, std::u16string entityValue, std::u16string pubId,
+                                               std::u16string sysId) override;
+    TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                       std::u16string data) override;
+    TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                            std::u16string data) override;
+    TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+    TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+    TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                    std::u16string version, std::u16string encDl) override;
+
+    // The replacement text of a parameter entity: the internal subset's list first, then, while
+    // an external subset is being built, the external subset's list.
+    TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                        bool& found, std::u16string& replacementText,
+                                        const std::u16string& name) override;
+    void reset() override;
+
+    // The budget of expansions this builder charges; shared with nested reads.
+    const std::shared_ptr<TXmlExpansionBudget>& expansionBudget() const { return budget_; }
+
+protected:
+    // Reads text as external-subset text into the external target with a nested reader chain.
+    // True when it was read without an error record.
+    virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                            const std::u16string& text);
+
+private:
+    // First declaration of each name in a parameter-entity list, kept in step with the list.
+    struct ListIndex {
+        const TdomNameValueList* list = nullptr;
+        int indexedCount = 0;
+        std::unordered_map<std::u16string, int> first;
+    };
+
+    void requireActive() const;
+    TdomCustomCMIEObject* activeTarget() const;
+    bool lookUp(ListIndex& index, const TdomNameValueList* list, const std::u16string& name,
+                std::u16string& text) const;
+    // Appends node to currentNode; on failure removes and frees it and answers false.
+    bool appendOrFree(TdomCMNode* node);
+    void freeDetached(TdomCMNode* node);
+    void buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec);
+    void buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec);
+    void buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
+                          const std::u16string& bracket);
+    // The replacement text of an internal parameter entity; raises EConvertError.
+    std::u16string normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                  const std::u16string& value);
+    // Asks onExternalParsedEntity for an external parameter entity; fetched tells whether a
+    // stream came with the answer (and text holds the entity's text).
+    TXmlErrorRecord fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                        const std::u16string& publicId, const std::u16string& systemId,
+                                        std::u16string& text, bool& fetched);
+    // A record of errorClass for the current piece.
+    TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                         const char* errorClass) {
+        return createError(processorAgent, locator, std::u16string(), errorClass);
+    }
+
+    TdomCMExternalObject* externalTarget_ = nullptr;
+    TdomCMInternalObject* internalTarget_ = nullptr;
+    TdomCMNode* currentNode_ = nullptr;
+    bool externalActive_ = false;
+    bool internalActive_ = false;
+    int nestingLevel_ = 0;
+    std::shared_ptr<TXmlExpansionBudget> budget_;
+    mutable ListIndex internalIndex_;
+    mutable ListIndex externalIndex_;
+};

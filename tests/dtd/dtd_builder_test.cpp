@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "dtd/cm_declaration.h"
+#include "parser/parser_exception.h"
+#include "tests/dtd/cm_test_support.h"
+#include "tests/dtd/dtd_chain_helpers.h"
+#include "text/stream.h"
+
+namespace {
+
+std::string declarationsOf(const std::string& dtd, bool external = true) {
+    DtdBuildChain chain;
+    bool ok = external ? chain.readExternal(dtd) : chain.readInternal(dtd);
+    if (!ok) return "error: " + chain.reports.last();
+    return DtdBuildChain::text(external ? static_cast<TdomCMNode*>(chain.external) : chain.internal);
+}
+
+std::string errorOf(const std::string& dtd, bool external = true) {
+    DtdBuildChain chain;
+    bool ok = external ? chain.readExternal(dtd) : chain.readInternal(dtd);
+    return ok ? std::string("ok") : chain.reports.last();
+}
+
+} // namespace
+
+TEST(DtdBuilderElements, ContentSpecificationsBecomeParticles) {
+    EXPECT_EQ(declarationsOf("<!ELEMENT r (a, (b | c)*, d?)>"), "<!ELEMENT r (a, (b | c)*, d?) >\n");
+    EXPECT_EQ(declarationsOf("<!ELEMENT m (#PCDATA | a | b)*>"), "<!ELEMENT m ( #PCDATA | a | b )* >\n");
+    EXPECT_EQ(declarationsOf("<!ELEMENT p ( #PCDATA )>"), "<!ELEMENT p ( #PCDATA ) >\n");
+    EXPECT_EQ(declarationsOf("<!ELEMENT e EMPTY><!ELEMENT y ANY>", false),
+              "<!ELEMENT e EMPTY  >\n<!ELEMENT y ANY  >\n");
+    EXPECT_EQ(declarationsOf("<!ELEMENT c ((x|y)+,(z))>"), "<!ELEMENT c ((x | y)+, (z)) >\n");
+
+    for (const char* bad : {"<!ELEMENT m (#PCDATA | a)>", "<!ELEMENT s (a, b | c)>", "<!ELEMENT s ((a)>",
+                            "<!ELEMENT s (a)(b)>", "<!ELEMENT s (  )>", "<!ELEMENT s (a,)>", "<!ELEMENT s foo>",
+                            "<!ELEMENT s (a) *>", "<!ELEMENT m (x #PCDATA | a)*>", "<!ELEMENT m (#PCDATA|1a)*>"}) {
+        DtdBuildChain chain;
+        EXPECT_FALSE(chain.readExternal(bad)) << bad;
+        EXPECT_EQ(chain.reports.last(), "EParserInvalidElementDeclaration_Err") << bad;
+        EXPECT_FALSE(chain.external->hasChildNodes()) << bad;
+    }
+}
+
+TEST(DtdBuilderElements, DeepContentModelsNeedNoDeepStack) {
+    const int depth = 200000;
+    std::string spec = std::string(depth, '(') + "a" + std::string(depth, ')');
+    DtdBuildChain chain;
+    EXPECT_TRUE(chain.readExternal("<!ELEMENT d " + spec + ">"));
+    ASSERT_EQ(chain.external->children().size(), 1u);
+    EXPECT_EQ(chain.external->firstChild()->declarationText().size(), spec.size() + 14);
+}
+
+TEST(DtdBuilderAttributeLists, DefinitionsAndEnumerations) {
+    DtdBuildChain chain;
+    ASSERT_TRUE(chain.readExternal("<!ATTLIST r id ID #REQUIRED kind (x | y | x) \"x\" n NOTATION (png|gif) #IMPLIED "
+                                   "v CDATA #FIXED '1.0'>"));
+    ASSERT_EQ(chain.external->children().size(), 1u);
+    const TdomCMNode* list = chain.external->firstChild();
+    EXPECT_EQ(list->nodeType(), TdomCMNodeType::attrList);
+    ASSERT_EQ(list->children().size(), 4u);
+    auto definition = [&](int i) { return static_cast<const TdomCMAttrDefinition*>(list->children()[i]); };
+    EXPECT_EQ(definition(0)->declaredType(), u"ID");
+    EXPECT_EQ(definition(0)->defaultKind(), u"#REQUIRED");
+    EXPECT_EQ(definition(1)->declaredType(), u"");
+    EXPECT_EQ(definition(1)->defaultValue(), u"x");
+    ASSERT_EQ(definition(1)->children().size(), 3u);
+    EXPECT_EQ(definition(1)->children()[2]->nodeType(), TdomCMNodeType::nmtokenParticle);
+    ASSERT_EQ(definition(2)->children().size(), 2u);
+    EXPECT_EQ(definition(2)->children()[1]->nodeType(), TdomCMNodeType::nameParticle);
+    EXPECT_EQ(definition(2)->children()[1]->nodeName(), u"gif");
+    EXPECT_EQ(definition(3)->defaultKind(), u"#FIXED");
+    EXPECT_EQ(definition(3)->defaultValue(), u"1.0");
+    // The duplicate token is left to the self-check.
+    RecordingErrorHandler handler;
+    EXPECT_FALSE(chain.external->selfCheck(&handler));
+    EXPECT_EQ(handler.classes, (std::vector<std::string>{"EParserDuplicate_Tokens_Err"}));
+
+    for (const char* bad : {"<!ATTLIST r k (a|) #IMPLIED>", "<!ATTLIST r n NOTATION (1x) #IMPLIED>",
+                            "<!ATTLIST r v CDATA #FOO>", "<!ATTLIST r id BOGUS #IMPLIED>"}) {
+        EXPECT_EQ(errorOf(bad), "EParserInvalidAttributeDeclaration_Err") << bad;
+    }
+}
+
+TEST(DtdBuilderEntities, ParameterEntityReplacementTexts) {
+    DtdBuildChain chain;
+    ASSERT_TRUE(chain.readInternal("<!ENTITY % a \"&#x41;&amp;\"><!ENTITY % b '[%a;]'><!ENTITY e \"v\">"
+                                   "<!ENTITY % ext SYSTEM \"none.ent\"><!NOTATION n SYSTEM 'n'>%a;") == false);
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"a"), "A&amp;");
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"b"), "[A&amp;]");
+    // Without onExternalParsedEntity an external parameter entity is not found.
+    EXPECT_EQ(chain.reports.last(), "EParserExternal_Entity_Not_Found_Err");
+    EXPECT_EQ(DtdBuildChain::text(chain.internal),
+              "<!ENTITY % a \t\"&#x41;&amp;\">\n<!ENTITY % b \t\"[%a;]\">\n<!ENTITY e \t\"v\">\n");
+
+    EXPECT_EQ(declarationsOf("<!ENTITY % a 'x'><!NOTATION n SYSTEM 'n'>%a;", false),
+              "<!ENTITY % a \t\"x\">\n<!NOTATION n  SYSTEM \"n\" >\n%a;\n");
+    for (const char* bad : {"<!ENTITY % a 'x&y'>", "<!ENTITY % a '%nope;'>", "<!ENTITY % a '&#0;'>"})
+        EXPECT_EQ(errorOf(bad, false), "EParserInvalidEntityDeclaration_Err") << bad;
+}
+
+TEST(DtdBuilderEntities, ExternalParameterEntitiesComeFromTheImplementation) {
+    DtdBuildChain chain(u"dir/main.dtd");
+    int calls = 0;
+    std::u16string parent;
+    chain.implementation.onExternalParsedEntity = [&](void*, const std::u16string& parentSystemId, std::u16string&,
+                                                      std::u16string& systemId, TStream*& stream,
+                                                      TdomParserAction& action) {
+        parent = parentSystemId;
+        if (++calls < 3) {
+            action = TdomParserAction::paRetry;
+            return;
+        }
+        action = TdomParserAction::paOK;
+        if (systemId == u"decl.ent") stream = new TMemoryStream("<?xml encoding='UTF-8'?><!ELEMENT q ANY>");
+    };
+    ASSERT_TRUE(chain.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">%ext;"));
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(parent, u"dir/main.dtd");
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.external, u"ext"), "<!ELEMENT q ANY>");
+    ASSERT_EQ(chain.external->children().size(), 2u);
+    EXPECT_EQ(chain.external->lastChild()->nodeName(), u"q");
+
+    // paOK without a stream: the load goes on, but the entity has no text.
+    calls = 0;
+    DtdBuildChain second;
+    second.implementation.onExternalParsedEntity = chain.implementation.onExternalParsedEntity;
+    EXPECT_FALSE(second.readExternal("<!ENTITY % other SYSTEM \"other.ent\">%other;"));
+    EXPECT_EQ(second.reports.last(), "EParserUnresolvable_Parameter_Entity_Reference_Err");
+
+    DtdBuildChain refused;
+    refused.implementation.onExternalParsedEntity = [](void*, const std::u16string&, std::u16string&, std::u16string&,
+                                                       TStream*&, TdomParserAction&) {};
+    EXPECT_FALSE(refused.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"));
+    EXPECT_EQ(refused.reports.last(), "EParserExternal_Entity_Not_Found_Err");
+    EXPECT_FALSE(refused.external->hasChildNodes());
+}
+
+TEST(DtdBuilderNestedReads, ReferencesAndIncludedSectionsOfTheExternalSubset) {
+    DtdBuildChain chain;
+    ASSERT_TRUE(chain.readExternal("<?xml version='1.0' encoding='UTF-8'?>"
+                                   "<!ENTITY % decl \"<!ELEMENT z ANY>\">%decl;"
+                                   "<![INCLUDE[<!ELEMENT i ANY><![IGNORE[<!ELEMENT g ANY>]]>]]>"
+                                   "<![IGNORE[<!ELEMENT h ANY>]]><![INCLUDE[]]>"));
+    EXPECT_EQ(DtdBuildChain::text(chain.external),
+              "<!ENTITY % decl \t\"<!ELEMENT z ANY>\">\n<!ELEMENT z ANY  >\n<!ELEMENT i ANY  >\n");
+    EXPECT_EQ(chain.external->version(), u"1.0");
+    EXPECT_EQ(chain.external->encoding(), u"UTF-8");
+
+    EXPECT_EQ(errorOf("%nope;"), "EParserUnresolvable_Parameter_Entity_Reference_Err");
+    EXPECT_EQ(errorOf("<!ENTITY % bad \"<!ELEMENT\">%bad;"), "EParserInvalidEntityName_Err");
+    EXPECT_EQ(errorOf("<![INCLUDE[<!ELEMENT>]]>"), "EParserInvalidConditionalSection_Err");
+}
+
+TEST(DtdBuilderNestedReads, NestingAndExpansionAreBounded) {
+    // A parameter entity that refers to itself between declarations.
+    EXPECT_EQ(errorOf("<!ENTITY % loop \"&#37;loop;\">%loop;"), "EParserInvalidEntityName_Err");
+
+    // Included sections: 64 levels are read, 65 are refused.
+    auto nested = [](int levels) {
+        std::string text;
+        for (int i = 0; i < levels; ++i) text += "<![INCLUDE[";
+        text += "<!ELEMENT deep ANY>";
+        for (int i = 0; i < levels; ++i) text += "]]>";
+        return text;
+    };
+    EXPECT_EQ(errorOf(nested(64)), "ok");
+    EXPECT_EQ(errorOf(nested(65)), "EParserInvalidConditionalSection_Err");
+
+    // Each level ten times the last: the replacement text of a6 would be ten million units.
+    std::string laughs = "<!ENTITY % a0 \"xxxxxxxxxx\">";
+    for (int i = 1; i <= 8; ++i) {
+        laughs += "<!ENTITY % a" + std::to_string(i) + " \"";
+        for (int j = 0; j < 10; ++j) laughs += "%a" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    DtdBuildChain chain;
+    EXPECT_FALSE(chain.readInternal(laughs));
+    EXPECT_EQ(chain.reports.last(), "EParserInvalidEntityDeclaration_Err");
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"a5").size(), 1000000u);
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"a6"), "<none>");
+
+    // Many references to one big text: the run's total is bounded, nested reads included.
+    std::string big = "<!ENTITY % big \"<!--" + std::string(500000, 'x') + "-->\">";
+    std::string many = big;
+    for (int i = 0; i < 25; ++i) many += "%big;";
+    DtdBuildChain bounded;
+    EXPECT_FALSE(bounded.readExternal(many));
+    EXPECT_EQ(bounded.reports.last(), "EParserInvalidEntityName_Err");
+    EXPECT_LT(bounded.external->children().size(), 22u);
+    EXPECT_GT(bounded.external->children().size(), 15u);
+}
+
+TEST(DtdBuilderActivity, TargetsAndSubsetsFollowTheRules) {
+    DtdBuildChain chain;
+    TXmlCustomProcessorAgent agent;
+    EXPECT_THROW(chain.builder.elementTypeDeclaration(&agent, nullptr, u"a", u"ANY"), EParserException);
+    chain.builder.startExtDtd(&agent, nullptr);
+    EXPECT_EQ(chain.builder.currentNode(), chain.external);
+    EXPECT_THROW(chain.builder.setExternalTarget(nullptr), EParserException);
+    EXPECT_THROW(chain.builder.startIntDtd(&agent, nullptr), EParserException);
+    EXPECT_THROW(chain.builder.endIntDtd(&agent, nullptr), EParserException);
+    chain.builder.setInternalTarget(chain.internal);
+
+    // Internal subset first, then the external one, when looking up parameter entities.
+    chain.internal->parameterEntityList().addPair(u"p", u"internal");
+    chain.external->parameterEntityList().addPair(u"p", u"external");
+    chain.external->parameterEntityList().addPair(u"q", u"external q");
+    bool found = false;
+    std::u16string text;
+    chain.builder.findParameterEntity(&agent, nullptr, found, text, u"p");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(text, u"internal");
+    chain.builder.findParameterEntity(&agent, nullptr, found, text, u"q");
+    EXPECT_EQ(text, u"external q");
+    chain.builder.endExtDtd(&agent, nullptr);
+    chain.builder.findParameterEntity(&agent, nullptr, found, text, u"q");
+    EXPECT_FALSE(found);
+
+    // Without a target the signals pass without building anything.
+    chain.builder.setExternalTarget(nullptr);
+    chain.builder.startExtDtd(&agent, nullptr);
+    EXPECT_EQ(chain.builder.elementTypeDeclaration(&agent, nullptr, u"a", u"(b"), nullptr);
+    chain.builder.reset();
+    EXPECT_FALSE(chain.builder.externalActive());
+    EXPECT_FALSE(chain.external->hasChildNodes());
+}
+
+namespace {
+
+std::string fileBytes(const std::string& name) {
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/dtd/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(DtdBuilderFiles, PointMarkDtdDescribesPointMarkFiles) {
+    DtdBuildChain chain(u"velmar.dtd");
+    ASSERT_TRUE(chain.readExternal(fileBytes("velmar.dtd"))) << chain.reports.last();
+    EXPECT_EQ(chain.external->version(), u"1.0");
+    EXPECT_EQ(chain.external->encoding(), u"UTF-8");
+    RecordingErrorHandler handler;
+    EXPECT_TRUE(chain.external->selfCheck(&handler));
+
+    const TdomCMElementTypeDeclaration* root = chain.external->findOwnElementTypeDeclaration(u"velmar");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->declarationText(), u"<!ELEMENT velmar (format, gpoi)* >");
+    const std::u16string record[] = {u"format", u"gpoi", u"format", u"gpoi"};
+    EXPECT_TRUE(root->validateChildNames(record, &handler));
+    EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"datum")->contentKind(), TdomCMContentKind::mixed);
+    // The declaration in the ignored section does not count.
+    EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"name")->declarationText(), u"<!ELEMENT name (nb, rt) >");
+    const TdomCMAttrDefinition* repeat = chain.external->findOwnAttrDefinition(u"multimedia", u"repeat");
+    ASSERT_NE(repeat, nullptr);
+    EXPECT_EQ(repeat->children().size(), 10u);
+    EXPECT_EQ(chain.external->findOwnAttrDefinition(u"category", u"vendor")->defaultValue(), u"DRAVON-ORVEX");
+    EXPECT_EQ(DtdBuildChain::parameterEntity(chain.external, u"text"), "(#PCDATA)");
+}
+
+TEST(DtdBuilderFiles, ConditionalSectionsAndParameterEntitiesTogether) {
+    DtdBuildChain chain(u"conditional.dtd");
+    ASSERT_TRUE(chain.readExternal(fileBytes("conditional.dtd"))) << chain.reports.last();
+    EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"doc")->declarationText(),
+              u"<!ELEMENT doc (title, (first | second)*) >");
+    EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"title")->contentKind(), TdomCMContentKind::mixed);
+    EXPECT_NE(chain.external->findOwnElementTypeDeclaration(u"extra"), nullptr);
+    EXPECT_EQ(chain.external->findOwnAttrDefinition(u"doc", u"status")->children().size(), 2u);
+    EXPECT_EQ(chain.external->findOwnAttrDefinition(u"doc", u"xml:lang")->declaredType(), u"NMTOKEN");
+}
