@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dom/character_data.h"
+#include "dom/document.h"
+#include "dom/document_fragment.h"
+#include "dom/document_type.h"
+#include "dom/element.h"
+#include "dom/entity_reference.h"
+#include "dom/implementation.h"
+#include "dom/processing_instruction.h"
+#include "dom/wide_string_stream.h"
+#include "text/exception.h"
+#include "text/stream.h"
+#include "text/utf8.h"
+
+namespace {
+
+// The bytes of a wide string as it lies in memory (UTF-16, little-endian).
+std::string memoryBytes(std::u16string_view text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::u16string firstLine(const std::u16string& text) { return text.substr(0, text.find(u'\n') + 1); }
+
+// A target that takes only the first few bytes written to it.
+class FullStream : public TStream {
+public:
+    explicit FullStream(std::int64_t room) : room_(room) {}
+    std::int64_t read(void*, std::int64_t) override { return 0; }
+    std::int64_t write(const void*, std::int64_t count) override {
+        std::int64_t taken = std::min(count, room_);
+        room_ -= taken;
+        return taken;
+    }
+    std::int64_t seek(std::int64_t, TSeekOrigin) override { return 0; }
+
+private:
+    std::int64_t room_;
+};
+
+struct XmlOutput : ::testing::Test {
+    TDomImplementation impl;
+    TdomDocument* doc = impl.createEmptyDocument();
+
+    TdomElement* element(std::u16string_view name) { return doc->createElement(name); }
+};
+
+TEST_F(XmlOutput, EachKindOfNodeWritesItsOwnForm) {
+    EXPECT_EQ(element(u"empty")->serializedText(), u"<empty></empty>");
+
+    EXPECT_EQ(doc->createTextNode(u"a<b>&\"c'")->serializedText(), u"a&#60;b&#62;&#38;&#34;c&#39;");
+    EXPECT_EQ(doc->createCDATASection(u"a<b>&\"")->serializedText(), u"<![CDATA[a<b>&\"]]>");
+    EXPECT_EQ(doc->createComment(u" x<y ")->serializedText(), u"<!-- x<y -->");
+    EXPECT_EQ(doc->createProcessingInstruction(u"pi", u"a=\"1\"")->serializedText(), u"<?pi a=\"1\"?>");
+    EXPECT_EQ(doc->createProcessingInstruction(u"pi", u"")->serializedText(), u"<?pi ?>");
+
+    // An entity reference writes itself, never its content.
+    TdomEntityReference* reference = doc->createEntityReference(u"amp");
+    reference->appendChild(doc->createTextNode(u"&"));
+    EXPECT_EQ(reference->serializedText(), u"&amp;");
+
+    // Attributes: text escaped, entity references as references; on the element in map order.
+    TdomAttr* attr = doc->createAttribute(u"title");
+    attr->appendChild(doc->createTextNode(u"x<\"y\""));
+    attr->appendChild(doc->createEntityReference(u"ent"));
+    EXPECT_EQ(attr->serializedText(), u"title=\"x&#60;&#34;y&#34;&ent;\"");
+    TdomElement* e = element(u"e");
+    e->setAttribute(u"b", u"2");
+    e->setAttributeNode(attr);
+    e->setAttribute(u"a", u"1");
+    e->appendChild(doc->createTextNode(u"text"));
+    e->appendChild(element(u"child"));
+    e->appendChild(doc->createComment(u"c"));
+    EXPECT_EQ(e->serializedText(),
+              u"<e b=\"2\" title=\"x&#60;&#34;y&#34;&ent;\" a=\"1\">text<child></child><!--c--></e>");
+
+    // Containers write their children only; a notation writes nothing.
+    TdomDocumentFragment* fragment = doc->createDocumentFragment();
+    fragment->appendChild(element(u"x"));
+    fragment->appendChild(doc->createTextNode(u"y"));
+    EXPECT_EQ(fragment->serializedText(), u"<x></x>y");
+    TdomEntity* entity = doc->createEntity(u"ent", u"", u"", u"");
+    entity->appendChild(doc->createTextNode(u"<v>"));
+    EXPECT_EQ(entity->serializedText(), u"&#60;v&#62;");
+    EXPECT_EQ(doc->createNotation(u"n", u"", u"n.bin")->serializedText(), u"");
+}
+
+TEST_F(XmlOutput, DocumentTypesWriteTheirIdentifiersAndInternalSubset) {
+    EXPECT_EQ(doc->createDocumentType(u"r", u"", u"", u"")->serializedText(), u"<!DOCTYPE r >");
+    EXPECT_EQ(doc->createDocumentType(u"r", u"", u"r.dtd", u"")->serializedText(), u"<!DOCTYPE r  SYSTEM \"r.dtd\" >");
+    EXPECT_EQ(doc->createDocumentType(u"r", u"-//P//EN", u"r.dtd", u"")->serializedText(),
+              u"<!DOCTYPE r  PUBLIC \"-//P//EN\" \"r.dtd\" >");
+    EXPECT_EQ(doc->createDocumentType(u"r", u"", u"say \"hi\"", u"<!ENTITY e \"v\">")->serializedText(),
+              u"<!DOCTYPE r  SYSTEM 'say \"hi\"' [<!ENTITY e \"v\">]>");
+    EXPECT_EQ(doc->createDocumentType(u"r", u"", u"", u"<!ELEMENT r ANY>")->serializedText(),
+              u"<!DOCTYPE r [<!ELEMENT r ANY>]>");
+    // An identifier that no quote can enclose cannot be written.
+    EXPECT_THROW(doc->createDocumentType(u"r", u"", u"a\"b'c", u"")->serializedText(), EConvertError);
+}
+
+TEST_F(XmlOutput, DocumentWritesItsDeclarationThenOneChildPerLine) {
+    EXPECT_EQ(doc->serializedText(), u"<?xml version=\"1.0\"?>\n");
+    doc->appendChild(doc->createComment(u"c"));
+    doc->appendChild(doc->createDocumentType(u"r", u"", u"r.dtd", u""));
+    TdomElement* r = static_cast<TdomElement*>(doc->appendChild(element(u"r")));
+    r->appendChild(element(u"s"));
+    doc->appendChild(doc->createProcessingInstruction(u"end", u"x"));
+    EXPECT_EQ(doc->serializedText(), u"<?xml version=\"1.0\"?>\n"
+                                     u"<!--c-->\n"
+                                     u"<!DOCTYPE r  SYSTEM \"r.dtd\" >\n"
+                                     u"<r><s></s></r>\n"
+                                     u"<?end x?>\n");
+    doc->setVersion(u"1.1");
+    doc->setEncoding(u"ISO-8859-1");
+    doc->setStandalone(u"yes");
+    EXPECT_EQ(firstLine(doc->serializedText()),
+              u"<?xml version=\"1.1\" encoding=\"ISO-8859-1\" standalone=\"yes\"?>\n");
+}
+
+TEST_F(XmlOutput, EmptyDocumentInUtf16StartsWithTheByteOrderMark) {
+    TMemoryStream bytes;
+    doc->writeUtf16To(bytes);
+    EXPECT_EQ(bytes.bytes(), "\xFF\xFE" + memoryBytes(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"));
+    EXPECT_EQ(doc->codeAsUtf16(), u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n");
+    EXPECT_EQ(doc->encoding(), u""); // the field is only borrowed for the write
+}
+
+TEST_F(XmlOutput, EncodingWritersConvertTextAndLineEnds) {
+    TdomElement* r = static_cast<TdomElement*>(doc->appendChild(element(u"r")));
+    // HIRAGANA A, HALFWIDTH KATAKANA A, a line feed inside the text, e with acute (not in code page 932).
+    r->appendChild(doc->createTextNode(u"\u3042\uFF71\n\u00E9"));
+    doc->setEncoding(u"stored");
+
+    TMemoryStream utf8;
+    doc->writeUtf8To(utf8);
+    EXPECT_EQ(utf8.bytes(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>\xE3\x81\x82\xEF\xBD\xB1\r\n\xC3\xA9</r>\r\n");
+    EXPECT_EQ(doc->codeAsUtf8(), utf8.bytes());
+
+    TMemoryStream eucJp;
+    doc->writeEucJpTo(eucJp);
+    EXPECT_EQ(eucJp.bytes(), "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<r>\xA4\xA2\x8E\xB1\n?</r>\n");
+
+    TMemoryStream shiftJis;
+    doc->writeShiftJisTo(shiftJis);
+    EXPECT_EQ(shiftJis.bytes(), "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<r>\x82\xA0\xB1\r\n?</r>\r\n");
+
+    TMemoryStream utf16;
+    doc->writeUtf16To(utf16);
+    EXPECT_EQ(utf16.bytes(), "\xFF\xFE" + memoryBytes(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                                                      u"<r>\u3042\uFF71\n\u00E9</r>\n"));
+
+    EXPECT_EQ(doc->encoding(), u"stored");
+    EXPECT_EQ(firstLine(doc->serializedText()), u"<?xml version=\"1.0\" encoding=\"stored\"?>\n");
+}
+
+TEST_F(XmlOutput, FailedWritesRestoreTheEncodingAndPassTheErrorOn) {
+    doc->setEncoding(u"stored");
+    TdomElement* r = static_cast<TdomElement*>(doc->appendChild(element(u"r")));
+    TdomText* text = static_cast<TdomText*>(r->appendChild(doc->createTextNode(u"lone \xD800 surrogate")));
+    TMemoryStream sink;
+    EXPECT_THROW(doc->writeUtf8To(sink), EConvertError);
+    EXPECT_EQ(doc->encoding(), u"stored");
+
+    text->setData(u"fine");
+    FullStream full(10);
+    EXPECT_THROW(doc->writeUtf8To(full), EWriteError);
+    EXPECT_EQ(doc->encoding(), u"stored");
+    FullStream tiny(1);
+    EXPECT_THROW(doc->writeUtf16To(tiny), EWriteError);
+    EXPECT_EQ(doc->encoding(), u"stored");
+    FullStream noRoom(0);
+    EXPECT_THROW(doc->writeEucJpTo(noRoom), EWriteError);
+    EXPECT_EQ(doc->encoding(), u"stored");
+}
+
+TEST_F(XmlOutput, LongAndDeepDocumentsAreWrittenWhole) {
+    // Output far longer than one piece, full of U+FEFF (which a conversion stream drops at the start
+    // of a write) and of surrogate pairs split between two text nodes: every unit must arrive.
+    TdomElement* r = static_cast<TdomElement*>(doc->appendChild(element(u"r")));
+    std::u16string data;
+    for (int i = 0; i < 20000; ++i) {
+        const std::u16string pieces[] = {std::u16string(u"\uFEFFa") + char16_t(0xD83D),
+                                         char16_t(0xDE00) + std::u16string(u"b\uFEFF"), u"\uFEFF"};
+        for (const std::u16string& piece : pieces) {
+            r->appendChild(doc->createTextNode(piece));
+            data += piece;
+        }
+    }
+    EXPECT_EQ(doc->codeAsUtf8(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>" + utf16ToUtf8(data) + "</r>\r\n");
+    EXPECT_EQ(r->serializedText(), u"<r>" + data + u"</r>");
+
+    // A chain of 100,000 nested elements.
+    constexpr int kDepth = 100000;
+    TdomNode* top = doc->createTextNode(u"deep");
+    for (int i = 0; i < kDepth; ++i) {
+        TdomNode* parent = element(u"d");
+        parent->appendChild(top);
+        top = parent;
+    }
+    std::u16string expected;
+    for (int i = 0; i < kDepth; ++i) expected += u"<d>";
+    expected += u"deep";
+    for (int i = 0; i < kDepth; ++i) expected += u"</d>";
+    EXPECT_EQ(top->serializedText(), expected);
+    TMemoryStream bytes;
+    top->writeTo(bytes);
+    EXPECT_EQ(bytes.bytes(), memoryBytes(expected));
+}
+
+} // namespace
