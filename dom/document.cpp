@@ -14,6 +14,10 @@
 #include "dom/implementation.h"
 #include "dom/node_internal.h"
 #include "dom/processing_instruction.h"
+#include "dom/wide_string_list.h"
+#include "dtd/cm_object.h"
+#include "parser/error_handler.h"
+#include "parser/parser_exception.h"
 #include "text/xml_chars.h"
 
 namespace {
@@ -157,7 +161,11 @@ const std::u16string* TdomDocument::intern(std::u16string_view name) {
 // ---- construction and clearing ----
 
 TdomDocument::TdomDocument(TDomImplementation* implementation)
-    : TdomNode(this, TdomNodeType::document, &kDocumentName, kDocumentChildren), implementation_(implementation) {}
+    : TdomNode(this, TdomNodeType::document, &kDocumentName, kDocumentChildren),
+      idList_(std::make_unique<TdomWideStringList>()), implementation_(implementation) {
+    idList_->setDuplicates(TdomDuplicates::dupError);
+    idList_->setSorted(true);
+}
 
 TdomDocument::~TdomDocument() {
     clearDocument();
@@ -716,4 +724,33 @@ void TdomDocument::setDocumentBaseUri(std::u16string_view uri) {
     }
     if (!dominternal::isAbsoluteUri(narrow)) throw ESyntax_Err();
     baseUri_ = uri;
+}
+
+// ---- validation ----
+
+bool TdomDocument::validate(TdomCustomErrorHandler* errorHandler, int option) {
+    TdomElement* root = documentElement();
+    if (!root) throw EParserRootNotFound_Err("Root not found error.");
+    bool result = true;
+    TdomDocumentType* type = doctype();
+    if (type && contentModel_ && !contentModel_->selfCheck(errorHandler)) result = false;
+    if (!checkEntityReferences(option)) {
+        result = false;
+        if (errorHandler)
+            errorHandler->error(this, nullptr, std::u16string_view(),
+                                EParserUnresolvable_Entity_Reference_Err::kClassName);
+    }
+    if (type && type->nodeName() != root->nodeName()) {
+        result = false;
+        if (errorHandler)
+            errorHandler->error(this, nullptr, std::u16string_view(), EParserWrong_Root_Element_Type_Err::kClassName);
+    }
+    idList_->clearAll();
+    for (TdomNode* child : children_)
+        if (!child->validate(errorHandler)) result = false;
+    if (result) {
+        result = checkIdReferences(errorHandler);
+        if (!result) idList_->clearAll();
+    }
+    return result;
 }

@@ -126,6 +126,13 @@ public:
     TdomCMObject* attachContentModel(TdomCMObject* contentModel);
     TdomCMObject* detachContentModel();
 
+    // Checks the document against its content model, reporting problems to errorHandler (may be
+    // nullptr); raises EParserRootNotFound_Err without a document element.
+    bool validate(TdomCustomErrorHandler* errorHandler, int option);
+    using TdomNode::validate;
+    // The ID values collected by validation (sorted, duplicates refused).
+    TdomWideStringList& idList() { return *idList_; }
+
     // Raises ESyntax_Err unless uri is an absolute URI.
     void setDocumentBaseUri(std::u16string_view uri);
     const std::u16string& documentBaseUri() const { return baseUri_; }
@@ -224,6 +231,7 @@ private:
     std::vector<std::unique_ptr<TdomTraversalObject>> treeWalkers_;
     std::vector<std::unique_ptr<TdomNodeList>> elementLists_;
     std::vector<std::unique_ptr<TdomNodeList>> elementListsNS_;
+    std::unique_ptr<TdomWideStringList> idList_;
     TdomCMObject* contentModel_ = nullptr;
     std::u16string systemId_;
     TDomImplementation* implementation_;

@@ -4,6 +4,8 @@
 #include "dom/content_model_access.h"
 #include "dom/document.h"
 #include "dom/dom_exception.h"
+#include "parser/error_handler.h"
+#include "parser/parser_exception.h"
 
 namespace {
 constexpr TdomNodeTypeSet kReferenceChildren =
@@ -49,13 +51,38 @@ bool TdomEntityReference::fillByParsing() {
     return true;
 }
 
+namespace {
+// Reports a problem; a handler that raises while reporting does not end the validation.
+void report(TdomCustomErrorHandler* errorHandler, bool fatal, TdomNode* sender, std::u16string_view code,
+            std::string_view errorClass) {
+    if (!errorHandler) return;
+    try {
+        if (fatal)
+            errorHandler->fatalError(sender, nullptr, code, errorClass);
+        else
+            errorHandler->error(sender, nullptr, code, errorClass);
+    } catch (...) {
+    }
+}
+} // namespace
+
 bool TdomEntityReference::validate(TdomCustomErrorHandler* errorHandler) {
     TdomCMObject* model = ownerDocument()->contentModel();
     TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName());
-    if (!entity) return isPredefined();
+    if (!entity) {
+        if (isPredefined()) return true;
+        report(errorHandler, false, this, nodeName(), EParserMissing_Entity_Declaration_Err::kClassName);
+        return false;
+    }
     bool valid = true;
-    if (cmaccess::entityRefersToUnparsed(model, entity)) valid = false;
-    if (cmaccess::entityIsUnusable(model, entity)) valid = false;
+    if (cmaccess::entityRefersToUnparsed(model, entity)) {
+        valid = false;
+        report(errorHandler, true, this, nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
+    }
+    if (cmaccess::entityIsUnusable(model, entity)) {
+        valid = false;
+        report(errorHandler, true, this, nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
+    }
     for (TdomNode* child : children())
         if (!child->validate(errorHandler)) valid = false;
     return valid;

@@ -10,6 +10,8 @@
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
 #include "dtd/cm_object.h"
+#include "parser/error_handler.h"
+#include "parser/parser_exception.h"
 
 namespace {
 
@@ -292,6 +294,27 @@ TEST_F(DocumentRules, ClearingFreesEveryNode) {
     // The document stays usable.
     doc->createDocumentElement(u"new");
     EXPECT_EQ(doc->documentElement()->nodeName(), u"new");
+}
+
+TEST_F(DocumentRules, ValidateReportsToTheErrorHandler) {
+    EXPECT_THROW(doc->validate(nullptr, 0), EParserRootNotFound_Err);
+    doc->appendChild(doc->createDocumentType(u"expected", u"", u"", u""));
+    TdomElement* root = doc->createElement(u"actual");
+    doc->appendChild(root);
+    TdomStandardErrorHandler handler;
+    EXPECT_FALSE(doc->validate(&handler, 0));
+    ASSERT_EQ(handler.errorList().size(), 1u);
+    EXPECT_EQ(handler.errorList()[0]->errorClass(), "EParserWrong_Root_Element_Type_Err");
+
+    TdomDocument* plain = impl.createDocument(u"root", nullptr);
+    EXPECT_TRUE(plain->validate(nullptr, 0));
+    TdomEntityReference* ref = plain->createEntityReference(u"undeclared");
+    plain->documentElement()->appendChild(ref);
+    TdomStandardErrorHandler second;
+    EXPECT_FALSE(plain->validate(&second, 0));
+    ASSERT_EQ(second.errorList().size(), 1u);
+    EXPECT_EQ(second.errorList()[0]->errorClass(), "EParserMissing_Entity_Declaration_Err");
+    EXPECT_THROW(plain->createDocumentFragment()->validate(nullptr), ENot_Supported_Err);
 }
 
 } // namespace
