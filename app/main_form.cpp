@@ -70,7 +70,9 @@ void TMainFormCore::EditAddClick() {
 }
 
 void TMainFormCore::EditDeleteClick() {
-    DeleteGridRow(Table, Table.SelectedRow - 1);
+    // The selected row's data index: SelectedRow - 1 while the table has its header row. Without
+    // it row 0 is data too, and SelectedRow - 1 would remove the record above the selected one.
+    DeleteGridRow(Table, Table.SelectedRow - Table.fixedRows());
     if (Table.RecordCount > 1) {
         Table.RecordCount = Table.RecordCount - 1;
         Table.setRowCount(Table.RecordCount + 1);

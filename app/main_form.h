@@ -34,7 +34,8 @@ public:
     std::vector<int> FileSaveXMLClick(const std::string& fileName);
     // Add item: one more record row, emptied, at the end.
     void EditAddClick();
-    // Delete: removes the selected row; the last remaining record is emptied instead.
+    // Delete: removes the selected row (also when the table has lost its header row); the last
+    // remaining record is emptied instead.
     void EditDeleteClick();
 
     // The grid selected the cell (column, row): SelectedRow := row.

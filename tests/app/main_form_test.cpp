@@ -142,6 +142,28 @@ TEST_F(MainFormCoreTest, DeleteRemovesSelectedRecord) {
     EXPECT_EQ(form.Table.rowCount(), 2);
 }
 
+TEST_F(MainFormCoreTest, DeleteWithoutHeaderRowRemovesTheSelectedRow) {
+    form.Table.setRowCount(1); // as after reading a CSV file of one line
+    form.Table.RecordCount = 0;
+    form.EditAddClick();
+    form.EditAddClick();
+    form.Table.setCell(0, 1, "one");
+    form.Table.setCell(0, 2, "two");
+    ASSERT_EQ(form.Table.fixedRows(), 0);
+    ASSERT_EQ(form.Table.rowCount(), 3);
+    form.StringGridXMLSelectCell(0, 1);
+    form.EditDeleteClick();
+    EXPECT_EQ(form.Table.cell(0, 0), "DATUM"); // row 0, now a record, stays
+    EXPECT_EQ(form.Table.cell(0, 1), "two");
+    EXPECT_EQ(form.Table.rowCount(), 2);
+    EXPECT_EQ(form.Table.RecordCount, 1);
+    form.StringGridXMLSelectCell(0, 0);
+    form.EditDeleteClick();
+    EXPECT_EQ(form.Table.cell(0, 0), "two");
+    EXPECT_EQ(form.Table.cell(0, 1), "");
+    EXPECT_EQ(form.Table.rowCount(), 2);
+}
+
 TEST_F(MainFormCoreTest, EnterMovesRightThenToColumnOneOfNextRow) {
     form.Table.setRowCount(8);
     int column = 3, row = 4;
