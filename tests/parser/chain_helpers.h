@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "dom/character_data.h"
 #include "dom/document.h"
+#include "dom/element.h"
 #include "dom/implementation.h"
 #include "dom/name_value_list.h"
+#include "dom/named_node_map.h"
 #include "parser/doc_builder.h"
 #include "parser/doc_reader.h"
 #include "parser/parser_error.h"
@@ -18,6 +21,44 @@
 #include "text/xml_memory_stream.h"
 
 inline std::string narrow(const std::u16string& text) { return utf16ToUtf8(text); }
+
+// A compact picture of a subtree: e(children) for elements, t:, c:, !: for text, CDATA and
+// comments, ?target, &name, D:name; attributes as @name(children) before the element's children.
+inline std::string treeShape(const TdomNode* node) {
+    std::string out;
+    auto children = [&](const TdomNode* parent) {
+        std::string list;
+        for (const TdomNode* child : parent->children()) list += (list.empty() ? "" : ",") + treeShape(child);
+        return list;
+    };
+    switch (node->nodeType()) {
+    case TdomNodeType::element: {
+        out = narrow(node->nodeName()) + "(";
+        std::string inner;
+        TdomNamedNodeMap* map = const_cast<TdomNode*>(node)->attributes();
+        for (int i = 0; i < map->length(); ++i)
+            inner += (inner.empty() ? "" : ",") +
+                     ("@" + narrow(map->item(i)->nodeName()) + "(" + children(map->item(i)) + ")");
+        std::string kids = children(node);
+        if (!kids.empty()) inner += (inner.empty() ? "" : ",") + kids;
+        return out + inner + ")";
+    }
+    case TdomNodeType::text:
+        return "t:" + narrow(node->nodeValue());
+    case TdomNodeType::cdataSection:
+        return "c:" + narrow(node->nodeValue());
+    case TdomNodeType::comment:
+        return "!:" + narrow(node->nodeValue());
+    case TdomNodeType::processingInstruction:
+        return "?" + narrow(node->nodeName());
+    case TdomNodeType::entityReference:
+        return "&" + narrow(node->nodeName());
+    case TdomNodeType::documentType:
+        return "D:" + narrow(node->nodeName());
+    default:
+        return children(node);
+    }
+}
 
 // The reported record of a run, flattened.
 struct ReportedError {

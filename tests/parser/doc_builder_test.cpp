@@ -10,48 +10,10 @@
 
 namespace {
 
-// A compact picture of a subtree: e(children) for elements, t:, c:, !: for text, CDATA and
-// comments, ?target, &name, D:name; attributes as @name(children) before the element's children.
-std::string shape(const TdomNode* node) {
-    std::string out;
-    auto children = [&](const TdomNode* parent) {
-        std::string list;
-        for (const TdomNode* child : parent->children()) list += (list.empty() ? "" : ",") + shape(child);
-        return list;
-    };
-    switch (node->nodeType()) {
-    case TdomNodeType::element: {
-        out = narrow(node->nodeName()) + "(";
-        std::string inner;
-        TdomNamedNodeMap* map = const_cast<TdomNode*>(node)->attributes();
-        for (int i = 0; i < map->length(); ++i)
-            inner += (inner.empty() ? "" : ",") +
-                     ("@" + narrow(map->item(i)->nodeName()) + "(" + children(map->item(i)) + ")");
-        std::string kids = children(node);
-        if (!kids.empty()) inner += (inner.empty() ? "" : ",") + kids;
-        return out + inner + ")";
-    }
-    case TdomNodeType::text:
-        return "t:" + narrow(node->nodeValue());
-    case TdomNodeType::cdataSection:
-        return "c:" + narrow(node->nodeValue());
-    case TdomNodeType::comment:
-        return "!:" + narrow(node->nodeValue());
-    case TdomNodeType::processingInstruction:
-        return "?" + narrow(node->nodeName());
-    case TdomNodeType::entityReference:
-        return "&" + narrow(node->nodeName());
-    case TdomNodeType::documentType:
-        return "D:" + narrow(node->nodeName());
-    default:
-        return children(node);
-    }
-}
-
 std::string built(const std::string& text) {
     DocumentChain chain;
     EXPECT_TRUE(chain.parse(text)) << chain.errorClass();
-    return shape(chain.document);
+    return treeShape(chain.document);
 }
 
 } // namespace
@@ -69,7 +31,7 @@ TEST(DocBuilder, KeepsCharacterDataInsideElementsOnly) {
     EXPECT_EQ(chain.errorClass(), "EParserNotInRoot_Err");
     EXPECT_EQ(chain.reports[0].code, u"text");
     // What was built before the failing signal stays.
-    EXPECT_EQ(shape(chain.document), "r()");
+    EXPECT_EQ(treeShape(chain.document), "r()");
     EXPECT_FALSE(chain.parse("<r/>&#65;"));
     EXPECT_EQ(chain.errorClass(), "EParserInvalidCharRef_Err");
     EXPECT_TRUE(chain.parse("<r/>\n "));
@@ -98,7 +60,7 @@ TEST(DocBuilder, SplitsAttributeValuesWithReferences) {
         TXmlInputSource source(&stream, u"", u"");
         reader.parse(&agent, source);
         std::string result =
-            reports.empty() ? shape(document) : reports.back().errorClass + ":" + narrow(reports.back().code);
+            reports.empty() ? treeShape(document) : reports.back().errorClass + ":" + narrow(reports.back().code);
         reports.clear();
         return result;
     };
