@@ -138,10 +138,12 @@ std::int64_t TUTF16BEToUTF8Stream::convertOutgoing(const void* buffer, std::int6
 
 std::int64_t TUTF16BEToShiftJISStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {
     if (byteCount == 0) return 0;
-    const std::size_t length = encodeShiftJis(incomingUnits(buffer, byteCount), crlfLineEnds, encoded_);
-    resizeBuffer(static_cast<std::int64_t>(length));
-    if (length > 0) std::memcpy(this->buffer(), encoded_.data(), length);
-    return static_cast<std::int64_t>(length);
+    const std::u16string_view units = incomingUnits(buffer, byteCount);
+    // Encoded in place with room for the longest result, then cut to the exact length.
+    resizeBuffer(static_cast<std::int64_t>(units.size()) * 2 + 1);
+    const auto length = static_cast<std::int64_t>(encodeShiftJisUnits(units, crlfLineEnds, this->buffer()));
+    resizeBuffer(length);
+    return length;
 }
 
 std::int64_t TUTF16BEToEUCJPStream::convertOutgoing(const void* buffer, std::int64_t byteCount) {

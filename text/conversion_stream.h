@@ -79,9 +79,6 @@ class TUTF16BEToShiftJISStream : public TConversionStream {
 public:
     using TConversionStream::TConversionStream;
     std::int64_t convertOutgoing(const void* buffer, std::int64_t byteCount) override;
-
-private:
-    std::string encoded_;
 };
 
 // EUC-JP output, derived from the code page 932 bytes; half-width katakana get the 0x8E prefix.
