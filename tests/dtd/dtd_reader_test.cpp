@@ -62,6 +62,22 @@ TEST(DtdReaderPieces, ShapesOfDeclarationsAreChecked) {
     EXPECT_EQ(run.reports.last(), "EParserInvalidCharacter_Err");
 }
 
+TEST(DtdReaderPieces, RecordsCoverTheFailingPiece) {
+    TXmlStandardDtdReader reader;
+    DtdSignalRecorder recorder;
+    reader.setNextHandler(&recorder);
+    std::vector<std::vector<int>> positions;
+    std::vector<std::u16string> systemIds;
+    reader.OnFatalError = [&](TXmlCustomProcessorAgent*, TXmlParserError& e) {
+        positions.push_back({e.startLine(), e.startColumn(), e.endLine(), e.endColumn()});
+        systemIds.push_back(e.systemId());
+    };
+    EXPECT_FALSE(readDtd(reader, "<!ELEMENT a ANY>\n  <!ELEMENT b AN>", true, u"shapes.dtd"));
+    EXPECT_FALSE(readDtd(reader, "<!-- c -->\n<!ENTITY", true));
+    EXPECT_EQ(positions, (std::vector<std::vector<int>>{{2, 3, 2, 17}, {2, 1, 2, 8}}));
+    EXPECT_EQ(systemIds[0], u"shapes.dtd");
+}
+
 TEST(DtdReaderPieces, QuotesKeepMarkupInsideLiteralsOfTheExternalSubset) {
     RecordedDtdRun run;
     EXPECT_TRUE(run.run("<!ATTLIST a b CDATA \"x>y\"><!ENTITY e 'a>b'>").ok);
