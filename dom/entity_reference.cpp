@@ -6,6 +6,7 @@
 #include "dom/dom_exception.h"
 #include "parser/error_handler.h"
 #include "parser/parser_exception.h"
+#include "parser/xml_to_dom_parser.h"
 
 namespace {
 constexpr TdomNodeTypeSet kReferenceChildren =
@@ -35,15 +36,16 @@ bool TdomEntityReference::fillByParsing() {
     freeChildren();
     TdomCMObject* model = ownerDocument()->contentModel();
     if (TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName())) {
-        std::u16string text;
+        // The replacement text is parsed into this reference by a parser front of its own; any
+        // failure on the way makes the answer false and goes no further.
         try {
-            text = cmaccess::entityReplacementText(model, entity);
+            std::u16string text = cmaccess::entityReplacementText(model, entity);
+            if (text.empty()) return true;
+            TXmlToDomParser parser;
+            return parser.wideStringToNode(text, u"", u"", this);
         } catch (...) {
             return false;
         }
-        // Parsing a non-empty replacement text into this reference needs the parser front; until
-        // that is wired in, such a reference stays empty and the answer is false.
-        return text.empty();
     }
     std::u16string_view predefined = predefinedEntityText(nodeName());
     if (predefined.empty()) return false;

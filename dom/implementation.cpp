@@ -56,7 +56,26 @@ template <class T> void clearAndShrink(std::vector<T>& list) {
 
 TDomImplementation::TDomImplementation() = default;
 
-TDomImplementation::~TDomImplementation() { releaseAll(); }
+TDomImplementation::~TDomImplementation() {
+    // A listener may unregister itself (or others) while it runs: work on a copy.
+    const auto listeners = std::move(destructionListeners_);
+    destructionListeners_.clear();
+    for (const auto& entry : listeners) entry.second();
+    releaseAll();
+}
+
+void TDomImplementation::addDestructionListener(const void* key, std::function<void()> listener) {
+    for (auto& entry : destructionListeners_)
+        if (entry.first == key) {
+            entry.second = std::move(listener);
+            return;
+        }
+    destructionListeners_.emplace_back(key, std::move(listener));
+}
+
+void TDomImplementation::removeDestructionListener(const void* key) {
+    std::erase_if(destructionListeners_, [key](const auto& entry) { return entry.first == key; });
+}
 
 // ---- releasing ----
 

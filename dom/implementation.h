@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "dom/node.h"
@@ -79,6 +80,12 @@ public:
 
     TdomExternalParsedEntityEvent onExternalParsedEntity;
 
+    // Holders of a reference to this implementation (a parser front's DOMImpl) hear of its
+    // destruction here: every listener runs once, first thing in the destructor. The key names the
+    // registration for removeDestructionListener; registering a key again replaces its listener.
+    void addDestructionListener(const void* key, std::function<void()> listener);
+    void removeDestructionListener(const void* key);
+
 private:
     TdomDocument* constructDocument(std::u16string_view namespaceURI, std::u16string_view qualifiedName,
                                     TdomDocumentType* doctype);
@@ -93,4 +100,5 @@ private:
     std::vector<TdomCustomCMObject*> contentModels_;
     // Names of the unowned document types (a document interns its own names).
     std::unordered_set<std::u16string> documentTypeNames_;
+    std::vector<std::pair<const void*, std::function<void()>>> destructionListeners_;
 };

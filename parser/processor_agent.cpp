@@ -1,0 +1,261 @@
+#include "parser/processor_agent.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "dtd/dtd_reader.h"
+#include "parser/doc_reader.h"
+#include "parser/parser_error.h"
+#include "parser/source_code.h"
+#include "text/exception.h"
+#include "text/file_io.h"
+#include "text/input_source.h"
+#include "text/stream.h"
+#include "text/utf8.h"
+#include "text/xml_memory_stream.h"
+
+namespace {
+
+[[noreturn]] void missing(const char* message) { throw EAccessViolation(message); }
+
+// Sets a string for the duration of a scope and puts the previous value back afterwards.
+class ScopedValue {
+public:
+    ScopedValue(std::u16string& variable, const std::u16string& value) : variable_(variable), saved_(variable) {
+        variable_ = value;
+    }
+    ~ScopedValue() { variable_ = std::move(saved_); }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+private:
+    std::u16string& variable_;
+    std::u16string saved_;
+};
+
+} // namespace
+
+void TXmlStandardProcessorAgent::setDocReader(TXmlStandardDocReader* reader) {
+    if (reader == docReader_) return;
+    unwatch(docReader_);
+    docReader_ = reader;
+    watch(reader);
+}
+
+void TXmlStandardProcessorAgent::setDtdReader(TXmlStandardDtdReader* reader) {
+    if (reader == dtdReader_) return;
+    unwatch(dtdReader_);
+    dtdReader_ = reader;
+    watch(reader);
+}
+
+void TXmlStandardProcessorAgent::componentDestroyed(TXmlComponent* destroyed) {
+    if (destroyed == docReader_) docReader_ = nullptr;
+    if (destroyed == dtdReader_) dtdReader_ = nullptr;
+}
+
+// ---- input preparation, shared by documents and both kinds of subset ----
+
+bool TXmlStandardProcessorAgent::readFile(Target target, const std::u16string& fileName,
+                                          const std::u16string& publicId) {
+    if (fileName.empty()) missing("Filename not specified.");
+    // Read whole, so the file is closed before any handler runs.
+    TMemoryStream stream(readWholeFile(utf16ToUtf8(fileName)));
+    return readStream(target, &stream, publicId, fileName);
+}
+
+bool TXmlStandardProcessorAgent::readMemory(Target target, const void* pointer, std::size_t byteCount,
+                                            const std::u16string& publicId, const std::u16string& systemId) {
+    if (!pointer) missing("pointer not specified.");
+    TXmlMemoryStream stream(pointer, static_cast<std::int64_t>(byteCount));
+    return readStream(target, &stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::readSourceCode(Target target, const TXmlSourceCode* sourceCode,
+                                                const std::u16string& publicId, const std::u16string& systemId) {
+    if (!sourceCode) missing("Stream not specified.");
+    // The pieces are wide text: they are read as UTF-16, so no character is lost to a narrow
+    // conversion and the text need not declare an encoding that fits its bytes.
+    return readWideString(target, sourceCode->text(), publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::readString(Target target, const std::string& text, const std::u16string& publicId,
+                                            const std::u16string& systemId) {
+    if (text.empty()) missing("Empty string.");
+    TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size()));
+    return readStream(target, &stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::readWideString(Target target, const std::u16string& text,
+                                                const std::u16string& publicId, const std::u16string& systemId) {
+    if (text.empty()) missing("Empty string.");
+    if (text.front() == u'\uFEFF') {
+        TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size() * sizeof(char16_t)));
+        return readStream(target, &stream, publicId, systemId);
+    }
+    std::u16string units;
+    units.reserve(text.size() + 1);
+    units.push_back(u'\uFEFF');
+    units += text;
+    TXmlMemoryStream stream(units.data(), static_cast<std::int64_t>(units.size() * sizeof(char16_t)));
+    return readStream(target, &stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::readStream(Target target, TStream* stream, const std::u16string& publicId,
+                                            const std::u16string& systemId) {
+    switch (target) {
+    case Target::document:
+        return parseStream(stream, publicId, systemId);
+    case Target::externalSubset:
+        return parseExtDtdStream(stream, publicId, systemId);
+    case Target::internalSubset:
+        return parseIntDtdStream(stream, publicId, systemId);
+    }
+    return true;
+}
+
+bool TXmlStandardProcessorAgent::runReader(Target target, TStream* stream, const std::u16string& publicId,
+                                           const std::u16string& systemId) {
+    if (!stream) missing("Stream not specified.");
+    TXmlInputSource source(stream, publicId, systemId);
+    ScopedValue current(currentSystemId_, systemId);
+    switch (target) {
+    case Target::document:
+        return docReader_ ? docReader_->parse(this, source) : true;
+    case Target::externalSubset:
+        return dtdReader_ ? dtdReader_->parseExternal(this, source) : true;
+    case Target::internalSubset:
+        return dtdReader_ ? dtdReader_->parseInternal(this, source) : true;
+    }
+    return true;
+}
+
+// ---- documents ----
+
+bool TXmlStandardProcessorAgent::parseFile(const std::u16string& fileName, const std::u16string& publicId) {
+    return readFile(Target::document, fileName, publicId);
+}
+
+bool TXmlStandardProcessorAgent::parseMemory(const void* pointer, std::size_t byteCount,
+                                             const std::u16string& publicId, const std::u16string& systemId) {
+    return readMemory(Target::document, pointer, byteCount, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseSourceCode(const TXmlSourceCode* sourceCode, const std::u16string& publicId,
+                                                 const std::u16string& systemId) {
+    return readSourceCode(Target::document, sourceCode, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseStream(TStream* stream, const std::u16string& publicId,
+                                             const std::u16string& systemId) {
+    return runReader(Target::document, stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseString(const std::string& text, const std::u16string& publicId,
+                                             const std::u16string& systemId) {
+    return readString(Target::document, text, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseWideString(const std::u16string& text, const std::u16string& publicId,
+                                                 const std::u16string& systemId) {
+    return readWideString(Target::document, text, publicId, systemId);
+}
+
+// ---- the subsets of a document type declaration ----
+
+bool TXmlStandardProcessorAgent::parseDoctypeSubsets(const std::u16string& internalSubset,
+                                                     const std::u16string& documentPublicId,
+                                                     const std::u16string& documentSystemId,
+                                                     const std::u16string& publicId, const std::u16string& systemId) {
+    if (!dtdReader_) return true;
+    if (!internalSubset.empty() && !parseIntDtdWideString(internalSubset, documentPublicId, documentSystemId))
+        return false;
+    if (publicId.empty() && systemId.empty()) return true;
+
+    TXmlParserAction action = TXmlParserAction::paFail;
+    TStream* stream = nullptr;
+    std::u16string askedPublicId = publicId;
+    std::u16string askedSystemId = systemId;
+    if (onExternalSubset) {
+        try {
+            do {
+                TStream* before = stream;
+                onExternalSubset(this, documentSystemId, askedPublicId, askedSystemId, stream, action);
+                // A stream that the callback replaced was handed over to us: nobody else frees it.
+                if (before && before != stream) delete before;
+            } while (action == TXmlParserAction::paRetry);
+        } catch (...) {
+            delete stream;
+            throw;
+        }
+    }
+    std::unique_ptr<TStream> owned(stream);
+    if (action != TXmlParserAction::paOK) return false;
+    if (!owned) return true;
+    return parseExtDtdStream(owned.get(), askedPublicId, askedSystemId);
+}
+
+// ---- external subsets ----
+
+bool TXmlStandardProcessorAgent::parseExtDtdFile(const std::u16string& fileName, const std::u16string& publicId) {
+    return readFile(Target::externalSubset, fileName, publicId);
+}
+
+bool TXmlStandardProcessorAgent::parseExtDtdMemory(const void* pointer, std::size_t byteCount,
+                                                   const std::u16string& publicId, const std::u16string& systemId) {
+    return readMemory(Target::externalSubset, pointer, byteCount, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseExtDtdSourceCode(const TXmlSourceCode* sourceCode,
+                                                       const std::u16string& publicId,
+                                                       const std::u16string& systemId) {
+    return readSourceCode(Target::externalSubset, sourceCode, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseExtDtdStream(TStream* stream, const std::u16string& publicId,
+                                                   const std::u16string& systemId) {
+    return runReader(Target::externalSubset, stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseExtDtdString(const std::string& text, const std::u16string& publicId,
+                                                   const std::u16string& systemId) {
+    return readString(Target::externalSubset, text, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseExtDtdWideString(const std::u16string& text, const std::u16string& publicId,
+                                                       const std::u16string& systemId) {
+    return readWideString(Target::externalSubset, text, publicId, systemId);
+}
+
+// ---- internal subsets ----
+
+bool TXmlStandardProcessorAgent::parseIntDtdFile(const std::u16string& fileName, const std::u16string& publicId) {
+    return readFile(Target::internalSubset, fileName, publicId);
+}
+
+bool TXmlStandardProcessorAgent::parseIntDtdMemory(const void* pointer, std::size_t byteCount,
+                                                   const std::u16string& publicId, const std::u16string& systemId) {
+    return readMemory(Target::internalSubset, pointer, byteCount, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseIntDtdSourceCode(const TXmlSourceCode* sourceCode,
+                                                       const std::u16string& publicId,
+                                                       const std::u16string& systemId) {
+    return readSourceCode(Target::internalSubset, sourceCode, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseIntDtdStream(TStream* stream, const std::u16string& publicId,
+                                                   const std::u16string& systemId) {
+    return runReader(Target::internalSubset, stream, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseIntDtdString(const std::string& text, const std::u16string& publicId,
+                                                   const std::u16string& systemId) {
+    return readString(Target::internalSubset, text, publicId, systemId);
+}
+
+bool TXmlStandardProcessorAgent::parseIntDtdWideString(const std::u16string& text, const std::u16string& publicId,
+                                                       const std::u16string& systemId) {
+    return readWideString(Target::internalSubset, text, publicId, systemId);
+}
