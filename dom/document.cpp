@@ -143,6 +143,9 @@ void TdomDocument::freeNode(TdomNode* node) {
     createdNodes_[index] = last;
     last->registryIndex_ = index;
     createdNodes_.pop_back();
+    if (node->flag(kNamespacePartsFlag)) namespaceParts_.erase(node);
+    if (node->type_ == TdomNodeType::element && static_cast<TdomElement*>(node)->flag(TdomElement::kListCachesFlag))
+        elementListCaches_.erase(node);
     if (node->flag(kHeapAllocatedFlag)) {
         delete node;
         return;
@@ -187,6 +190,8 @@ void TdomDocument::clearDocument() {
             node->~TdomNode();
     }
     arena_.release();
+    namespaceParts_.clear();
+    elementListCaches_.clear();
     names_.clear();
 }
 

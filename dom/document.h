@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -41,6 +42,12 @@ public:
     virtual ~TdomTraversalObject() = default;
     virtual void nodeRemoving(TdomNode* node) { (void)node; }
     virtual bool isDetached() const { return false; }
+};
+
+// The element lists cached on an element (see TdomElement::elementListCache).
+struct TdomElementListCaches {
+    std::vector<std::unique_ptr<TdomNodeList>> byName;
+    std::vector<std::unique_ptr<TdomNodeList>> byNamespace;
 };
 
 // The document node: factory and owner of every node it creates.
@@ -178,6 +185,7 @@ public:
 private:
     friend class TDomImplementation;
     friend class TdomNode;
+    friend class TdomElement;
 
     struct NameHash {
         using is_transparent = void;
@@ -239,5 +247,8 @@ private:
     std::u16string standalone_;
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
+    // Kept beside the nodes, for the few nodes that have them.
+    std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
+    std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
     NodeArena arena_;
 };

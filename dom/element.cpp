@@ -101,15 +101,16 @@ void TdomElement::releaseAttributes(std::vector<TdomNode*>& out) {
     attrs_->storage.clear();
 }
 
-std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCache() {
-    if (!lists_) lists_ = std::make_unique<ListCaches>();
-    return lists_->byName;
+TdomElementListCaches& TdomElement::listCaches() {
+    auto& slot = ownerDocument()->elementListCaches_[this];
+    if (!slot) slot = std::make_unique<TdomElementListCaches>();
+    setFlag(kListCachesFlag, true);
+    return *slot;
 }
 
-std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCacheNS() {
-    if (!lists_) lists_ = std::make_unique<ListCaches>();
-    return lists_->byNamespace;
-}
+std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCache() { return listCaches().byName; }
+
+std::vector<std::unique_ptr<TdomNodeList>>& TdomElement::elementListCacheNS() { return listCaches().byNamespace; }
 
 void TdomElement::setNodeValue(std::u16string_view) {}
 

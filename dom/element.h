@@ -11,6 +11,7 @@
 class TdomAttr;
 class TdomElementsNodeList;
 class TdomElementsNodeListNS;
+struct TdomElementListCaches;
 
 // An element with its attributes. The attribute map is either plain (createElement) or
 // namespace-aware (createElementNS); the plain attribute operations refuse a namespace-aware map
@@ -18,7 +19,7 @@ class TdomElementsNodeListNS;
 //
 // The attribute storage and its map are allocated when first needed, so that elements without
 // attributes stay small. Element lists created through the element are cached in elementListCache()
-// and elementListCacheNS() and freed with the element.
+// and elementListCacheNS() (kept by the owner document) and freed with the element.
 class TdomElement : public TdomNode {
 public:
     ~TdomElement() override;
@@ -64,16 +65,14 @@ private:
 
     static constexpr std::uint8_t kNamespaceAwareFlag = kFirstKindFlag;
     static constexpr std::uint8_t kMapReadonlyFlag = kFirstKindFlag << 1;
+    static constexpr std::uint8_t kListCachesFlag = kFirstKindFlag << 2; // caches kept in the document
 
     struct AttributeBlock {
         AttributeBlock(TdomDocument* document, TdomElement* element);
         std::vector<TdomNode*> storage;
         TdomNamedNodeMap map;
     };
-    struct ListCaches {
-        std::vector<std::unique_ptr<TdomNodeList>> byName;
-        std::vector<std::unique_ptr<TdomNodeList>> byNamespace;
-    };
+    TdomElementListCaches& listCaches();
 
     TdomNamedNodeMap& map();
     // Hands the attributes over to out, ownerless (the document is freeing the element).
@@ -85,7 +84,6 @@ private:
     TdomAttr* findAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) const;
 
     std::unique_ptr<AttributeBlock> attrs_;
-    std::unique_ptr<ListCaches> lists_;
 };
 
 // An attribute. Its value lives in its children (text and entity-reference nodes).

@@ -101,15 +101,19 @@ TdomNode::~TdomNode() = default;
 
 void TdomNode::setNamespaceParts(const std::u16string* namespaceURI, const std::u16string* prefix,
                                  const std::u16string* localName) {
-    if (!ns_) ns_ = std::make_unique<NamespaceParts>();
-    ns_->namespaceURI = namespaceURI;
-    ns_->prefix = prefix;
-    ns_->localName = localName;
+    ownerDocument_->namespaceParts_[this] = TdomNamespaceParts{namespaceURI, prefix, localName};
+    setFlag(kNamespacePartsFlag, true);
 }
 
-const std::u16string& TdomNode::localName() const { return ns_ ? *ns_->localName : kEmpty; }
-const std::u16string& TdomNode::namespaceURI() const { return ns_ ? *ns_->namespaceURI : kEmpty; }
-const std::u16string& TdomNode::prefix() const { return ns_ ? *ns_->prefix : kEmpty; }
+const std::u16string& TdomNode::localName() const {
+    return hasNamespaceParts() ? *ownerDocument_->namespaceParts_.at(this).localName : kEmpty;
+}
+const std::u16string& TdomNode::namespaceURI() const {
+    return hasNamespaceParts() ? *ownerDocument_->namespaceParts_.at(this).namespaceURI : kEmpty;
+}
+const std::u16string& TdomNode::prefix() const {
+    return hasNamespaceParts() ? *ownerDocument_->namespaceParts_.at(this).prefix : kEmpty;
+}
 
 // ---- entity-related walks ----
 
@@ -326,7 +330,7 @@ void TdomNode::setPrefix(std::u16string_view newPrefix) {
     std::u16string qualified(newPrefix);
     qualified += u':';
     qualified += localName();
-    ns_->prefix = ownerDocument_->intern(newPrefix);
+    ownerDocument_->namespaceParts_.at(this).prefix = ownerDocument_->intern(newPrefix);
     name_ = ownerDocument_->intern(qualified);
 }
 

@@ -54,6 +54,14 @@ bool isPredefinedEntityName(std::u16string_view name);
 // The replacement character of a predefined entity name ("<" for "lt", ...); empty for other names.
 std::u16string_view predefinedEntityText(std::u16string_view name);
 
+// The namespace parts of a node created by a namespace-aware factory (interned strings). Few nodes
+// have them, so the owner document keeps them beside the nodes instead of in every node.
+struct TdomNamespaceParts {
+    const std::u16string* namespaceURI;
+    const std::u16string* prefix;
+    const std::u16string* localName;
+};
+
 // Read-only indexed view over a sequence of node references that the list does not own
 // (a node's children, a registry, a map's storage). The view is live: it always shows the
 // current content of the sequence. An index out of range answers nullptr.
@@ -158,7 +166,7 @@ public:
     const std::u16string& localName() const;
     const std::u16string& namespaceURI() const;
     const std::u16string& prefix() const;
-    bool hasNamespaceParts() const { return ns_ != nullptr; }
+    bool hasNamespaceParts() const { return flag(kNamespacePartsFlag); }
 
     TdomNodeTypeSet allowedChildKinds() const { return allowedChildKinds_; }
     // Position of child among the children, -1 when it is not a child (linear search).
@@ -188,8 +196,9 @@ protected:
     // Per-kind flag bits kept beside the common fields so that subclasses stay small. Bit 0 is the
     // read-only flag; subclasses use the bits from kFirstKindFlag on.
     static constexpr std::uint8_t kReadonlyFlag = 1;
-    static constexpr std::uint8_t kHeapAllocatedFlag = 2; // not from the document's pages
-    static constexpr std::uint8_t kFirstKindFlag = 4;
+    static constexpr std::uint8_t kHeapAllocatedFlag = 2;  // not from the document's pages
+    static constexpr std::uint8_t kNamespacePartsFlag = 4; // parts kept in the owner document
+    static constexpr std::uint8_t kFirstKindFlag = 8;
     bool flag(std::uint8_t bit) const { return (flags_ & bit) != 0; }
     void setFlag(std::uint8_t bit, bool value) {
         flags_ = static_cast<std::uint8_t>(value ? (flags_ | bit) : (flags_ & ~bit));
@@ -197,15 +206,9 @@ protected:
 
 private:
     friend class TdomDocument;
-    struct NamespaceParts {
-        const std::u16string* namespaceURI;
-        const std::u16string* prefix;
-        const std::u16string* localName;
-    };
 
     const std::u16string* name_;
     std::vector<TdomNode*> children_;
-    std::unique_ptr<NamespaceParts> ns_;
     TdomDocument* ownerDocument_;
     TdomNode* parent_ = nullptr;
     TdomNodeType type_;
