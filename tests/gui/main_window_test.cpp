@@ -27,6 +27,9 @@
 #include "text/code_page_932.h"
 #include "text/utf8.h"
 
+// Fontconfig keeps caches that it never frees; in sanitizer builds they are not our leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 QApplication& application() {
