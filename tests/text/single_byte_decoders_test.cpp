@@ -80,26 +80,15 @@ TEST(SingleByteOracle, EveryDecoderMatchesIconvForAll256Bytes) {
     EXPECT_EQ(compared, 18 * 256);
 }
 
-TEST(SingleByteDecoders, MappingsAndDeliberateDifferences) {
-    for (int encoding = 3; encoding <= 20; ++encoding)
-        for (int byte = 0; byte < 0x80; ++byte) EXPECT_EQ(decodeSingleByte(encoding, byte), byte);
-    EXPECT_EQ(decodeSingleByte(3, 0xE9), 0xE9);
-    EXPECT_EQ(decodeSingleByte(4, 0x85), 0x85); // C1 controls in the ISO-8859 tables
-    EXPECT_EQ(decodeSingleByte(9, 0xC1), 0x0391);
+// The oracle test covers the common mappings; these are the values where it only knows that
+// the decoders differ from iconv, or where iconv may lag behind.
+TEST(SingleByteDecoders, DeliberateMappings) {
     EXPECT_EQ(decodeSingleByte(9, 0xA4), 0x20AC);
     EXPECT_EQ(decodeSingleByte(9, 0xA5), 0x20AF);
     EXPECT_EQ(decodeSingleByte(9, 0xAA), 0x037A);
-    EXPECT_EQ(decodeSingleByte(7, 0xB0), 0x0410);
-    EXPECT_EQ(decodeSingleByte(16, 0xC1), 0x0430);
-    EXPECT_EQ(decodeSingleByte(19, 0xC0), 0x0410);
-    EXPECT_EQ(decodeSingleByte(19, 0x88), 0x20AC);
-    EXPECT_EQ(decodeSingleByte(8, 0xC7), 0x0627);
-    EXPECT_EQ(decodeSingleByte(20, 0x80), 0x20AC);
     EXPECT_EQ(decodeSingleByte(10, 0xAF), 0x203E);
-    EXPECT_EQ(decodeSingleByte(10, 0xDF), 0x2017);
     EXPECT_EQ(decodeSingleByte(17, 0xBD), 0x2126);
     EXPECT_EQ(decodeSingleByte(17, 0xDB), 0x00A4);
-    EXPECT_EQ(decodeSingleByte(18, 0x8A), 0x0160);
 }
 
 TEST(SingleByteDecoders, UnassignedBytesRaiseTheEncodingsMessage) {
