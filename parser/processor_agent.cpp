@@ -137,8 +137,8 @@ bool TXmlStandardProcessorAgent::parseFile(const std::u16string& fileName, const
     return readFile(Target::document, fileName, publicId);
 }
 
-bool TXmlStandardProcessorAgent::parseMemory(const void* pointer, std::size_t byteCount,
-                                             const std::u16string& publicId, const std::u16string& systemId) {
+bool TXmlStandardProcessorAgent::parseMemory(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
+                                             const std::u16string& systemId) {
     return readMemory(Target::document, pointer, byteCount, publicId, systemId);
 }
 
@@ -207,8 +207,7 @@ bool TXmlStandardProcessorAgent::parseExtDtdMemory(const void* pointer, std::siz
     return readMemory(Target::externalSubset, pointer, byteCount, publicId, systemId);
 }
 
-bool TXmlStandardProcessorAgent::parseExtDtdSourceCode(const TXmlSourceCode* sourceCode,
-                                                       const std::u16string& publicId,
+bool TXmlStandardProcessorAgent::parseExtDtdSourceCode(const TXmlSourceCode* sourceCode, const std::u16string& publicId,
                                                        const std::u16string& systemId) {
     return readSourceCode(Target::externalSubset, sourceCode, publicId, systemId);
 }
@@ -239,8 +238,7 @@ bool TXmlStandardProcessorAgent::parseIntDtdMemory(const void* pointer, std::siz
     return readMemory(Target::internalSubset, pointer, byteCount, publicId, systemId);
 }
 
-bool TXmlStandardProcessorAgent::parseIntDtdSourceCode(const TXmlSourceCode* sourceCode,
-                                                       const std::u16string& publicId,
+bool TXmlStandardProcessorAgent::parseIntDtdSourceCode(const TXmlSourceCode* sourceCode, const std::u16string& publicId,
                                                        const std::u16string& systemId) {
     return readSourceCode(Target::internalSubset, sourceCode, publicId, systemId);
 }

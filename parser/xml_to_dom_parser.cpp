@@ -35,8 +35,8 @@ TXmlToDomParser::TXmlToDomParser()
     dtdReader_->setNextHandler(wfTestDtd_.get());
     wfTestDtd_->setNextHandler(dtdBuilder_.get());
 
-    for (TXmlCustomReader* reader : {static_cast<TXmlCustomReader*>(docReader_.get()),
-                                     static_cast<TXmlCustomReader*>(dtdReader_.get())}) {
+    for (TXmlCustomReader* reader :
+         {static_cast<TXmlCustomReader*>(docReader_.get()), static_cast<TXmlCustomReader*>(dtdReader_.get())}) {
         reader->OnError = [this](TXmlCustomProcessorAgent* agent, TXmlParserError& e) { relayError(agent, e); };
         reader->OnFatalError = [this](TXmlCustomProcessorAgent* agent, TXmlParserError& e) {
             relayFatalError(agent, e);
@@ -134,9 +134,8 @@ void TXmlToDomParser::prepareSubsetRun(TdomCMNode* subset, bool external) {
     }
 }
 
-bool TXmlToDomParser::memoryToExternalSubset(const void* pointer, std::size_t byteCount,
-                                             const std::u16string& publicId, const std::u16string& systemId,
-                                             TdomCMNode* subset) {
+bool TXmlToDomParser::memoryToExternalSubset(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
+                                             const std::u16string& systemId, TdomCMNode* subset) {
     prepareSubsetRun(subset, true);
     return agent_->parseExtDtdMemory(pointer, byteCount, publicId, systemId);
 }
@@ -165,9 +164,8 @@ bool TXmlToDomParser::wideStringToExternalSubset(const std::u16string& text, con
     return agent_->parseExtDtdWideString(text, publicId, systemId);
 }
 
-bool TXmlToDomParser::memoryToInternalSubset(const void* pointer, std::size_t byteCount,
-                                             const std::u16string& publicId, const std::u16string& systemId,
-                                             TdomCMNode* subset) {
+bool TXmlToDomParser::memoryToInternalSubset(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
+                                             const std::u16string& systemId, TdomCMNode* subset) {
     prepareSubsetRun(subset, false);
     return agent_->parseIntDtdMemory(pointer, byteCount, publicId, systemId);
 }

@@ -76,8 +76,8 @@ public:
                                     const std::u16string& systemId, TdomCMNode* subset);
     bool streamToExternalSubset(TStream* stream, const std::u16string& publicId, const std::u16string& systemId,
                                 TdomCMNode* subset);
-    bool stringToExternalSubset(const std::string& text, const std::u16string& publicId,
-                                const std::u16string& systemId, TdomCMNode* subset);
+    bool stringToExternalSubset(const std::string& text, const std::u16string& publicId, const std::u16string& systemId,
+                                TdomCMNode* subset);
     bool wideStringToExternalSubset(const std::u16string& text, const std::u16string& publicId,
                                     const std::u16string& systemId, TdomCMNode* subset);
     bool memoryToInternalSubset(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
@@ -86,8 +86,8 @@ public:
                                     const std::u16string& systemId, TdomCMNode* subset);
     bool streamToInternalSubset(TStream* stream, const std::u16string& publicId, const std::u16string& systemId,
                                 TdomCMNode* subset);
-    bool stringToInternalSubset(const std::string& text, const std::u16string& publicId,
-                                const std::u16string& systemId, TdomCMNode* subset);
+    bool stringToInternalSubset(const std::string& text, const std::u16string& publicId, const std::u16string& systemId,
+                                TdomCMNode* subset);
     bool wideStringToInternalSubset(const std::u16string& text, const std::u16string& publicId,
                                     const std::u16string& systemId, TdomCMNode* subset);
 
