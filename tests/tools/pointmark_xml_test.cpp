@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "text/file_io.h"
+
+namespace {
+
+const std::string kFront = std::string(TEST_DATA_DIR) + "/front/";
+
+struct XmlToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string errors;
+};
+
+class PointmarkXml : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pointmark-xml-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // Runs the tool with the arguments (each in single quotes), capturing both outputs.
+    XmlToolRun run(const std::vector<std::string>& arguments) const {
+        std::string command = std::string("'") + TOOLS_DIR + "/pointmark-xml'";
+        for (const std::string& argument : arguments) command += " '" + argument + "'";
+        command += " >'" + path("out.txt") + "' 2>'" + path("err.txt") + "'";
+        const int status = std::system(command.c_str());
+        XmlToolRun result;
+        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+        result.out = readWholeFile(path("out.txt"));
+        result.errors = readWholeFile(path("err.txt"));
+        return result;
+    }
+    std::string dir_;
+};
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+int lineCount(const std::string& text) {
+    int lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+} // namespace
+
+TEST_F(PointmarkXml, CheckAcceptsDocumentsWhoseDtdsAreFound) {
+    const XmlToolRun result =
+        run({"check", kFront + "points.xml", kFront + "subsets.xml", kFront + "nested/points.xml"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.errors;
+    EXPECT_EQ(result.out,
+              kFront + "points.xml: ok\n" + kFront + "subsets.xml: ok\n" + kFront + "nested/points.xml: ok\n");
+    EXPECT_EQ(result.errors, "");
+}
+
+TEST_F(PointmarkXml, CheckReportsEveryProblemAndFailsWhenAnyFileHasOne) {
+    // A missing DTD: the reason it could not be opened, then the record of the failed doctype.
+    XmlToolRun result = run({"check", kFront + "points.xml", kFront + "missing_dtd.xml"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, kFront + "points.xml: ok\n"));
+    EXPECT_TRUE(contains(result.out, "absent.dtd"));
+    EXPECT_TRUE(contains(result.out, "Invalid doctype declaration")) << result.out;
+    EXPECT_TRUE(contains(result.out, "FATAL ERROR")) << result.out;
+    EXPECT_TRUE(contains(result.out, kFront + "missing_dtd.xml: 1 message\n"));
+
+    // A DTD with an error reports it and then the doctype; a document that is not well-formed
+    // reports the place of its error.
+    result = run({"check", kFront + "broken_dtd.xml", kFront + "not_well_formed.xml"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, kFront + "broken_dtd.xml: 2 messages\n")) << result.out;
+    EXPECT_TRUE(contains(result.out, "broken.dtd")) << result.out;
+    EXPECT_TRUE(contains(result.out, kFront + "not_well_formed.xml: 1 message\n")) << result.out;
+    EXPECT_TRUE(contains(result.out, "in line 2")) << result.out;
+    EXPECT_EQ(lineCount(result.out), 5);
+
+    // A file that cannot be read is named with the reason on standard error; the others still run.
+    result = run({"check", path("absent.xml"), kFront + "subsets.xml"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.errors, "pointmark-xml: " + path("absent.xml") + ": ")) << result.errors;
+    EXPECT_TRUE(contains(result.out, kFront + "subsets.xml: ok\n"));
+}
+
+TEST_F(PointmarkXml, DumpWritesTheDocumentAsUtf8Xml) {
+    XmlToolRun result = run({"dump", kFront + "points.xml"});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u) << result.out.substr(0, 80);
+    EXPECT_TRUE(contains(result.out, "<nb>\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x82\xBF\xE3\x83\xAF\xE3\x83\xBC</nb>"));
+    EXPECT_TRUE(contains(result.out, "</velmar>"));
+
+    // What a broken file left is dumped, its messages on standard error, and the exit tells.
+    result = run({"dump", kFront + "not_well_formed.xml"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "<datum>WGS84</datum>"));
+    EXPECT_EQ(lineCount(result.errors), 1);
+}
+
+TEST_F(PointmarkXml, WrongCommandLinesShowTheUsage) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"check"}, {"dump"}, {"dump", "a.xml", "b.xml"}, {"verify", "a.xml"}}) {
+        const XmlToolRun result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(contains(result.errors, "usage: pointmark-xml"));
+    }
+}
