@@ -198,7 +198,7 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
         if (answer) return answer;
     }
     if (!found)
-        return createError(processorAgent, locator, name,
+        return createError(processorAgent, locator, std::u16string(),
                            EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
     if (inLiteral) text = escapeQuotes(text);
     const std::size_t added = text.size() + (inLiteral ? 0 : 2);
