@@ -7,17 +7,16 @@
 #include "dom/name_value_list.h"
 #include "dtd/cm_object.h"
 #include "dtd/dtd_reader.h"
-#include "dtd/wf_test_dtd_handler.h"
 #include "parser/locator.h"
 #include "parser/parser_error.h"
 #include "parser/parser_exception.h"
+#include "parser/xml_to_dom_parser.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/stream.h"
 #include "text/text_utils.h"
 #include "text/utf8.h"
 #include "text/xml_chars.h"
-#include "text/xml_memory_stream.h"
 
 namespace {
 
@@ -672,30 +671,24 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, T
     return nullptr;
 }
 
-bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                const std::u16string& text) {
-    // The same chain as the parser front's DTD chain, sharing this builder's targets, expansion
-    // budget and one more level of nesting.
-    TXmlStandardDtdReader reader;
-    TXmlWFTestDTDHandler wfTest;
-    TXmlDtdBuilder builder;
-    reader.setNextHandler(&wfTest);
-    wfTest.setNextHandler(&builder);
-    builder.externalTarget_ = externalTarget_;
-    builder.internalTarget_ = internalTarget_;
-    builder.nestingLevel_ = nestingLevel_ + 1;
-    builder.budget_ = budget_;
-    reader.setExpansionBudget(budget_);
-
-    std::u16string units;
-    units.reserve(text.size() + 1);
-    if (text.empty() || text[0] != u'\uFEFF') units.push_back(u'\uFEFF');
-    units += text;
-    TXmlMemoryStream stream(units.data(), static_cast<std::int64_t>(units.size() * sizeof(char16_t)));
-    TXmlInputSource source(&stream, locator ? locator->publicId() : std::u16string(),
-                           locator ? locator->systemId() : std::u16string());
-    return externalActive_ ? reader.parseExternal(processorAgent, source)
-                           : reader.parseInternal(processorAgent, source);
+bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text) {
+    // A parser front of its own over the same subsets, sharing this builder's expansion budget,
+    // one nesting level deeper.
+    TXmlToDomParser nested;
+    TdomCustomCMIEObject* target = activeTarget();
+    if (target->domImplementation()) nested.setDOMImpl(target->domImplementation());
+    TXmlDtdBuilder* builder = nested.dtdBuilder();
+    builder->nestingLevel_ = nestingLevel_ + 1;
+    builder->budget_ = budget_;
+    nested.dtdReader()->setExpansionBudget(budget_);
+    const std::u16string publicId = locator ? locator->publicId() : std::u16string();
+    const std::u16string systemId = locator ? locator->systemId() : std::u16string();
+    if (externalActive_) {
+        // Parameter entities of the internal subset stay visible, as they are to this builder.
+        builder->setInternalTarget(internalTarget_);
+        return nested.wideStringToExternalSubset(text, publicId, systemId, externalTarget_);
+    }
+    return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* processorAgent,

@@ -21,7 +21,7 @@ struct TXmlExpansionBudget;
 // enumerations and entity values, keeps the replacement texts of parameter entities and answers
 // findParameterEntity with them, fetches external parameter entities through the DOM
 // implementation's onExternalParsedEntity, and re-reads parameter-entity references between
-// declarations and included conditional sections of the external subset with a nested reader.
+// declarations and included conditional sections of the external subset with a nested parser.
 //
 // Bounds: replacement texts are limited to kMaxExpandedTextLength code units, the expansions of a
 // run (including those of nested reads) to kMaxExpansionTotal, and nested reads to
@@ -91,8 +91,8 @@ public:
     const std::shared_ptr<TXmlExpansionBudget>& expansionBudget() const { return budget_; }
 
 protected:
-    // Reads text as external-subset text into the external target with a nested reader chain.
-    // True when it was read without an error record.
+    // Reads text into the subset being built (as external-subset text while the external subset
+    // is built) with a nested parser front. True when it was read without an error record.
     virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                             const std::u16string& text);
 
