@@ -80,8 +80,8 @@ std::size_t nodeObjectSize(const TdomNode* node) {
 // ---- node memory ----
 
 void* TdomDocument::NodeArena::allocate(std::size_t size) {
+    if (isLarge(size)) return ::operator new(size);
     std::size_t cls = (size + kGranule - 1) / kGranule;
-    if (cls == 0 || cls > kClasses) return ::operator new(size);
     if (FreeBlock* block = free_[cls - 1]) {
         free_[cls - 1] = block->next;
         return block;
@@ -100,11 +100,11 @@ void* TdomDocument::NodeArena::allocate(std::size_t size) {
 }
 
 void TdomDocument::NodeArena::deallocate(void* p, std::size_t size) {
-    std::size_t cls = (size + kGranule - 1) / kGranule;
-    if (cls == 0 || cls > kClasses) {
+    if (isLarge(size)) {
         ::operator delete(p);
         return;
     }
+    std::size_t cls = (size + kGranule - 1) / kGranule;
     auto* block = static_cast<FreeBlock*>(p);
     block->next = free_[cls - 1];
     free_[cls - 1] = block;
@@ -184,10 +184,14 @@ void TdomDocument::clearDocument() {
     std::vector<TdomNode*> nodes;
     nodes.swap(createdNodes_);
     for (TdomNode* node : nodes) {
-        if (node->flag(kHeapAllocatedFlag))
+        if (node->flag(kHeapAllocatedFlag)) {
             delete node;
-        else
-            node->~TdomNode();
+            continue;
+        }
+        // Nodes too large for the pages have memory of their own; the pages go all at once below.
+        std::size_t size = nodeObjectSize(node);
+        node->~TdomNode();
+        if (NodeArena::isLarge(size)) ::operator delete(node);
     }
     arena_.release();
     namespaceParts_.clear();

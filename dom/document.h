@@ -206,6 +206,8 @@ private:
         void* allocate(std::size_t size);
         void deallocate(void* p, std::size_t size);
         void release();
+        // Sizes beyond the largest size class are allocated on their own, outside the pages.
+        static bool isLarge(std::size_t size) { return size == 0 || size > kGranule * kClasses; }
 
     private:
         static constexpr std::size_t kGranule = 8;
