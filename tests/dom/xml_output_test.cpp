@@ -11,6 +11,7 @@
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
 #include "dom/wide_string_stream.h"
+#include "dtd/cm_object.h"
 #include "text/exception.h"
 #include "text/stream.h"
 #include "text/utf8.h"
@@ -90,6 +91,26 @@ TEST_F(XmlOutput, EachKindOfNodeWritesItsOwnForm) {
     entity->appendChild(doc->createTextNode(u"<v>"));
     EXPECT_EQ(entity->serializedText(), u"&#60;v&#62;");
     EXPECT_EQ(doc->createNotation(u"n", u"", u"n.bin")->serializedText(), u"");
+}
+
+TEST_F(XmlOutput, DefaultAttributesAreLeftOut) {
+    TdomCMObject* model = impl.createContentModel();
+    TdomCMInternalObject* subset = impl.createInternalSubset(u"", u"");
+    model->setInternalSubset(subset);
+    TdomCMAttrList* list = subset->createAttrList(u"item");
+    list->appendChild(subset->createAttrDefinition(u"kind", u"CDATA", u"", u"plain"));
+    subset->appendChild(list);
+    TdomDocument* target = impl.createEmptyDocument();
+    target->attachContentModel(model);
+
+    TdomElement* item = element(u"item");
+    item->setAttribute(u"given", u"mine");
+    auto* copy = static_cast<TdomElement*>(target->importNode(item, false));
+    ASSERT_EQ(copy->attributes()->length(), 2); // given, and kind from the content model
+    TdomAttr* kind = copy->getAttributeNode(u"kind");
+    ASSERT_NE(kind, nullptr);
+    EXPECT_EQ(copy->serializedText(), u"<item given=\"mine\"></item>");
+    EXPECT_EQ(kind->serializedText(), u"");
 }
 
 TEST_F(XmlOutput, DocumentTypesWriteTheirIdentifiersAndInternalSubset) {
