@@ -689,12 +689,35 @@ void TdomDocument::addDefaultAttributes(TdomElement* element) {
         for (TdomNode* attr : element->attributeNodes())
             if (attr->nodeName() == definition.name) present = true;
         if (present) continue;
-        TdomAttr* attr = createAttribute(definition.name);
+        bool aware = element->attributesNamespaceAware();
+        TdomAttr* attr = nullptr;
+        if (aware) {
+            // A namespace-aware map needs the attribute's namespace parts: only names without a prefix
+            // or with one of the two reserved prefixes can be given them.
+            std::size_t colon = definition.name.find(u':');
+            std::u16string_view prefix = std::u16string_view(definition.name).substr(0, colon);
+            std::u16string_view uri;
+            if (colon != std::u16string::npos) {
+                if (prefix == u"xml")
+                    uri = kXmlNamespaceUri;
+                else if (prefix == u"xmlns")
+                    uri = kXmlnsNamespaceUri;
+                else
+                    continue;
+            }
+            try {
+                attr = createAttributeNS(uri, definition.name);
+            } catch (const EDomException&) {
+                continue;
+            }
+        } else {
+            attr = createAttribute(definition.name);
+        }
         try {
             attr->setValue(definition.defaultValue);
             attr->setSpecified(false);
-            if (element->attributesNamespaceAware())
-                element->map().setNamedItemNS(attr);
+            if (aware)
+                element->setAttributeNodeNS(attr);
             else
                 element->setAttributeNode(attr);
         } catch (...) {

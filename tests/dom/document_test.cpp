@@ -243,6 +243,12 @@ TEST_F(DocumentRules, ImportAddsDefaultAttributesOfTheContentModel) {
     EXPECT_EQ(copy->getAttribute(u"kind"), u"plain");
     EXPECT_FALSE(copy->getAttributeNode(u"kind")->specified());
     EXPECT_FALSE(copy->hasAttribute(u"id"));
+    // A namespace-aware copy gets its defaults as namespace-aware attributes, each under its own name.
+    TdomElement* awareItem = doc->createElementNS(u"", u"item");
+    auto* awareCopy = static_cast<TdomElement*>(target->importNode(awareItem, false));
+    ASSERT_EQ(awareCopy->attributes()->length(), 2);
+    EXPECT_EQ(awareCopy->getAttributeNS(u"", u"kind"), u"plain");
+    EXPECT_EQ(awareCopy->getAttributeNS(u"", u"given"), u"fixed");
     EXPECT_EQ(target->detachContentModel(), model);
     EXPECT_EQ(model->document(), nullptr);
 }
@@ -315,6 +321,46 @@ TEST_F(DocumentRules, ValidateReportsToTheErrorHandler) {
     ASSERT_EQ(second.errorList().size(), 1u);
     EXPECT_EQ(second.errorList()[0]->errorClass(), "EParserMissing_Entity_Declaration_Err");
     EXPECT_THROW(plain->createDocumentFragment()->validate(nullptr), ENot_Supported_Err);
+}
+
+// Records the removals a document announces to its node iterators.
+class TRemovalRecorder : public TdomTraversalObject {
+public:
+    explicit TRemovalRecorder(std::vector<std::u16string>* log) : log_(log) {}
+    void nodeRemoving(TdomNode* node) override {
+        // Told while the node is still in the tree.
+        log_->push_back(node->nodeName() + (node->parentNode() ? u"@" + node->parentNode()->nodeName() : u""));
+    }
+    bool isDetached() const override { return detached; }
+    bool detached = false;
+
+private:
+    std::vector<std::u16string>* log_;
+};
+
+TEST_F(DocumentRules, RegisteredIteratorsHearOfEveryRemoval) {
+    std::vector<std::u16string> log;
+    auto recorder = std::make_unique<TRemovalRecorder>(&log);
+    TRemovalRecorder* watcher = recorder.get();
+    doc->nodeIteratorRegistry().push_back(std::move(recorder));
+    TdomElement* root = doc->createElement(u"root");
+    TdomElement* a = doc->createElement(u"a");
+    a->appendChild(doc->createElement(u"a1"));
+    root->appendChild(a);
+    root->appendChild(doc->createElement(u"b"));
+    TdomElement* c = doc->createElement(u"c");
+    c->appendChild(a); // moving a removes it from root first
+    EXPECT_EQ(log, (std::vector<std::u16string>{u"a@root"}));
+    log.clear();
+    root->appendChild(c);
+    root->freeChildren(); // first child first, each subtree before the next child
+    EXPECT_EQ(log, (std::vector<std::u16string>{u"b@root", u"c@root", u"a@c", u"a1@a"}));
+    EXPECT_EQ(doc->createdNodeCount(), 1u);
+    doc->freeDetachedIterators();
+    EXPECT_EQ(doc->nodeIteratorRegistry().size(), 1u);
+    watcher->detached = true;
+    doc->freeDetachedIterators();
+    EXPECT_TRUE(doc->nodeIteratorRegistry().empty());
 }
 
 } // namespace
