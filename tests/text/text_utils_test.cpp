@@ -10,17 +10,61 @@
 
 namespace {
 
-TEST(TextUtilsEscaping, QuotesAndMarkup) {
+// Each helper runs one utility and sums up its outputs in one text, "failed" on failure.
+std::u16string split(std::u16string_view text) {
+    std::u16string first, rest;
+    splitTarget(text, first, rest);
+    return first + u"|" + rest;
+}
+
+template <void (*Unwrap)(std::u16string_view, std::u16string&, bool&)>
+std::u16string unwrapped(std::u16string_view text) {
+    std::u16string inner;
+    bool failed = false;
+    Unwrap(text, inner, failed);
+    return failed ? u"failed" : inner;
+}
+
+std::u16string literal(std::u16string_view text) {
+    std::u16string value, rest;
+    bool failed = false;
+    char16_t quote = u'?';
+    takeQuotedLiteral(text, value, rest, failed, quote);
+    if (failed) return quote == 0 ? u"failed" : u"failed, quote kept";
+    return quote + value + quote + u"|" + rest;
+}
+
+std::u16string pseudo(std::u16string_view text) {
+    TdomNameValueList list;
+    list.addPair(u"stale", u"pair");
+    std::u16string target;
+    int result = -1;
+    parsePseudoAttributes(text, target, list, result);
+    std::u16string summary = std::u16string(1, static_cast<char16_t>(u'0' + result)) + u" " + target + u":";
+    for (int i = 0; i < list.pairCount(); ++i) summary += u" " + list.nameAt(i) + u"=" + list.valueAt(i);
+    return summary;
+}
+
+std::u16string entity(std::u16string_view text) {
+    std::u16string value, systemId, publicId, notation;
+    bool failed = false;
+    parseEntityDefinition(text, value, systemId, publicId, notation, failed);
+    return failed ? u"failed" : u"[" + value + u"] S[" + systemId + u"] P[" + publicId + u"] N[" + notation + u"]";
+}
+
+std::u16string notation(std::u16string_view text) {
+    std::u16string systemId, publicId;
+    bool failed = false;
+    parseNotationExternalId(text, systemId, publicId, failed);
+    return failed ? u"failed" : u"S[" + systemId + u"] P[" + publicId + u"]";
+}
+
+TEST(TextUtilsEscapingAndTrimming, EscapesAndTrims) {
     EXPECT_EQ(escapeQuotes(u"a\"b'c&<>"), u"a&#34;b&#39;c&<>");
     EXPECT_EQ(escapeMarkup(u"a\"b'c&<>\x3042"), u"a&#34;b&#39;c&#38;&#60;&#62;\x3042");
     EXPECT_EQ(escapeMarkup(u""), u"");
-    EXPECT_EQ(escapeMarkup(u"&&"), u"&#38;&#38;");
-}
-
-TEST(TextUtilsTrimming, WhiteSpaceAndSpaces) {
     EXPECT_EQ(trimWhiteSpace(u" \t\r\n a b \n"), u"a b");
     EXPECT_EQ(trimWhiteSpace(u" \t "), u"");
-    EXPECT_EQ(trimWhiteSpace(u""), u"");
     EXPECT_EQ(trimWhiteSpace(u"\x3000x\x3000"), u"\x3000x\x3000"); // ideographic space is no XML white space
     EXPECT_EQ(trimChar(u"  a b  "), u"a b");
     EXPECT_EQ(trimChar(u"\ta "), u"\ta");
@@ -28,63 +72,28 @@ TEST(TextUtilsTrimming, WhiteSpaceAndSpaces) {
 }
 
 TEST(TextUtilsSplitting, TargetsBracketsAndParentheses) {
-    std::u16string first, rest;
-    splitTarget(u"xml-stylesheet \t href='a' type='b'  \n", first, rest);
-    EXPECT_EQ(first, u"xml-stylesheet");
-    EXPECT_EQ(rest, u"href='a' type='b'");
-    splitTarget(u"target", first, rest);
-    EXPECT_EQ(first, u"target");
-    EXPECT_EQ(rest, u"");
-    splitTarget(u" lead", first, rest);
-    EXPECT_EQ(first, u"");
-    EXPECT_EQ(rest, u"lead");
+    EXPECT_EQ(split(u"xml-stylesheet \t href='a' type='b'  \n"), u"xml-stylesheet|href='a' type='b'");
+    EXPECT_EQ(split(u"target"), u"target|");
+    EXPECT_EQ(split(u" lead"), u"|lead");
     // The outputs may be the input itself.
-    std::u16string text = u"name rest of it";
+    std::u16string first, text = u"name rest of it";
     splitTarget(text, first, text);
-    EXPECT_EQ(first, u"name");
-    EXPECT_EQ(text, u"rest of it");
+    EXPECT_EQ(first + u"|" + text, u"name|rest of it");
 
-    std::u16string inner;
-    bool failed = true;
-    unwrapBrackets(u"  [ <!ELEMENT a ANY> ] \n", inner, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(inner, u" <!ELEMENT a ANY> ");
-    unwrapBrackets(u"[]", inner, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(inner, u"");
-    for (const char16_t* bad : {u"[", u"]", u"", u"[a", u"a]", u"(a)"}) {
-        unwrapBrackets(bad, inner, failed);
-        EXPECT_TRUE(failed) << static_cast<int>(bad[0]);
-    }
-    unwrapParentheses(u" ( a | b ) ", inner, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(inner, u"a | b");
-    unwrapParentheses(u"(a", inner, failed);
-    EXPECT_TRUE(failed);
+    EXPECT_EQ(unwrapped<unwrapBrackets>(u"  [ <!ELEMENT a ANY> ] \n"), u" <!ELEMENT a ANY> ");
+    EXPECT_EQ(unwrapped<unwrapBrackets>(u"[]"), u"");
+    for (const char16_t* bad : {u"[", u"]", u"", u"[a", u"a]", u"(a)"})
+        EXPECT_EQ(unwrapped<unwrapBrackets>(bad), u"failed");
+    EXPECT_EQ(unwrapped<unwrapParentheses>(u" ( a | b ) "), u"a | b");
+    EXPECT_EQ(unwrapped<unwrapParentheses>(u"(a"), u"failed");
 }
 
 TEST(TextUtilsLiterals, TakeQuotedLiteral) {
-    std::u16string value, rest;
-    bool failed = true;
-    char16_t quote = 0;
-    takeQuotedLiteral(u"  \"a'b\"  next 'x'", value, rest, failed, quote);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(value, u"a'b");
-    EXPECT_EQ(rest, u"next 'x'");
-    EXPECT_EQ(quote, u'"');
-    takeQuotedLiteral(u"'v'", value, rest, failed, quote);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(value, u"v");
-    EXPECT_EQ(rest, u"");
-    EXPECT_EQ(quote, u'\'');
-    takeQuotedLiteral(u"''", value, rest, failed, quote);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(value, u"");
-    for (const char16_t* bad : {u"", u"'", u"\"", u"x'a'", u"'abc", u"'a'b", u"\"a'"}) {
-        takeQuotedLiteral(bad, value, rest, failed, quote);
-        EXPECT_TRUE(failed);
-        EXPECT_EQ(quote, 0);
-    }
+    EXPECT_EQ(literal(u"  \"a'b\"  next 'x'"), u"\"a'b\"|next 'x'");
+    EXPECT_EQ(literal(u"'v'"), u"'v'|");
+    EXPECT_EQ(literal(u"''"), u"''|");
+    for (const char16_t* bad : {u"", u"'", u"\"", u"x'a'", u"'abc", u"'a'b", u"\"a'"})
+        EXPECT_EQ(literal(bad), u"failed");
 }
 
 TEST(TextUtilsExternalIds, Formatting) {
@@ -104,102 +113,48 @@ TEST(TextUtilsExternalIds, Formatting) {
 }
 
 TEST(TextUtilsPseudoAttributes, PairsAndResultCodes) {
-    TdomNameValueList list;
-    std::u16string target;
-    int result = -1;
-    parsePseudoAttributes(u"xml version=\"1.0\"  encoding = 'Shift_JIS'\tstandalone='no' ", target, list, result);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(target, u"xml");
-    ASSERT_EQ(list.pairCount(), 3);
-    EXPECT_EQ(list.nameAt(0), u"version");
-    EXPECT_EQ(list.valueAt(0), u"1.0");
-    EXPECT_EQ(list.nameAt(1), u"encoding");
-    EXPECT_EQ(list.valueAt(1), u"Shift_JIS");
-    EXPECT_EQ(list.valueAt(2), u"no");
-
-    parsePseudoAttributes(u"pi", target, list, result);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(target, u"pi");
-    EXPECT_EQ(list.pairCount(), 0); // cleared first
-
-    parsePseudoAttributes(u"x a='1' a=\"2\"", target, list, result);
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(list.pairCount(), 1); // pairs before the error stay
-    parsePseudoAttributes(u"x a='1' A='2'", target, list, result);
-    EXPECT_EQ(result, 0); // names are case-sensitive
-    parsePseudoAttributes(u"x a=1", target, list, result);
-    EXPECT_EQ(result, 2);
-    parsePseudoAttributes(u"x a='1", target, list, result);
-    EXPECT_EQ(result, 2);
-    parsePseudoAttributes(u"x a=", target, list, result);
-    EXPECT_EQ(result, 2);
-    parsePseudoAttributes(u"x a '1'", target, list, result);
-    EXPECT_EQ(result, 3);
-    parsePseudoAttributes(u"x a", target, list, result);
-    EXPECT_EQ(result, 3);
-    parsePseudoAttributes(u"x a='1'b='2'", target, list, result);
-    EXPECT_EQ(result, 4);
-    EXPECT_EQ(list.pairCount(), 1);
+    EXPECT_EQ(pseudo(u"xml version=\"1.0\"  encoding = 'Shift_JIS'\tstandalone='no' "),
+              u"0 xml: version=1.0 encoding=Shift_JIS standalone=no");
+    EXPECT_EQ(pseudo(u"pi"), u"0 pi:");                   // the list is cleared first
+    EXPECT_EQ(pseudo(u"x a='1' A='2'"), u"0 x: a=1 A=2"); // names are case-sensitive
+    // Parsing stops at the first error; the pairs before it stay.
+    EXPECT_EQ(pseudo(u"x a='1' a=\"2\""), u"1 x: a=1");
+    EXPECT_EQ(pseudo(u"x a=1"), u"2 x:");
+    EXPECT_EQ(pseudo(u"x a='1"), u"2 x:");
+    EXPECT_EQ(pseudo(u"x a="), u"2 x:");
+    EXPECT_EQ(pseudo(u"x a '1'"), u"3 x:");
+    EXPECT_EQ(pseudo(u"x a"), u"3 x:");
+    EXPECT_EQ(pseudo(u"x a='1'b='2'"), u"4 x: a=1");
     // The target may be the text itself.
+    TdomNameValueList list;
     std::u16string text = u"name k='v'";
+    int result = -1;
     parsePseudoAttributes(text, text, list, result);
     EXPECT_EQ(text, u"name");
-    EXPECT_EQ(result, 0);
     EXPECT_EQ(list.valueAt(0), u"v");
 }
 
-TEST(TextUtilsEntityDefinitions, InternalExternalAndUnparsed) {
-    std::u16string value, systemId, publicId, notation;
-    bool failed = true;
-    parseEntityDefinition(u" \"a &amp; %pe; b\" ", value, systemId, publicId, notation, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(value, u"a &amp; %pe; b");
-    EXPECT_EQ(systemId, u"");
-    parseEntityDefinition(u" SYSTEM 'a.ent'", value, systemId, publicId, notation, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(value, u"");
-    EXPECT_EQ(systemId, u"a.ent");
-    parseEntityDefinition(u"PUBLIC \"-//X//EN\" \"x.ent\"", value, systemId, publicId, notation, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(publicId, u"-//X//EN");
-    EXPECT_EQ(systemId, u"x.ent");
-    parseEntityDefinition(u"SYSTEM \"p.gif\" NDATA  gif ", value, systemId, publicId, notation, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(systemId, u"p.gif");
-    EXPECT_EQ(notation, u"gif");
+TEST(TextUtilsDeclarations, EntityDefinitionsAndNotations) {
+    EXPECT_EQ(entity(u" \"a &amp; %pe; b\" "), u"[a &amp; %pe; b] S[] P[] N[]");
+    EXPECT_EQ(entity(u" SYSTEM 'a.ent'"), u"[] S[a.ent] P[] N[]");
+    EXPECT_EQ(entity(u"PUBLIC \"-//X//EN\" \"x.ent\""), u"[] S[x.ent] P[-//X//EN] N[]");
+    EXPECT_EQ(entity(u"SYSTEM \"p.gif\" NDATA  gif "), u"[] S[p.gif] P[] N[gif]");
     for (const char16_t* bad : {u"", u"'", u"'a' x", u"'a&b'", u"'a%b'", u"SYSTEM", u"SYSTEM'a'", u"SYSTEMS 'a'",
                                 u"system 'a'", u"PUBLIC 'a'", u"PUBLIC 'a{' 'b'", u"SYSTEM 'a' NDATA",
-                                u"SYSTEM 'a' NDATA 1x", u"SYSTEM 'a' NDATAgif", u"SYSTEM 'a' junk", u"SYSTEM 'a'b'"}) {
-        parseEntityDefinition(bad, value, systemId, publicId, notation, failed);
-        EXPECT_TRUE(failed) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
-    }
-}
+                                u"SYSTEM 'a' NDATA 1x", u"SYSTEM 'a' NDATAgif", u"SYSTEM 'a' junk", u"SYSTEM 'a'b'"})
+        EXPECT_EQ(entity(bad), u"failed");
 
-TEST(TextUtilsNotations, ExternalIdentifiers) {
-    std::u16string systemId, publicId;
-    bool failed = true;
-    parseNotationExternalId(u" SYSTEM 'viewer.exe' ", systemId, publicId, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(systemId, u"viewer.exe");
-    EXPECT_EQ(publicId, u"");
-    parseNotationExternalId(u"PUBLIC '-//X//NOTATION gif//EN'", systemId, publicId, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(publicId, u"-//X//NOTATION gif//EN");
-    EXPECT_EQ(systemId, u"");
-    parseNotationExternalId(u"PUBLIC 'p' \"s\"", systemId, publicId, failed);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(publicId, u"p");
-    EXPECT_EQ(systemId, u"s");
+    EXPECT_EQ(notation(u" SYSTEM 'viewer.exe' "), u"S[viewer.exe] P[]");
+    EXPECT_EQ(notation(u"PUBLIC '-//X//NOTATION gif//EN'"), u"S[] P[-//X//NOTATION gif//EN]");
+    EXPECT_EQ(notation(u"PUBLIC 'p' \"s\""), u"S[s] P[p]");
     for (const char16_t* bad : {u"", u"SYSTEM", u"SYSTEM 'a' 'b'", u"PUBLIC 'p' junk", u"PUBLIC 'p' 's' 't'",
-                                u"PUBLIC '{'", u"NOTATION 'a'", u"SYSTEM 'a"}) {
-        parseNotationExternalId(bad, systemId, publicId, failed);
-        EXPECT_TRUE(failed);
-    }
+                                u"PUBLIC '{'", u"NOTATION 'a'", u"SYSTEM 'a"})
+        EXPECT_EQ(notation(bad), u"failed");
 }
 
 // Random declarations made of the tokens that matter: the parsers never raise, and what they
 // accept as an external identifier survives formatting and parsing again.
-TEST(TextUtilsEntityDefinitions, RandomTextsAndRoundTrips) {
+TEST(TextUtilsDeclarations, RandomTextsAndRoundTrips) {
     const std::u16string tokens[] = {u"SYSTEM ", u"PUBLIC ", u" NDATA ", u" n",  u"'a.b'", u"\"p q\"", u"'it\"s'",
                                      u"\"{\"",   u" ",       u"'",       u"&a;", u"%",     u"\t",      u"\"\""};
     std::uint32_t seed = 11;
@@ -212,28 +167,17 @@ TEST(TextUtilsEntityDefinitions, RandomTextsAndRoundTrips) {
             seed = seed * 1103515245u + 12345u;
             text += tokens[(seed >> 16) % std::size(tokens)];
         }
-        std::u16string value, systemId, publicId, notation, first, rest, inner;
+        ASSERT_NO_THROW(pseudo(text));
+        ASSERT_NE(literal(text), u"failed, quote kept");
+        ASSERT_NO_THROW(notation(text));
+        std::u16string value, systemId, publicId, notationName;
         bool failed = false;
-        char16_t quote = 0;
-        TdomNameValueList list;
-        int result = -1;
-        ASSERT_NO_THROW(parsePseudoAttributes(text, first, list, result));
-        ASSERT_TRUE(result >= 0 && result <= 4);
-        ASSERT_NO_THROW(takeQuotedLiteral(text, value, rest, failed, quote));
-        ASSERT_EQ(failed, quote == 0);
-        ASSERT_NO_THROW(parseNotationExternalId(text, systemId, publicId, failed));
-        ASSERT_NO_THROW(parseEntityDefinition(text, value, systemId, publicId, notation, failed));
+        ASSERT_NO_THROW(parseEntityDefinition(text, value, systemId, publicId, notationName, failed));
         if (failed || trimWhiteSpace(text)[0] == u'"' || trimWhiteSpace(text)[0] == u'\'') continue;
         // An empty system literal after a public one is written as absent, as for a notation.
         if (!publicId.empty() && systemId.empty()) continue;
         ++accepted;
-        std::u16string value2, systemId2, publicId2, notation2;
-        parseEntityDefinition(formatExternalId(publicId, systemId, notation), value2, systemId2, publicId2, notation2,
-                              failed);
-        ASSERT_FALSE(failed);
-        ASSERT_EQ(systemId2, systemId);
-        ASSERT_EQ(publicId2, publicId);
-        ASSERT_EQ(notation2, notation);
+        ASSERT_EQ(entity(formatExternalId(publicId, systemId, notationName)), entity(text));
     }
     EXPECT_GT(accepted, 0);
 }
