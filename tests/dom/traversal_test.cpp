@@ -196,6 +196,37 @@ TEST_F(Traversal, WalkerCrossesDeepSkippedChainsWithoutRecursion) {
     EXPECT_EQ(iterator->previousNode(), nullptr);
 }
 
+TEST_F(Traversal, SiblingStepsOverWideChildListsFollowChanges) {
+    // Long child lists are where the traversal objects remember positions; the lists change here
+    // between moves, and every answer must still be the real neighbour.
+    TdomElement* wide = add(c, u"wide");
+    std::vector<TdomNode*> kids;
+    for (int i = 0; i < 40; ++i) kids.push_back(add(wide, u"k" + std::u16string(1, u'A' + i % 26)));
+    TdomTreeWalker* walker = doc->createTreeWalker(wide, kShowAllNodes, nullptr, true);
+    walker->setCurrentNode(kids[20]);
+    EXPECT_EQ(walker->nextSibling(), kids[21]);
+    wide->removeChild(kids[5]); // positions after it shift down
+    EXPECT_EQ(walker->nextSibling(), kids[22]);
+    EXPECT_EQ(walker->previousSibling(), kids[21]);
+    TdomNode* inserted = wide->insertBefore(doc->createElement(u"new"), kids[21]);
+    EXPECT_EQ(walker->previousSibling(), inserted);
+    EXPECT_EQ(walker->previousSibling(), kids[20]);
+    wide->appendChild(kids[19]); // moved to the end
+    EXPECT_EQ(walker->previousSibling(), kids[18]);
+    walker->setCurrentNode(kids[39]);
+    EXPECT_EQ(walker->nextSibling(), kids[19]);
+    EXPECT_EQ(walker->nextSibling(), nullptr);
+
+    TdomNodeIterator* iterator = doc->createNodeIterator(wide, kShowAllNodes, nullptr, true);
+    while (iterator->nextNode() != kids[30]) {
+    }
+    wide->removeChild(kids[31]);
+    wide->insertBefore(kids[31], kids[0]);
+    EXPECT_EQ(iterator->nextNode(), kids[32]);
+    EXPECT_EQ(iterator->previousNode(), kids[32]);
+    EXPECT_EQ(iterator->previousNode(), kids[30]);
+}
+
 TEST_F(Traversal, IteratorVisitsTheSubtreeInDocumentOrderBothWays) {
     TdomNodeIterator* iterator = doc->createNodeIterator(root, kShowAllNodes, nullptr, true);
     EXPECT_EQ(iterator->root(), root);
