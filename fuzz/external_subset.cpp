@@ -1,4 +1,4 @@
-// libFuzzer target for external DTD subsets: any bytes are read through the DTD chain without a
+// libFuzzer target for external DTD subsets: any bytes are read through the parser front without a
 // fault, hang or unbounded growth, and what is built checks and writes itself.
 
 #include "fuzz/external_subset.h"
