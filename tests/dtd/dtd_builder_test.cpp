@@ -3,9 +3,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include "dom/document.h"
 #include "dtd/cm_declaration.h"
 #include "parser/parser_exception.h"
+#include "parser/xml_to_dom_parser.h"
 #include "tests/dtd/cm_test_support.h"
 #include "tests/dtd/dtd_chain_helpers.h"
 #include "text/stream.h"
@@ -280,4 +283,33 @@ TEST(DtdBuilderFiles, ConditionalSectionsAndParameterEntitiesTogether) {
     EXPECT_NE(chain.external->findOwnElementTypeDeclaration(u"extra"), nullptr);
     EXPECT_EQ(chain.external->findOwnAttrDefinition(u"doc", u"status")->children().size(), 2u);
     EXPECT_EQ(chain.external->findOwnAttrDefinition(u"doc", u"xml:lang")->declaredType(), u"NMTOKEN");
+}
+
+TEST(DtdBuilderFiles, SampleDocumentLoadsWithBothSubsets) {
+    TDomImplementation implementation;
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&implementation);
+    std::vector<std::string> messages;
+    auto record = [&](TXmlToDomParser*, TXmlParserError& e) {
+        messages.push_back(u8(e.errorMessage(TXmlMessageLanguage::en)));
+    };
+    parser.OnError = record;
+    parser.OnFatalError = record;
+    parser.OnWarning = record;
+    std::u16string requested;
+    parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string& systemId,
+                                  TStream*& stream, TdomParserAction& action) {
+        requested = systemId;
+        stream = new TMemoryStream(fileBytes(u8(systemId)));
+        action = TdomParserAction::paOK;
+    };
+    TdomDocument* document = parser.fileToDocument(std::string(TEST_DATA_DIR) + "/dtd/velmar-sample.xml");
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(requested, u"velmar.dtd");
+    ASSERT_NE(document->contentModel(), nullptr);
+    const TdomCMObject* model = document->contentModel();
+    EXPECT_TRUE(model->hasElementContent(u"gpoi"));
+    EXPECT_NE(model->findEntityDeclaration(u"dravon"), nullptr);
+    EXPECT_EQ(DtdBuildChain::parameterEntity(model->internalSubset(), u"local"), "(#PCDATA)");
+    EXPECT_EQ(model->findAttrDefinition(u"multimedia", u"format")->defaultValue(), u"ORVEX-SOUND");
 }
