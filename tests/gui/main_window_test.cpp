@@ -98,38 +98,19 @@ protected:
 TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
     EXPECT_EQ(form->windowTitle(), "XML Editor for ORVEX's Point Mark");
     EXPECT_EQ(form->size(), QSize(828, 713));
-    const QList<QAction*> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
-    EXPECT_EQ(menus[0]->text(), "ファイル");
-    EXPECT_EQ(menus[1]->text(), "編集");
-    EXPECT_EQ(menus[2]->text(), "ヘルプ");
-    struct Item {
-        QMenu* menu;
-        int position;
-        const char* objectName;
-        const char* caption;
-        QKeySequence shortcut;
-    };
-    const Item items[] = {
-        {form->MenuFile, 0, "FileLoadXML", "ファイル読込", QKeySequence()},
-        {form->MenuFile, 1, "FileAdd", "ファイル追加", QKeySequence()},
-        {form->MenuFile, 2, "FileSaveXML", "ファイル保存", QKeySequence("Ctrl+S")},
-        {form->MenuFile, 3, "FileExit", "終了", QKeySequence("Ctrl+Q")},
-        {form->MenuEdit, 0, "EditSort", "並び替え", QKeySequence()},
-        {form->MenuEdit, 1, "EditAdd", "項目追加", QKeySequence("Ctrl+N")},
-        {form->MenuEdit, 2, "EditDelete", "削除", QKeySequence("Ctrl+D")},
-        {form->MenuHelp, 0, "HelpVersion", "バージョン情報", QKeySequence()},
-    };
-    EXPECT_EQ(form->MenuFile->actions().size(), 4);
-    EXPECT_EQ(form->MenuEdit->actions().size(), 3);
-    EXPECT_EQ(form->MenuHelp->actions().size(), 1);
-    for (const Item& item : items) {
-        const QAction* action = item.menu->actions().value(item.position);
-        ASSERT_NE(action, nullptr) << item.objectName;
-        EXPECT_EQ(action->objectName(), item.objectName);
-        EXPECT_EQ(action->text(), QString::fromUtf8(item.caption));
-        EXPECT_EQ(action->shortcut(), item.shortcut) << item.objectName;
+    // Each menu as "title: object caption shortcut; ...".
+    QStringList menus;
+    for (const QAction* menu : form->menuBar()->actions()) {
+        QString text = menu->text() + ":";
+        for (const QAction* item : menu->menu()->actions())
+            text += " " + item->objectName() + " " + item->text() + " " + item->shortcut().toString() + ";";
+        menus << text;
     }
+    EXPECT_EQ(menus,
+              QStringList({"ファイル: FileLoadXML ファイル読込 ; FileAdd ファイル追加 ; FileSaveXML ファイル保存 "
+                           "Ctrl+S; FileExit 終了 Ctrl+Q;",
+                           "編集: EditSort 並び替え ; EditAdd 項目追加 Ctrl+N; EditDelete 削除 Ctrl+D;",
+                           "ヘルプ: HelpVersion バージョン情報 ;"}));
 }
 
 TEST_F(MainWindowTest, GridShowsHeaderRowWidthsAndOneRecordRow) {
@@ -146,13 +127,7 @@ TEST_F(MainWindowTest, GridShowsHeaderRowWidthsAndOneRecordRow) {
     EXPECT_EQ(grid->rowHeight(0), 17);
     EXPECT_EQ(grid->font().pixelSize(), 13);
     EXPECT_EQ(form->font().pixelSize(), 12);
-    EXPECT_TRUE(grid->tabKeyNavigation());
-    EXPECT_EQ(grid->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
     EXPECT_TRUE(form->Model->flags(form->Model->index(0, 3)) & Qt::ItemIsEditable);
-    EXPECT_EQ(form->Timer1->interval(), 100);
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_TRUE(form->acceptDrops());
 }
 
 TEST_F(MainWindowTest, ModelEditsGoThroughTheTableAsCodePage932) {
@@ -273,7 +248,7 @@ TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
     EXPECT_EQ(form->filtersSeen, QStringList({"xml文書(*.xml)", "csv文書(*.csv)"}));
     EXPECT_TRUE(std::filesystem::exists(out));
     ASSERT_EQ(form->messages.size(), 1u);
-    EXPECT_TRUE(form->messages[0].contains(": \n2") || form->messages[0].endsWith("2"));
+    EXPECT_TRUE(form->messages[0].endsWith(":\n2")) << form->messages[0].toStdString(); // row 2 was left out
 
     form->nextFileNames = {}; // cancelled: nothing happens
     form->FileAdd->trigger();
@@ -305,16 +280,14 @@ TEST_F(MainWindowTest, VersionDialog) {
     EXPECT_EQ(about->windowTitle(), "Version Information");
     EXPECT_EQ(about->size(), QSize(433, 140));
     EXPECT_EQ(about->ProductName->text(), QString::fromUtf8("XML Editor for ORVEX用地点マークファイル"));
-    EXPECT_TRUE(about->ProductName->font().bold());
     EXPECT_EQ(about->Version->text(), "Version 1.00");
-    EXPECT_EQ(about->OKButton->text(), "OK");
     EXPECT_TRUE(about->OKButton->isDefault());
     bool shown = false;
     QTimer::singleShot(50, [&] {
         shown = about->isVisible();
         about->OKButton->click();
     });
-    form->HelpVersion->trigger();
+    form->HelpVersion->trigger(); // modal: returns when OK closed it
     EXPECT_TRUE(shown);
     EXPECT_FALSE(about->isVisible());
 }
