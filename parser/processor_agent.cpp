@@ -60,8 +60,9 @@ void TXmlStandardProcessorAgent::componentDestroyed(TXmlComponent* destroyed) {
 bool TXmlStandardProcessorAgent::readFile(Target target, const std::u16string& fileName,
                                           const std::u16string& publicId) {
     if (fileName.empty()) missing("Filename not specified.");
-    // Read whole, so the file is closed before any handler runs.
-    TMemoryStream stream(readWholeFile(utf16ToUtf8(fileName)));
+    // Read whole, so the file is closed before any handler runs; the bytes are read in place.
+    const std::string bytes = readWholeFile(utf16ToUtf8(fileName));
+    TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     return readStream(target, &stream, publicId, fileName);
 }
 
