@@ -6,12 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "parser/parser_error.h"
+
 // The interface between readers and handlers. A reader cuts text into pieces and sends one signal
 // per piece to the first handler of a chain; each handler does its work and forwards the signal to
 // its NextHandler. Every signal answers with an error record or with nothing, and the answer
 // travels back up to the reader, which stops at the first record it gets.
 
-class TXmlParserError;
 class TdomStandardLocator;
 class TdomNameValueList;
 

@@ -120,13 +120,7 @@ TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId
     sniffRootName(rootElementName_);
 }
 
-TXmlInputSource::~TXmlInputSource() {
-    try {
-        stream_->seek(bytePosition(), TSeekOrigin::soBeginning);
-    } catch (...) {
-        // The stream is left where the last buffered read stopped.
-    }
-}
+TXmlInputSource::~TXmlInputSource() = default;
 
 void TXmlInputSource::buildSingleByteTable() {
     singleByteTable_ = std::make_unique<char16_t[]>(256);

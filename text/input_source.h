@@ -42,10 +42,9 @@ TextEncoding encodingFromName(std::u16string_view name);
 // to the first character of content. readChar then delivers one code unit per call, with CR LF
 // and lone CR turned into LF, and tells the locator about each unit it delivers.
 //
-// The source reads the stream through a buffer of its own; the stream position it reports in
-// messages and the positions it rewinds to are byte offsets in the stream as if it read byte by
-// byte. The stream is not owned. When the source is destroyed the stream is left at the offset
-// after the last byte the source consumed.
+// The source reads the stream through a buffer of its own; the positions it names in messages and
+// rewinds to are byte offsets in the stream, exactly as if it read byte by byte. The stream is not
+// owned, and its own position after reading is unspecified: bytePosition tells what was consumed.
 class TXmlInputSource {
 public:
     // Raises EStreamError "Stream not specified." for a missing stream.

@@ -52,6 +52,14 @@ TEST(DocReader, TakesApartXmlDeclarationsAndTags) {
         EXPECT_EQ(run.recorder.lines.back(), "reset") << text;
     }
 
+    // A long attribute list still finds its duplicate.
+    std::string longTag = "<r";
+    for (int i = 0; i < 40; ++i) longTag += " a" + std::to_string(i) + "='v'";
+    RecordedRun longRun(longTag + " a7='again'/>");
+    EXPECT_EQ(longRun.errors, Lines{"EParserDoubleAttributeName_Err"});
+    RecordedRun distinct(longTag + "/>");
+    EXPECT_TRUE(distinct.ok);
+
     // The declaration's own grammar raises, and the exception leaves the run.
     TXmlCustomProcessorAgent agent;
     TXmlStandardDocReader reader;
