@@ -1,5 +1,7 @@
 #include "text/text_utils.h"
 
+#include <unordered_set>
+
 #include "dom/name_value_list.h"
 #include "text/exception.h"
 #include "text/utf8.h"
@@ -192,6 +194,8 @@ namespace {
 
 // Reads the name="value" pairs that follow the target; returns the result code.
 int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueList& list) {
+    constexpr int kLinearNameSearch = 16;
+    std::unordered_set<std::u16string> seen;
     const std::size_t n = text.size();
     auto skip = [&] {
         while (i < n && isWhiteSpace(text[i])) ++i;
@@ -208,8 +212,15 @@ int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueL
         if (i >= n || !isQuote(text[i])) return kPseudoAttributeBadQuote;
         const std::size_t close = text.find(text[i], i + 1);
         if (close == std::u16string_view::npos) return kPseudoAttributeBadQuote;
-        for (int k = 0; k < list.pairCount(); ++k)
-            if (list.nameAt(k) == name) return kPseudoAttributeDoubleName;
+        // Short lists are searched; long ones (a hostile tag) go through a set of the names so far.
+        if (list.pairCount() < kLinearNameSearch) {
+            for (int k = 0; k < list.pairCount(); ++k)
+                if (list.nameAt(k) == name) return kPseudoAttributeDoubleName;
+        } else {
+            if (seen.empty())
+                for (int k = 0; k < list.pairCount(); ++k) seen.insert(list.nameAt(k));
+            if (!seen.insert(name).second) return kPseudoAttributeDoubleName;
+        }
         list.addPair(name, std::u16string(text.substr(i + 1, close - i - 1)));
         i = close + 1;
         if (i < n && !isWhiteSpace(text[i])) return kPseudoAttributeBadFollower;
