@@ -503,10 +503,14 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     TdomParserAction action = TdomParserAction::paFail;
     TStream* stream = nullptr;
     std::u16string pubId = publicId, sysId = systemId;
+    // The entity is named relative to the subset; a subset without a system identifier of its own
+    // is named by the input being read.
+    std::u16string parentSystemId = target->systemId();
+    if (parentSystemId.empty() && locator) parentSystemId = locator->systemId();
     if (implementation && implementation->onExternalParsedEntity) {
         do {
             TStream* before = stream;
-            implementation->onExternalParsedEntity(processorAgent, target->systemId(), pubId, sysId, stream, action);
+            implementation->onExternalParsedEntity(processorAgent, parentSystemId, pubId, sysId, stream, action);
             // A stream that the callback replaced is no longer anyone's.
             if (before && before != stream) delete before;
         } while (action == TdomParserAction::paRetry);

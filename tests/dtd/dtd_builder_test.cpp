@@ -133,6 +133,11 @@ TEST(DtdBuilderEntities, ExternalParameterEntitiesComeFromTheImplementation) {
     second.implementation.onExternalParsedEntity = chain.implementation.onExternalParsedEntity;
     EXPECT_FALSE(second.readExternal("<!ENTITY % other SYSTEM \"other.ent\">%other;"));
     EXPECT_EQ(second.reports.last(), "EParserUnresolvable_Parameter_Entity_Reference_Err");
+    // A subset without a system identifier of its own names the input being read as the parent.
+    DtdBuildChain anonymous(u"");
+    anonymous.implementation.onExternalParsedEntity = chain.implementation.onExternalParsedEntity;
+    anonymous.readExternal("<!ENTITY % other SYSTEM \"other.ent\">");
+    EXPECT_EQ(parent, u"test.dtd");
 
     DtdBuildChain refused;
     refused.implementation.onExternalParsedEntity = [](void*, const std::u16string&, std::u16string&, std::u16string&,
