@@ -161,6 +161,14 @@ TEST_F(DocumentRules, DestroyNodeRefusesNodesInUse) {
     std::size_t before = doc->createdNodeCount();
     doc->destroyNode(root->removeChild(child));
     EXPECT_EQ(doc->createdNodeCount(), before - 1);
+    // A read-only node with content is refused before anything is taken apart.
+    TdomElement* locked = doc->createElement(u"locked");
+    locked->appendChild(doc->createTextNode(u"t"));
+    locked->setReadonly(true);
+    EXPECT_THROW(doc->destroyNode(locked), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(locked->childNodes().length(), 1);
+    locked->setReadonly(false);
+    doc->destroyNode(locked);
     // A freed slot is reused by the next node of the same kind.
     TdomElement* again = doc->createElement(u"again");
     EXPECT_EQ(again->nodeName(), u"again");
