@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include "dom/entity_reference.h"
 #include "dtd/cm_object.h"
 #include "dtd/dtd_builder.h"
+#include "dtd/dtd_reader.h"
 #include "parser/error_handler.h"
 #include "parser/source_code.h"
 #include "parser/xml_to_dom_parser.h"
@@ -532,4 +534,49 @@ TEST(ParserFrontEntityReferences, FillByParsingParsesTheReplacementText) {
     EXPECT_FALSE(none->hasChildNodes());
     // The nested front reports to nobody: the document's front heard nothing.
     EXPECT_EQ(front.reports(), 0u);
+}
+
+TEST(ParserFrontFiles, FileNamesAreTheFileSystemsUtf8Bytes) {
+    char pattern[] = "/tmp/front-names-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = std::string(pattern) + "/";
+    const std::string name = dir + "\xE5\x9C\xB0\xE7\x82\xB9.xml"; // 地点.xml
+    writeFileAtomically(name, readWholeFile(kFront + "subsets.xml"));
+    writeFileAtomically(dir + "velmar.dtd", readWholeFile(kFront + "velmar.dtd"));
+    Front front;
+    front.serveFiles();
+    TdomDocument* document = front.parser.fileToDocument(name);
+    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.externalSubsetCalls, 1);
+    EXPECT_NE(document->documentElement(), nullptr);
+    std::filesystem::remove_all(pattern);
+}
+
+TEST(ProcessorAgent, WithoutReadersEveryInputIsPreparedAndAnsweredTrue) {
+    TXmlStandardProcessorAgent agent;
+    const std::string bytes = "<a/>";
+    TMemoryStream stream(bytes);
+    EXPECT_TRUE(agent.parseString(bytes, u"", u""));
+    EXPECT_TRUE(agent.parseStream(&stream, u"", u""));
+    EXPECT_TRUE(agent.parseExtDtdWideString(u"<!ELEMENT 1 x>", u"", u""));
+    EXPECT_TRUE(agent.parseIntDtdMemory(bytes.data(), bytes.size(), u"", u""));
+    EXPECT_TRUE(agent.parseDoctypeSubsets(u"<!bad", u"", u"", u"", u"a.dtd"));
+    EXPECT_EQ(raisedMessage([&] { agent.parseExtDtdString("", u"", u""); }), "Empty string.");
+    EXPECT_EQ(raisedMessage([&] { agent.parseIntDtdFile(u"", u""); }), "Filename not specified.");
+    EXPECT_EQ(raisedMessage([&] { agent.parseExtDtdStream(nullptr, u"", u""); }), "Stream not specified.");
+
+    // The readers it refers to are forgotten when they are destroyed.
+    {
+        TXmlStandardDocReader reader;
+        agent.setDocReader(&reader);
+        EXPECT_EQ(agent.DocReader(), &reader);
+        EXPECT_TRUE(agent.parseString(bytes, u"", u""));
+    }
+    EXPECT_EQ(agent.DocReader(), nullptr);
+    {
+        TXmlStandardDtdReader reader;
+        agent.setDtdReader(&reader);
+        EXPECT_FALSE(agent.parseExtDtdWideString(u"<!bad>", u"", u""));
+    }
+    EXPECT_EQ(agent.DtdReader(), nullptr);
 }
