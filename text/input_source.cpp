@@ -115,6 +115,7 @@ TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId
     streamSize_ = stream_->size();
     bufferStart_ = stream_->position();
     encoding_ = detectEncoding();
+    asciiTransparent_ = encoding_ != TextEncoding::utf16le && encoding_ != TextEncoding::utf16be;
     if (isSingleByteEncoding(encoding_)) buildSingleByteTable();
     locator_ = std::make_unique<TdomStandardLocator>(this);
     sniffRootName(rootElementName_);
@@ -239,6 +240,17 @@ char16_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
 }
 
 bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator) {
+    // Fast path: an ASCII byte other than a line end in an encoding where it stands for itself.
+    if (pendingCodePoint_ == 0 && bufferPos_ < bufferLength_ && asciiTransparent_) {
+        std::uint8_t byte = buffer_[bufferPos_];
+        if (byte < 0x80 && byte != 0x0A && byte != 0x0D) {
+            ++bufferPos_;
+            afterCarriageReturn_ = false;
+            if (locator) locator->advance(byte);
+            unit = byte;
+            return true;
+        }
+    }
     for (;;) {
         char16_t next;
         if (pendingCodePoint_ != 0) {

@@ -95,6 +95,7 @@ private:
 
     TStream* stream_;
     TextEncoding encoding_ = TextEncoding::utf8;
+    bool asciiTransparent_ = false; // bytes below 0x80 are the units of the same value
     std::int32_t pendingCodePoint_ = 0;
     bool afterCarriageReturn_ = false;
     std::unique_ptr<TdomStandardLocator> locator_;
