@@ -67,8 +67,9 @@ TEST(DocumentFiles, MalformedDocumentsFailWhereExpected) {
     }
     // Every document in the folder has its expectation.
     for (const auto& entry : std::filesystem::directory_iterator(kXmlData / "malformed")) {
-        if (entry.path().extension() == ".xml")
+        if (entry.path().extension() == ".xml") {
             EXPECT_EQ(listed.count(entry.path().filename().string()), 1u) << entry.path();
+        }
     }
     EXPECT_GE(listed.size(), 25u);
 }
