@@ -2,7 +2,12 @@
 
 #include "app/common.h"
 #include "app/csv_file.h"
+#include "app/point_mark_reader.h"
 #include "app/point_mark_writer.h"
+#include "dom/document.h"
+#include "dom/implementation.h"
+#include "parser/parser_error.h"
+#include "parser/xml_to_dom_parser.h"
 
 namespace {
 
@@ -19,7 +24,21 @@ bool hasXmlEnding(const std::string& fileName) { return endsWith(fileName, ".xml
 
 TMainFormCore::TMainFormCore() { FormCreate(); }
 
+TMainFormCore::~TMainFormCore() = default;
+
 void TMainFormCore::FormCreate() {
+    if (!DomImplementation) DomImplementation = std::make_unique<TDomImplementation>();
+    if (!XmlToDomParser) XmlToDomParser = std::make_unique<TXmlToDomParser>();
+    XmlToDomParser->setDOMImpl(DomImplementation.get());
+    XmlToDomParser->OnExternalSubset = [](void*, const std::u16string& parentSystemId, std::u16string& publicId,
+                                          std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
+        ResolveExternalSubset(parentSystemId, publicId, systemId, stream, action);
+    };
+    auto message = [this](TXmlToDomParser* parser, TXmlParserError& e) { ParserMessage(parser, e); };
+    XmlToDomParser->OnError = message;
+    XmlToDomParser->OnFatalError = message;
+    XmlToDomParser->OnWarning = message;
+
     Table.writeHeaderRow();
     Table.SelectedRow = 1;
     Table.RecordCount = 1;
@@ -34,7 +53,15 @@ void TMainFormCore::LoadFile(const std::string& fileName) {
     }
     if (hasXmlEnding(fileName)) {
         // Point-mark reading: the file's records are written from row RecordCount + 1 on.
+        Memo1.clear();
+        DomImplementation->releaseAll();
+        TdomDocument* document = XmlToDomParser->fileToDocument(fileName);
+        ReadNode(Table, document, 0);
     }
+}
+
+void TMainFormCore::ParserMessage(TXmlToDomParser* /*xmlToDomParser*/, TXmlParserError& e) {
+    Memo1.push_back(ParserMessageLine(e));
 }
 
 std::vector<int> TMainFormCore::SaveFile(const std::string& fileName) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/point_mark_table.h"
+
+class TDomImplementation;
+class TXmlParserError;
+class TXmlToDomParser;
 
 // The main window's state and commands without a toolkit. The window asks for file names,
 // forwards its events here and redraws; tests drive the commands directly. File names are the
@@ -12,15 +17,31 @@ class TMainFormCore {
 public:
     // Runs FormCreate.
     TMainFormCore();
+    ~TMainFormCore();
+    TMainFormCore(const TMainFormCore&) = delete;
+    TMainFormCore& operator=(const TMainFormCore&) = delete;
 
     // The point-mark table with its companions RecordCount, SelectedRow and StatusText.
     TPointMarkTable Table;
 
-    // Start-up state: header texts in row 0, SelectedRow 1, RecordCount 1.
+    // The XML processor used by point-mark reading: the DOM implementation owns the document of
+    // the last XML read until the next one; the parser front builds documents in it. Declared in
+    // this order so that the parser front goes first.
+    std::unique_ptr<TDomImplementation> DomImplementation;
+    std::unique_ptr<TXmlToDomParser> XmlToDomParser;
+    // The parser's messages of the latest XML read, one English line each (code page 932 bytes),
+    // in the order they were reported. Emptied at the start of every XML read.
+    std::vector<std::string> Memo1;
+
+    // Start-up state: the XML processor created and connected, header texts in row 0,
+    // SelectedRow 1, RecordCount 1.
     void FormCreate();
+    // Appends the English message line of e to Memo1 (bound to the parser's error events).
+    void ParserMessage(TXmlToDomParser* xmlToDomParser, TXmlParserError& e);
 
     // Reads a file by the end of its name: ".csv"/".CSV" as CSV, ".xml"/".XML" as a point-mark
-    // file; any other name is ignored without a report.
+    // file; any other name is ignored without a report. A point-mark file's records are written
+    // from row RecordCount + 1 on; its DTD is taken from the file's directory.
     void LoadFile(const std::string& fileName);
     // Writes by the end of the name like LoadFile. Returns the rows left out of a point-mark
     // file for an empty required cell (table row indices, ascending); empty otherwise.

@@ -1,0 +1,148 @@
+#include "app/point_mark_reader.h"
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "dom/character_data.h"
+#include "dom/element.h"
+#include "dom/named_node_map.h"
+#include "dom/node.h"
+#include "parser/parser_error.h"
+#include "text/code_page_932.h"
+#include "text/exception.h"
+#include "text/stream.h"
+#include "text/utf8.h"
+
+namespace {
+
+// Columns of the elements whose value is their text.
+struct TextColumn {
+    std::u16string_view name;
+    int column;
+};
+constexpr TextColumn kTextColumns[] = {
+    {u"datum", 0}, {u"unit", 1}, {u"time", 2},         {u"note", 3},     {u"nb", 4},       {u"rt", 5},
+    {u"lat", 6},   {u"lon", 7},  {u"address-text", 8}, {u"category", 9}, {u"outmost", 14}, {u"inmost", 15},
+};
+constexpr int kImageCommentColumn = 10;
+constexpr int kHrefColumn = 11;
+constexpr int kRepeatColumn = 12;
+constexpr int kMultimediaCommentColumn = 13;
+
+void appendNodeText(std::u16string& value, const TdomNode* node) {
+    value += static_cast<const TdomCharacterData*>(node)->data();
+}
+
+// The value of an element whose first child is a text node: that text and the text, CDATA
+// sections and predefined entity references right after it. False when the first child is not text.
+bool elementText(const TdomNode* element, std::u16string& value) {
+    const std::vector<TdomNode*>& children = element->children();
+    if (children.empty() || children.front()->nodeType() != TdomNodeType::text) return false;
+    value.clear();
+    for (const TdomNode* child : children) {
+        const TdomNodeType type = child->nodeType();
+        if (type == TdomNodeType::text || type == TdomNodeType::cdataSection) {
+            appendNodeText(value, child);
+        } else if (type == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName())) {
+            value += predefinedEntityText(child->nodeName());
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+void writeCell(TPointMarkTable& table, int column, std::u16string_view value) {
+    table.setCell(column, table.RecordCount, cp932::encode(value));
+}
+
+void examineElement(TPointMarkTable& table, TdomNode* element) {
+    const std::u16string& name = element->nodeName();
+    if (name == u"format") {
+        table.RecordCount = table.RecordCount + 1;
+        table.setRowCount(table.RecordCount + 1);
+        return;
+    }
+    std::u16string value;
+    for (const TextColumn& entry : kTextColumns) {
+        if (name != entry.name) continue;
+        if (elementText(element, value)) writeCell(table, entry.column, value);
+        return;
+    }
+    if (name == u"comment") {
+        const TdomNode* parent = element->parentNode();
+        if (!parent || !elementText(element, value)) return;
+        if (parent->nodeName() == u"image") writeCell(table, kImageCommentColumn, value);
+        if (parent->nodeName() == u"multimedia") writeCell(table, kMultimediaCommentColumn, value);
+        return;
+    }
+    if (name == u"multimedia" && element->hasChildNodes()) {
+        TdomNamedNodeMap* attributes = element->attributes();
+        if (!attributes) return;
+        const int count = attributes->length();
+        for (int i = 0; i < count; ++i) {
+            TdomNode* attribute = attributes->item(i);
+            if (attribute->nodeName() == u"href")
+                writeCell(table, kHrefColumn, attributeCharacters(attribute));
+            else if (attribute->nodeName() == u"repeat")
+                writeCell(table, kRepeatColumn, attributeCharacters(attribute));
+        }
+    }
+}
+
+} // namespace
+
+std::u16string attributeCharacters(TdomNode* attribute) {
+    std::u16string value;
+    for (const TdomNode* child : attribute->children()) {
+        if (child->nodeType() == TdomNodeType::text) {
+            appendNodeText(value, child);
+        } else if (child->nodeType() == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName())) {
+            value += predefinedEntityText(child->nodeName());
+        } else {
+            return attribute->nodeValue();
+        }
+    }
+    return value;
+}
+
+void ReadNode(TPointMarkTable& table, TdomNode* node, int depth) {
+    if (!node) return;
+    // Depth first, parent before children: children are pushed last to first.
+    std::vector<std::pair<TdomNode*, int>> pending;
+    pending.emplace_back(node, depth);
+    while (!pending.empty()) {
+        auto [current, level] = pending.back();
+        pending.pop_back();
+        // Text nodes, white space or not, never fill a cell by themselves and have no children.
+        if (current->nodeType() == TdomNodeType::element) examineElement(table, current);
+        const std::vector<TdomNode*>& children = current->children();
+        for (auto child = children.rbegin(); child != children.rend(); ++child) pending.emplace_back(*child, level + 1);
+    }
+}
+
+std::string externalSubsetPath(const std::string& parentSystemId, const std::string& systemId) {
+    const std::size_t slash = parentSystemId.rfind('/');
+    if (slash == std::string::npos) return systemId;
+    if (slash == 0) return "/" + systemId;
+    return parentSystemId.substr(0, slash) + "/" + systemId;
+}
+
+void ResolveExternalSubset(const std::u16string& parentSystemId, std::u16string& /*publicId*/, std::u16string& systemId,
+                           TStream*& stream, TXmlParserAction& action) {
+    if (systemId.empty()) return;
+    try {
+        const std::string path = externalSubsetPath(utf16ToUtf8(parentSystemId), utf16ToUtf8(systemId));
+        systemId = utf8ToUtf16(path);
+        stream = new TFileStream(path, TFileStream::Mode::openRead);
+        action = TXmlParserAction::paOK;
+    } catch (const Exception&) {
+        // The parser reports the missing subset itself.
+        action = TXmlParserAction::paFail;
+    }
+}
+
+std::string ParserMessageLine(const TXmlParserError& e) {
+    return cp932::encode(e.errorMessage(TXmlMessageLanguage::en));
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "app/point_mark_table.h"
+#include "parser/processor_agent.h"
+
+class TdomNode;
+class TStream;
+class TXmlParserError;
+
+// Reading point-mark documents into the table. The walk is driven by element and attribute names
+// only: a "format" element opens the next record row (RecordCount + 1) and the value elements
+// below it fill their columns in that row. Values go into cells as code page 932 bytes ("?" for
+// characters the code page lacks), untrimmed.
+//
+// An element's value is taken only when its first child is a text node; it is that text followed
+// by the text, CDATA sections and predefined entity references (lt, gt, amp, apos, quot) directly
+// after it, so that "a &amp; b" and split CDATA content arrive whole. Text nodes of white space
+// alone are not examined. depth is 0 for the document and grows by one per level; the walk keeps
+// its own stack, so deep documents do not exhaust the call stack.
+void ReadNode(TPointMarkTable& table, TdomNode* node, int depth);
+
+// The characters of an attribute: its text children with the five predefined entity references
+// decoded. Attributes holding other entity references give their normalized value instead.
+std::u16string attributeCharacters(TdomNode* attribute);
+
+// The external DTD of a document, looked up in the document's own directory: parentSystemId's
+// directory part (up to its last "/", the root "/" kept) followed by "/" and systemId. A document
+// named without a directory takes systemId as it is, relative to the working directory.
+// systemId is set to the path; the file is opened for reading into stream with paOK, or action
+// becomes paFail when it cannot be opened. An empty systemId changes nothing.
+void ResolveExternalSubset(const std::u16string& parentSystemId, std::u16string& publicId, std::u16string& systemId,
+                           TStream*& stream, TXmlParserAction& action);
+
+// The path that ResolveExternalSubset opens (file-system bytes, UTF-8).
+std::string externalSubsetPath(const std::string& parentSystemId, const std::string& systemId);
+
+// The English message line of a parser error record as code page 932 bytes.
+std::string ParserMessageLine(const TXmlParserError& e);
