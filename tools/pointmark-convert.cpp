@@ -4,8 +4,12 @@
 // the sort command does, and saves OUTPUT as the save command does. The format of each file is
 // chosen by the end of its name: ".csv"/".CSV" or ".xml"/".XML".
 //
+// The messages that the XML parser reported while reading a point-mark INPUT are printed on
+// standard error, one line each.
+//
 // Exit status: 0 on success (rows that a point-mark save left out are listed on standard error),
-// 1 when the input cannot be read or the output cannot be written, 2 for a wrong command line.
+// 1 when the input cannot be read, when reading it reported messages and gave no record, or when
+// the output cannot be written; 2 for a wrong command line.
 
 #include <cstdio>
 #include <exception>
@@ -15,6 +19,8 @@
 #include "app/common.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
+#include "text/code_page_932.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -74,15 +80,16 @@ int main(int argc, char** argv) {
     const std::string& output = names[1];
     for (const std::string& name : names)
         if (!hasKnownEnding(name)) return usageError("\"" + name + "\" ends in neither .xml/.XML nor .csv/.CSV");
-    if (hasXmlEnding(input))
-        return failure("cannot read \"" + input + "\": reading point-mark XML files is not available yet");
-
     TMainFormCore editor;
     try {
         editor.FileLoadXMLClick(input);
     } catch (const std::exception& error) {
         return failure("cannot read the input: " + std::string(error.what()));
     }
+    for (const std::string& line : editor.Memo1)
+        std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
+    if (!editor.Memo1.empty() && editor.Table.RecordCount == 0)
+        return failure("cannot read the input: no record was read from \"" + input + "\"");
     if (sortColumn >= 0) SortGridRows(editor.Table, sortColumn);
     try {
         const std::vector<int> skipped = editor.FileSaveXMLClick(output);

@@ -63,6 +63,23 @@ TEST_F(PointmarkConvert, ConvertsCsvToPointMarkXmlAndReportsSkippedRows) {
     EXPECT_EQ(readWholeFile(path("OUT.XML")), readWholeFile(kData + "records.xml"));
 }
 
+TEST_F(PointmarkConvert, ReadsPointMarkXmlBackIntoTheSameTable) {
+    // XML to XML gives the same bytes back (the DTD lies beside the input), and XML to CSV
+    // gives the CSV of the records that were written.
+    std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/app/xml/velmar.dtd", path("velmar.dtd"));
+    std::filesystem::copy_file(kData + "records.xml", path("records.xml"));
+    ToolRun run = convert({path("records.xml"), path("copy.xml")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(readWholeFile(path("copy.xml")), readWholeFile(kData + "records.xml"));
+
+    run = convert({path("records.xml"), path("back.csv")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    run = convert({path("back.csv"), path("again.xml")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("again.xml")), readWholeFile(kData + "records.xml"));
+}
+
 TEST_F(PointmarkConvert, SortsAndWritesCsv) {
     ToolRun run = convert({kData + "records.csv", path("sorted.csv"), "--sort-by", "4"});
     EXPECT_EQ(run.exitCode, 0) << run.errors;
@@ -110,10 +127,14 @@ TEST_F(PointmarkConvert, FailsClearlyOnUnreadableInputAndUnwritableOutput) {
         << run.errors;
     EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
 
-    writeFileAtomically(path("in.xml"), "<velmar/>");
+    // A point-mark file whose DTD is missing: the parser's message, and no record, so no output.
+    writeFileAtomically(path("in.xml"), "<!DOCTYPE velmar SYSTEM \"absent.dtd\"><velmar/>");
     run = convert({path("in.xml"), path("out.csv")});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(contains(run.errors, "reading point-mark XML files is not available yet")) << run.errors;
+    EXPECT_TRUE(contains(run.errors, "FATAL ERROR in local document " + path("in.xml"))) << run.errors;
+    EXPECT_TRUE(contains(run.errors, "Invalid doctype declaration.")) << run.errors;
+    EXPECT_TRUE(contains(run.errors, "no record was read from \"" + path("in.xml") + "\"")) << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
 
     run = convert({kData + "records.csv", path("no/such/out.xml")});
     EXPECT_EQ(run.exitCode, 1);
