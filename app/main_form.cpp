@@ -53,6 +53,7 @@ void TMainFormCore::LoadFile(const std::string& fileName) {
     }
     if (hasXmlEnding(fileName)) {
         // Point-mark reading: the file's records are written from row RecordCount + 1 on.
+        ++XmlReadCount;
         Memo1.clear();
         DomImplementation->releaseAll();
         TdomDocument* document = XmlToDomParser->fileToDocument(fileName);

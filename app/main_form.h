@@ -32,6 +32,8 @@ public:
     // The parser's messages of the latest XML read, one English line each (code page 932 bytes),
     // in the order they were reported. Emptied at the start of every XML read.
     std::vector<std::string> Memo1;
+    // Number of XML reads begun so far, so that a window can tell whether a command read XML.
+    int XmlReadCount = 0;
 
     // Start-up state: the XML processor created and connected, header texts in row 0,
     // SelectedRow 1, RecordCount 1.

@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         return failure("cannot read the input: " + std::string(error.what()));
     }
-    for (const std::string& line : editor.Memo1)
-        std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
+    for (const std::string& line : editor.Memo1) std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
     if (!editor.Memo1.empty() && editor.Table.RecordCount == 0)
         return failure("cannot read the input: no record was read from \"" + input + "\"");
     if (sortColumn >= 0) SortGridRows(editor.Table, sortColumn);

@@ -1,6 +1,7 @@
 #include "app/gui/main_window.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -21,6 +23,7 @@
 #include "app/gui/point_mark_model.h"
 #include "app/gui/string_grid.h"
 #include "app/point_mark_writer.h"
+#include "text/code_page_932.h"
 
 const char* const kApplicationTitle = "XML Editor for ORVEX's Point Mark";
 
@@ -82,6 +85,18 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     SaveDialogXML->setDefaultSuffix(QString());
     SaveDialogXML->setOption(QFileDialog::DontConfirmOverwrite, true);
 
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    MessagePanel = new QDockWidget(QString::fromUtf8("メッセージ"), this);
+    MessagePanel->setObjectName("MessagePanel");
+    MessagePanel->setFeatures(QDockWidget::DockWidgetClosable);
+    MessagePanel->setAllowedAreas(Qt::BottomDockWidgetArea);
+    MessagePanel->setWidget(Memo1);
+    addDockWidget(Qt::BottomDockWidgetArea, MessagePanel);
+    MessagePanel->hide();
+
     createMenus();
     AboutBox = new TAboutBox(this);
     FormSort = new TFormSort(this);
@@ -137,6 +152,7 @@ void TMainForm::createMenus() {
     MenuHelp = menuBar()->addMenu("ヘルプ");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
+    HelpMessages = action(MenuHelp, "HelpMessages", "読込メッセージ", QKeySequence(), &TMainForm::HelpMessagesClick);
 }
 
 void TMainForm::runCommand(const std::function<void()>& command) {
@@ -159,8 +175,21 @@ void TMainForm::showMessage(QMessageBox::Icon icon, const QString& text) {
     box.exec();
 }
 
+void TMainForm::runLoadCommand(const std::function<void()>& command) {
+    const int readsBefore = Core.XmlReadCount;
+    runCommand(command);
+    if (Core.XmlReadCount != readsBefore) updateMessagePanel();
+}
+
+void TMainForm::updateMessagePanel() {
+    QStringList lines;
+    for (const std::string& line : Core.Memo1) lines.push_back(QString::fromStdU16String(cp932::decode(line)));
+    Memo1->setPlainText(lines.join(u'\n'));
+    MessagePanel->setVisible(!Core.Memo1.empty());
+}
+
 void TMainForm::FileLoadXMLClick() {
-    runCommand([this] {
+    runLoadCommand([this] {
         OpenDialogXML->setNameFilters(kLoadFilters);
         const QStringList names = execFileDialog(*OpenDialogXML);
         if (names.isEmpty()) return;
@@ -169,7 +198,7 @@ void TMainForm::FileLoadXMLClick() {
 }
 
 void TMainForm::FileAddClick() {
-    runCommand([this] {
+    runLoadCommand([this] {
         OpenDialogAdd->setNameFilters(kLoadFilters);
         const QStringList names = execFileDialog(*OpenDialogAdd);
         if (names.isEmpty()) return;
@@ -207,6 +236,8 @@ void TMainForm::EditDeleteClick() {
 
 void TMainForm::HelpVersionClick() { AboutBox->exec(); }
 
+void TMainForm::HelpMessagesClick() { MessagePanel->show(); }
+
 void TMainForm::Timer1Timer() { StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer())); }
 
 void TMainForm::StringGridXMLSelectCell(const QModelIndex& current) {
@@ -238,5 +269,5 @@ void TMainForm::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) names.push_back(toFileName(url.toLocalFile()));
     event->acceptProposedAction();
-    runCommand([this, &names] { Core.DropFiles(names); });
+    runLoadCommand([this, &names] { Core.DropFiles(names); });
 }

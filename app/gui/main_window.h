@@ -9,7 +9,9 @@
 #include "app/main_form.h"
 
 class QAction;
+class QDockWidget;
 class QLabel;
+class QPlainTextEdit;
 class QMenu;
 class QTimer;
 class TAboutBox;
@@ -46,6 +48,12 @@ public:
     QAction* EditAdd;
     QAction* EditDelete;
     QAction* HelpVersion;
+    // Shows the message panel with the parser's messages of the last XML read.
+    QAction* HelpMessages;
+    // The panel below the grid that shows Memo1; the user may close it. It opens by itself when
+    // an XML read ends with at least one message and closes when one ends without.
+    QDockWidget* MessagePanel;
+    QPlainTextEdit* Memo1;
     TAboutBox* AboutBox;
     // The sort dialog, created once with the window and reused.
     TFormSort* FormSort = nullptr;
@@ -63,6 +71,7 @@ public slots:
     void EditAddClick();
     void EditDeleteClick();
     void HelpVersionClick();
+    void HelpMessagesClick();
     void Timer1Timer();
 
 protected:
@@ -76,6 +85,9 @@ protected:
 
 private:
     void createMenus();
+    // Runs a command that may read files and brings the message panel up to date when it read XML.
+    void runLoadCommand(const std::function<void()>& command);
+    void updateMessagePanel();
     QFileDialog* createFileDialog(const char* objectName, QFileDialog::AcceptMode mode);
     void StringGridXMLKeyDown();
     void StringGridXMLSelectCell(const QModelIndex& current);

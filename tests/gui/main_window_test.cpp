@@ -110,7 +110,7 @@ TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
               QStringList({"ファイル: FileLoadXML ファイル読込 ; FileAdd ファイル追加 ; FileSaveXML ファイル保存 "
                            "Ctrl+S; FileExit 終了 Ctrl+Q;",
                            "編集: EditSort 並び替え ; EditAdd 項目追加 Ctrl+N; EditDelete 削除 Ctrl+D;",
-                           "ヘルプ: HelpVersion バージョン情報 ;"}));
+                           "ヘルプ: HelpVersion バージョン情報 ; HelpMessages 読込メッセージ ;"}));
 }
 
 TEST_F(MainWindowTest, GridShowsHeaderRowWidthsAndOneRecordRow) {

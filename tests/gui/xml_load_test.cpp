@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/gui/main_window.h"
+#include "app/gui/point_mark_model.h"
+
+namespace {
+
+QApplication& guiApplication() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    return *qApp;
+}
+
+// The main window with its file dialog answered by the test and its message boxes recorded.
+class TXmlTestForm : public TMainForm {
+public:
+    QStringList nextFileNames;
+    std::vector<QString> messages;
+
+protected:
+    QStringList execFileDialog(QFileDialog&) override { return nextFileNames; }
+    void showMessage(QMessageBox::Icon, const QString& text) override { messages.push_back(text); }
+};
+
+class XmlLoadWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guiApplication();
+        char pattern[] = "/tmp/pm-gui-xml-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/app/xml/velmar.dtd", dir_ + "/velmar.dtd");
+        form = std::make_unique<TXmlTestForm>();
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    // A point-mark file with records whose cells are TAG + row number.
+    std::string writeRecords(const std::string& name, int records, const std::string& tag) {
+        TMainFormCore source;
+        source.Table.RecordCount = records;
+        source.Table.setRowCount(records + 1);
+        for (int r = 1; r <= records; ++r)
+            for (int c = 0; c < kColumnCount; ++c) source.Table.setCell(c, r, tag + std::to_string(r));
+        const std::string path = dir_ + "/" + name;
+        source.SaveFile(path);
+        return path;
+    }
+    void drop(const std::vector<std::string>& names) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const std::string& name : names) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(name)));
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &event);
+    }
+
+    std::unique_ptr<TXmlTestForm> form;
+    std::string dir_;
+};
+
+} // namespace
+
+TEST_F(XmlLoadWindowTest, DroppedXmlFilesAreAppendedAndShown) {
+    const std::string first = writeRecords("first.xml", 2, "a");
+    const std::string second = writeRecords("second.xml", 1, "b");
+    form->nextFileNames = {QString::fromStdString(first)};
+    form->FileLoadXMLClick();
+    drop({first, second});
+    EXPECT_TRUE(form->messages.empty());
+    EXPECT_EQ(form->Core.Table.RecordCount, 5);
+    EXPECT_EQ(form->Core.Table.cell(4, 3), "a1");
+    EXPECT_EQ(form->Core.Table.cell(4, 5), "b1");
+    // The grid shows every record below its header.
+    EXPECT_EQ(form->Model->rowCount(), 5);
+    EXPECT_EQ(form->Model->data(form->Model->index(4, 4)).toString(), "b1");
+    EXPECT_FALSE(form->MessagePanel->isVisible());
+}
+
+TEST_F(XmlLoadWindowTest, MessagePanelShowsTheMessagesOfAFailedRead) {
+    const std::string good = writeRecords("good.xml", 1, "g");
+    std::filesystem::create_directory(dir_ + "/elsewhere");
+    const std::string lost = dir_ + "/elsewhere/lost.xml";
+    std::filesystem::copy_file(good, lost);
+
+    EXPECT_FALSE(form->MessagePanel->isVisible());
+    form->nextFileNames = {QString::fromStdString(lost)};
+    form->FileLoadXMLClick();
+    EXPECT_TRUE(form->MessagePanel->isVisible());
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("Invalid doctype declaration."))
+        << form->Memo1->toPlainText().toStdString();
+    EXPECT_EQ(form->Memo1->document()->lineCount(), 1);
+    EXPECT_EQ(form->Core.Table.RecordCount, 0);
+
+    // The user closes it; the menu item brings it back with the same lines.
+    form->MessagePanel->close();
+    EXPECT_FALSE(form->MessagePanel->isVisible());
+    form->HelpMessages->trigger();
+    EXPECT_TRUE(form->MessagePanel->isVisible());
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("lost.xml"));
+
+    // A read without messages empties and hides it; a CSV read leaves it alone.
+    form->nextFileNames = {QString::fromStdString(good)};
+    form->FileAddClick();
+    EXPECT_FALSE(form->MessagePanel->isVisible());
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(form->Core.Table.cell(0, 1), "g1");
+
+    // A file that cannot be opened goes to the message box.
+    form->nextFileNames = {QString::fromStdString(dir_ + "/missing.xml")};
+    form->FileLoadXMLClick();
+    ASSERT_EQ(form->messages.size(), 1u);
+    EXPECT_TRUE(form->messages[0].contains("missing.xml"));
+}
