@@ -66,8 +66,8 @@ public:
                                           std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
             open(utf16ToUtf8(parentSystemId), systemId, stream, action);
         };
-        // A DTD's subset objects carry no system id of their own; the agent knows which file it
-        // is reading (the document for its internal subset, the DTD for the external one).
+        // Without a parent, the agent tells which file is being read (the document for its
+        // internal subset, the DTD for the external one).
         implementation_.onExternalParsedEntity = [this](void*, const std::u16string& parentSystemId, std::u16string&,
                                                         std::u16string& systemId, TStream*& stream,
                                                         TXmlParserAction& action) {

@@ -501,7 +501,7 @@ TEST(ParserFrontFiles, ExternalEntitiesOfADtdAreNamedRelativeToTheDtd) {
     front.implementation.onExternalParsedEntity = [&](void* sender, const std::u16string& parent, std::u16string&,
                                                       std::u16string& systemId, TStream*& stream,
                                                       TXmlParserAction& action) {
-        // The subset object has no id of its own; the agent knows which input is being read.
+        // The parent names the DTD being read; without one, the agent knows which input that is.
         auto* agent = static_cast<TXmlStandardProcessorAgent*>(sender);
         EXPECT_EQ(agent, front.parser.processorAgent());
         const std::string base = narrow(parent.empty() ? agent->currentSystemId() : parent);
