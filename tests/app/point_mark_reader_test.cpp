@@ -79,19 +79,6 @@ TEST_F(PointMarkReaderTest, LoadReplacesAndAddAppendsRecords) {
     EXPECT_EQ(form.Table.cell(0, 4), "b1-0");
     EXPECT_EQ(form.Table.cell(15, 5), "b2-15");
     EXPECT_EQ(form.Table.cell(15, 3), "a3-15");
-
-    // Dropped files are appended one after the other; the status text is left alone.
-    form.DropFiles({two, three});
-    EXPECT_EQ(form.Table.RecordCount, 10);
-    EXPECT_EQ(form.Table.cell(4, 7), "b2-4");
-    EXPECT_EQ(form.Table.cell(4, 8), "a1-4");
-    EXPECT_EQ(form.Table.StatusText, "add: " + two);
-
-    // Other letter cases of the ending read nothing and report nothing.
-    std::filesystem::copy_file(three, dir_ + "/three.Xml");
-    form.FileLoadXMLClick(dir_ + "/three.Xml");
-    EXPECT_EQ(form.Table.RecordCount, 0);
-    EXPECT_EQ(form.Table.rowCount(), 11);
 }
 
 TEST_F(PointMarkReaderTest, MissingDtdOrFileKeepsTheTable) {
@@ -179,8 +166,6 @@ TEST_F(PointMarkReaderTest, SavedCellsReadBackUnchanged) {
     for (int r = 1; r <= 2; ++r)
         for (int c = 0; c < kColumnCount; ++c)
             EXPECT_EQ(form.Table.cell(c, r), source.Table.cell(c, r)) << r << "," << c;
-    // Characters that code page 932 lacks become "?".
-    EXPECT_EQ(form.Table.cell(3, 1), sjis(u"メモ & <注>"));
 }
 
 TEST_F(PointMarkReaderTest, DeepDocumentsAndUnmappableCharacters) {
