@@ -155,8 +155,8 @@ TXmlErrorRecord TXmlDtdBuilder::endIntDtd(TXmlCustomProcessorAgent* processorAge
 
 // ---- element type declarations ----
 
-void TXmlDtdBuilder::buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec) {
-    std::u16string_view rest(spec);
+void TXmlDtdBuilder::buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& contentSpec) {
+    std::u16string_view rest(contentSpec);
     std::u16string occurrence;
     if (!rest.empty() && rest.back() == u'*') {
         occurrence = u"*";
@@ -180,11 +180,11 @@ void TXmlDtdBuilder::buildMixedContent(TdomCMElementTypeDeclaration* declaration
     for (std::size_t i = 1; i < pieces.size(); ++i) attach(choice, owner->createElementParticle(pieces[i], u""));
 }
 
-void TXmlDtdBuilder::buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec) {
+void TXmlDtdBuilder::buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& contentSpec) {
     // The groups are taken apart without recursion: the matching parenthesis of every "(" is
     // found in one pass, each group's connector and pieces are found by skipping nested groups,
     // and the particles are made from the resulting outline afterwards.
-    const std::u16string& s = spec;
+    const std::u16string& s = contentSpec;
     constexpr std::size_t npos = std::u16string::npos;
     std::vector<std::size_t> match(s.size(), npos);
     {
@@ -316,18 +316,18 @@ TXmlErrorRecord TXmlDtdBuilder::elementTypeDeclaration(TXmlCustomProcessorAgent*
     if (OnElementTypeDeclaration) OnElementTypeDeclaration(processorAgent, locator, name, data);
     requireActive();
     if (currentNode_) {
-        const std::u16string spec = trimWhiteSpace(data);
-        TdomCMContentKind kind = spec == u"EMPTY"                     ? TdomCMContentKind::empty
-                                 : spec == u"ANY"                     ? TdomCMContentKind::any
-                                 : spec.find(u"#PCDATA") != spec.npos ? TdomCMContentKind::mixed
-                                                                      : TdomCMContentKind::elementContent;
+        const std::u16string contentSpec = trimWhiteSpace(data);
+        TdomCMContentKind kind = contentSpec == u"EMPTY"                            ? TdomCMContentKind::empty
+                                 : contentSpec == u"ANY"                            ? TdomCMContentKind::any
+                                 : contentSpec.find(u"#PCDATA") != contentSpec.npos ? TdomCMContentKind::mixed
+                                                                                    : TdomCMContentKind::elementContent;
         TdomCMElementTypeDeclaration* declaration = nullptr;
         try {
             declaration = activeTarget()->createElementTypeDeclaration(name, kind);
             if (kind == TdomCMContentKind::mixed)
-                buildMixedContent(declaration, spec);
+                buildMixedContent(declaration, contentSpec);
             else if (kind == TdomCMContentKind::elementContent)
-                buildElementContent(declaration, spec);
+                buildElementContent(declaration, contentSpec);
             currentNode_->appendChild(declaration);
         } catch (const Exception&) {
             freeDetached(declaration);

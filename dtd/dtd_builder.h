@@ -111,8 +111,8 @@ private:
     // Appends node to currentNode; on failure removes and frees it and answers false.
     bool appendOrFree(TdomCMNode* node);
     void freeDetached(TdomCMNode* node);
-    void buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec);
-    void buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& spec);
+    void buildMixedContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& contentSpec);
+    void buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& contentSpec);
     void buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
                           const std::u16string& bracket);
     // The replacement text of an internal parameter entity; raises EConvertError.

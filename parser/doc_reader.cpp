@@ -9,7 +9,7 @@
 #include "parser/locator.h"
 #include "parser/parser_error.h"
 #include "parser/parser_exception.h"
-#include "text/attribute_specs.h"
+#include "text/attribute_parsing.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/text_utils.h"

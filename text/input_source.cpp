@@ -8,7 +8,7 @@
 #include "dom/element.h"
 #include "parser/locator.h"
 #include "parser/parser_exception.h"
-#include "text/attribute_specs.h"
+#include "text/attribute_parsing.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
 #include "text/single_byte_decoders.h"

@@ -9,7 +9,7 @@
 #include "dom/implementation.h"
 #include "dtd/cm_object.h"
 #include "parser/parser_exception.h"
-#include "text/attribute_specs.h"
+#include "text/attribute_parsing.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "text/attribute_specs.h"
+#include "text/attribute_parsing.h"
 
 #include <string>
 
