@@ -50,11 +50,11 @@ TEST(DtdBuilderElements, ContentSpecificationsBecomeParticles) {
 
 TEST(DtdBuilderElements, DeepContentModelsNeedNoDeepStack) {
     const int depth = 200000;
-    std::string spec = std::string(depth, '(') + "a" + std::string(depth, ')');
+    std::string model = std::string(depth, '(') + "a" + std::string(depth, ')');
     DtdBuildChain chain;
-    EXPECT_TRUE(chain.readExternal("<!ELEMENT d " + spec + ">"));
+    EXPECT_TRUE(chain.readExternal("<!ELEMENT d " + model + ">"));
     ASSERT_EQ(chain.external->children().size(), 1u);
-    EXPECT_EQ(chain.external->firstChild()->declarationText().size(), spec.size() + 14);
+    EXPECT_EQ(chain.external->firstChild()->declarationText().size(), model.size() + 14);
 }
 
 TEST(DtdBuilderAttributeLists, DefinitionsAndEnumerations) {
