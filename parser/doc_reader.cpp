@@ -1,5 +1,7 @@
 #include "parser/doc_reader.h"
 
+#include <array>
+#include <string_view>
 #include <utility>
 
 #include "dom/document.h"
@@ -31,6 +33,33 @@ std::u16string middle(const std::u16string& text, std::size_t first, std::ptrdif
 }
 
 std::ptrdiff_t length(const std::u16string& text) { return static_cast<std::ptrdiff_t>(text.size()); }
+
+// The units below 0x40 that end a run of a scanning state: the state's delimiters and the units
+// that are not XML characters (which the unit-by-unit path reports).
+using StopTable = std::array<bool, 0x40>;
+
+constexpr StopTable stopsWith(std::u16string_view delimiters) {
+    StopTable table{};
+    for (char16_t unit = 0; unit < 0x20; ++unit) table[unit] = unit != 0x09 && unit != 0x0A && unit != 0x0D;
+    for (char16_t unit : delimiters) table[unit] = true;
+    return table;
+}
+
+constexpr StopTable kTextStops = stopsWith(u"<&");
+constexpr StopTable kTagStops = stopsWith(u">'\"");
+constexpr StopTable kMarkupEndStops = stopsWith(u">");
+constexpr StopTable kReferenceStops = stopsWith(u";");
+
+// The number of units at the start of run before the first stop unit; 0xFFFE and 0xFFFF, which
+// are not characters, stop as well.
+std::size_t plainRunLength(std::u16string_view run, const StopTable& stops) {
+    std::size_t i = 0;
+    for (const std::size_t n = run.size(); i < n; ++i) {
+        const char16_t unit = run[i];
+        if (unit < 0x40 ? stops[unit] : unit >= 0xFFFE) break;
+    }
+    return i;
+}
 
 } // namespace
 
@@ -221,15 +250,61 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             if (!inApostrophes) inQuotationMarks = !inQuotationMarks;
         }
     };
+    // The content of a piece between its delimiters, in a string that keeps its capacity.
+    std::u16string piece;
+    auto pieceOf = [&](std::size_t first, std::ptrdiff_t count) -> const std::u16string& {
+        if (count <= 0 || first >= buffer.size())
+            piece.clear();
+        else
+            piece.assign(buffer, first, static_cast<std::size_t>(count));
+        return piece;
+    };
     auto pieceDone = [&] {
         buffer.clear();
         state = ScanState::start;
     };
 
     for (;;) {
+        // Units that cannot end or change the current piece are taken as a run.
+        if (!error) {
+            const std::u16string_view run = inputSource.bufferedUnits();
+            std::size_t count = 0;
+            switch (state) {
+            case ScanState::text:
+                count = plainRunLength(run, kTextStops);
+                break;
+            case ScanState::tag:
+                // Until the second unit rules out "<?" and "<!", every unit may change the state.
+                if (buffer.size() >= 9 || (buffer.size() >= 2 && buffer[1] != u'?' && buffer[1] != u'!'))
+                    count = plainRunLength(run, kTagStops);
+                break;
+            case ScanState::pi:
+            case ScanState::comment:
+            case ScanState::cdata:
+                count = plainRunLength(run, kMarkupEndStops);
+                break;
+            case ScanState::reference:
+                count = plainRunLength(run, kReferenceStops);
+                break;
+            case ScanState::start:
+            case ScanState::doctype:
+                break;
+            }
+            if (count > 0) {
+                buffer.append(run.data(), count);
+                inputSource.skipBufferedUnits(count);
+                if (locator) locator->advanceOver(run.substr(0, count));
+            }
+        }
         char16_t c;
         try {
-            if (!inputSource.readChar(c)) break;
+            if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
+                c = run.front();
+                inputSource.skipBufferedUnits(1);
+                if (locator) locator->advance(c);
+            } else if (!inputSource.readChar(c)) {
+                break;
+            }
         } catch (const EConvertError&) {
             if (!error)
                 error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
@@ -280,11 +355,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                     std::size_t end = size - 1;
                     while (end > 2 && isWhiteSpace(buffer[end - 1])) --end;
                     error =
-                        sendEndTag(processorAgent, locator, middle(buffer, 2, static_cast<std::ptrdiff_t>(end) - 2));
+                        sendEndTag(processorAgent, locator, pieceOf(2, static_cast<std::ptrdiff_t>(end) - 2));
                 } else if (buffer[size - 2] == u'/') {
-                    error = sendEmptyElementTag(processorAgent, locator, middle(buffer, 1, length(buffer) - 3));
+                    error = sendEmptyElementTag(processorAgent, locator, pieceOf(1, length(buffer) - 3));
                 } else {
-                    error = sendStartTag(processorAgent, locator, middle(buffer, 1, length(buffer) - 2));
+                    error = sendStartTag(processorAgent, locator, pieceOf(1, length(buffer) - 2));
                 }
                 pieceDone();
             }
@@ -302,13 +377,13 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             break;
         case ScanState::comment:
             if (c == u'>' && buffer.size() > 6 && endsWith(buffer, u"-->")) {
-                error = sendComment(processorAgent, locator, middle(buffer, 4, length(buffer) - 7));
+                error = sendComment(processorAgent, locator, pieceOf(4, length(buffer) - 7));
                 pieceDone();
             }
             break;
         case ScanState::cdata:
             if (c == u'>' && endsWith(buffer, u"]]>")) {
-                error = sendCDATA(processorAgent, locator, middle(buffer, 9, length(buffer) - 12));
+                error = sendCDATA(processorAgent, locator, pieceOf(9, length(buffer) - 12));
                 pieceDone();
             }
             break;

@@ -1,14 +1,14 @@
 #include "parser/locator.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/input_source.h"
 
 namespace {
 
-// Counters stop at the largest value instead of wrapping on absurdly long inputs.
-void increment(std::int32_t& counter) {
-    if (counter != std::numeric_limits<std::int32_t>::max()) ++counter;
+std::int32_t saturated(std::int64_t value) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
 } // namespace
@@ -23,22 +23,29 @@ std::u16string TdomStandardLocator::systemId() const {
     return inputSource_ ? inputSource_->systemId() : std::u16string();
 }
 
-void TdomStandardLocator::advance(char16_t c) {
-    if (lastWasLineFeed_) {
-        increment(line_);
-        column_ = 1;
-        lastWasLineFeed_ = false;
-    } else {
-        increment(column_);
-    }
-    if (c == u'\n') lastWasLineFeed_ = true;
-    if (pieceEnded_) startPiece();
-}
-
-void TdomStandardLocator::startPiece() {
-    pieceStartColumn_ = column_;
-    pieceStartLine_ = line_;
-    pieceEnded_ = false;
+void TdomStandardLocator::advanceOver(std::u16string_view units) {
+    if (units.empty()) return;
+    // The first unit may start a piece, which then starts at its position.
+    advance(units.front());
+    units.remove_prefix(1);
+    if (units.empty()) return;
+    // Every unit that follows a line feed starts a new line; the others add a column.
+    const std::u16string_view beforeLast = units.substr(0, units.size() - 1);
+    const std::size_t lastLineFeed = beforeLast.rfind(u'\n');
+    std::int64_t lineFeeds = 0;
+    if (lastLineFeed != std::u16string_view::npos)
+        for (std::size_t i = 0; i <= lastLineFeed; ++i) lineFeeds += beforeLast[i] == u'\n';
+    const std::int64_t newLines = lineFeeds + (lastWasLineFeed_ ? 1 : 0);
+    std::int64_t column;
+    if (lastLineFeed != std::u16string_view::npos)
+        column = static_cast<std::int64_t>(units.size() - 1 - lastLineFeed);
+    else if (lastWasLineFeed_)
+        column = static_cast<std::int64_t>(units.size());
+    else
+        column = column_ + static_cast<std::int64_t>(units.size());
+    line_ = saturated(line_ + newLines);
+    column_ = saturated(column);
+    lastWasLineFeed_ = units.back() == u'\n';
 }
 
 void TdomStandardLocator::reset() {

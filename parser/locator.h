@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <string_view>
 
 class TXmlInputSource;
 
@@ -17,12 +19,28 @@ public:
     // The input source's identifiers; empty without an input source.
     virtual std::u16string publicId() const;
     virtual std::u16string systemId() const;
-    virtual void advance(char16_t c);
+    void advance(char16_t c) {
+        if (lastWasLineFeed_) {
+            if (line_ != kLargest) ++line_;
+            column_ = 1;
+            lastWasLineFeed_ = false;
+        } else if (column_ != kLargest) {
+            ++column_;
+        }
+        if (c == u'\n') lastWasLineFeed_ = true;
+        if (pieceEnded_) startPiece();
+    }
+    // The same as advance for every unit of the run, in one step.
+    void advanceOver(std::u16string_view units);
     // The next character starts a new piece.
-    virtual void markPieceEnd() { pieceEnded_ = true; }
+    void markPieceEnd() { pieceEnded_ = true; }
     // The piece starts at the current character.
-    virtual void startPiece();
-    virtual void reset();
+    void startPiece() {
+        pieceStartColumn_ = column_;
+        pieceStartLine_ = line_;
+        pieceEnded_ = false;
+    }
+    void reset();
 
     TXmlInputSource* inputSource() const { return inputSource_; }
     std::int32_t line() const { return line_; }
@@ -31,6 +49,9 @@ public:
     std::int32_t pieceStartColumn() const { return pieceStartColumn_; }
 
 private:
+    // Counters stop at the largest value instead of wrapping on absurdly long inputs.
+    static constexpr std::int32_t kLargest = std::numeric_limits<std::int32_t>::max();
+
     TXmlInputSource* inputSource_;
     std::int32_t column_ = 0;
     std::int32_t line_ = 0;

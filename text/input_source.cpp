@@ -1,7 +1,12 @@
 #include "text/input_source.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "dom/document.h"
 #include "dom/dom_exception.h"
@@ -87,6 +92,32 @@ std::u16string declaredEncoding(std::u16string_view text) {
     return element->getAttribute(u"encoding");
 }
 
+// Copies the run of ASCII bytes other than CR at the start of [p, end) to out as units; returns
+// its length. Such bytes stand for themselves in every encoding but UTF-16.
+inline std::size_t asciiRunLength(const std::uint8_t* p, const std::uint8_t* const end, char16_t* out) {
+    const std::uint8_t* const start = p;
+#ifdef __SSE2__
+    const __m128i carriageReturns = _mm_set1_epi8(0x0D);
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // The top bit of a mask byte is set for a byte from 0x80 on and for a CR.
+        const int stops = _mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, carriageReturns)));
+        if (stops != 0) {
+            const int count = __builtin_ctz(static_cast<unsigned>(stops));
+            for (int i = 0; i < count; ++i) out[i] = p[i];
+            return static_cast<std::size_t>(p + count - start);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+        p += 16;
+        out += 16;
+    }
+#endif
+    while (p < end && *p < 0x80 && *p != 0x0D) *out++ = *p++;
+    return static_cast<std::size_t>(p - start);
+}
+
 bool isSingleByteEncoding(TextEncoding encoding) {
     return encoding >= TextEncoding::iso8859_1 && encoding <= TextEncoding::windows1252;
 }
@@ -112,6 +143,7 @@ TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId
     publicId_ = publicId;
     systemId_ = systemId;
     buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+    units_ = std::make_unique<char16_t[]>(kUnitCapacity);
     streamSize_ = stream_->size();
     bufferStart_ = stream_->position();
     encoding_ = detectEncoding();
@@ -216,7 +248,7 @@ TextEncoding TXmlInputSource::detectEncoding() {
     return result;
 }
 
-char16_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
+std::int32_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
     std::int64_t leadPosition = bytePosition() - 1;
     if ((lead & 0xC0) != 0xC0) raiseUtf8("Invalid UTF-8 sequence at position %d", leadPosition);
     int continuation = 0;
@@ -234,72 +266,103 @@ char16_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
     // The shortest form is required, and nothing beyond the last code point U+10FFFF fits in a pair.
     if (value <= kPayload[continuation - 1] || value > 0x10FFFF)
         raiseUtf8("Invalid UTF-8 encoding at position %d", bytePosition() - 1);
-    if (value < 0x10000) return static_cast<char16_t>(value);
-    pendingCodePoint_ = static_cast<std::int32_t>(value);
-    return highSurrogateOf(pendingCodePoint_);
+    return static_cast<std::int32_t>(value);
+}
+
+void TXmlInputSource::dropDecodedUnits() {
+    unitPos_ = 0;
+    unitEnd_ = 0;
+    pendingFailure_ = nullptr;
+}
+
+template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit decodeUnit) {
+    unitPos_ = 0;
+    std::size_t n = 0;
+    char16_t* const out = units_.get();
+    try {
+        // Two units of room are kept for a surrogate pair.
+        while (n + 1 < kUnitCapacity) {
+            if (bufferPos_ == bufferLength_ && !fill()) break;
+            if (asciiTransparent_ && !afterCarriageReturn_ && buffer_[bufferPos_] < 0x80) {
+                const std::uint8_t* const start = buffer_.get() + bufferPos_;
+                const std::size_t length = asciiRunLength(
+                    start, start + std::min(bufferLength_ - bufferPos_, kUnitCapacity - 1 - n), out + n);
+                n += length;
+                bufferPos_ += length;
+                if (length > 0) continue;
+            }
+            std::int32_t value = decodeUnit(buffer_[bufferPos_++]);
+            // CR LF and a lone CR become one LF.
+            if (value == 0x0A && afterCarriageReturn_) {
+                afterCarriageReturn_ = false;
+                continue;
+            }
+            afterCarriageReturn_ = value == 0x0D;
+            if (afterCarriageReturn_) value = 0x0A;
+            if (value < 0x10000) {
+                out[n++] = static_cast<char16_t>(value);
+            } else {
+                out[n++] = highSurrogateOf(value);
+                out[n++] = lowSurrogateOf(value);
+            }
+        }
+    } catch (...) {
+        // Raised when the reader has taken the units before it.
+        pendingFailure_ = std::current_exception();
+    }
+    unitEnd_ = n;
+}
+
+void TXmlInputSource::decodeBlock() {
+    // The per-unit decoding is chosen once per block, so that the loop inlines it.
+    auto nextRequired = [this] { return bufferPos_ < bufferLength_ ? buffer_[bufferPos_++] : requiredByte(); };
+    switch (encoding_) {
+    case TextEncoding::utf8:
+        decodeBlockWith([this](std::uint8_t byte) { return byte < 0x80 ? std::int32_t{byte} : decodeUtf8(byte); });
+        break;
+    case TextEncoding::utf16le:
+        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{byte} | (nextRequired() << 8); });
+        break;
+    case TextEncoding::utf16be:
+        decodeBlockWith([&](std::uint8_t byte) { return (std::int32_t{byte} << 8) | nextRequired(); });
+        break;
+    case TextEncoding::eucJp:
+        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeEucJp(byte, nextRequired)}; });
+        break;
+    case TextEncoding::shiftJis:
+        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeShiftJis(byte, nextRequired)}; });
+        break;
+    default:
+        decodeBlockWith([this](std::uint8_t byte) {
+            if (singleByteInvalid_[byte]) decodeSingleByte(static_cast<int>(encoding_), byte); // raises its own error
+            return std::int32_t{singleByteTable_[byte]};
+        });
+        break;
+    }
+}
+
+bool TXmlInputSource::decodeAhead() {
+    if (!pendingFailure_) {
+        decodeBlock();
+        if (unitEnd_ > 0) return true;
+    }
+    if (pendingFailure_) {
+        std::exception_ptr failure = pendingFailure_;
+        dropDecodedUnits();
+        std::rethrow_exception(failure);
+    }
+    return false;
 }
 
 bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator) {
-    // Fast path: an ASCII byte other than a line end in an encoding where it stands for itself.
-    if (pendingCodePoint_ == 0 && bufferPos_ < bufferLength_ && asciiTransparent_) {
-        std::uint8_t byte = buffer_[bufferPos_];
-        if (byte < 0x80 && byte != 0x0A && byte != 0x0D) {
-            ++bufferPos_;
-            afterCarriageReturn_ = false;
-            if (locator) locator->advance(byte);
-            unit = byte;
-            return true;
-        }
-    }
-    for (;;) {
-        char16_t next;
-        if (pendingCodePoint_ != 0) {
-            next = lowSurrogateOf(pendingCodePoint_);
-            pendingCodePoint_ = 0;
-        } else {
-            std::uint8_t byte;
-            if (!nextByte(byte)) return false;
-            switch (encoding_) {
-            case TextEncoding::utf8:
-                next = byte < 0x80 ? byte : decodeUtf8(byte);
-                break;
-            case TextEncoding::utf16le:
-                next = static_cast<char16_t>(byte | (requiredByte() << 8));
-                break;
-            case TextEncoding::utf16be:
-                next = static_cast<char16_t>((byte << 8) | requiredByte());
-                break;
-            case TextEncoding::eucJp:
-                next = byte < 0x80 ? byte : decodeEucJp(byte, [this] { return requiredByte(); });
-                break;
-            case TextEncoding::shiftJis:
-                next = byte < 0x80 ? byte : decodeShiftJis(byte, [this] { return requiredByte(); });
-                break;
-            default:
-                if (singleByteInvalid_[byte])
-                    decodeSingleByte(static_cast<int>(encoding_), byte); // raises its own error
-                next = singleByteTable_[byte];
-                break;
-            }
-        }
-        if (next == 0x0A && afterCarriageReturn_) {
-            afterCarriageReturn_ = false;
-            continue;
-        }
-        if (next == 0x0D) {
-            afterCarriageReturn_ = true;
-            next = 0x0A;
-        } else {
-            afterCarriageReturn_ = false;
-        }
-        if (locator) locator->advance(next);
-        unit = next;
-        return true;
-    }
+    if (unitPos_ == unitEnd_ && !decodeAhead()) return false;
+    unit = units_[unitPos_++];
+    if (locator) locator->advance(unit);
+    return true;
 }
 
 void TXmlInputSource::rewindWith(TdomStandardLocator* locator) {
-    pendingCodePoint_ = 0;
+    dropDecodedUnits();
     afterCarriageReturn_ = false;
     seekTo(encoding_ == TextEncoding::utf16le || encoding_ == TextEncoding::utf16be ? 2 : 0);
     if (locator) locator->reset();
@@ -334,19 +397,32 @@ void TXmlInputSource::skipTextDeclaration(TdomStandardLocator* locator) {
 }
 
 std::u16string TXmlInputSource::entityText() {
-    std::int64_t savedPosition = bytePosition();
-    std::int32_t savedPending = pendingCodePoint_;
-    bool savedAfterCarriageReturn = afterCarriageReturn_;
+    // The reading state: the undelivered units, a failure kept behind them, and the decoder's.
+    const std::u16string savedUnits(bufferedUnits());
+    const std::exception_ptr savedFailure = pendingFailure_;
+    const std::int64_t savedPosition = bytePosition();
+    const bool savedAfterCarriageReturn = afterCarriageReturn_;
     auto restore = [&] {
         seekTo(savedPosition);
-        pendingCodePoint_ = savedPending;
         afterCarriageReturn_ = savedAfterCarriageReturn;
+        std::copy(savedUnits.begin(), savedUnits.end(), units_.get());
+        unitPos_ = 0;
+        unitEnd_ = savedUnits.size();
+        pendingFailure_ = savedFailure;
     };
     std::u16string text;
     try {
         skipTextDeclaration(nullptr);
-        char16_t unit;
-        while (readCharWith(unit, nullptr)) text.push_back(unit);
+        for (;;) {
+            const std::u16string_view run = bufferedUnits();
+            if (!run.empty()) {
+                text.append(run);
+                unitPos_ = unitEnd_;
+            }
+            char16_t unit;
+            if (!readCharWith(unit, nullptr)) break;
+            text.push_back(unit);
+        }
     } catch (...) {
         restore();
         throw;

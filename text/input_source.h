@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TStream;
 class TdomStandardLocator;
@@ -42,9 +44,12 @@ TextEncoding encodingFromName(std::u16string_view name);
 // to the first character of content. readChar then delivers one code unit per call, with CR LF
 // and lone CR turned into LF, and tells the locator about each unit it delivers.
 //
-// The source reads the stream through a buffer of its own; the positions it names in messages and
-// rewinds to are byte offsets in the stream, exactly as if it read byte by byte. The stream is not
-// owned, and its own position after reading is unspecified: bytePosition tells what was consumed.
+// The source decodes ahead: it reads the stream through a byte buffer of its own and keeps a
+// block of decoded units that readers may take in runs (bufferedUnits, skipBufferedUnits). What it
+// delivers, the byte positions in its error messages and the positions it rewinds to are exactly
+// those of a source that decodes one unit per call: a decoding failure met while decoding ahead is
+// kept and raised when the reader reaches it. The stream is not owned, and its own position after
+// reading is unspecified.
 class TXmlInputSource {
 public:
     // Raises EStreamError "Stream not specified." for a missing stream.
@@ -66,19 +71,27 @@ public:
     bool readChar(char16_t& unit) { return readCharWith(unit, locator_.get()); }
     void rewind() { rewindWith(locator_.get()); }
 
+    // The units already decoded and not yet delivered: the next units readChar delivers. Empty
+    // when none are decoded yet; readChar then decodes the next block.
+    std::u16string_view bufferedUnits() const {
+        return std::u16string_view(units_.get() + unitPos_, unitEnd_ - unitPos_);
+    }
+    // Delivers the first count buffered units at once; the caller tells its locator about them
+    // (advanceOver), as count calls of readCharWith would have.
+    void skipBufferedUnits(std::size_t count) { unitPos_ += count; }
+
     TStream* stream() const { return stream_; }
     TextEncoding encoding() const { return encoding_; }
     TdomStandardLocator* locator() const { return locator_.get(); }
     const std::u16string& publicId() const { return publicId_; }
     const std::u16string& systemId() const { return systemId_; }
     const std::u16string& rootElementName() const { return rootElementName_; }
-    // Byte offset in the stream of the next byte to be decoded.
-    std::int64_t bytePosition() const { return bufferStart_ + static_cast<std::int64_t>(bufferPos_); }
 
 private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
+    static constexpr std::size_t kUnitCapacity = 16 * 1024;
 
-    // Moves the reading position to a byte offset, keeping the buffer when it covers the offset.
+    // Moves the byte reading position to an offset, keeping the buffer when it covers the offset.
     void seekTo(std::int64_t offset);
     // Refills the buffer from the stream at the current position; false at the end of the stream.
     bool fill();
@@ -90,14 +103,25 @@ private:
     }
     // One raw byte that must be there: EReadError at the end of the stream.
     std::uint8_t requiredByte();
-    char16_t decodeUtf8(std::uint8_t lead);
+    // Byte offset in the stream of the next byte to be decoded.
+    std::int64_t bytePosition() const { return bufferStart_ + static_cast<std::int64_t>(bufferPos_); }
+    std::int32_t decodeUtf8(std::uint8_t lead);
+    // Decodes the next block of units; false at the end of the stream. Raises a failure kept from
+    // the previous block, or one met before the first unit of this block.
+    bool decodeAhead();
+    // Decodes into units_[0..) until the block is full, the stream ends or decoding fails; a
+    // failure is left in pendingFailure_.
+    void decodeBlock();
+    // decodeBlock with decodeUnit turning a byte (and the bytes it needs after it) into a code point.
+    template <class DecodeUnit> void decodeBlockWith(DecodeUnit decodeUnit);
     void buildSingleByteTable();
+    // Forgets the decoded units and any kept failure.
+    void dropDecodedUnits();
 
     TStream* stream_;
     TextEncoding encoding_ = TextEncoding::utf8;
     bool asciiTransparent_ = false; // bytes below 0x80 are the units of the same value
-    std::int32_t pendingCodePoint_ = 0;
-    bool afterCarriageReturn_ = false;
+    bool afterCarriageReturn_ = false; // of the last unit decoded
     std::unique_ptr<TdomStandardLocator> locator_;
     std::u16string publicId_;
     std::u16string systemId_;
@@ -108,6 +132,13 @@ private:
     std::int64_t bufferStart_ = 0; // stream offset of buffer_[0]; the stream stands at bufferStart_ + bufferLength_
     std::size_t bufferPos_ = 0;
     std::size_t bufferLength_ = 0;
+
+    // Decoded units units_[unitPos_..unitEnd_) wait for delivery; pendingFailure_ follows them.
+    std::unique_ptr<char16_t[]> units_;
+    std::size_t unitPos_ = 0;
+    std::size_t unitEnd_ = 0;
+    std::exception_ptr pendingFailure_;
+
     // Single-byte encodings: the code unit of every byte; bytes without one are marked in
     // singleByteInvalid_ and decoded again through the decoder, which raises its own error.
     std::unique_ptr<char16_t[]> singleByteTable_;

@@ -74,3 +74,33 @@ TEST(Locator, PiecesStartAtTheCharacterAfterTheirMark) {
     EXPECT_EQ(locator.line(), 2);
     EXPECT_EQ(locator.column(), 4);
 }
+
+TEST(Locator, AdvancingOverARunCountsAsUnitByUnitWould) {
+    const std::u16string runs[] = {u"", u"a", u"\n", u"abc", u"ab\n", u"\nab", u"a\n\nb", u"\n\n", u"x\ny\nz\n"};
+    for (const std::u16string& before : runs) {
+        for (const std::u16string& run : runs) {
+            for (bool endPiece : {false, true}) {
+                TdomStandardLocator one(nullptr);
+                TdomStandardLocator all(nullptr);
+                feed(one, before);
+                feed(all, before);
+                if (endPiece) {
+                    one.markPieceEnd();
+                    all.markPieceEnd();
+                }
+                feed(one, run);
+                all.advanceOver(run);
+                SCOPED_TRACE(testing::Message() << before.size() << "/" << run.size() << "/" << endPiece);
+                EXPECT_EQ(all.line(), one.line());
+                EXPECT_EQ(all.column(), one.column());
+                EXPECT_EQ(all.pieceStartLine(), one.pieceStartLine());
+                EXPECT_EQ(all.pieceStartColumn(), one.pieceStartColumn());
+                // Whether the last unit was a line feed shows at the next unit.
+                one.advance(u'q');
+                all.advance(u'q');
+                EXPECT_EQ(all.line(), one.line());
+                EXPECT_EQ(all.column(), one.column());
+            }
+        }
+    }
+}

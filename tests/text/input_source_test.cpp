@@ -238,10 +238,88 @@ TEST(InputSource, MemoryStreamReadsInPlace) {
     EXPECT_EQ(stream.seek(-1, TSeekOrigin::soEnd), 5);
     EXPECT_EQ(stream.seek(-10, TSeekOrigin::soCurrent), 0);
 
-    // The source tells how many bytes it has consumed, whatever it has buffered.
-    TXmlInputSource source(&stream, u"", u"");
+}
+
+namespace {
+
+// Everything a source delivers, taken as the document reader takes it: buffered runs at once,
+// unit by unit where the buffer is empty. The locator hears of every unit either way.
+std::u16string readInRuns(TXmlInputSource& source) {
+    std::u16string text;
     char16_t unit;
-    source.readChar(unit);
-    source.readChar(unit);
-    EXPECT_EQ(source.bytePosition(), 2);
+    for (;;) {
+        const std::u16string_view run = source.bufferedUnits();
+        text.append(run);
+        source.skipBufferedUnits(run.size());
+        source.locator()->advanceOver(run);
+        if (!source.readChar(unit)) break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(InputSource, DecodingAheadDeliversWhatUnitByUnitDecodingWould) {
+    // Long enough for several decoded blocks and byte buffers, with CR LF pairs, surrogate pairs
+    // and two-byte characters at every offset against their borders.
+    std::string utf8;
+    std::string shiftJis = "<?xml version='1.0' encoding='Shift_JIS'?>";
+    std::u16string expectedShiftJis;
+    for (int i = 0; i < 30000; ++i) {
+        utf8 += std::string(static_cast<std::size_t>(i % 7), 'a') + "\r\n\xF0\x9F\x98\x80\r\xE3\x81\x82";
+        shiftJis += std::string(static_cast<std::size_t>(i % 5), 'b') + "\x82\xa0\r\n\xb1";
+        expectedShiftJis += std::u16string(static_cast<std::size_t>(i % 5), u'b') + u"\u3042\n\uff71";
+    }
+    // CR LF and lone CR as LF.
+    std::u16string expectedUtf8;
+    const std::u16string decoded = utf8ToUtf16(utf8);
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i] == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n') continue;
+        expectedUtf8.push_back(decoded[i] == u'\r' ? u'\n' : decoded[i]);
+    }
+
+    Source unitByUnit(utf8);
+    Source inRuns(utf8);
+    EXPECT_EQ(unitByUnit.readAll(), expectedUtf8);
+    EXPECT_EQ(readInRuns(inRuns.source), expectedUtf8);
+    EXPECT_EQ(inRuns.source.locator()->line(), unitByUnit.source.locator()->line());
+    EXPECT_EQ(inRuns.source.locator()->column(), unitByUnit.source.locator()->column());
+
+    Source japanese(shiftJis);
+    EXPECT_EQ(japanese.contentAfterDeclaration(), expectedShiftJis);
+    japanese.source.rewind();
+    EXPECT_EQ(readInRuns(japanese.source).substr(shiftJis.find("?>") + 2), expectedShiftJis);
+    EXPECT_EQ(japanese.source.locator()->line(), 30001);
+}
+
+TEST(InputSource, FailuresComeAfterTheUnitsBeforeThemAndReadingGoesOn) {
+    Source s("abc\x80" "def");
+    // The units before a bad byte are delivered first; the failure only when the reader reaches it.
+    EXPECT_EQ(s.source.bufferedUnits(), u"");
+    char16_t unit;
+    ASSERT_TRUE(s.source.readChar(unit));
+    EXPECT_EQ(s.source.bufferedUnits(), u"bc");
+    s.source.skipBufferedUnits(2);
+    try {
+        s.source.readChar(unit);
+        ADD_FAILURE() << "no failure raised";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.message(), "Invalid UTF-8 sequence at position 3");
+    }
+    // The source stays where the failing read stopped.
+    EXPECT_EQ(s.readAll(), u"def");
+
+    // A stream that ends inside a two-byte character raises the stream's read error.
+    Source cut("<?xml version='1.0' encoding='Shift_JIS'?>ab\x82");
+    EXPECT_THROW(cut.readAll(), EReadError);
+
+    // entityText leaves a kept failure where it was.
+    Source pending("xy\x80z");
+    pending.source.readChar(unit);
+    EXPECT_THROW(pending.source.entityText(), EConvertError);
+    ASSERT_TRUE(pending.source.readChar(unit));
+    EXPECT_EQ(unit, u'y');
+    EXPECT_THROW(pending.source.readChar(unit), EConvertError);
+    EXPECT_EQ(pending.readAll(), u"z");
 }
