@@ -3,8 +3,9 @@
 // Entry of the text-layer fuzz target, shared with the test that replays its seeds. The bytes are
 // read twice: as UTF-16 units (little-endian pairs) for the character checks, the declaration
 // parsers and the conversion streams, and as raw bytes for the Shift_JIS, EUC-JP and single-byte
-// decoders. Checks never raise, parsers report through their flags, and the only exceptions are
-// the documented EConvertError cases.
+// decoders and the input source. Checks never raise, parsers report through their flags, the only
+// exceptions are the documented EConvertError cases, and the input source delivers the same units
+// and failures whether they are taken one by one or in runs.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +13,15 @@
 
 #include "dom/dom_exception.h"
 #include "dom/name_value_list.h"
+#include "parser/locator.h"
 #include "text/conversion_stream.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
+#include "text/input_source.h"
 #include "text/single_byte_decoders.h"
 #include "text/text_utils.h"
 #include "text/xml_chars.h"
+#include "text/xml_memory_stream.h"
 
 namespace text_layer_fuzz {
 
@@ -106,6 +110,52 @@ inline bool decodersHold(const std::uint8_t* data, std::size_t size) {
     return widenLatin1(narrow).size() == size && widenWindows1250(narrow).size() == size;
 }
 
+// What a source delivers, as text: each unit, and "!" followed by the message for each failure
+// (reading goes on after a failure, as the source stays where the failing read stopped).
+template <class ReadSome> std::string deliveries(ReadSome&& readSome) {
+    std::string out;
+    for (int failures = 0; failures < 64;) {
+        try {
+            if (!readSome(out)) break;
+        } catch (const Exception& e) {
+            out += "!" + e.message() + "\n";
+            ++failures;
+        }
+    }
+    return out;
+}
+
+inline void appendUnit(std::string& out, char16_t unit) {
+    out.push_back(static_cast<char>(unit >> 8));
+    out.push_back(static_cast<char>(unit & 0xFF));
+}
+
+// Taking the decoded units in runs delivers what taking them one by one does, with the same counts.
+inline bool inputSourceHolds(const std::uint8_t* data, std::size_t size) {
+    TXmlMemoryStream oneStream(data, static_cast<std::int64_t>(size));
+    TXmlMemoryStream runStream(data, static_cast<std::int64_t>(size));
+    TXmlInputSource one(&oneStream, u"", u"");
+    TXmlInputSource runs(&runStream, u"", u"");
+    const std::string oneByOne = deliveries([&](std::string& out) {
+        char16_t unit;
+        if (!one.readChar(unit)) return false;
+        appendUnit(out, unit);
+        return true;
+    });
+    const std::string inRuns = deliveries([&](std::string& out) {
+        const std::u16string_view run = runs.bufferedUnits();
+        for (char16_t unit : run) appendUnit(out, unit);
+        runs.skipBufferedUnits(run.size());
+        runs.locator()->advanceOver(run);
+        char16_t unit;
+        if (!runs.readChar(unit)) return false;
+        appendUnit(out, unit);
+        return true;
+    });
+    return oneByOne == inRuns && one.locator()->line() == runs.locator()->line() &&
+           one.locator()->column() == runs.locator()->column();
+}
+
 } // namespace text_layer_fuzz
 
 // False when the text layer broke one of its promises for these bytes.
@@ -113,5 +163,6 @@ inline bool textLayerHolds(const std::uint8_t* data, std::size_t size) {
     std::u16string units(size / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
     return text_layer_fuzz::checksHold(units) && text_layer_fuzz::parsersHold(units) &&
-           text_layer_fuzz::streamsHold(units) && text_layer_fuzz::decodersHold(data, size);
+           text_layer_fuzz::streamsHold(units) && text_layer_fuzz::decodersHold(data, size) &&
+           text_layer_fuzz::inputSourceHolds(data, size);
 }

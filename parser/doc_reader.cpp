@@ -273,11 +273,12 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             case ScanState::text:
                 count = plainRunLength(run, kTextStops);
                 break;
-            case ScanState::tag:
-                // Until the second unit rules out "<?" and "<!", every unit may change the state.
-                if (buffer.size() >= 9 || (buffer.size() >= 2 && buffer[1] != u'?' && buffer[1] != u'!'))
-                    count = plainRunLength(run, kTagStops);
+            case ScanState::tag: {
+                // Until the unit after "<" rules out "<?" and "<!", every unit may change the state.
+                const char16_t second = buffer.size() >= 2 ? buffer[1] : run.empty() ? u'?' : run.front();
+                if (buffer.size() >= 9 || (second != u'?' && second != u'!')) count = plainRunLength(run, kTagStops);
                 break;
+            }
             case ScanState::pi:
             case ScanState::comment:
             case ScanState::cdata:
