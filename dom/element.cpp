@@ -1,5 +1,7 @@
 #include "dom/element.h"
 
+#include <new>
+
 #include "dom/character_data.h"
 #include "dom/content_model_access.h"
 #include "dom/document.h"
@@ -68,11 +70,17 @@ TdomElement::AttributeBlock::AttributeBlock(TdomDocument* document, TdomElement*
 TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
     : TdomNode(ownerDocument, TdomNodeType::element, tagName, kElementChildren) {}
 
-TdomElement::~TdomElement() = default;
+TdomElement::~TdomElement() {
+    if (!attrs_) return;
+    attrs_->~AttributeBlock();
+    ownerDocument()->arena_.deallocate(attrs_, sizeof(AttributeBlock));
+}
 
 TdomNamedNodeMap& TdomElement::map() {
     if (!attrs_) {
-        attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
+        TdomDocument* document = ownerDocument();
+        void* memory = document->arena_.allocate(sizeof(AttributeBlock));
+        attrs_ = new (memory) AttributeBlock(document, this);
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));
     }
@@ -99,6 +107,7 @@ void TdomElement::releaseAttributes(std::vector<TdomNode*>& out) {
         out.push_back(attr);
     }
     attrs_->storage.clear();
+    attrs_->map.itemsCleared();
 }
 
 TdomElementListCaches& TdomElement::listCaches() {
@@ -155,15 +164,11 @@ void TdomElement::checkNamespaceAware() const {
 }
 
 TdomAttr* TdomElement::findAttribute(std::u16string_view name) const {
-    for (TdomNode* attr : attributeNodes())
-        if (attr->nodeName() == name) return static_cast<TdomAttr*>(attr);
-    return nullptr;
+    return attrs_ ? static_cast<TdomAttr*>(attrs_->map.findNamed(name)) : nullptr;
 }
 
 TdomAttr* TdomElement::findAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
-    for (TdomNode* attr : attributeNodes())
-        if (attr->namespaceURI() == namespaceURI && attr->localName() == localName) return static_cast<TdomAttr*>(attr);
-    return nullptr;
+    return attrs_ ? static_cast<TdomAttr*>(attrs_->map.findNamedNS(namespaceURI, localName)) : nullptr;
 }
 
 std::u16string TdomElement::getAttribute(std::u16string_view name) {

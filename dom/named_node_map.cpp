@@ -1,5 +1,7 @@
 #include "dom/named_node_map.h"
 
+#include <algorithm>
+
 #include "dom/document.h"
 #include "dom/document_type.h"
 #include "dom/dom_exception.h"
@@ -16,40 +18,93 @@ void TdomNamedNodeMap::setNamespaceAware(bool value) {
     namespaceAware_ = value;
 }
 
-int TdomNamedNodeMap::getNamedIndex(std::u16string_view name) const {
-    if (namespaceAware_) throw ENamespace_Err();
-    for (std::size_t i = 0; i < storage_->size(); ++i) {
-        TdomNode* node = (*storage_)[i];
-        if (node->nodeName() == name && nodeTypeSetContains(acceptedKinds_, node->nodeType()))
-            return static_cast<int>(i);
+std::size_t TdomNamedNodeMap::IndexKeyHash::operator()(const IndexKey& key) const noexcept {
+    std::hash<std::u16string_view> hash;
+    return hash(key.first) * 31 + hash(key.second);
+}
+
+TdomNamedNodeMap::IndexKey TdomNamedNodeMap::keyOf(const TdomNode* node) const {
+    if (namespaceAware_) return {node->namespaceURI(), node->localName()};
+    return {node->nodeName(), {}};
+}
+
+TdomNamedNodeMap::Index* TdomNamedNodeMap::index() const {
+    if (index_) return index_.get();
+    if (scanOnly_ || storage_->size() <= kIndexThreshold) return nullptr;
+    auto index = std::make_unique<Index>();
+    index->reserve(storage_->size() * 2);
+    // The first item of a name wins, as in a scan.
+    for (TdomNode* node : *storage_) index->emplace(keyOf(node), node);
+    index_ = std::move(index);
+    return index_.get();
+}
+
+void TdomNamedNodeMap::unindex(const TdomNode* node) {
+    if (!index_) return;
+    auto it = index_->find(keyOf(node));
+    if (it != index_->end() && it->second == node) index_->erase(it);
+}
+
+void TdomNamedNodeMap::itemRenamed() {
+    if (namespaceAware_) return; // the index of a namespace-aware map does not use node names
+    scanOnly_ = true;
+    index_.reset();
+}
+
+TdomNode* TdomNamedNodeMap::findNamed(std::u16string_view name) const {
+    if (Index* index = this->index()) {
+        auto it = index->find(IndexKey{name, {}});
+        return it == index->end() ? nullptr : it->second;
     }
-    return -1;
+    for (TdomNode* node : *storage_)
+        if (node->nodeName() == name) return node;
+    return nullptr;
+}
+
+TdomNode* TdomNamedNodeMap::findNamedNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
+    if (Index* index = this->index()) {
+        auto it = index->find(IndexKey{namespaceURI, localName});
+        return it == index->end() ? nullptr : it->second;
+    }
+    for (TdomNode* node : *storage_)
+        if (node->namespaceURI() == namespaceURI && node->localName() == localName) return node;
+    return nullptr;
+}
+
+int TdomNamedNodeMap::positionOf(const TdomNode* node) const {
+    auto it = std::find(storage_->begin(), storage_->end(), node);
+    return static_cast<int>(it - storage_->begin());
+}
+
+int TdomNamedNodeMap::getNamedIndex(std::u16string_view name) const {
+    TdomNode* node = getNamedItem(name);
+    return node ? positionOf(node) : -1;
 }
 
 TdomNode* TdomNamedNodeMap::removeItem(TdomNode* node) {
     if (readonly_) throw ENo_Modification_Allowed_Err();
     int index = indexOf(node);
     if (!node || index < 0) throw ENot_Found_Err();
+    unindex(node);
     storage_->erase(storage_->begin() + index);
     return node;
 }
 
 TdomNode* TdomNamedNodeMap::getNamedItem(std::u16string_view name) const {
-    int index = getNamedIndex(name);
-    return index < 0 ? nullptr : (*storage_)[static_cast<std::size_t>(index)];
+    if (namespaceAware_) throw ENamespace_Err();
+    TdomNode* node = findNamed(name);
+    return node && nodeTypeSetContains(acceptedKinds_, node->nodeType()) ? node : nullptr;
 }
 
 TdomNode* TdomNamedNodeMap::getNamedItemNS(std::u16string_view namespaceURI, std::u16string_view localName) const {
     if (!namespaceAware_) throw ENamespace_Err();
-    for (TdomNode* node : *storage_)
-        if (node->namespaceURI() == namespaceURI && node->localName() == localName &&
-            nodeTypeSetContains(acceptedKinds_, node->nodeType()))
-            return node;
-    return nullptr;
+    TdomNode* node = findNamedNS(namespaceURI, localName);
+    return node && nodeTypeSetContains(acceptedKinds_, node->nodeType()) ? node : nullptr;
 }
 
 TdomNode* TdomNamedNodeMap::takeOut(int index) {
     TdomNode* node = (*storage_)[static_cast<std::size_t>(index)];
+    unindex(node);
     storage_->erase(storage_->begin() + index);
     if (node->nodeType() == TdomNodeType::attribute) static_cast<TdomAttr*>(node)->ownerElement_ = nullptr;
     return node;
@@ -66,7 +121,7 @@ TdomNode* TdomNamedNodeMap::removeNamedItemNS(std::u16string_view namespaceURI, 
     if (readonly_) throw ENo_Modification_Allowed_Err();
     TdomNode* node = getNamedItemNS(namespaceURI, localName);
     if (!node) throw ENot_Found_Err();
-    return takeOut(indexOf(node));
+    return takeOut(positionOf(node));
 }
 
 void TdomNamedNodeMap::checkNewItem(TdomNode* node, bool wantNamespaceAware) const {
@@ -83,6 +138,11 @@ void TdomNamedNodeMap::checkNewItem(TdomNode* node, bool wantNamespaceAware) con
 }
 
 void TdomNamedNodeMap::addItem(TdomNode* node) {
+    if (index_) {
+        // Make room first, so that the push_back after a successful insertion cannot fail.
+        if (storage_->size() == storage_->capacity()) storage_->reserve(storage_->size() * 2);
+        index_->emplace(keyOf(node), node);
+    }
     storage_->push_back(node);
     if (node->nodeType() == TdomNodeType::attribute && ownerNode_ && ownerNode_->nodeType() == TdomNodeType::element)
         static_cast<TdomAttr*>(node)->ownerElement_ = static_cast<TdomElement*>(ownerNode_);
@@ -90,7 +150,7 @@ void TdomNamedNodeMap::addItem(TdomNode* node) {
 
 TdomNode* TdomNamedNodeMap::setNamedItem(TdomNode* node) {
     checkNewItem(node, false);
-    TdomNode* replaced = getNamedIndex(node->nodeName()) >= 0 ? removeNamedItem(node->nodeName()) : nullptr;
+    TdomNode* replaced = getNamedItem(node->nodeName()) ? removeNamedItem(node->nodeName()) : nullptr;
     addItem(node);
     return replaced;
 }

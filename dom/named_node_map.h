@@ -1,6 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dom/node.h"
@@ -13,6 +15,11 @@ class TdomEntity;
 // A map is either namespace-aware or not: the plain operations (getNamedItem, setNamedItem, ...)
 // refuse a namespace-aware map and the NS operations refuse a plain one with ENamespace_Err. The
 // flag can change only while the map is empty.
+//
+// Lookups by name scan the items while the map is small. Once it holds more than kIndexThreshold
+// items, the first lookup builds a hash index (node name, or namespace URI and local name in a
+// namespace-aware map) that every later addition and removal keeps up to date, so that filling a map
+// with N distinct names costs O(N) lookups in all.
 class TdomNamedNodeMap : public TdomNodeList {
 public:
     TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, std::vector<TdomNode*>* storage,
@@ -41,11 +48,26 @@ public:
     virtual TdomNode* setNamedItem(TdomNode* node);
     virtual TdomNode* setNamedItemNS(TdomNode* node);
 
+    static constexpr std::size_t kIndexThreshold = 8;
+
 protected:
     friend class TdomDocument;
+    friend class TdomElement;
+    friend class TdomNode;
     void checkNewItem(TdomNode* node, bool wantNamespaceAware) const;
     TdomNode* takeOut(int index);
     void addItem(TdomNode* node);
+    // The first item with that node name (plain maps) or namespace URI and local name, without the
+    // kind checks of the public operations.
+    TdomNode* findNamed(std::u16string_view name) const;
+    TdomNode* findNamedNS(std::u16string_view namespaceURI, std::u16string_view localName) const;
+    // Position of an item of the map (which must hold it).
+    int positionOf(const TdomNode* node) const;
+    // An item of a plain map got another node name: two items may share a name from now on, and only
+    // a scan in map order finds the first of them.
+    void itemRenamed();
+    // The storage was emptied behind the map's back.
+    void itemsCleared() { index_.reset(); }
 
     std::vector<TdomNode*>* storage_;
     bool readonly_ = false;
@@ -53,6 +75,27 @@ protected:
     TdomDocument* ownerDocument_;
     TdomNode* ownerNode_;
     TdomNodeTypeSet acceptedKinds_;
+
+private:
+    // Key of the index: the node name and an empty view (plain maps), or the namespace URI and the
+    // local name. The views point at the names interned by the owner document.
+    struct IndexKey {
+        std::u16string_view first;
+        std::u16string_view second;
+        bool operator==(const IndexKey&) const = default;
+    };
+    struct IndexKeyHash {
+        std::size_t operator()(const IndexKey& key) const noexcept;
+    };
+    using Index = std::unordered_map<IndexKey, TdomNode*, IndexKeyHash>;
+
+    IndexKey keyOf(const TdomNode* node) const;
+    // The index, built on first use once the map is large enough; nullptr while scanning is used.
+    Index* index() const;
+    void unindex(const TdomNode* node);
+
+    mutable std::unique_ptr<Index> index_;
+    bool scanOnly_ = false;
 };
 
 // The entity map of a document type: adding an entity fills the references between the entities of

@@ -332,6 +332,8 @@ void TdomNode::setPrefix(std::u16string_view newPrefix) {
     qualified += localName();
     ownerDocument_->namespaceParts_.at(this).prefix = ownerDocument_->intern(newPrefix);
     name_ = ownerDocument_->intern(qualified);
+    if (type_ == TdomNodeType::attribute)
+        if (TdomElement* owner = static_cast<TdomAttr*>(this)->ownerElement()) owner->attributes()->itemRenamed();
 }
 
 bool TdomNode::validate(TdomCustomErrorHandler*) { throw ENot_Supported_Err(); }

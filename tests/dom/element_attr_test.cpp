@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dom/character_data.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
@@ -149,6 +151,127 @@ TEST_F(Attributes, ValuesWithEntityReferencesAndNormalization) {
     EXPECT_EQ(e->lastChild()->nodeValue(), u"d");
     EXPECT_EQ(split->childNodes().length(), 1);
     EXPECT_EQ(split->value(), u"12");
+}
+
+std::u16string numbered(std::u16string_view stem, int i) {
+    std::u16string name(stem);
+    for (char c : std::to_string(i)) name += static_cast<char16_t>(c);
+    return name;
+}
+
+// Large maps look names up through an index; these cases check that it follows every change.
+TEST_F(Attributes, HundredThousandAttributesOnOneElement) {
+    constexpr int kCount = 100000;
+    TdomElement* e = doc->createElement(u"e");
+    for (int i = 0; i < kCount; ++i) ASSERT_NE(e->setAttribute(numbered(u"a", i), numbered(u"v", i)), nullptr);
+    TdomNamedNodeMap* map = e->attributes();
+    ASSERT_EQ(map->length(), kCount);
+    for (int i = 0; i < kCount; i += 997) {
+        EXPECT_EQ(e->getAttribute(numbered(u"a", i)), numbered(u"v", i));
+        EXPECT_EQ(map->item(i)->nodeName(), numbered(u"a", i));
+        EXPECT_EQ(map->getNamedIndex(numbered(u"a", i)), i);
+    }
+    EXPECT_FALSE(e->hasAttribute(u"a100000"));
+
+    // Changing a value keeps the attribute and its position.
+    TdomAttr* a5 = e->getAttributeNode(u"a5");
+    EXPECT_EQ(e->setAttribute(u"a5", u"five"), nullptr);
+    EXPECT_EQ(map->item(5), a5);
+    EXPECT_EQ(a5->value(), u"five");
+
+    // Removals shift the later items; the names stay found at their new positions.
+    EXPECT_EQ(e->removeAttribute(u"a10")->nodeName(), u"a10");
+    EXPECT_EQ(map->removeNamedItem(u"a20")->nodeName(), u"a20");
+    TdomAttr* a30 = e->getAttributeNode(u"a30");
+    EXPECT_EQ(e->removeAttributeNode(a30), a30);
+    TdomNode* a40 = map->getNamedItem(u"a40");
+    EXPECT_EQ(map->removeItem(a40), a40);
+    EXPECT_FALSE(e->hasAttribute(u"a10"));
+    EXPECT_EQ(map->getNamedItem(u"a20"), nullptr);
+    EXPECT_EQ(e->getAttributeNode(u"a30"), nullptr);
+    EXPECT_EQ(e->getAttributeNode(u"a40"), nullptr);
+    EXPECT_THROW(e->removeAttribute(u"a10"), ENot_Found_Err);
+    EXPECT_EQ(map->length(), kCount - 4);
+    EXPECT_EQ(map->getNamedIndex(u"a9"), 9);
+    EXPECT_EQ(map->getNamedIndex(u"a11"), 10);
+    EXPECT_EQ(map->getNamedIndex(u"a41"), 37);
+    EXPECT_EQ(map->getNamedIndex(u"a99999"), kCount - 5);
+
+    // A replacing node goes to the end; a removed name can come back, also at the end.
+    TdomAttr* fresh = doc->createAttribute(u"a7");
+    fresh->setValue(u"seven");
+    TdomAttr* old7 = e->getAttributeNode(u"a7");
+    EXPECT_EQ(e->setAttributeNode(fresh), old7);
+    EXPECT_EQ(old7->ownerElement(), nullptr);
+    EXPECT_EQ(map->getNamedIndex(u"a7"), kCount - 5);
+    EXPECT_EQ(map->getNamedIndex(u"a8"), 7);
+    EXPECT_NE(e->setAttribute(u"a20", u"back"), nullptr);
+    EXPECT_EQ(map->item(map->length() - 1)->nodeName(), u"a20");
+    EXPECT_EQ(e->getAttribute(u"a20"), u"back");
+    EXPECT_EQ(e->getAttribute(u"a7"), u"seven");
+    EXPECT_EQ(map->length(), kCount - 3);
+
+    // Every remaining item is found under its own name.
+    for (int i = 0; i < map->length(); ++i)
+        ASSERT_EQ(map->getNamedItem(map->item(i)->nodeName()), map->item(i)) << i;
+}
+
+TEST_F(Attributes, ManyNamespaceAttributes) {
+    constexpr int kCount = 20000;
+    TdomElement* e = doc->createElementNS(u"urn:e", u"e");
+    // The same local names in two namespaces.
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_NE(e->setAttributeNS(u"urn:x", numbered(u"x:a", i), u"x"), nullptr);
+        ASSERT_NE(e->setAttributeNS(u"urn:y", numbered(u"y:a", i), u"y"), nullptr);
+    }
+    TdomNamedNodeMap* map = e->attributes();
+    ASSERT_EQ(map->length(), 2 * kCount);
+    EXPECT_EQ(e->getAttributeNS(u"urn:y", u"a123"), u"y");
+    EXPECT_EQ(map->getNamedItemNS(u"urn:x", u"a123"), map->item(246));
+    EXPECT_EQ(map->getNamedItemNS(u"urn:z", u"a123"), nullptr);
+
+    // Setting an existing one renames it in place; its namespace and local name still find it.
+    EXPECT_EQ(e->setAttributeNS(u"urn:x", u"q:a123", u"changed"), nullptr);
+    EXPECT_EQ(map->item(246)->nodeName(), u"q:a123");
+    EXPECT_EQ(e->getAttributeNS(u"urn:x", u"a123"), u"changed");
+
+    EXPECT_NE(e->removeAttributeNS(u"urn:x", u"a0"), nullptr);
+    EXPECT_NE(map->removeNamedItemNS(u"urn:y", u"a1"), nullptr);
+    EXPECT_FALSE(e->hasAttributeNS(u"urn:x", u"a0"));
+    EXPECT_TRUE(e->hasAttributeNS(u"urn:y", u"a0"));
+    EXPECT_EQ(map->getNamedItemNS(u"urn:y", u"a1"), nullptr);
+    EXPECT_EQ(map->item(0)->nodeName(), u"y:a0");
+    EXPECT_EQ(map->item(1)->nodeName(), u"x:a1");
+
+    TdomAttr* fresh = doc->createAttributeNS(u"urn:y", u"z:a2");
+    TdomAttr* old = e->getAttributeNodeNS(u"urn:y", u"a2");
+    EXPECT_EQ(e->setAttributeNodeNS(fresh), old);
+    EXPECT_EQ(map->item(map->length() - 1), fresh);
+    EXPECT_EQ(e->getAttributeNodeNS(u"urn:y", u"a2"), fresh);
+    EXPECT_EQ(map->length(), 2 * kCount - 2);
+    for (int i = 0; i < map->length(); ++i) {
+        TdomNode* item = map->item(i);
+        ASSERT_EQ(map->getNamedItemNS(item->namespaceURI(), item->localName()), item) << i;
+    }
+}
+
+TEST_F(Attributes, RenamedItemOfALargePlainMap) {
+    // An attribute made by the namespace factory can sit in a plain map, and setPrefix renames it
+    // there; lookups must see the new name, and the first item of a name in map order wins.
+    TdomElement* e = doc->createElement(u"e");
+    for (int i = 0; i < 20; ++i) e->setAttribute(numbered(u"a", i), u"");
+    TdomAttr* renamed = doc->createAttributeNS(u"urn:x", u"p:x");
+    e->setAttributeNode(renamed);
+    for (int i = 20; i < 40; ++i) e->setAttribute(numbered(u"a", i), u"");
+    TdomAttr* plain = e->setAttribute(u"q:x", u"");
+    EXPECT_EQ(e->getAttributeNode(u"p:x"), renamed);
+    renamed->setPrefix(u"q");
+    EXPECT_EQ(e->getAttributeNode(u"p:x"), nullptr);
+    EXPECT_EQ(e->getAttributeNode(u"q:x"), renamed);
+    EXPECT_EQ(e->attributes()->getNamedIndex(u"q:x"), 20);
+    EXPECT_EQ(e->removeAttribute(u"q:x"), renamed);
+    EXPECT_EQ(e->getAttributeNode(u"q:x"), plain);
+    EXPECT_EQ(e->getAttributeNode(u"a39"), e->attributes()->item(39));
 }
 
 TEST_F(Attributes, EntityMapsRefuseSelfReference) {
