@@ -191,32 +191,42 @@ const char* TXmlDocBuilder::buildAttributes(TdomElement* element, const std::u16
                 }
             }
         }
-        code = value;
-        if (!checkName(name)) return EParserInvalidAttributeName_Err::kClassName;
-        try {
-            if (value.find(u'&') == std::u16string::npos) {
-                if (!checkCharData(value)) return EParserInvalidAttributeValue_Err::kClassName;
-                if (buildNamespaceTree_)
-                    element->setAttributeNS(attributeNamespace, name, value);
-                else
-                    element->setAttribute(name, value);
-            } else {
-                TdomAttr* attribute = buildNamespaceTree_ ? owner->createAttributeNS(attributeNamespace, name)
-                                                          : owner->createAttribute(name);
-                try {
-                    if (buildNamespaceTree_)
-                        element->setAttributeNodeNS(attribute);
-                    else
-                        element->setAttributeNode(attribute);
-                } catch (...) {
-                    owner->destroyNode(attribute);
-                    throw;
+        // From here on a failure names the value; it is copied into code only then.
+        const char* failure = nullptr;
+        if (!checkName(name)) {
+            failure = EParserInvalidAttributeName_Err::kClassName;
+        } else {
+            try {
+                if (value.find(u'&') == std::u16string::npos) {
+                    if (!checkCharData(value)) {
+                        failure = EParserInvalidAttributeValue_Err::kClassName;
+                    } else if (buildNamespaceTree_) {
+                        element->setAttributeNS(attributeNamespace, name, value);
+                    } else {
+                        element->setAttribute(name, value);
+                    }
+                } else {
+                    TdomAttr* attribute = buildNamespaceTree_ ? owner->createAttributeNS(attributeNamespace, name)
+                                                              : owner->createAttribute(name);
+                    try {
+                        if (buildNamespaceTree_)
+                            element->setAttributeNodeNS(attribute);
+                        else
+                            element->setAttributeNode(attribute);
+                    } catch (...) {
+                        owner->destroyNode(attribute);
+                        throw;
+                    }
+                    if (!buildAttributeChildren(owner, attribute, value))
+                        failure = EParserInvalidAttributeValue_Err::kClassName;
                 }
-                if (!buildAttributeChildren(owner, attribute, value))
-                    return EParserInvalidAttributeValue_Err::kClassName;
+            } catch (const Exception&) {
+                failure = EParserInvalidAttributeValue_Err::kClassName;
             }
-        } catch (const Exception&) {
-            return EParserInvalidAttributeValue_Err::kClassName;
+        }
+        if (failure) {
+            code = value;
+            return failure;
         }
     }
     return nullptr;

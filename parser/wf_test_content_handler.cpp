@@ -39,7 +39,8 @@ TXmlErrorRecord TXmlWFTestContentHandler::startDocument(TXmlCustomProcessorAgent
                                                         TdomStandardLocator* locator, std::u16string data) {
     if (OnStartDocument) OnStartDocument(processorAgent, locator, data);
     if (active_) throw EParserException("TXmlWFTestContentHandler is active.");
-    openElements_.clear();
+    openNames_.clear();
+    openStarts_.clear();
     active_ = true;
     doctypeSeen_ = false;
     rootSeen_ = false;
@@ -140,10 +141,11 @@ TXmlErrorRecord TXmlWFTestContentHandler::startElement(TXmlCustomProcessorAgent*
     TXmlErrorRecord error;
     if (!checkName(tagName))
         error = fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
-    else if (documentMode_ && rootSeen_ && openElements_.empty())
+    else if (documentMode_ && rootSeen_ && openStarts_.empty())
         error = fail(processorAgent, locator, tagName, EParserDoubleRootElement_Err::kClassName);
     rootSeen_ = true;
-    openElements_.push_back(tagName);
+    openStarts_.push_back(openNames_.size());
+    openNames_ += tagName;
     if (!error) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
     return NextHandler() ? NextHandler()->startElement(processorAgent, locator, std::move(namespaceURI),
@@ -158,9 +160,10 @@ TXmlErrorRecord TXmlWFTestContentHandler::endElement(TXmlCustomProcessorAgent* p
     requireActive();
     atStart_ = false;
     if (!checkName(tagName)) return fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
-    if (openElements_.empty() || openElements_.back() != tagName)
+    if (openStarts_.empty() || std::u16string_view(openNames_).substr(openStarts_.back()) != tagName)
         return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
-    openElements_.pop_back();
+    openNames_.resize(openStarts_.back());
+    openStarts_.pop_back();
     return NextHandler()
                ? NextHandler()->endElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName))
                : nullptr;
@@ -264,7 +267,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::endDocument(TXmlCustomProcessorAgent* 
     requireActive();
     active_ = false;
     TXmlErrorRecord error;
-    if (!openElements_.empty())
+    if (!openStarts_.empty())
         error = fail(processorAgent, locator, u"", EParserMissingEndTag_Err::kClassName);
     else if (documentMode_ && !rootSeen_)
         error = fail(processorAgent, locator, u"", EParserRootNotFound_Err::kClassName);
@@ -279,6 +282,7 @@ void TXmlWFTestContentHandler::reset() {
     doctypeSeen_ = false;
     rootSeen_ = false;
     atStart_ = true;
-    openElements_.clear();
+    openNames_.clear();
+    openStarts_.clear();
     TXmlCustomContentHandler::reset();
 }

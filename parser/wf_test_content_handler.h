@@ -63,5 +63,8 @@ private:
     bool rootSeen_ = false;
     bool documentMode_ = true;
     bool atStart_ = true;
-    std::vector<std::u16string> openElements_;
+    // The names of the open elements, outermost first, stored end to end in one buffer with the
+    // start of each name in openStarts_, so that opening an element allocates nothing of its own.
+    std::u16string openNames_;
+    std::vector<std::size_t> openStarts_;
 };

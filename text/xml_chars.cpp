@@ -45,7 +45,28 @@ template <class Check> bool checkSpaceSeparated(std::u16string_view s, Check che
     }
 }
 
-bool containsCDataEnd(std::u16string_view s) { return s.find(u"]]>") != std::u16string_view::npos; }
+// checkCData, and checkCharData when markupExcluded, in one pass: no "]]>", no "<" or "&" when
+// markupExcluded, and every unit allowed under the pairing rule.
+bool charDataUnits(std::u16string_view s, bool markupExcluded) {
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = s[i];
+        if (!isCharUnit(u)) return false;
+        if (u < 0x80) {
+            if (u == u'>') {
+                if (i >= 2 && s[i - 1] == u']' && s[i - 2] == u']') return false;
+            } else if (markupExcluded && (u == u'<' || u == u'&')) {
+                return false;
+            }
+        } else if (isHighSurrogate(u)) {
+            if (i + 1 >= n || !isLowSurrogate(s[i + 1])) return false;
+            ++i;
+        } else if (isLowSurrogate(u)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool checkRefDelimited(std::u16string_view s, char16_t opener) {
     return s.size() >= 2 && s.front() == opener && s.back() == u';' && checkName(s.substr(1, s.size() - 2));
@@ -146,11 +167,9 @@ bool checkSystemLiteral(std::u16string_view s) { return checkQuotedLiteral(s, fa
 
 bool checkPubidLiteral(std::u16string_view s) { return checkQuotedLiteral(s, true); }
 
-bool checkCData(std::u16string_view s) { return !containsCDataEnd(s) && checkChars(s); }
+bool checkCData(std::u16string_view s) { return charDataUnits(s, false); }
 
-bool checkCharData(std::u16string_view s) {
-    return s.find_first_of(u"<&") == std::u16string_view::npos && checkCData(s);
-}
+bool checkCharData(std::u16string_view s) { return charDataUnits(s, true); }
 
 bool checkPITarget(std::u16string_view s) {
     if (!checkName(s)) return false;

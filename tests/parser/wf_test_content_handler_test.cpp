@@ -137,6 +137,17 @@ TEST_F(WFTest, OneRootAndMatchingEndTags) {
     EXPECT_EQ(end(u"b"), "");
     EXPECT_EQ(answer(wf.endDocument(&agent, nullptr)), "EParserMissingEndTag_Err");
 
+    // An end tag matches the innermost name exactly, not a run of open names or a part of one.
+    wf.startDocument(&agent, nullptr, u"");
+    EXPECT_EQ(start(u"ab"), "");
+    EXPECT_EQ(start(u"c"), "");
+    EXPECT_EQ(end(u"abc"), "EParserMissingStartTag_Err");
+    EXPECT_EQ(end(u"bc"), "EParserMissingStartTag_Err");
+    EXPECT_EQ(end(u"c"), "");
+    EXPECT_EQ(end(u"b"), "EParserMissingStartTag_Err");
+    EXPECT_EQ(end(u"ab"), "");
+    EXPECT_EQ(answer(wf.endDocument(&agent, nullptr)), "");
+
     wf.startDocument(&agent, nullptr, u"");
     EXPECT_EQ(end(u"x"), "EParserMissingStartTag_Err");
     wf.reset();
