@@ -1,6 +1,7 @@
 #include "text/attribute_parsing.h"
 
 #include <string>
+#include <unordered_set>
 
 #include "dom/character_data.h"
 #include "dom/document.h"
@@ -11,12 +12,6 @@
 #include "text/xml_chars.h"
 
 namespace {
-
-bool hasAttributeNamed(const TdomElement* element, std::u16string_view name) {
-    for (const TdomNode* attr : element->attributeNodes())
-        if (attr->nodeName() == name) return true;
-    return false;
-}
 
 void appendText(TdomAttr* attr, std::u16string_view run) {
     if (!checkCharData(run)) throw EParserInvalidAttributeValue_Err("Invalid attribute value error.");
@@ -63,6 +58,10 @@ void appendReferencedValue(TdomAttr* attr, std::u16string_view value) {
 } // namespace
 
 void parseAttributeSpecs(std::u16string_view text, TdomElement* element) {
+    // The names the element holds, to find a repeated one without searching its attributes:
+    // those it had before, then each name added here (a view into text).
+    std::unordered_set<std::u16string_view> names;
+    for (const TdomNode* attr : element->attributeNodes()) names.insert(attr->nodeName());
     std::size_t pos = 0;
     const std::size_t n = text.size();
     bool sawWhiteSpace = false;
@@ -93,7 +92,7 @@ void parseAttributeSpecs(std::u16string_view text, TdomElement* element) {
         if (closed) ++pos;
         if (!checkName(name)) throw EParserInvalidAttributeName_Err("Invalid attribute name error.");
         if (!closed) throw EParserMissingQuotationMark_Err("Missing quotation mark error.");
-        if (hasAttributeNamed(element, name)) throw EParserDoubleAttributeName_Err("Double attribute name error.");
+        if (!names.insert(name).second) throw EParserDoubleAttributeName_Err("Double attribute name error.");
         if (value.find(u'&') == std::u16string_view::npos) {
             if (!checkCharData(value)) throw EParserInvalidAttributeValue_Err("Invalid attribute value error.");
             element->setAttribute(name, value);
