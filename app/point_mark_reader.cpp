@@ -1,5 +1,6 @@
 #include "app/point_mark_reader.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -34,22 +35,34 @@ void appendNodeText(std::u16string& value, const TdomNode* node) {
     value += static_cast<const TdomCharacterData*>(node)->data();
 }
 
+// Whether a child after the first text node continues an element's value.
+bool continuesValue(const TdomNode* child) {
+    const TdomNodeType type = child->nodeType();
+    return type == TdomNodeType::text || type == TdomNodeType::cdataSection ||
+           (type == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName()));
+}
+
 // The value of an element whose first child is a text node: that text and the text, CDATA
 // sections and predefined entity references right after it. False when the first child is not text.
-bool elementText(const TdomNode* element, std::u16string& value) {
+// The value is a view of the text node itself when nothing continues it (the usual case), else of
+// scratch, which receives the joined pieces.
+bool elementText(const TdomNode* element, std::u16string& scratch, std::u16string_view& value) {
     const std::vector<TdomNode*>& children = element->children();
     if (children.empty() || children.front()->nodeType() != TdomNodeType::text) return false;
-    value.clear();
-    for (const TdomNode* child : children) {
-        const TdomNodeType type = child->nodeType();
-        if (type == TdomNodeType::text || type == TdomNodeType::cdataSection) {
-            appendNodeText(value, child);
-        } else if (type == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName())) {
-            value += predefinedEntityText(child->nodeName());
-        } else {
-            break;
-        }
+    const std::u16string& first = static_cast<const TdomCharacterData*>(children.front())->data();
+    if (children.size() == 1 || !continuesValue(children[1])) {
+        value = first;
+        return true;
     }
+    scratch = first;
+    for (std::size_t i = 1; i < children.size() && continuesValue(children[i]); ++i) {
+        const TdomNode* child = children[i];
+        if (child->nodeType() == TdomNodeType::entityReference)
+            scratch += predefinedEntityText(child->nodeName());
+        else
+            appendNodeText(scratch, child);
+    }
+    value = scratch;
     return true;
 }
 
@@ -57,22 +70,22 @@ void writeCell(TPointMarkTable& table, int column, std::u16string_view value) {
     table.setCell(column, table.RecordCount, cp932::encode(value));
 }
 
-void examineElement(TPointMarkTable& table, TdomNode* element) {
+void examineElement(TPointMarkTable& table, TdomNode* element, std::u16string& scratch) {
     const std::u16string& name = element->nodeName();
     if (name == u"format") {
         table.RecordCount = table.RecordCount + 1;
         table.setRowCount(table.RecordCount + 1);
         return;
     }
-    std::u16string value;
+    std::u16string_view value;
     for (const TextColumn& entry : kTextColumns) {
         if (name != entry.name) continue;
-        if (elementText(element, value)) writeCell(table, entry.column, value);
+        if (elementText(element, scratch, value)) writeCell(table, entry.column, value);
         return;
     }
     if (name == u"comment") {
         const TdomNode* parent = element->parentNode();
-        if (!parent || !elementText(element, value)) return;
+        if (!parent || !elementText(element, scratch, value)) return;
         if (parent->nodeName() == u"image") writeCell(table, kImageCommentColumn, value);
         if (parent->nodeName() == u"multimedia") writeCell(table, kMultimediaCommentColumn, value);
         return;
@@ -91,6 +104,23 @@ void examineElement(TPointMarkTable& table, TdomNode* element) {
     }
 }
 
+// Room in the table for the records below node, so that adding them one by one does not move
+// the rows again and again. Counts the "format" elements among node's children and theirs, where
+// point-mark documents keep them (below the document element); an estimate is enough.
+void reserveRecordRows(TPointMarkTable& table, const TdomNode* node) {
+    std::size_t formats = 0;
+    auto count = [&](const TdomNode* parent) {
+        for (const TdomNode* child : parent->children())
+            if (child->nodeType() == TdomNodeType::element && child->nodeName() == u"format") ++formats;
+    };
+    count(node);
+    for (const TdomNode* child : node->children())
+        if (child->nodeType() == TdomNodeType::element) count(child);
+    std::vector<TPointMarkRow>& rows = table.rows();
+    const std::size_t needed = static_cast<std::size_t>(std::max(table.RecordCount, 0)) + 1 + formats;
+    if (needed > rows.capacity()) rows.reserve(needed);
+}
+
 } // namespace
 
 std::u16string attributeCharacters(TdomNode* attribute) {
@@ -107,18 +137,19 @@ std::u16string attributeCharacters(TdomNode* attribute) {
     return value;
 }
 
-void ReadNode(TPointMarkTable& table, TdomNode* node, int depth) {
+void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/) {
     if (!node) return;
+    reserveRecordRows(table, node);
+    std::u16string scratch;
     // Depth first, parent before children: children are pushed last to first.
-    std::vector<std::pair<TdomNode*, int>> pending;
-    pending.emplace_back(node, depth);
+    std::vector<TdomNode*> pending{node};
     while (!pending.empty()) {
-        auto [current, level] = pending.back();
+        TdomNode* current = pending.back();
         pending.pop_back();
         // Text nodes, white space or not, never fill a cell by themselves and have no children.
-        if (current->nodeType() == TdomNodeType::element) examineElement(table, current);
+        if (current->nodeType() == TdomNodeType::element) examineElement(table, current, scratch);
         const std::vector<TdomNode*>& children = current->children();
-        for (auto child = children.rbegin(); child != children.rend(); ++child) pending.emplace_back(*child, level + 1);
+        pending.insert(pending.end(), children.rbegin(), children.rend());
     }
 }
 
