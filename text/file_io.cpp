@@ -1,5 +1,6 @@
 #include "text/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,13 +14,18 @@
 
 std::string readWholeFile(const std::string& fileName) {
     TFileStream file(fileName, TFileStream::Mode::openRead);
-    std::string bytes;
-    char buffer[65536];
+    // Read straight into a string of the file's size, so a large file is neither copied from a
+    // chunk buffer nor moved as the string grows. Reading goes on to the end whatever the size
+    // said: a file may grow meanwhile, and some files report no size at all.
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file.size(), 0)) + 1, '\0');
+    std::size_t length = 0;
     for (;;) {
-        const std::int64_t n = file.read(buffer, sizeof buffer);
+        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+        const std::int64_t n = file.read(bytes.data() + length, static_cast<std::int64_t>(bytes.size() - length));
         if (n <= 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        length += static_cast<std::size_t>(n);
     }
+    bytes.resize(length);
     return bytes;
 }
 

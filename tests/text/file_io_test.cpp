@@ -34,6 +34,19 @@ TEST_F(FileIo, WritesAndReadsBackBytesIncludingNul) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary file left
 }
 
+TEST_F(FileIo, ReadsWholeFilesOfAnySizeAndOfNoReportedSize) {
+    std::string large(300000, 'x');
+    for (std::size_t i = 0; i < large.size(); i += 7) large[i] = static_cast<char>(i % 251);
+    writeFileAtomically(dir_ + "/large", large);
+    EXPECT_EQ(readWholeFile(dir_ + "/large"), large);
+    writeFileAtomically(dir_ + "/empty", "");
+    EXPECT_EQ(readWholeFile(dir_ + "/empty"), "");
+    // Files of the process file system report size 0 and still have content.
+    const std::string status = readWholeFile("/proc/self/status");
+    EXPECT_NE(status.find("Name:"), std::string::npos);
+    EXPECT_EQ(status.back(), '\n');
+}
+
 TEST_F(FileIo, FailedWriteLeavesTheTargetAndNamesTheFile) {
     const std::string name = dir_ + "/keep.csv";
     writeFileAtomically(name, "old");
