@@ -84,6 +84,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAge
                                                           TdomStandardLocator* locator,
                                                           const TdomNameValueList& attributes) {
     const int count = attributes.pairCount();
+    if (count == 0) return nullptr;
     // Attribute names are compared exactly, as XML names are; a set keeps long lists linear.
     std::unordered_set<std::u16string_view> seen;
     if (count > 8) seen.reserve(static_cast<std::size_t>(count));

@@ -195,12 +195,13 @@ namespace {
 // Reads the name="value" pairs that follow the target; returns the result code.
 int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueList& list) {
     constexpr int kLinearNameSearch = 16;
-    std::unordered_set<std::u16string> seen;
     const std::size_t n = text.size();
     auto skip = [&] {
         while (i < n && isWhiteSpace(text[i])) ++i;
     };
     skip();
+    if (i == n) return kPseudoAttributesParsed; // most tags: a name alone
+    std::unordered_set<std::u16string> seen;
     while (i < n) {
         const std::size_t nameStart = i;
         while (i < n && !isWhiteSpace(text[i]) && text[i] != u'=') ++i;
