@@ -48,8 +48,6 @@ public:
     virtual TdomNode* setNamedItem(TdomNode* node);
     virtual TdomNode* setNamedItemNS(TdomNode* node);
 
-    static constexpr std::size_t kIndexThreshold = 8;
-
 protected:
     friend class TdomDocument;
     friend class TdomElement;
@@ -77,6 +75,8 @@ protected:
     TdomNodeTypeSet acceptedKinds_;
 
 private:
+    static constexpr std::size_t kIndexThreshold = 8;
+
     // Key of the index: the node name and an empty view (plain maps), or the namespace URI and the
     // local name. The views point at the names interned by the owner document.
     struct IndexKey {
