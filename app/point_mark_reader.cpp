@@ -1,6 +1,8 @@
 #include "app/point_mark_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -70,27 +72,64 @@ void writeCell(TPointMarkTable& table, int column, std::u16string_view value) {
     table.setCell(column, table.RecordCount, cp932::encode(value));
 }
 
-void examineElement(TPointMarkTable& table, TdomNode* element, std::u16string& scratch) {
-    const std::u16string& name = element->nodeName();
-    if (name == u"format") {
+// What the walk does with an element, decided by its name alone.
+enum class ElementRole : std::uint8_t { other, format, text, comment, multimedia };
+struct NameRole {
+    ElementRole role = ElementRole::other;
+    int column = 0; // of a text element
+};
+
+NameRole roleOfName(std::u16string_view name) {
+    if (name == u"format") return {ElementRole::format};
+    for (const TextColumn& entry : kTextColumns)
+        if (name == entry.name) return {ElementRole::text, entry.column};
+    if (name == u"comment") return {ElementRole::comment};
+    if (name == u"multimedia") return {ElementRole::multimedia};
+    return {};
+}
+
+// The roles of the element names met in one walk, kept by the address of the name: the elements
+// of a document share one string per name, so a name is compared with the table once rather
+// than once per element. The strings stay alive and unchanged while the walk runs, so an address
+// seen again stands for the same name.
+class NameRoles {
+public:
+    NameRole of(const std::u16string& name) {
+        Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(&name) / alignof(std::u16string)) % kSlots];
+        if (slot.name != &name) slot = {&name, roleOfName(name)};
+        return slot.role;
+    }
+
+private:
+    struct Slot {
+        const std::u16string* name = nullptr;
+        NameRole role;
+    };
+    static constexpr std::size_t kSlots = 64;
+    std::array<Slot, kSlots> slots_{};
+};
+
+void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& role, std::u16string& scratch) {
+    std::u16string_view value;
+    switch (role.role) {
+    case ElementRole::other:
+        return;
+    case ElementRole::format:
         table.RecordCount = table.RecordCount + 1;
         table.setRowCount(table.RecordCount + 1);
         return;
-    }
-    std::u16string_view value;
-    for (const TextColumn& entry : kTextColumns) {
-        if (name != entry.name) continue;
-        if (elementText(element, scratch, value)) writeCell(table, entry.column, value);
+    case ElementRole::text:
+        if (elementText(element, scratch, value)) writeCell(table, role.column, value);
         return;
-    }
-    if (name == u"comment") {
+    case ElementRole::comment: {
         const TdomNode* parent = element->parentNode();
         if (!parent || !elementText(element, scratch, value)) return;
         if (parent->nodeName() == u"image") writeCell(table, kImageCommentColumn, value);
         if (parent->nodeName() == u"multimedia") writeCell(table, kMultimediaCommentColumn, value);
         return;
     }
-    if (name == u"multimedia" && element->hasChildNodes()) {
+    case ElementRole::multimedia: {
+        if (!element->hasChildNodes()) return;
         TdomNamedNodeMap* attributes = element->attributes();
         if (!attributes) return;
         const int count = attributes->length();
@@ -101,6 +140,8 @@ void examineElement(TPointMarkTable& table, TdomNode* element, std::u16string& s
             else if (attribute->nodeName() == u"repeat")
                 writeCell(table, kRepeatColumn, attributeCharacters(attribute));
         }
+        return;
+    }
     }
 }
 
@@ -141,13 +182,15 @@ void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/) {
     if (!node) return;
     reserveRecordRows(table, node);
     std::u16string scratch;
+    NameRoles roles;
     // Depth first, parent before children: children are pushed last to first.
     std::vector<TdomNode*> pending{node};
     while (!pending.empty()) {
         TdomNode* current = pending.back();
         pending.pop_back();
         // Text nodes, white space or not, never fill a cell by themselves and have no children.
-        if (current->nodeType() == TdomNodeType::element) examineElement(table, current, scratch);
+        if (current->nodeType() == TdomNodeType::element)
+            examineElement(table, current, roles.of(current->nodeName()), scratch);
         const std::vector<TdomNode*>& children = current->children();
         pending.insert(pending.end(), children.rbegin(), children.rend());
     }
