@@ -265,9 +265,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
     };
 
     for (;;) {
-        // Units that cannot end or change the current piece are taken as a run.
-        if (!error) {
-            const std::u16string_view run = inputSource.bufferedUnits();
+        if (error) break;
+        char16_t c;
+        if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
+            // The units that cannot end or change the current piece are taken as one run, together
+            // with the unit after them, which goes through the state machine below.
             std::size_t count = 0;
             switch (state) {
             case ScanState::text:
@@ -275,7 +277,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 break;
             case ScanState::tag: {
                 // Until the unit after "<" rules out "<?" and "<!", every unit may change the state.
-                const char16_t second = buffer.size() >= 2 ? buffer[1] : run.empty() ? u'?' : run.front();
+                const char16_t second = buffer.size() >= 2 ? buffer[1] : run.front();
                 if (buffer.size() >= 9 || (second != u'?' && second != u'!')) count = plainRunLength(run, kTagStops);
                 break;
             }
@@ -291,31 +293,23 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             case ScanState::doctype:
                 break;
             }
-            if (count > 0) {
-                buffer.append(run.data(), count);
-                inputSource.skipBufferedUnits(count);
-                if (locator) locator->advanceOver(run.substr(0, count));
-            }
-        }
-        char16_t c;
-        try {
-            if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
-                c = run.front();
-                inputSource.skipBufferedUnits(1);
-                if (locator) locator->advance(c);
-            } else if (!inputSource.readChar(c)) {
+            const std::size_t taken = count < run.size() ? count + 1 : count;
+            buffer.append(run.data(), count);
+            inputSource.skipBufferedUnits(taken);
+            if (locator) locator->advanceOver(run.substr(0, taken));
+            if (taken == count) continue;
+            c = run[count];
+        } else {
+            try {
+                if (!inputSource.readChar(c)) break;
+            } catch (const EConvertError&) {
+                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
+                break;
+            } catch (const EStreamError&) {
+                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
                 break;
             }
-        } catch (const EConvertError&) {
-            if (!error)
-                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
-            break;
-        } catch (const EStreamError&) {
-            if (!error)
-                error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
-            break;
         }
-        if (error) break;
         if (!isCharUnit(c)) {
             error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
             break;
