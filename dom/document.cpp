@@ -1,6 +1,7 @@
 #include "dom/document.h"
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -89,10 +90,12 @@ void* TdomDocument::NodeArena::allocate(std::size_t size) {
     std::size_t rounded = cls * kGranule;
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
         reserveOneMore(pages_);
-        char* page = static_cast<char*>(::operator new(kPageSize));
+        reserveOneMore(pageObjects_);
+        char* page = static_cast<char*>(::operator new(pageSize_));
         pages_.push_back(page);
+        pageObjects_.push_back(0);
         cursor_ = page;
-        end_ = page + kPageSize;
+        end_ = page + pageSize_;
     }
     void* p = cursor_;
     cursor_ += rounded;
@@ -114,8 +117,46 @@ void TdomDocument::NodeArena::release() {
     for (char* page : pages_) ::operator delete(page);
     pages_.clear();
     pages_.shrink_to_fit();
+    pageObjects_.clear();
+    pageObjects_.shrink_to_fit();
     std::fill(std::begin(free_), std::end(free_), nullptr);
     cursor_ = end_ = nullptr;
+}
+
+template <class Object, class Destroy>
+void TdomDocument::NodeArena::releaseObjects(const std::vector<Object*>& objects, Destroy destroy) {
+    // The pages by address (the order of pages_ does not matter any more), and a finder that tries the
+    // page of the previous object first: objects made one after the other mostly share a page.
+    std::sort(pages_.begin(), pages_.end(), std::less<>());
+    std::vector<std::uint32_t>& live = pageObjects_;
+    std::fill(live.begin(), live.end(), 0);
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t last = 0;
+    auto pageOf = [&](const Object* object) {
+        auto address = reinterpret_cast<std::uintptr_t>(object);
+        auto start = [&](std::size_t page) { return reinterpret_cast<std::uintptr_t>(pages_[page]); };
+        if (last < pages_.size() && address - start(last) < pageSize_) return last;
+        auto after = std::upper_bound(pages_.begin(), pages_.end(), reinterpret_cast<const char*>(object),
+                                      std::less<>());
+        if (after == pages_.begin()) return kNone;
+        std::size_t page = static_cast<std::size_t>(after - pages_.begin()) - 1;
+        if (address - start(page) >= pageSize_) return kNone;
+        last = page;
+        return last;
+    };
+    for (const Object* object : objects)
+        if (std::size_t page = pageOf(object); page != kNone) ++live[page];
+    // Destroying an object touches no other object in the pages, so pages without objects (only freed
+    // blocks) can go first.
+    for (std::size_t page = 0; page < pages_.size(); ++page)
+        if (live[page] == 0) ::operator delete(pages_[page]);
+    for (Object* object : objects) {
+        std::size_t page = pageOf(object);
+        destroy(object);
+        if (page != kNone && --live[page] == 0) ::operator delete(pages_[page]);
+    }
+    pages_.clear();
+    release();
 }
 
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
@@ -183,17 +224,17 @@ void TdomDocument::clearDocument() {
     children_.clear();
     std::vector<TdomNode*> nodes;
     nodes.swap(createdNodes_);
-    for (TdomNode* node : nodes) {
+    arena_.releaseObjects(nodes, [](TdomNode* node) {
         if (node->flag(kHeapAllocatedFlag)) {
             delete node;
-            continue;
+            return;
         }
-        // Nodes too large for the pages have memory of their own; the pages go all at once below.
+        // Nodes too large for the pages have memory of their own.
         std::size_t size = nodeObjectSize(node);
         node->~TdomNode();
         if (NodeArena::isLarge(size)) ::operator delete(node);
-    }
-    arena_.release();
+    });
+    blockArena_.release();
     namespaceParts_.clear();
     elementListCaches_.clear();
     names_.clear();

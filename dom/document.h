@@ -196,30 +196,39 @@ private:
         bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
 
-    // Fixed-size node memory: one free list per size class over 64 KiB pages.
+    // Fixed-size node memory: one free list per size class over pages of pageSize bytes.
     class NodeArena {
     public:
-        NodeArena() = default;
+        explicit NodeArena(std::size_t pageSize) : pageSize_(pageSize) {}
         NodeArena(const NodeArena&) = delete;
         NodeArena& operator=(const NodeArena&) = delete;
         ~NodeArena() { release(); }
         void* allocate(std::size_t size);
         void deallocate(void* p, std::size_t size);
+        // Frees every page; whatever lived in them must have been destroyed.
         void release();
+        // Runs destroy on every object (objects outside the pages included; destroying one must not touch
+        // another) and frees each page as soon as the last object in it is gone; the arena is empty
+        // afterwards. Handing the
+        // pages back one by one, right after the small heap blocks that their objects owned, lets the
+        // heap merge those blocks while they are still in the cache, instead of all at once at the end.
+        template <class Object, class Destroy> void releaseObjects(const std::vector<Object*>& objects, Destroy destroy);
         // Sizes beyond the largest size class are allocated on their own, outside the pages.
         static bool isLarge(std::size_t size) { return size == 0 || size > kGranule * kClasses; }
 
     private:
         static constexpr std::size_t kGranule = 8;
         static constexpr std::size_t kClasses = 32; // up to 256 bytes
-        static constexpr std::size_t kPageSize = 64 * 1024;
         struct FreeBlock {
             FreeBlock* next;
         };
         FreeBlock* free_[kClasses] = {};
         std::vector<char*> pages_;
+        // One counter per page, for releaseObjects (kept beside pages_ so that clearing allocates nothing).
+        std::vector<std::uint32_t> pageObjects_;
         char* cursor_ = nullptr;
         char* end_ = nullptr;
+        std::size_t pageSize_;
     };
 
     template <class T, class... Args> T* make(Args&&... args);
@@ -252,5 +261,8 @@ private:
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
-    NodeArena arena_;
+    NodeArena arena_{64 * 1024};
+    // The attribute blocks of elements (see TdomElement), apart from the nodes so that clearing can free
+    // node pages while elements still hold their blocks.
+    NodeArena blockArena_{8 * 1024};
 };

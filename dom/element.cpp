@@ -73,13 +73,13 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagN
 TdomElement::~TdomElement() {
     if (!attrs_) return;
     attrs_->~AttributeBlock();
-    ownerDocument()->arena_.deallocate(attrs_, sizeof(AttributeBlock));
+    ownerDocument()->blockArena_.deallocate(attrs_, sizeof(AttributeBlock));
 }
 
 TdomNamedNodeMap& TdomElement::map() {
     if (!attrs_) {
         TdomDocument* document = ownerDocument();
-        void* memory = document->arena_.allocate(sizeof(AttributeBlock));
+        void* memory = document->blockArena_.allocate(sizeof(AttributeBlock));
         attrs_ = new (memory) AttributeBlock(document, this);
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));

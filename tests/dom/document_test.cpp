@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "dom/character_data.h"
 #include "dom/document.h"
 #include "dom/document_fragment.h"
@@ -308,6 +311,30 @@ TEST_F(DocumentRules, ClearingFreesEveryNode) {
     // The document stays usable.
     doc->createDocumentElement(u"new");
     EXPECT_EQ(doc->documentElement()->nodeName(), u"new");
+
+    // Clearing frees node memory page by page while it destroys the nodes. Nodes made late in the
+    // places of destroyed ones lie in early pages; attribute values and texts own heap memory.
+    const std::u16string longText(40, u'x');
+    for (int round = 0; round < 2; ++round) {
+        TdomElement* top = doc->documentElement();
+        std::vector<TdomElement*> made;
+        for (int i = 0; i < 5000; ++i) {
+            TdomElement* e = doc->createElement(u"e");
+            e->setAttribute(u"a", longText);
+            e->appendChild(doc->createTextNode(longText));
+            made.push_back(static_cast<TdomElement*>(top->appendChild(e)));
+        }
+        for (std::size_t i = 0; i < made.size(); i += 7) doc->destroyNode(top->removeChild(made[i]));
+        for (int i = 0; i < 1000; ++i) {
+            TdomElement* e = doc->createElement(u"late");
+            e->setAttribute(u"b", longText);
+            top->appendChild(e)->appendChild(doc->createTextNode(longText));
+        }
+        EXPECT_EQ(top->lastChild()->firstChild()->nodeValue(), longText);
+        doc->freeChildren();
+        EXPECT_EQ(doc->createdNodeCount(), 0u);
+        doc->createDocumentElement(u"again");
+    }
 }
 
 TEST_F(DocumentRules, ValidateReportsToTheErrorHandler) {
