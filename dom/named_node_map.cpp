@@ -18,10 +18,9 @@ void TdomNamedNodeMap::setNamespaceAware(bool value) {
     namespaceAware_ = value;
 }
 
-std::size_t TdomNamedNodeMap::IndexKeyHash::operator()(const IndexKey& key) const noexcept {
-    std::hash<std::u16string_view> hash;
-    return hash(key.first) * 31 + hash(key.second);
-}
+TdomNamedNodeMap::IndexKey::IndexKey(std::u16string_view first, std::u16string_view second)
+    : hash(std::hash<std::u16string_view>()(first) * 31 + std::hash<std::u16string_view>()(second)), first(first),
+      second(second) {}
 
 TdomNamedNodeMap::IndexKey TdomNamedNodeMap::keyOf(const TdomNode* node) const {
     if (namespaceAware_) return {node->namespaceURI(), node->localName()};

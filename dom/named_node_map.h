@@ -78,14 +78,17 @@ private:
     static constexpr std::size_t kIndexThreshold = 8;
 
     // Key of the index: the node name and an empty view (plain maps), or the namespace URI and the
-    // local name. The views point at the names interned by the owner document.
+    // local name. The views point at the names interned by the owner document. The key carries its hash,
+    // so that neither comparing keys nor growing the table hashes the names again.
     struct IndexKey {
+        IndexKey(std::u16string_view first, std::u16string_view second);
+        std::size_t hash; // compared first
         std::u16string_view first;
         std::u16string_view second;
         bool operator==(const IndexKey&) const = default;
     };
     struct IndexKeyHash {
-        std::size_t operator()(const IndexKey& key) const noexcept;
+        std::size_t operator()(const IndexKey& key) const noexcept { return key.hash; }
     };
     using Index = std::unordered_map<IndexKey, TdomNode*, IndexKeyHash>;
 
