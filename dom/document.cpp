@@ -197,9 +197,15 @@ void TdomDocument::freeNode(TdomNode* node) {
 }
 
 const std::u16string* TdomDocument::intern(std::u16string_view name) {
+    // A document uses few distinct names over and over: a small cache, indexed by the length and three
+    // units of the name, answers most requests without hashing the whole name.
+    std::size_t slot = name.size();
+    if (!name.empty()) slot = slot * 31 + name.front() * 7 + name[name.size() / 2] * 3 + name.back();
+    const std::u16string*& cached = internCache_[slot % kInternCacheSize];
+    if (cached && *cached == name) return cached;
     auto it = names_.find(name);
-    if (it != names_.end()) return &*it;
-    return &*names_.emplace(name).first;
+    cached = it != names_.end() ? &*it : &*names_.emplace(name).first;
+    return cached;
 }
 
 // ---- construction and clearing ----
@@ -237,6 +243,7 @@ void TdomDocument::clearDocument() {
     blockArena_.release();
     namespaceParts_.clear();
     elementListCaches_.clear();
+    std::fill(std::begin(internCache_), std::end(internCache_), nullptr);
     names_.clear();
 }
 

@@ -258,6 +258,9 @@ private:
     std::u16string standalone_;
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
+    // Recently interned names (see intern); cleared with names_.
+    static constexpr std::size_t kInternCacheSize = 64;
+    const std::u16string* internCache_[kInternCacheSize] = {};
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
