@@ -91,11 +91,11 @@ void* TdomDocument::NodeArena::allocate(std::size_t size) {
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
         reserveOneMore(pages_);
         reserveOneMore(pageObjects_);
-        char* page = static_cast<char*>(::operator new(pageSize_));
+        char* page = static_cast<char*>(::operator new(kPageSize));
         pages_.push_back(page);
         pageObjects_.push_back(0);
         cursor_ = page;
-        end_ = page + pageSize_;
+        end_ = page + kPageSize;
     }
     void* p = cursor_;
     cursor_ += rounded;
@@ -135,12 +135,12 @@ void TdomDocument::NodeArena::releaseObjects(const std::vector<Object*>& objects
     auto pageOf = [&](const Object* object) {
         auto address = reinterpret_cast<std::uintptr_t>(object);
         auto start = [&](std::size_t page) { return reinterpret_cast<std::uintptr_t>(pages_[page]); };
-        if (last < pages_.size() && address - start(last) < pageSize_) return last;
+        if (last < pages_.size() && address - start(last) < kPageSize) return last;
         auto after = std::upper_bound(pages_.begin(), pages_.end(), reinterpret_cast<const char*>(object),
                                       std::less<>());
         if (after == pages_.begin()) return kNone;
         std::size_t page = static_cast<std::size_t>(after - pages_.begin()) - 1;
-        if (address - start(page) >= pageSize_) return kNone;
+        if (address - start(page) >= kPageSize) return kNone;
         last = page;
         return last;
     };
@@ -240,7 +240,6 @@ void TdomDocument::clearDocument() {
         node->~TdomNode();
         if (NodeArena::isLarge(size)) ::operator delete(node);
     });
-    blockArena_.release();
     namespaceParts_.clear();
     elementListCaches_.clear();
     std::fill(std::begin(internCache_), std::end(internCache_), nullptr);

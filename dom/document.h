@@ -196,10 +196,10 @@ private:
         bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
 
-    // Fixed-size node memory: one free list per size class over pages of pageSize bytes.
+    // Fixed-size node memory: one free list per size class over 64 KiB pages.
     class NodeArena {
     public:
-        explicit NodeArena(std::size_t pageSize) : pageSize_(pageSize) {}
+        NodeArena() = default;
         NodeArena(const NodeArena&) = delete;
         NodeArena& operator=(const NodeArena&) = delete;
         ~NodeArena() { release(); }
@@ -219,6 +219,7 @@ private:
     private:
         static constexpr std::size_t kGranule = 8;
         static constexpr std::size_t kClasses = 32; // up to 256 bytes
+        static constexpr std::size_t kPageSize = 64 * 1024;
         struct FreeBlock {
             FreeBlock* next;
         };
@@ -228,7 +229,6 @@ private:
         std::vector<std::uint32_t> pageObjects_;
         char* cursor_ = nullptr;
         char* end_ = nullptr;
-        std::size_t pageSize_;
     };
 
     template <class T, class... Args> T* make(Args&&... args);
@@ -264,8 +264,5 @@ private:
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
-    NodeArena arena_{64 * 1024};
-    // The attribute blocks of elements (see TdomElement), apart from the nodes so that clearing can free
-    // node pages while elements still hold their blocks.
-    NodeArena blockArena_{8 * 1024};
+    NodeArena arena_;
 };

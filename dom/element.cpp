@@ -1,7 +1,5 @@
 #include "dom/element.h"
 
-#include <new>
-
 #include "dom/character_data.h"
 #include "dom/content_model_access.h"
 #include "dom/document.h"
@@ -70,17 +68,11 @@ TdomElement::AttributeBlock::AttributeBlock(TdomDocument* document, TdomElement*
 TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
     : TdomNode(ownerDocument, TdomNodeType::element, tagName, kElementChildren) {}
 
-TdomElement::~TdomElement() {
-    if (!attrs_) return;
-    attrs_->~AttributeBlock();
-    ownerDocument()->blockArena_.deallocate(attrs_, sizeof(AttributeBlock));
-}
+TdomElement::~TdomElement() = default;
 
 TdomNamedNodeMap& TdomElement::map() {
     if (!attrs_) {
-        TdomDocument* document = ownerDocument();
-        void* memory = document->blockArena_.allocate(sizeof(AttributeBlock));
-        attrs_ = new (memory) AttributeBlock(document, this);
+        attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));
     }

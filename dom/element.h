@@ -17,8 +17,8 @@ struct TdomElementListCaches;
 // namespace-aware (createElementNS); the plain attribute operations refuse a namespace-aware map
 // and the NS operations a plain one, with ENamespace_Err.
 //
-// The attribute storage and its map are allocated when first needed (from the owner document's node
-// memory), so that elements without attributes stay small. Element lists created through the element are cached in elementListCache()
+// The attribute storage and its map are allocated when first needed, so that elements without
+// attributes stay small. Element lists created through the element are cached in elementListCache()
 // and elementListCacheNS() (kept by the owner document) and freed with the element.
 class TdomElement : public TdomNode {
 public:
@@ -83,8 +83,7 @@ private:
     TdomAttr* findAttribute(std::u16string_view name) const;
     TdomAttr* findAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) const;
 
-    // Allocated from the owner document's node memory, like the element itself.
-    AttributeBlock* attrs_ = nullptr;
+    std::unique_ptr<AttributeBlock> attrs_;
 };
 
 // An attribute. Its value lives in its children (text and entity-reference nodes).
