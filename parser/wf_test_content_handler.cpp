@@ -40,7 +40,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::startDocument(TXmlCustomProcessorAgent
     if (OnStartDocument) OnStartDocument(processorAgent, locator, data);
     if (active_) throw EParserException("TXmlWFTestContentHandler is active.");
     openNames_.clear();
-    openStarts_.clear();
+    openElements_.clear();
     active_ = true;
     doctypeSeen_ = false;
     rootSeen_ = false;
@@ -140,12 +140,13 @@ TXmlErrorRecord TXmlWFTestContentHandler::startElement(TXmlCustomProcessorAgent*
     requireActive();
     atStart_ = false;
     TXmlErrorRecord error;
-    if (!checkName(tagName))
+    const bool validName = checkName(tagName);
+    if (!validName)
         error = fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
-    else if (documentMode_ && rootSeen_ && openStarts_.empty())
+    else if (documentMode_ && rootSeen_ && openElements_.empty())
         error = fail(processorAgent, locator, tagName, EParserDoubleRootElement_Err::kClassName);
     rootSeen_ = true;
-    openStarts_.push_back(openNames_.size());
+    openElements_.push_back({openNames_.size(), validName});
     openNames_ += tagName;
     if (!error) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
@@ -160,11 +161,15 @@ TXmlErrorRecord TXmlWFTestContentHandler::endElement(TXmlCustomProcessorAgent* p
     if (OnEndElement) OnEndElement(processorAgent, locator, namespaceURI, tagName);
     requireActive();
     atStart_ = false;
-    if (!checkName(tagName)) return fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
-    if (openStarts_.empty() || std::u16string_view(openNames_).substr(openStarts_.back()) != tagName)
-        return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
-    openNames_.resize(openStarts_.back());
-    openStarts_.pop_back();
+    // A name equal to the innermost open one is exactly as valid as that one was found to be; only
+    // another name needs checking before it is reported as unmatched.
+    const bool matches =
+        !openElements_.empty() && std::u16string_view(openNames_).substr(openElements_.back().start) == tagName;
+    if (matches ? !openElements_.back().validName : !checkName(tagName))
+        return fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
+    if (!matches) return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
+    openNames_.resize(openElements_.back().start);
+    openElements_.pop_back();
     return NextHandler()
                ? NextHandler()->endElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName))
                : nullptr;
@@ -268,7 +273,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::endDocument(TXmlCustomProcessorAgent* 
     requireActive();
     active_ = false;
     TXmlErrorRecord error;
-    if (!openStarts_.empty())
+    if (!openElements_.empty())
         error = fail(processorAgent, locator, u"", EParserMissingEndTag_Err::kClassName);
     else if (documentMode_ && !rootSeen_)
         error = fail(processorAgent, locator, u"", EParserRootNotFound_Err::kClassName);
@@ -284,6 +289,6 @@ void TXmlWFTestContentHandler::reset() {
     rootSeen_ = false;
     atStart_ = true;
     openNames_.clear();
-    openStarts_.clear();
+    openElements_.clear();
     TXmlCustomContentHandler::reset();
 }

@@ -63,8 +63,13 @@ private:
     bool rootSeen_ = false;
     bool documentMode_ = true;
     bool atStart_ = true;
-    // The names of the open elements, outermost first, stored end to end in one buffer with the
-    // start of each name in openStarts_, so that opening an element allocates nothing of its own.
+    // The open elements, outermost first. Their names are stored end to end in openNames_, so that
+    // opening an element allocates nothing of its own; each entry holds where its name starts
+    // and whether the name passed checkName.
+    struct OpenElement {
+        std::size_t start;
+        bool validName;
+    };
     std::u16string openNames_;
-    std::vector<std::size_t> openStarts_;
+    std::vector<OpenElement> openElements_;
 };

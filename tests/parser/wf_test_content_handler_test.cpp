@@ -128,6 +128,11 @@ TEST_F(WFTest, OneRootAndMatchingEndTags) {
 
     wf.startDocument(&agent, nullptr, u"");
     EXPECT_EQ(start(u"1a"), "EParserInvalidElementName_Err");
+    // Signals that go on after the record: an end tag naming the invalid element is invalid too,
+    // as is any other invalid name; a valid one is merely unmatched.
+    EXPECT_EQ(end(u"1a"), "EParserInvalidElementName_Err");
+    EXPECT_EQ(end(u"2b"), "EParserInvalidElementName_Err");
+    EXPECT_EQ(end(u"b"), "EParserMissingStartTag_Err");
     wf.reset();
     wf.startDocument(&agent, nullptr, u"");
     EXPECT_EQ(start(u"a"), "");
