@@ -51,18 +51,22 @@ bool charDataUnits(std::u16string_view s, bool markupExcluded) {
     const std::size_t n = s.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t u = s[i];
-        if (!isCharUnit(u)) return false;
         if (u < 0x80) {
-            if (u == u'>') {
+            if (u < 0x20) {
+                if (!isCharUnit(u)) return false;
+            } else if (u == u'>') {
                 if (i >= 2 && s[i - 1] == u']' && s[i - 2] == u']') return false;
             } else if (markupExcluded && (u == u'<' || u == u'&')) {
                 return false;
             }
-        } else if (isHighSurrogate(u)) {
-            if (i + 1 >= n || !isLowSurrogate(s[i + 1])) return false;
-            ++i;
-        } else if (isLowSurrogate(u)) {
-            return false;
+        } else if (u >= 0xD800) {
+            // U+0080 to U+D7FF are all characters; above them the surrogates and the rest.
+            if (isHighSurrogate(u)) {
+                if (i + 1 >= n || !isLowSurrogate(s[i + 1])) return false;
+                ++i;
+            } else if (isLowSurrogate(u) || !isCharUnit(u)) {
+                return false;
+            }
         }
     }
     return true;

@@ -164,8 +164,9 @@ TEST(XmlCharsQName, PrefixAndLocalPart) {
 // Random texts over the units that matter to the productions: every check answers without
 // raising, and the productions nest as they should.
 TEST(XmlCharsChecks, TotalOnRandomTextsAndProductionsNest) {
-    const char16_t alphabet[] = {u'a', u'Z', u'1',  u'_', u':', u'-', u'.', u' ',   u'\t',  u'&',   u'%',   u';',  u'#',
-                                 u'x', u'"', u'\'', u'<', u']', u'>', 0,    0xD800, 0xDC00, 0xFFFE, 0x3042, 0x0300};
+    const char16_t alphabet[] = {u'a',   u'Z',   u'1',   u'_',   u':',   u'-',  u'.', u' ',   u'\t',  u'&',
+                                 u'%',   u';',   u'#',   u'x',   u'"',   u'\'', u'<', u']',   u'>',   0,
+                                 0xD800, 0xDC00, 0xFFFE, 0x3042, 0x0300, 0x1F,  0x7F, 0xD7FF, 0xE000, 0xFFFF};
     std::uint32_t seed = 7;
     for (int round = 0; round < 20000; ++round) {
         std::u16string s;
