@@ -157,6 +157,8 @@ void reserveRecordRows(TPointMarkTable& table, const TdomNode* node) {
     count(node);
     for (const TdomNode* child : node->children())
         if (child->nodeType() == TdomNodeType::element) count(child);
+    // Without records the walk adds no rows, whatever RecordCount holds.
+    if (formats == 0) return;
     std::vector<TPointMarkRow>& rows = table.rows();
     const std::size_t needed = static_cast<std::size_t>(std::max(table.RecordCount, 0)) + 1 + formats;
     if (needed > rows.capacity()) rows.reserve(needed);
