@@ -359,6 +359,8 @@ void TdomNode::checkWritable() const {
 
 void TdomNode::adoptChild(TdomNode* newChild, int index) {
     if (newChild->parent_) newChild->parent_->removeChild(newChild);
+    // The heap's smallest block holds three pointers, so a first child gets room for two more.
+    if (children_.capacity() == 0) children_.reserve(3);
     if (index < 0 || static_cast<std::size_t>(index) >= children_.size())
         children_.push_back(newChild);
     else
