@@ -23,12 +23,7 @@ std::u16string TdomStandardLocator::systemId() const {
     return inputSource_ ? inputSource_->systemId() : std::u16string();
 }
 
-void TdomStandardLocator::advanceOver(std::u16string_view units) {
-    if (units.empty()) return;
-    // The first unit may start a piece, which then starts at its position.
-    advance(units.front());
-    units.remove_prefix(1);
-    if (units.empty()) return;
+void TdomStandardLocator::advanceOverLines(std::u16string_view units) {
     // Every unit that follows a line feed starts a new line; the others add a column.
     const std::u16string_view beforeLast = units.substr(0, units.size() - 1);
     const std::size_t lastLineFeed = beforeLast.rfind(u'\n');

@@ -31,7 +31,21 @@ public:
         if (pieceEnded_) startPiece();
     }
     // The same as advance for every unit of the run, in one step.
-    void advanceOver(std::u16string_view units);
+    void advanceOver(std::u16string_view units) {
+        if (units.empty()) return;
+        // The first unit may start a piece, which then starts at its position.
+        advance(units.front());
+        if (units.size() == 1) return;
+        bool lineFeedBeforeLast = lastWasLineFeed_;
+        for (std::size_t i = 1; i + 1 < units.size(); ++i) lineFeedBeforeLast |= units[i] == u'\n';
+        if (lineFeedBeforeLast) {
+            advanceOverLines(units.substr(1));
+            return;
+        }
+        const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(units.size() - 1);
+        column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+        lastWasLineFeed_ = units.back() == u'\n';
+    }
     // The next character starts a new piece.
     void markPieceEnd() { pieceEnded_ = true; }
     // The piece starts at the current character.
@@ -49,6 +63,9 @@ public:
     std::int32_t pieceStartColumn() const { return pieceStartColumn_; }
 
 private:
+    // advanceOver for a run, after its first unit, in which a unit before the last starts a line.
+    void advanceOverLines(std::u16string_view units);
+
     // Counters stop at the largest value instead of wrapping on absurdly long inputs.
     static constexpr std::int32_t kLargest = std::numeric_limits<std::int32_t>::max();
 
