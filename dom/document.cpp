@@ -198,10 +198,13 @@ void TdomDocument::freeNode(TdomNode* node) {
 
 const std::u16string* TdomDocument::intern(std::u16string_view name) {
     // A document uses few distinct names over and over: a small cache, indexed by the length and three
-    // units of the name, answers most requests without hashing the whole name.
-    std::size_t slot = name.size();
-    if (!name.empty()) slot = slot * 31 + name.front() * 7 + name[name.size() / 2] * 3 + name.back();
-    const std::u16string*& cached = internCache_[slot % kInternCacheSize];
+    // units of the name mixed by a multiplication, answers most requests without hashing the whole name.
+    std::uint64_t key = name.size();
+    if (!name.empty())
+        key |= std::uint64_t{name.front()} << 16 | std::uint64_t{name[name.size() / 2]} << 32 |
+               std::uint64_t{name.back()} << 48;
+    const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheBits));
+    const std::u16string*& cached = internCache_[slot];
     if (cached && *cached == name) return cached;
     auto it = names_.find(name);
     cached = it != names_.end() ? &*it : &*names_.emplace(name).first;

@@ -259,7 +259,8 @@ private:
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
     // Recently interned names (see intern); cleared with names_.
-    static constexpr std::size_t kInternCacheSize = 64;
+    static constexpr int kInternCacheBits = 8;
+    static constexpr std::size_t kInternCacheSize = std::size_t{1} << kInternCacheBits;
     const std::u16string* internCache_[kInternCacheSize] = {};
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
