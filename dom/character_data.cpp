@@ -18,6 +18,10 @@ TdomCharacterData::TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType t
                                      std::u16string_view data)
     : TdomNode(ownerDocument, type, name, 0), data_(data) {}
 
+TdomCharacterData::TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
+                                     std::u16string&& data)
+    : TdomNode(ownerDocument, type, name, 0), data_(std::move(data)) {}
+
 void TdomCharacterData::setNodeValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
     data_ = value;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "dom/node.h"
 
@@ -28,6 +29,8 @@ public:
 protected:
     TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
                       std::u16string_view data);
+    TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
+                      std::u16string&& data);
 
     std::u16string data_;
 };
@@ -45,6 +48,8 @@ protected:
     friend class TdomDocument;
     TdomText(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name, std::u16string_view data)
         : TdomCharacterData(ownerDocument, type, name, data) {}
+    TdomText(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name, std::u16string&& data)
+        : TdomCharacterData(ownerDocument, type, name, std::move(data)) {}
 };
 
 class TdomComment : public TdomCharacterData {

@@ -504,9 +504,16 @@ TdomElement* TdomDocument::createDocumentElementNS(std::u16string_view namespace
 
 TdomDocumentFragment* TdomDocument::createDocumentFragment() { return make<TdomDocumentFragment>(this); }
 
+namespace {
+const std::u16string kTextName = u"#text";
+} // namespace
+
 TdomText* TdomDocument::createTextNode(std::u16string_view data) {
-    static const std::u16string name = u"#text";
-    return make<TdomText>(this, TdomNodeType::text, &name, data);
+    return make<TdomText>(this, TdomNodeType::text, &kTextName, data);
+}
+
+TdomText* TdomDocument::createTextNodeTaking(std::u16string&& data) {
+    return make<TdomText>(this, TdomNodeType::text, &kTextName, std::move(data));
 }
 
 TdomComment* TdomDocument::createComment(std::u16string_view data) { return make<TdomComment>(this, data); }

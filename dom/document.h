@@ -81,6 +81,8 @@ public:
     TdomElement* createElementNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName);
     TdomDocumentFragment* createDocumentFragment();
     TdomText* createTextNode(std::u16string_view data);
+    // createTextNode for a string the caller gives up: the node takes it over instead of copying it.
+    TdomText* createTextNodeTaking(std::u16string&& data);
     TdomComment* createComment(std::u16string_view data);
     TdomCDATASection* createCDATASection(std::u16string_view data);
     TdomProcessingInstruction* createProcessingInstruction(std::u16string_view target, std::u16string_view data);

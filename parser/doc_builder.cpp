@@ -58,9 +58,11 @@ TXmlErrorRecord TXmlDocBuilder::appendNode(TXmlCustomProcessorAgent* processorAg
         currentNode_->appendChild(node);
         return nullptr;
     } catch (const Exception&) {
+        // The code may be the node's own text, which goes with the node.
+        const std::u16string codeOfRecord = code;
         if (TdomNode* parent = node->parentNode()) parent->removeChild(node);
         document()->destroyNode(node);
-        return createError(processorAgent, locator, code, errorClass);
+        return createError(processorAgent, locator, codeOfRecord, errorClass);
     }
 }
 
@@ -297,6 +299,15 @@ TXmlErrorRecord TXmlDocBuilder::PCDATA(TXmlCustomProcessorAgent* processorAgent,
         if (currentNode_->nodeType() == TdomNodeType::document) {
             if (!checkWhiteSpace(data))
                 return createError(processorAgent, locator, data, EParserNotInRoot_Err::kClassName);
+        } else if (!NextHandler() && !isTextNode(currentNode_->lastChild())) {
+            // Nobody needs the text after this handler: the new node takes the string over.
+            TdomText* node = nullptr;
+            try {
+                node = document()->createTextNodeTaking(std::move(data));
+            } catch (const Exception&) {
+                return createError(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
+            }
+            return appendNode(processorAgent, locator, node, node->data(), EParserInvalidCharacter_Err::kClassName);
         } else if (TXmlErrorRecord error =
                        addText(processorAgent, locator, data, data, EParserInvalidCharacter_Err::kClassName)) {
             return error;

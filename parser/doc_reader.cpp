@@ -149,8 +149,10 @@ TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* process
     if (failure) {
         answer = createError(processorAgent, locator, std::u16string(), failure);
     } else if (NextHandler()) {
-        answer = NextHandler()->startElement(processorAgent, locator, std::u16string(), name, *attributes_);
-        if (!answer && empty) answer = NextHandler()->endElement(processorAgent, locator, std::u16string(), name);
+        std::u16string endName = empty ? name : std::u16string();
+        answer = NextHandler()->startElement(processorAgent, locator, std::u16string(), std::move(name), *attributes_);
+        if (!answer && empty)
+            answer = NextHandler()->endElement(processorAgent, locator, std::u16string(), std::move(endName));
     }
     attributes_->clearPairs();
     return answer;
