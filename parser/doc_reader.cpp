@@ -4,6 +4,10 @@
 #include <string_view>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/name_value_list.h"
@@ -34,29 +38,60 @@ std::u16string middle(const std::u16string& text, std::size_t first, std::ptrdif
 
 std::ptrdiff_t length(const std::u16string& text) { return static_cast<std::ptrdiff_t>(text.size()); }
 
-// The units below 0x40 that end a run of a scanning state: the state's delimiters and the units
-// that are not XML characters (which the unit-by-unit path reports).
-using StopTable = std::array<bool, 0x40>;
+// What ends a run of a scanning state: its delimiters and the units that are not XML characters
+// (which the unit-by-unit path reports). The table answers for the units below 0x40; the
+// delimiters are kept again, the first one repeated to fill three, for the vector test.
+struct RunStops {
+    std::array<bool, 0x40> table{};
+    char16_t delimiters[3]{};
+};
 
-constexpr StopTable stopsWith(std::u16string_view delimiters) {
-    StopTable table{};
-    for (char16_t unit = 0; unit < 0x20; ++unit) table[unit] = unit != 0x09 && unit != 0x0A && unit != 0x0D;
-    for (char16_t unit : delimiters) table[unit] = true;
-    return table;
+constexpr RunStops stopsWith(std::u16string_view delimiters) {
+    RunStops stops;
+    for (char16_t unit = 0; unit < 0x20; ++unit) stops.table[unit] = unit != 0x09 && unit != 0x0A && unit != 0x0D;
+    for (char16_t unit : delimiters) stops.table[unit] = true;
+    for (std::size_t i = 0; i < 3; ++i) stops.delimiters[i] = delimiters[i < delimiters.size() ? i : 0];
+    return stops;
 }
 
-constexpr StopTable kTextStops = stopsWith(u"<&");
-constexpr StopTable kTagStops = stopsWith(u">'\"");
-constexpr StopTable kMarkupEndStops = stopsWith(u">");
-constexpr StopTable kReferenceStops = stopsWith(u";");
+constexpr RunStops kTextStops = stopsWith(u"<&");
+constexpr RunStops kTagStops = stopsWith(u">'\"");
+constexpr RunStops kMarkupEndStops = stopsWith(u">");
+constexpr RunStops kReferenceStops = stopsWith(u";");
 
-// The number of units at the start of run before the first stop unit; 0xFFFE and 0xFFFF, which
-// are not characters, stop as well.
-std::size_t plainRunLength(std::u16string_view run, const StopTable& stops) {
+// The number of units at the start of run before the first one that ends it; 0xFFFE and 0xFFFF,
+// which are not characters, end it as well.
+std::size_t plainRunLength(std::u16string_view run, const RunStops& stops) {
     std::size_t i = 0;
-    for (const std::size_t n = run.size(); i < n; ++i) {
+    const std::size_t n = run.size();
+#ifdef __SSE2__
+    // Eight units at a time: a delimiter, a unit below 0x20 other than tab, LF and CR, or
+    // 0xFFFE and 0xFFFF (the units that are all ones once their lowest bit is set).
+    const __m128i first = _mm_set1_epi16(static_cast<short>(stops.delimiters[0]));
+    const __m128i second = _mm_set1_epi16(static_cast<short>(stops.delimiters[1]));
+    const __m128i third = _mm_set1_epi16(static_cast<short>(stops.delimiters[2]));
+    const __m128i lastControl = _mm_set1_epi16(0x1F);
+    const __m128i tab = _mm_set1_epi16(0x09);
+    const __m128i lineFeed = _mm_set1_epi16(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i allOnes = _mm_set1_epi16(-1);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.data() + i));
+        const __m128i delimiter = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second)),
+                                               _mm_cmpeq_epi16(units, third));
+        const __m128i control = _mm_cmpeq_epi16(_mm_subs_epu16(units, lastControl), _mm_setzero_si128());
+        const __m128i allowedControl = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, tab), _mm_cmpeq_epi16(units, lineFeed)), _mm_cmpeq_epi16(units, carriageReturn));
+        const __m128i nonCharacter = _mm_cmpeq_epi16(_mm_or_si128(units, one), allOnes);
+        const __m128i stop = _mm_or_si128(_mm_or_si128(delimiter, nonCharacter), _mm_andnot_si128(allowedControl, control));
+        const int mask = _mm_movemask_epi8(stop);
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    for (; i < n; ++i) {
         const char16_t unit = run[i];
-        if (unit < 0x40 ? stops[unit] : unit >= 0xFFFE) break;
+        if (unit < 0x40 ? stops.table[unit] : unit >= 0xFFFE) break;
     }
     return i;
 }

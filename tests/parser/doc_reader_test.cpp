@@ -149,6 +149,37 @@ TEST(DocReader, InvalidCharactersEndTheRun) {
     }
 }
 
+TEST(DocReader, RunsEndAtTheirDelimitersAndAtInvalidUnitsWhereverTheyFall) {
+    // The reader takes plain units in runs, several at a time: whatever position an ending unit has
+    // in a run, the piece ends there and an invalid unit is reported at its own column.
+    for (std::size_t length = 0; length < 20; ++length) {
+        SCOPED_TRACE(length);
+        const std::string plain(length, 'x');
+        RecordedRun text("<a>" + plain + "<b/>" + plain + "&amp;" + plain + "</a>");
+        const std::string pcdata = "PCDATA(" + plain + ")";
+        if (length > 0) {
+            EXPECT_EQ(text.recorder.lines[3], pcdata);
+            EXPECT_EQ(text.recorder.lines[6], pcdata);
+        }
+        RecordedRun markup("<a q='" + plain + ">\"'><!--" + plain + "-->" + plain + "-->" + "<![CDATA[" + plain +
+                           "]]>" + "<?p " + plain + "?>" + "</a>");
+        EXPECT_EQ(markup.recorder.lines[2], "startElement(|a|q=" + plain + ">\")");
+        EXPECT_EQ(markup.recorder.lines[3], "comment(" + plain + ")");
+        EXPECT_EQ(markup.recorder.lines[4], "PCDATA(" + plain + "-->)");
+        EXPECT_EQ(markup.recorder.lines[5], "CDATA(" + plain + ")");
+
+        for (const std::string& invalid : {std::string("\x01"), std::string("\x1F"), std::string("\xEF\xBF\xBF")}) {
+            for (const std::string& opening : {std::string("<a>"), std::string("<a b='"), std::string("<a><!--")}) {
+                DocumentChain chain;
+                EXPECT_FALSE(chain.parse(opening + plain + invalid + plain + "'>--></a>"));
+                ASSERT_EQ(chain.reports.size(), 1u);
+                EXPECT_EQ(chain.reports[0].errorClass, "EParserInvalidCharacter_Err");
+                EXPECT_EQ(chain.reports[0].endColumn, static_cast<int>(opening.size() + length + 1));
+            }
+        }
+    }
+}
+
 TEST(DocReader, RecordsNameThePieceInError) {
     DocumentChain chain;
     EXPECT_FALSE(chain.parse("<a>\n  <b></c></a>"));
