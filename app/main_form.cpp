@@ -77,8 +77,16 @@ std::vector<int> TMainFormCore::SaveFile(const std::string& fileName) {
 
 void TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
     Table.StatusText = "load: " + fileName;
+    const std::int32_t records = Table.RecordCount;
     Table.RecordCount = 0;
-    LoadFile(fileName);
+    try {
+        LoadFile(fileName);
+    } catch (...) {
+        // Nothing was read: the table still shows its records, and with the count left at 0 the
+        // next add would write over them.
+        Table.RecordCount = records;
+        throw;
+    }
 }
 
 void TMainFormCore::FileAddClick(const std::string& fileName) {

@@ -79,6 +79,15 @@ TEST_F(PointMarkReaderTest, LoadReplacesAndAddAppendsRecords) {
     EXPECT_EQ(form.Table.cell(0, 4), "b1-0");
     EXPECT_EQ(form.Table.cell(15, 5), "b2-15");
     EXPECT_EQ(form.Table.cell(15, 3), "a3-15");
+
+    // A load that raises keeps the count of the records still shown, so a later add appends
+    // after them instead of writing over them.
+    EXPECT_THROW(form.FileLoadXMLClick(dir_ + "/missing.xml"), Exception);
+    EXPECT_EQ(form.Table.RecordCount, 5);
+    form.FileAddClick(two);
+    EXPECT_EQ(form.Table.RecordCount, 7);
+    EXPECT_EQ(form.Table.cell(0, 5), "b2-0");
+    EXPECT_EQ(form.Table.cell(0, 6), "b1-0");
 }
 
 TEST_F(PointMarkReaderTest, MissingDtdOrFileKeepsTheTable) {
