@@ -23,7 +23,7 @@ std::u16string TdomStandardLocator::systemId() const {
     return inputSource_ ? inputSource_->systemId() : std::u16string();
 }
 
-void TdomStandardLocator::advanceOverLines(std::u16string_view units) {
+void TdomStandardLocator::advanceOverRest(std::u16string_view units) {
     // Every unit that follows a line feed starts a new line; the others add a column.
     const std::u16string_view beforeLast = units.substr(0, units.size() - 1);
     const std::size_t lastLineFeed = beforeLast.rfind(u'\n');

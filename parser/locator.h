@@ -36,15 +36,19 @@ public:
         // The first unit may start a piece, which then starts at its position.
         advance(units.front());
         if (units.size() == 1) return;
-        bool lineFeedBeforeLast = lastWasLineFeed_;
-        for (std::size_t i = 1; i + 1 < units.size(); ++i) lineFeedBeforeLast |= units[i] == u'\n';
-        if (lineFeedBeforeLast) {
-            advanceOverLines(units.substr(1));
-            return;
+        const std::u16string_view rest = units.substr(1);
+        // A short run in the middle of a line, the common case, only adds columns.
+        if (rest.size() <= kShortRun && !lastWasLineFeed_) {
+            bool lineFeedBeforeLast = false;
+            for (std::size_t i = 0; i + 1 < rest.size(); ++i) lineFeedBeforeLast |= rest[i] == u'\n';
+            if (!lineFeedBeforeLast) {
+                const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(rest.size());
+                column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+                lastWasLineFeed_ = rest.back() == u'\n';
+                return;
+            }
         }
-        const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(units.size() - 1);
-        column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
-        lastWasLineFeed_ = units.back() == u'\n';
+        advanceOverRest(rest);
     }
     // The next character starts a new piece.
     void markPieceEnd() { pieceEnded_ = true; }
@@ -63,8 +67,10 @@ public:
     std::int32_t pieceStartColumn() const { return pieceStartColumn_; }
 
 private:
-    // advanceOver for a run, after its first unit, in which a unit before the last starts a line.
-    void advanceOverLines(std::u16string_view units);
+    static constexpr std::size_t kShortRun = 32;
+
+    // advanceOver for the units of a run after its first one.
+    void advanceOverRest(std::u16string_view units);
 
     // Counters stop at the largest value instead of wrapping on absurdly long inputs.
     static constexpr std::int32_t kLargest = std::numeric_limits<std::int32_t>::max();
