@@ -196,19 +196,32 @@ void TdomDocument::freeNode(TdomNode* node) {
     arena_.deallocate(node, size);
 }
 
-const std::u16string* TdomDocument::intern(std::u16string_view name) {
+TdomDocument::CachedName& TdomDocument::cachedName(std::u16string_view name) {
     // A document uses few distinct names over and over: a small cache, indexed by the length and three
     // units of the name mixed by a multiplication, answers most requests without hashing the whole name.
     std::uint64_t key = name.size();
     if (!name.empty())
         key |= std::uint64_t{name.front()} << 16 | std::uint64_t{name[name.size() / 2]} << 32 |
                std::uint64_t{name.back()} << 48;
-    const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheBits));
-    const std::u16string*& cached = internCache_[slot];
-    if (cached && *cached == name) return cached;
+    return internCache_[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheBits))];
+}
+
+const std::u16string* TdomDocument::intern(std::u16string_view name) {
+    CachedName& cached = cachedName(name);
+    if (cached.name && *cached.name == name) return cached.name;
     auto it = names_.find(name);
-    cached = it != names_.end() ? &*it : &*names_.emplace(name).first;
-    return cached;
+    cached.name = it != names_.end() ? &*it : &*names_.emplace(name).first;
+    cached.checked = false;
+    return cached.name;
+}
+
+const std::u16string* TdomDocument::internCheckedName(std::u16string_view name) {
+    CachedName& cached = cachedName(name);
+    if (cached.checked && *cached.name == name) return cached.name;
+    if (!checkName(name)) throw EInvalid_Character_Err();
+    const std::u16string* interned = intern(name);
+    cached.checked = true;
+    return interned;
 }
 
 // ---- construction and clearing ----
@@ -245,7 +258,7 @@ void TdomDocument::clearDocument() {
     });
     namespaceParts_.clear();
     elementListCaches_.clear();
-    std::fill(std::begin(internCache_), std::end(internCache_), nullptr);
+    std::fill(std::begin(internCache_), std::end(internCache_), CachedName{});
     names_.clear();
 }
 
@@ -445,8 +458,7 @@ TdomNode* TdomDocument::replaceChild(TdomNode* newChild, TdomNode* oldChild) {
 // ---- factories ----
 
 TdomElement* TdomDocument::createElement(std::u16string_view tagName) {
-    if (!checkName(tagName)) throw EInvalid_Character_Err();
-    return make<TdomElement>(this, intern(tagName));
+    return make<TdomElement>(this, internCheckedName(tagName));
 }
 
 TdomElement* TdomDocument::createElementNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName) {
@@ -460,8 +472,7 @@ TdomElement* TdomDocument::createElementNS(std::u16string_view namespaceURI, std
 }
 
 TdomAttr* TdomDocument::createAttribute(std::u16string_view name) {
-    if (!checkName(name)) throw EInvalid_Character_Err();
-    return make<TdomAttr>(this, intern(name), true);
+    return make<TdomAttr>(this, internCheckedName(name), true);
 }
 
 TdomAttr* TdomDocument::createAttributeNS(std::u16string_view namespaceURI, std::u16string_view qualifiedName) {

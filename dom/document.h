@@ -173,6 +173,8 @@ public:
 
     // The interned copy of a name: one per document, alive as long as the document.
     const std::u16string* intern(std::u16string_view name);
+    // intern for a name that must pass checkName: EInvalid_Character_Err when it does not.
+    const std::u16string* internCheckedName(std::u16string_view name);
 
     // Node operations with the document's own behaviour.
     void setNodeValue(std::u16string_view value) override;
@@ -260,10 +262,16 @@ private:
     std::u16string standalone_;
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
-    // Recently interned names (see intern); cleared with names_.
+    // Recently interned names (see intern), each marked once it has passed checkName; cleared with
+    // names_.
+    struct CachedName {
+        const std::u16string* name = nullptr;
+        bool checked = false;
+    };
     static constexpr int kInternCacheBits = 8;
     static constexpr std::size_t kInternCacheSize = std::size_t{1} << kInternCacheBits;
-    const std::u16string* internCache_[kInternCacheSize] = {};
+    CachedName internCache_[kInternCacheSize] = {};
+    CachedName& cachedName(std::u16string_view name);
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;

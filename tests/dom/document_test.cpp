@@ -145,6 +145,17 @@ TEST_F(DocumentRules, OneDocumentTypeBeforeOneDocumentElement) {
     EXPECT_EQ(doc->nodeValue(), u"");
 }
 
+TEST_F(DocumentRules, NamesAreCheckedEveryTimeTheyAreNew) {
+    // Names met before are answered from a cache; a name that fails its check never is.
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc->createElement(u"point")->nodeName(), u"point");
+        EXPECT_EQ(doc->createAttribute(u"href")->nodeName(), u"href");
+        EXPECT_THROW(doc->createElement(u"po int"), EInvalid_Character_Err);
+        EXPECT_THROW(doc->createAttribute(u"1href"), EInvalid_Character_Err);
+    }
+    EXPECT_EQ(&doc->createElement(u"point")->nodeName(), &doc->createAttribute(u"point")->nodeName());
+}
+
 TEST_F(DocumentRules, DestroyNodeRefusesNodesInUse) {
     TdomElement* root = doc->createDocumentElement(u"root");
     TdomElement* child = doc->createElement(u"child");
