@@ -49,7 +49,7 @@ bool continuesValue(const TdomNode* child) {
 // The value is a view of the text node itself when nothing continues it (the usual case), else of
 // scratch, which receives the joined pieces.
 bool elementText(const TdomNode* element, std::u16string& scratch, std::u16string_view& value) {
-    const std::vector<TdomNode*>& children = element->children();
+    const TdomNodeVector& children = element->children();
     if (children.empty() || children.front()->nodeType() != TdomNodeType::text) return false;
     const std::u16string& first = static_cast<const TdomCharacterData*>(children.front())->data();
     if (children.size() == 1 || !continuesValue(children[1])) {
@@ -193,7 +193,7 @@ void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/) {
         // Text nodes, white space or not, never fill a cell by themselves and have no children.
         if (current->nodeType() == TdomNodeType::element)
             examineElement(table, current, roles.of(current->nodeName()), scratch);
-        const std::vector<TdomNode*>& children = current->children();
+        const TdomNodeVector& children = current->children();
         pending.insert(pending.end(), children.rbegin(), children.rend());
     }
 }

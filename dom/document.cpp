@@ -324,7 +324,7 @@ void TdomDocument::destroySubtree(TdomNode* root) {
 
 void TdomDocument::destroyChildren(TdomNode* node) {
     if (nodeIterators_.empty()) {
-        std::vector<TdomNode*> children;
+        TdomNodeVector children;
         children.swap(node->children_);
         for (TdomNode* child : children) {
             child->parent_ = nullptr;
@@ -595,7 +595,7 @@ bool TdomDocument::fillEntityReference(TdomNode* node) {
                 auto* entity = static_cast<TdomEntity*>(found);
                 if (!entity->notationName().empty()) throw EInvalid_Entity_Reference_Err();
                 // Copy first, so that filling an entity from itself cannot loop.
-                std::vector<TdomNode*> sources = entity->children_;
+                const TdomNodeVector sources = entity->children_;
                 for (TdomNode* source : sources) {
                     TdomNode* copy = importNode(source, true);
                     try {

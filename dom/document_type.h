@@ -32,9 +32,9 @@ private:
     std::u16string internalSubset_;
     std::u16string publicId_;
     std::u16string systemId_;
-    std::vector<TdomNode*> entityStorage_;
+    TdomNodeVector entityStorage_;
     TdomEntitiesNamedNodeMap entities_;
-    std::vector<TdomNode*> notationStorage_;
+    TdomNodeVector notationStorage_;
     TdomNamedNodeMap notations_;
 };
 

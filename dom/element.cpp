@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::vector<TdomNode*> kNoAttributes;
+const TdomNodeVector kNoAttributes;
 
 constexpr TdomNodeTypeSet kElementChildren =
     nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
@@ -90,7 +90,7 @@ bool TdomElement::attributesNamespaceAware() const {
     return attrs_ ? attrs_->map.namespaceAware() : flag(kNamespaceAwareFlag);
 }
 
-const std::vector<TdomNode*>& TdomElement::attributeNodes() const { return attrs_ ? attrs_->storage : kNoAttributes; }
+const TdomNodeVector& TdomElement::attributeNodes() const { return attrs_ ? attrs_->storage : kNoAttributes; }
 
 void TdomElement::releaseAttributes(std::vector<TdomNode*>& out) {
     if (!attrs_) return;

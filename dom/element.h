@@ -53,7 +53,7 @@ public:
     bool hasAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName);
 
     // The attributes in map order, without creating the map.
-    const std::vector<TdomNode*>& attributeNodes() const;
+    const TdomNodeVector& attributeNodes() const;
     bool attributesNamespaceAware() const;
 
     std::vector<std::unique_ptr<TdomNodeList>>& elementListCache();
@@ -69,7 +69,7 @@ private:
 
     struct AttributeBlock {
         AttributeBlock(TdomDocument* document, TdomElement* element);
-        std::vector<TdomNode*> storage;
+        TdomNodeVector storage;
         TdomNamedNodeMap map;
     };
     TdomElementListCaches& listCaches();

@@ -17,7 +17,7 @@ constexpr std::u16string_view kWildcard = u"*";
 template <class Visit> bool walkDescendants(const TdomNode* start, Visit&& visit) {
     if (!start || !start->hasChildNodes()) return false;
     struct Frame {
-        const std::vector<TdomNode*>* children;
+        const TdomNodeVector* children;
         std::size_t next;
     };
     std::vector<Frame> stack;

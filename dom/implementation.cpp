@@ -13,7 +13,7 @@
 namespace {
 
 // Makes room for one more entry (with geometric growth) so that the push_back after it cannot throw.
-template <class T> void reserveOneMore(std::vector<T>& list) {
+template <class List> void reserveOneMore(List& list) {
     if (list.size() == list.capacity()) list.reserve(list.empty() ? 16 : list.size() * 2);
 }
 
@@ -40,14 +40,14 @@ bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-template <class T> bool eraseOne(std::vector<T*>& list, const void* item) {
+template <class List> bool eraseOne(List& list, const void* item) {
     auto it = std::find(list.begin(), list.end(), item);
     if (it == list.end()) return false;
     list.erase(it);
     return true;
 }
 
-template <class T> void clearAndShrink(std::vector<T>& list) {
+template <class List> void clearAndShrink(List& list) {
     list.clear();
     list.shrink_to_fit();
 }
@@ -87,11 +87,11 @@ void TDomImplementation::deleteDocument(TdomDocument* document) {
 void TDomImplementation::deleteContentModelObject(TdomCustomCMObject* object) { delete object; }
 
 void TDomImplementation::releaseAll() {
-    std::vector<TdomNode*> documents;
+    TdomNodeVector documents;
     documents.swap(documents_);
     for (TdomNode* document : documents) deleteDocument(static_cast<TdomDocument*>(document));
     clearAndShrink(documents_);
-    std::vector<TdomNode*> types;
+    TdomNodeVector types;
     types.swap(documentTypes_);
     for (TdomNode* type : types) delete type;
     clearAndShrink(documentTypes_);

@@ -93,8 +93,8 @@ private:
     void deleteDocument(TdomDocument* document);
     void deleteContentModelObject(TdomCustomCMObject* object);
 
-    std::vector<TdomNode*> documents_;
-    std::vector<TdomNode*> documentTypes_;
+    TdomNodeVector documents_;
+    TdomNodeVector documentTypes_;
     std::vector<TdomCustomCMObject*> externalSubsets_;
     std::vector<TdomCustomCMObject*> internalSubsets_;
     std::vector<TdomCustomCMObject*> contentModels_;

@@ -9,7 +9,7 @@
 #include "parser/parser_exception.h"
 
 TdomNamedNodeMap::TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds,
-                                   std::vector<TdomNode*>* storage, TdomNode* ownerNode)
+                                   TdomNodeVector* storage, TdomNode* ownerNode)
     : TdomNodeList(storage), storage_(storage), ownerDocument_(ownerDocument), ownerNode_(ownerNode),
       acceptedKinds_(acceptedKinds) {}
 
@@ -200,7 +200,7 @@ TdomNode* TdomEntitiesNamedNodeMap::afterAdding(TdomNode* node, TdomNode* replac
 
 void TdomEntitiesNamedNodeMap::entityAdded(TdomEntity* entity) {
     const std::u16string& name = entity->nodeName();
-    std::vector<TdomNode*> others = *storage_;
+    const TdomNodeVector others = *storage_;
     for (TdomNode* other : others)
         if (other->nodeName() != name) entity->expandEntityReferencesNamed(other->nodeName());
     if (entity->containsEntityReference(name)) {
@@ -211,6 +211,6 @@ void TdomEntitiesNamedNodeMap::entityAdded(TdomEntity* entity) {
 }
 
 void TdomEntitiesNamedNodeMap::entityRemoved(TdomEntity* entity) {
-    std::vector<TdomNode*> remaining = *storage_;
+    const TdomNodeVector remaining = *storage_;
     for (TdomNode* other : remaining) other->clearEntityReferencesNamed(entity->nodeName());
 }

@@ -22,7 +22,7 @@ class TdomEntity;
 // with N distinct names costs O(N) lookups in all.
 class TdomNamedNodeMap : public TdomNodeList {
 public:
-    TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, std::vector<TdomNode*>* storage,
+    TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, TdomNodeVector* storage,
                      TdomNode* ownerNode);
     TdomNamedNodeMap(const TdomNamedNodeMap&) = delete;
     TdomNamedNodeMap& operator=(const TdomNamedNodeMap&) = delete;
@@ -67,7 +67,7 @@ protected:
     // The storage was emptied behind the map's back.
     void itemsCleared() { index_.reset(); }
 
-    std::vector<TdomNode*>* storage_;
+    TdomNodeVector* storage_;
     bool readonly_ = false;
     bool namespaceAware_ = false;
     TdomDocument* ownerDocument_;

@@ -358,9 +358,9 @@ void TdomNode::checkWritable() const {
 }
 
 void TdomNode::adoptChild(TdomNode* newChild, int index) {
+    // Room first, so that running out of memory leaves newChild where it was.
+    children_.reserve(children_.size() + 1);
     if (newChild->parent_) newChild->parent_->removeChild(newChild);
-    // The heap's smallest block holds three pointers, so a first child gets room for two more.
-    if (children_.capacity() == 0) children_.reserve(3);
     if (index < 0 || static_cast<std::size_t>(index) >= children_.size())
         children_.push_back(newChild);
     else

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dom/node_vector.h"
+
 class TdomNode;
 class TdomDocument;
 class TdomElement;
@@ -67,7 +69,7 @@ struct TdomNamespaceParts {
 // current content of the sequence. An index out of range answers nullptr.
 class TdomNodeList {
 public:
-    explicit TdomNodeList(const std::vector<TdomNode*>* items = nullptr) noexcept : items_(items) {}
+    explicit TdomNodeList(const TdomNodeVector* items = nullptr) noexcept : items_(items) {}
     TdomNodeList(const TdomNodeList&) = default;
     TdomNodeList& operator=(const TdomNodeList&) = default;
     virtual ~TdomNodeList() = default;
@@ -77,7 +79,7 @@ public:
     virtual TdomNode* item(int index) const;
 
 protected:
-    const std::vector<TdomNode*>* items_;
+    const TdomNodeVector* items_;
 };
 
 // Base of every node of the document object model.
@@ -118,7 +120,7 @@ public:
     // Live view of the children; item access is O(1). The view must not outlive the node.
     TdomNodeList childNodes() const { return TdomNodeList(&children_); }
     // The children themselves, for fast walks.
-    const std::vector<TdomNode*>& children() const { return children_; }
+    const TdomNodeVector& children() const { return children_; }
     TdomNode* firstChild() const { return children_.empty() ? nullptr : children_.front(); }
     TdomNode* lastChild() const { return children_.empty() ? nullptr : children_.back(); }
     virtual TdomNode* previousSibling() const;
@@ -208,7 +210,7 @@ private:
     friend class TdomDocument;
 
     const std::u16string* name_;
-    std::vector<TdomNode*> children_;
+    TdomNodeVector children_;
     TdomDocument* ownerDocument_;
     TdomNode* parent_ = nullptr;
     TdomNodeType type_;
