@@ -123,8 +123,9 @@ void TdomDocument::NodeArena::release() {
     cursor_ = end_ = nullptr;
 }
 
-template <class Object, class Destroy>
-void TdomDocument::NodeArena::releaseObjects(const std::vector<Object*>& objects, Destroy destroy) {
+template <class Destroy>
+void TdomDocument::NodeArena::releaseObjects(const NodeRegistry& objects, Destroy destroy) {
+    using Object = TdomNode;
     // The pages by address (the order of pages_ does not matter any more), and a finder that tries the
     // page of the previous object first: objects made one after the other mostly share a page.
     std::sort(pages_.begin(), pages_.end(), std::less<>());
@@ -144,23 +145,37 @@ void TdomDocument::NodeArena::releaseObjects(const std::vector<Object*>& objects
         last = page;
         return last;
     };
-    for (const Object* object : objects)
+    objects.forEach([&](const Object* object) {
         if (std::size_t page = pageOf(object); page != kNone) ++live[page];
+    });
     // Destroying an object touches no other object in the pages, so pages without objects (only freed
     // blocks) can go first.
     for (std::size_t page = 0; page < pages_.size(); ++page)
         if (live[page] == 0) ::operator delete(pages_[page]);
-    for (Object* object : objects) {
+    objects.forEach([&](Object* object) {
         std::size_t page = pageOf(object);
         destroy(object);
         if (page != kNone && --live[page] == 0) ::operator delete(pages_[page]);
-    }
+    });
     pages_.clear();
     release();
 }
 
+void TdomDocument::NodeRegistry::reserveOneMore() {
+    if (size_ < blocks_.size() * kBlockSize) return;
+    ::reserveOneMore(blocks_);
+    blocks_.push_back(new TdomNode*[kBlockSize]);
+}
+
+void TdomDocument::NodeRegistry::clear() {
+    for (TdomNode** block : blocks_) delete[] block;
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    size_ = 0;
+}
+
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
-    reserveOneMore(createdNodes_);
+    createdNodes_.reserveOneMore();
     void* p = arena_.allocate(sizeof(T));
     T* node;
     try {
@@ -173,17 +188,10 @@ template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
     return node;
 }
 
-void TdomDocument::registerNode(TdomNode* node) {
-    node->registryIndex_ = static_cast<std::uint32_t>(createdNodes_.size());
-    createdNodes_.push_back(node);
-}
+void TdomDocument::registerNode(TdomNode* node) { createdNodes_.add(node); }
 
 void TdomDocument::freeNode(TdomNode* node) {
-    std::uint32_t index = node->registryIndex_;
-    TdomNode* last = createdNodes_.back();
-    createdNodes_[index] = last;
-    last->registryIndex_ = index;
-    createdNodes_.pop_back();
+    createdNodes_.remove(node);
     if (node->flag(kNamespacePartsFlag)) namespaceParts_.erase(node);
     if (node->type_ == TdomNodeType::element && static_cast<TdomElement*>(node)->flag(TdomElement::kListCachesFlag))
         elementListCaches_.erase(node);
@@ -244,7 +252,7 @@ void TdomDocument::clearDocument() {
     elementLists_.clear();
     elementListsNS_.clear();
     children_.clear();
-    std::vector<TdomNode*> nodes;
+    NodeRegistry nodes;
     nodes.swap(createdNodes_);
     arena_.releaseObjects(nodes, [](TdomNode* node) {
         if (node->flag(kHeapAllocatedFlag)) {
@@ -571,7 +579,7 @@ void TdomDocument::adoptDocumentType(TdomDocumentType* doctype) {
     doctype->name_ = intern(doctype->nodeName());
     doctype->entities_.ownerDocument_ = this;
     doctype->notations_.ownerDocument_ = this;
-    reserveOneMore(createdNodes_);
+    createdNodes_.reserveOneMore();
     registerNode(doctype);
     appendChild(doctype);
 }

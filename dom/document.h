@@ -200,6 +200,45 @@ private:
         bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
 
+    // The nodes created and not yet freed, in blocks of fixed size: a growing registry never copies
+    // what it holds (a large document has millions of nodes). Removing a node moves the last one
+    // into its place; each node keeps its position (registryIndex_).
+    class NodeRegistry {
+    public:
+        NodeRegistry() = default;
+        NodeRegistry(const NodeRegistry&) = delete;
+        NodeRegistry& operator=(const NodeRegistry&) = delete;
+        ~NodeRegistry() { clear(); }
+        std::size_t size() const { return size_; }
+        // Makes room for one more node, so that the add after it cannot throw.
+        void reserveOneMore();
+        void add(TdomNode* node) {
+            node->registryIndex_ = static_cast<std::uint32_t>(size_);
+            slot(size_++) = node;
+        }
+        void remove(TdomNode* node) {
+            TdomNode* last = slot(--size_);
+            slot(node->registryIndex_) = last;
+            last->registryIndex_ = node->registryIndex_;
+        }
+        template <class Visit> void forEach(Visit visit) const {
+            for (std::size_t i = 0; i < size_; ++i) visit(slot(i));
+        }
+        // Forgets every node and frees the blocks.
+        void clear();
+        void swap(NodeRegistry& other) noexcept {
+            blocks_.swap(other.blocks_);
+            std::swap(size_, other.size_);
+        }
+
+    private:
+        static constexpr std::size_t kBlockBits = 13; // 8192 nodes, 64 KiB per block
+        static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+        TdomNode*& slot(std::size_t i) const { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
+        std::vector<TdomNode**> blocks_;
+        std::size_t size_ = 0;
+    };
+
     // Fixed-size node memory: one free list per size class over 64 KiB pages.
     class NodeArena {
     public:
@@ -216,7 +255,7 @@ private:
         // afterwards. Handing the
         // pages back one by one, right after the small heap blocks that their objects owned, lets the
         // heap merge those blocks while they are still in the cache, instead of all at once at the end.
-        template <class Object, class Destroy> void releaseObjects(const std::vector<Object*>& objects, Destroy destroy);
+        template <class Destroy> void releaseObjects(const NodeRegistry& objects, Destroy destroy);
         // Sizes beyond the largest size class are allocated on their own, outside the pages.
         static bool isLarge(std::size_t size) { return size == 0 || size > kGranule * kClasses; }
 
@@ -249,7 +288,7 @@ private:
     void adoptDocumentType(TdomDocumentType* doctype);
 
     std::u16string baseUri_;
-    std::vector<TdomNode*> createdNodes_;
+    NodeRegistry createdNodes_;
     std::vector<std::unique_ptr<TdomTraversalObject>> nodeIterators_;
     std::vector<std::unique_ptr<TdomTraversalObject>> treeWalkers_;
     std::vector<std::unique_ptr<TdomNodeList>> elementLists_;
