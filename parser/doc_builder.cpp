@@ -235,9 +235,17 @@ const char* TXmlDocBuilder::buildAttributes(TdomElement* element, const std::u16
 }
 
 TXmlErrorRecord TXmlDocBuilder::startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                             std::u16string namespaceURI, std::u16string tagName,
+                                             const std::u16string& namespaceURI, const std::u16string& tagName,
                                              TdomNameValueList& attributes) {
-    if (OnStartElement) OnStartElement(processorAgent, locator, namespaceURI, tagName, attributes);
+    return afterStartElementEvent(processorAgent, locator, namespaceURI, tagName, attributes,
+                                  [&](const std::u16string& uri, const std::u16string& name) {
+                                      return buildStartElement(processorAgent, locator, uri, name, attributes);
+                                  });
+}
+
+TXmlErrorRecord TXmlDocBuilder::buildStartElement(TXmlCustomProcessorAgent* processorAgent,
+                                                  TdomStandardLocator* locator, const std::u16string& namespaceURI,
+                                                  const std::u16string& tagName, TdomNameValueList& attributes) {
     std::u16string elementNamespace;
     if (buildNamespaceTree_) {
         if (!checkQName(tagName))
@@ -274,21 +282,29 @@ TXmlErrorRecord TXmlDocBuilder::startElement(TXmlCustomProcessorAgent* processor
         }
         currentNode_ = element;
     }
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, std::move(namespaceURI),
-                                                       std::move(tagName), attributes)
+    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI,
+                                                       tagName, attributes)
                          : nullptr;
 }
 
 TXmlErrorRecord TXmlDocBuilder::endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string namespaceURI, std::u16string tagName) {
-    if (OnEndElement) OnEndElement(processorAgent, locator, namespaceURI, tagName);
+                                           const std::u16string& namespaceURI, const std::u16string& tagName) {
+    return afterEndElementEvent(processorAgent, locator, namespaceURI, tagName,
+                                [&](const std::u16string& uri, const std::u16string& name) {
+                                    return buildEndElement(processorAgent, locator, uri, name);
+                                });
+}
+
+TXmlErrorRecord TXmlDocBuilder::buildEndElement(TXmlCustomProcessorAgent* processorAgent,
+                                                TdomStandardLocator* locator, const std::u16string& namespaceURI,
+                                                const std::u16string& tagName) {
     if (currentNode_) {
         if (currentNode_->nodeType() != TdomNodeType::element || currentNode_->nodeName() != tagName)
             return createError(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
         currentNode_ = currentNode_->parentNode();
     }
     return NextHandler()
-               ? NextHandler()->endElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName))
+               ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName)
                : nullptr;
 }
 

@@ -38,7 +38,7 @@ public:
                             std::u16string pubId, std::u16string sysId, std::u16string data) override;
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string namespaceURI, std::u16string tagName) override;
+                               const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                      std::u16string data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -52,7 +52,7 @@ public:
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   std::u16string data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                 std::u16string namespaceURI, std::u16string tagName,
+                                 const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                        std::u16string prefix, std::u16string uri) override;
@@ -78,6 +78,12 @@ private:
     // Builds the children of an attribute node from a value holding references; false when the
     // value is malformed.
     bool buildAttributeChildren(TdomDocument* document, TdomNode* attribute, const std::u16string& value);
+    // The building of a start or end tag, after its event.
+    TXmlErrorRecord buildStartElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                      const std::u16string& namespaceURI, const std::u16string& tagName,
+                                      TdomNameValueList& attributes);
+    TXmlErrorRecord buildEndElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                    const std::u16string& namespaceURI, const std::u16string& tagName);
 
     bool buildNamespaceTree_ = false;
     TdomNode* currentNode_ = nullptr;

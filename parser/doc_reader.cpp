@@ -160,9 +160,8 @@ TXmlErrorRecord TXmlStandardDocReader::sendPCDATA(TXmlCustomProcessorAgent* proc
 
 TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                                const std::u16string& text, bool empty) {
-    std::u16string name;
     int result = 0;
-    parsePseudoAttributes(text, name, *attributes_, result);
+    parsePseudoAttributes(text, tagName_, *attributes_, result);
     const char* failure = nullptr;
     switch (result) {
     case 0:
@@ -184,10 +183,9 @@ TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* process
     if (failure) {
         answer = createError(processorAgent, locator, std::u16string(), failure);
     } else if (NextHandler()) {
-        std::u16string endName = empty ? name : std::u16string();
-        answer = NextHandler()->startElement(processorAgent, locator, std::u16string(), std::move(name), *attributes_);
-        if (!answer && empty)
-            answer = NextHandler()->endElement(processorAgent, locator, std::u16string(), std::move(endName));
+        const std::u16string noNamespace;
+        answer = NextHandler()->startElement(processorAgent, locator, noNamespace, tagName_, *attributes_);
+        if (!answer && empty) answer = NextHandler()->endElement(processorAgent, locator, noNamespace, tagName_);
     }
     attributes_->clearPairs();
     return answer;

@@ -53,4 +53,6 @@ private:
 
     // Refilled for every start tag.
     std::unique_ptr<TdomNameValueList> attributes_;
+    // The name of the tag being sent; kept between tags so that long names reuse its storage.
+    std::u16string tagName_;
 };

@@ -143,13 +143,14 @@ TXmlErrorRecord TXmlStandardHandler::endDocument(TXmlCustomProcessorAgent* proce
 }
 
 TXmlErrorRecord TXmlStandardHandler::endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                std::u16string namespaceURI, std::u16string tagName) {
-    if (OnEndElement) OnEndElement(processorAgent, locator, namespaceURI, tagName);
-    TXmlErrorRecord answer;
-    if (nextHandler_)
-        answer = nextHandler_->endElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName));
-    dispatchError(processorAgent, answer);
-    return answer;
+                                                const std::u16string& namespaceURI, const std::u16string& tagName) {
+    return afterEndElementEvent(processorAgent, locator, namespaceURI, tagName,
+                                [&](const std::u16string& uri, const std::u16string& name) {
+                                    TXmlErrorRecord answer;
+                                    if (nextHandler_) answer = nextHandler_->endElement(processorAgent, locator, uri, name);
+                                    dispatchError(processorAgent, answer);
+                                    return answer;
+                                });
 }
 
 TXmlErrorRecord TXmlStandardHandler::endPrefixMapping(TXmlCustomProcessorAgent* processorAgent,
@@ -209,15 +210,16 @@ TXmlErrorRecord TXmlStandardHandler::startDocument(TXmlCustomProcessorAgent* pro
 }
 
 TXmlErrorRecord TXmlStandardHandler::startElement(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string namespaceURI,
-                                                  std::u16string tagName, TdomNameValueList& attributes) {
-    if (OnStartElement) OnStartElement(processorAgent, locator, namespaceURI, tagName, attributes);
-    TXmlErrorRecord answer;
-    if (nextHandler_)
-        answer = nextHandler_->startElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName),
-                                            attributes);
-    dispatchError(processorAgent, answer);
-    return answer;
+                                                  TdomStandardLocator* locator, const std::u16string& namespaceURI,
+                                                  const std::u16string& tagName, TdomNameValueList& attributes) {
+    return afterStartElementEvent(
+        processorAgent, locator, namespaceURI, tagName, attributes,
+        [&](const std::u16string& uri, const std::u16string& name) {
+            TXmlErrorRecord answer;
+            if (nextHandler_) answer = nextHandler_->startElement(processorAgent, locator, uri, name, attributes);
+            dispatchError(processorAgent, answer);
+            return answer;
+        });
 }
 
 TXmlErrorRecord TXmlStandardHandler::startPrefixMapping(TXmlCustomProcessorAgent* processorAgent,
@@ -560,7 +562,7 @@ TXmlErrorRecord TXmlCustomDTDHandler::endDocument(TXmlCustomProcessorAgent* proc
 }
 
 TXmlErrorRecord TXmlCustomDTDHandler::endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                 std::u16string, std::u16string) {
+                                                 const std::u16string&, const std::u16string&) {
     return refuse(processorAgent, locator);
 }
 
@@ -596,8 +598,8 @@ TXmlErrorRecord TXmlCustomDTDHandler::startDocument(TXmlCustomProcessorAgent* pr
 }
 
 TXmlErrorRecord TXmlCustomDTDHandler::startElement(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, std::u16string, std::u16string,
-                                                   TdomNameValueList&) {
+                                                   TdomStandardLocator* locator, const std::u16string&,
+                                                   const std::u16string&, TdomNameValueList&) {
     return refuse(processorAgent, locator);
 }
 

@@ -163,7 +163,7 @@ public:
                                     std::u16string data) = 0;
     virtual TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string namespaceURI, std::u16string tagName) = 0;
+                                       const std::u16string& namespaceURI, const std::u16string& tagName) = 0;
     virtual TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                              std::u16string data) = 0;
     virtual TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -178,7 +178,7 @@ public:
     virtual TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                           std::u16string data) = 0;
     virtual TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                         std::u16string namespaceURI, std::u16string tagName,
+                                         const std::u16string& namespaceURI, const std::u16string& tagName,
                                          TdomNameValueList& attributes) = 0;
     virtual TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                                std::u16string prefix, std::u16string uri) = 0;
@@ -227,6 +227,28 @@ public:
                                                 const std::u16string& name) = 0;
     // Returns the handler to its idle state and passes the reset on.
     virtual void reset() = 0;
+
+protected:
+    // Fire OnStartElement or OnEndElement, which may replace the namespace URI and the tag name, and
+    // then answer go(namespaceURI, tagName) with the names to carry on with: the event's copies when
+    // the event is bound, else the signal's own strings, so that a chain without events copies none.
+    template <class Go>
+    TXmlErrorRecord afterStartElementEvent(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                           const std::u16string& namespaceURI, const std::u16string& tagName,
+                                           TdomNameValueList& attributes, Go go) {
+        if (!OnStartElement) return go(namespaceURI, tagName);
+        std::u16string eventNamespace = namespaceURI, eventName = tagName;
+        OnStartElement(processorAgent, locator, eventNamespace, eventName, attributes);
+        return go(eventNamespace, eventName);
+    }
+    template <class Go>
+    TXmlErrorRecord afterEndElementEvent(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                         const std::u16string& namespaceURI, const std::u16string& tagName, Go go) {
+        if (!OnEndElement) return go(namespaceURI, tagName);
+        std::u16string eventNamespace = namespaceURI, eventName = tagName;
+        OnEndElement(processorAgent, locator, eventNamespace, eventName);
+        return go(eventNamespace, eventName);
+    }
 };
 
 // A handler that fires each signal's event, forwards the signal to NextHandler and passes the
@@ -248,7 +270,7 @@ public:
                             std::u16string pubId, std::u16string sysId, std::u16string data) override;
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string namespaceURI, std::u16string tagName) override;
+                               const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                      std::u16string data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -262,7 +284,7 @@ public:
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   std::u16string data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                 std::u16string namespaceURI, std::u16string tagName,
+                                 const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                        std::u16string prefix, std::u16string uri) override;
@@ -369,7 +391,7 @@ public:
                             std::u16string pubId, std::u16string sysId, std::u16string data) override;
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string namespaceURI, std::u16string tagName) override;
+                               const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                      std::u16string data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -383,7 +405,7 @@ public:
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   std::u16string data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                 std::u16string namespaceURI, std::u16string tagName,
+                                 const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                        std::u16string prefix, std::u16string uri) override;

@@ -134,9 +134,19 @@ TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAge
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::startElement(TXmlCustomProcessorAgent* processorAgent,
-                                                       TdomStandardLocator* locator, std::u16string namespaceURI,
-                                                       std::u16string tagName, TdomNameValueList& attributes) {
-    if (OnStartElement) OnStartElement(processorAgent, locator, namespaceURI, tagName, attributes);
+                                                       TdomStandardLocator* locator, const std::u16string& namespaceURI,
+                                                       const std::u16string& tagName, TdomNameValueList& attributes) {
+    return afterStartElementEvent(processorAgent, locator, namespaceURI, tagName, attributes,
+                                  [&](const std::u16string& uri, const std::u16string& name) {
+                                      return testStartElement(processorAgent, locator, uri, name, attributes);
+                                  });
+}
+
+TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAgent* processorAgent,
+                                                           TdomStandardLocator* locator,
+                                                           const std::u16string& namespaceURI,
+                                                           const std::u16string& tagName,
+                                                           TdomNameValueList& attributes) {
     requireActive();
     atStart_ = false;
     TXmlErrorRecord error;
@@ -150,15 +160,24 @@ TXmlErrorRecord TXmlWFTestContentHandler::startElement(TXmlCustomProcessorAgent*
     openNames_ += tagName;
     if (!error) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, std::move(namespaceURI),
-                                                       std::move(tagName), attributes)
+    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI,
+                                                       tagName, attributes)
                          : nullptr;
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::endElement(TXmlCustomProcessorAgent* processorAgent,
-                                                     TdomStandardLocator* locator, std::u16string namespaceURI,
-                                                     std::u16string tagName) {
-    if (OnEndElement) OnEndElement(processorAgent, locator, namespaceURI, tagName);
+                                                     TdomStandardLocator* locator, const std::u16string& namespaceURI,
+                                                     const std::u16string& tagName) {
+    return afterEndElementEvent(processorAgent, locator, namespaceURI, tagName,
+                                [&](const std::u16string& uri, const std::u16string& name) {
+                                    return testEndElement(processorAgent, locator, uri, name);
+                                });
+}
+
+TXmlErrorRecord TXmlWFTestContentHandler::testEndElement(TXmlCustomProcessorAgent* processorAgent,
+                                                         TdomStandardLocator* locator,
+                                                         const std::u16string& namespaceURI,
+                                                         const std::u16string& tagName) {
     requireActive();
     atStart_ = false;
     // A name equal to the innermost open one is exactly as valid as that one was found to be; only
@@ -171,7 +190,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::endElement(TXmlCustomProcessorAgent* p
     openNames_.resize(openElements_.back().start);
     openElements_.pop_back();
     return NextHandler()
-               ? NextHandler()->endElement(processorAgent, locator, std::move(namespaceURI), std::move(tagName))
+               ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName)
                : nullptr;
 }
 

@@ -26,7 +26,7 @@ public:
                             std::u16string pubId, std::u16string sysId, std::u16string data) override;
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string namespaceURI, std::u16string tagName) override;
+                               const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                      std::u16string data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -40,7 +40,7 @@ public:
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   std::u16string data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                 std::u16string namespaceURI, std::u16string tagName,
+                                 const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                        std::u16string prefix, std::u16string uri) override;
@@ -57,6 +57,12 @@ private:
     }
     TXmlErrorRecord checkAttributes(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                     const TdomNameValueList& attributes);
+    // The tests of a start or end tag, after its event.
+    TXmlErrorRecord testStartElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                     const std::u16string& namespaceURI, const std::u16string& tagName,
+                                     TdomNameValueList& attributes);
+    TXmlErrorRecord testEndElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                   const std::u16string& namespaceURI, const std::u16string& tagName);
 
     bool active_ = false;
     bool doctypeSeen_ = false;

@@ -235,10 +235,10 @@ int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueL
 void parsePseudoAttributes(std::u16string_view text, std::u16string& target, TdomNameValueList& list, int& result) {
     std::size_t end = 0;
     while (end < text.size() && !isWhiteSpace(text[end])) ++end;
-    std::u16string targetText(text.substr(0, end));
     list.clearPairs();
     result = readPseudoAttributes(text, end, list);
-    target = std::move(targetText);
+    // Last, as text may be a view of target; assigning into its storage keeps its capacity.
+    target.assign(text.substr(0, end));
 }
 
 void parseEntityDefinition(std::u16string_view text, std::u16string& value, std::u16string& systemId,

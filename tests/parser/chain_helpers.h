@@ -121,8 +121,8 @@ public:
         return add("doctype(" + narrow(name) + "|" + narrow(pubId) + "|" + narrow(sysId) + "|" + narrow(data) + ")");
     }
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("endDocument"); }
-    TXmlErrorRecord endElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string namespaceURI,
-                               std::u16string tagName) override {
+    TXmlErrorRecord endElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, const std::u16string& namespaceURI,
+                               const std::u16string& tagName) override {
         return add("endElement(" + narrow(namespaceURI) + "|" + narrow(tagName) + ")");
     }
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
@@ -138,8 +138,8 @@ public:
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
         return add("startDocument(" + narrow(data) + ")");
     }
-    TXmlErrorRecord startElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string namespaceURI,
-                                 std::u16string tagName, TdomNameValueList& attributes) override {
+    TXmlErrorRecord startElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, const std::u16string& namespaceURI,
+                                 const std::u16string& tagName, TdomNameValueList& attributes) override {
         std::string line = "startElement(" + narrow(namespaceURI) + "|" + narrow(tagName);
         for (int i = 0; i < attributes.pairCount(); ++i)
             line += "|" + narrow(attributes.nameAt(i)) + "=" + narrow(attributes.valueAt(i));

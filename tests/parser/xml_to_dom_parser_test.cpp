@@ -230,6 +230,33 @@ TEST(ParserFrontDocuments, AnExceptionFreesWhatTheRunMadeAndTheNextRunStartsClea
     EXPECT_EQ(front.reports(), 0u);
 }
 
+TEST(ParserFrontDocuments, TagEventsMayRenameWhatGoesOnDownTheChain) {
+    Front front;
+    auto renameStart = [](std::u16string from, std::u16string to) {
+        return [from, to](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&, std::u16string& tagName,
+                          TdomNameValueList&) {
+            if (tagName == from) tagName = to;
+        };
+    };
+    auto renameEnd = [](std::u16string from, std::u16string to) {
+        return [from, to](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&, std::u16string& tagName) {
+            if (tagName == from) tagName = to;
+        };
+    };
+    // The well-formedness test passes the renamed tags on: the builder matches them.
+    front.parser.wfTestContentHandler()->OnStartElement = renameStart(u"a", u"b");
+    front.parser.wfTestContentHandler()->OnEndElement = renameEnd(u"a", u"b");
+    EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<a><a/>x</a>")), "b(b(),t:x)");
+    // The builder builds what its own events leave; a renamed end tag no longer matches.
+    front.parser.docBuilder()->OnStartElement = renameStart(u"b", u"c");
+    front.parser.docBuilder()->OnEndElement = renameEnd(u"b", u"c");
+    EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<a/>")), "c()");
+    EXPECT_EQ(front.reports(), 0u);
+    front.parser.docBuilder()->OnEndElement = nullptr;
+    front.parser.wideStringToDocument(u"<a/>");
+    EXPECT_EQ(front.reports(), 1u);
+}
+
 TEST(ParserFrontDocuments, AByteOrderMarkIsAddedOnlyWhenTheWideTextLacksOne) {
     Front front;
     // A second U+FEFF would be content before the root element and make the run fail.
