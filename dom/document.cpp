@@ -123,8 +123,7 @@ void TdomDocument::NodeArena::release() {
     cursor_ = end_ = nullptr;
 }
 
-template <class Destroy>
-void TdomDocument::NodeArena::releaseObjects(const NodeRegistry& objects, Destroy destroy) {
+template <class Destroy> void TdomDocument::NodeArena::releaseObjects(const NodeRegistry& objects, Destroy destroy) {
     using Object = TdomNode;
     // The pages by address (the order of pages_ does not matter any more), and a finder that tries the
     // page of the previous object first: objects made one after the other mostly share a page.

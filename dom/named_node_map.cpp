@@ -8,8 +8,8 @@
 #include "dom/element.h"
 #include "parser/parser_exception.h"
 
-TdomNamedNodeMap::TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds,
-                                   TdomNodeVector* storage, TdomNode* ownerNode)
+TdomNamedNodeMap::TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, TdomNodeVector* storage,
+                                   TdomNode* ownerNode)
     : TdomNodeList(storage), storage_(storage), ownerDocument_(ownerDocument), ownerNode_(ownerNode),
       acceptedKinds_(acceptedKinds) {}
 

@@ -68,7 +68,8 @@ void TdomNodeVector::grow(size_type minimum) {
     constexpr size_type kLimit = std::numeric_limits<std::uint32_t>::max();
     if (minimum > kLimit) throw std::length_error("node sequence too long");
     // Four at first (the next step after the inline two), then doubling.
-    size_type wanted = std::max<size_type>(minimum, std::min<size_type>(kLimit, std::max<size_type>(4, size_type{capacity_} * 2)));
+    size_type wanted =
+        std::max<size_type>(minimum, std::min<size_type>(kLimit, std::max<size_type>(4, size_type{capacity_} * 2)));
     auto* items = static_cast<TdomNode**>(::operator new(wanted * sizeof(TdomNode*)));
     std::copy(begin(), end(), items);
     releaseHeap();

@@ -282,8 +282,7 @@ TXmlErrorRecord TXmlDocBuilder::buildStartElement(TXmlCustomProcessorAgent* proc
         }
         currentNode_ = element;
     }
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI,
-                                                       tagName, attributes)
+    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI, tagName, attributes)
                          : nullptr;
 }
 
@@ -295,17 +294,14 @@ TXmlErrorRecord TXmlDocBuilder::endElement(TXmlCustomProcessorAgent* processorAg
                                 });
 }
 
-TXmlErrorRecord TXmlDocBuilder::buildEndElement(TXmlCustomProcessorAgent* processorAgent,
-                                                TdomStandardLocator* locator, const std::u16string& namespaceURI,
-                                                const std::u16string& tagName) {
+TXmlErrorRecord TXmlDocBuilder::buildEndElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                                const std::u16string& namespaceURI, const std::u16string& tagName) {
     if (currentNode_) {
         if (currentNode_->nodeType() != TdomNodeType::element || currentNode_->nodeName() != tagName)
             return createError(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
         currentNode_ = currentNode_->parentNode();
     }
-    return NextHandler()
-               ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName)
-               : nullptr;
+    return NextHandler() ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName) : nullptr;
 }
 
 TXmlErrorRecord TXmlDocBuilder::PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,

@@ -147,7 +147,8 @@ TXmlErrorRecord TXmlStandardHandler::endElement(TXmlCustomProcessorAgent* proces
     return afterEndElementEvent(processorAgent, locator, namespaceURI, tagName,
                                 [&](const std::u16string& uri, const std::u16string& name) {
                                     TXmlErrorRecord answer;
-                                    if (nextHandler_) answer = nextHandler_->endElement(processorAgent, locator, uri, name);
+                                    if (nextHandler_)
+                                        answer = nextHandler_->endElement(processorAgent, locator, uri, name);
                                     dispatchError(processorAgent, answer);
                                     return answer;
                                 });
@@ -212,14 +213,15 @@ TXmlErrorRecord TXmlStandardHandler::startDocument(TXmlCustomProcessorAgent* pro
 TXmlErrorRecord TXmlStandardHandler::startElement(TXmlCustomProcessorAgent* processorAgent,
                                                   TdomStandardLocator* locator, const std::u16string& namespaceURI,
                                                   const std::u16string& tagName, TdomNameValueList& attributes) {
-    return afterStartElementEvent(
-        processorAgent, locator, namespaceURI, tagName, attributes,
-        [&](const std::u16string& uri, const std::u16string& name) {
-            TXmlErrorRecord answer;
-            if (nextHandler_) answer = nextHandler_->startElement(processorAgent, locator, uri, name, attributes);
-            dispatchError(processorAgent, answer);
-            return answer;
-        });
+    return afterStartElementEvent(processorAgent, locator, namespaceURI, tagName, attributes,
+                                  [&](const std::u16string& uri, const std::u16string& name) {
+                                      TXmlErrorRecord answer;
+                                      if (nextHandler_)
+                                          answer = nextHandler_->startElement(processorAgent, locator, uri, name,
+                                                                              attributes);
+                                      dispatchError(processorAgent, answer);
+                                      return answer;
+                                  });
 }
 
 TXmlErrorRecord TXmlStandardHandler::startPrefixMapping(TXmlCustomProcessorAgent* processorAgent,

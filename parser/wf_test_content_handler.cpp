@@ -160,8 +160,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAg
     openNames_ += tagName;
     if (!error) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI,
-                                                       tagName, attributes)
+    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI, tagName, attributes)
                          : nullptr;
 }
 
@@ -189,9 +188,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testEndElement(TXmlCustomProcessorAgen
     if (!matches) return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
     openNames_.resize(openElements_.back().start);
     openElements_.pop_back();
-    return NextHandler()
-               ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName)
-               : nullptr;
+    return NextHandler() ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName) : nullptr;
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
