@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_times.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
 #include "parser/doc_builder.h"
@@ -52,30 +53,17 @@ std::string pointMarkDocument(int records) {
     return cp932::encode(text);
 }
 
-// Wall times of runs - 1 runs of work after a first one, in milliseconds. The C library merges
-// freed small blocks lazily, at some later request, so single runs of a parse vary with the frees
-// left by the runs before them; the mean is what a parse costs in a row of them, and the first
-// run, which may pay for what ran before the row, is not counted.
-struct Times {
-    double mean = 0;
-    double shortest = 1e300;
-};
-
-Times timesAfterFirst(int runs, const std::function<void()>& work) {
+// The wall time of one run of work, in milliseconds.
+double wallMilliseconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
     work();
-    Times times;
-    for (int i = 1; i < runs; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        work();
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        times.mean += ms / (runs - 1);
-        times.shortest = std::min(times.shortest, ms);
-    }
-    return times;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 // The shortest of several runs, in milliseconds.
-double bestOf(int runs, const std::function<void()>& work) { return timesAfterFirst(runs + 1, work).shortest; }
+double bestOf(int runs, const std::function<void()>& work) {
+    return timesAfterFirst(runs + 1, wallMilliseconds, work).shortest;
+}
 
 } // namespace
 
@@ -94,7 +82,7 @@ int main() {
     reader.setNextHandler(&wfTest);
     wfTest.setNextHandler(&builder);
     bool allOk = true;
-    const Times chain = timesAfterFirst(runs, [&] {
+    const Times chain = timesAfterFirst(runs, wallMilliseconds, [&] {
         TdomDocument* document = implementation.createEmptyDocument();
         builder.setReferenceNode(document);
         TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
@@ -106,7 +94,7 @@ int main() {
 
     // libxml2 into its tree.
     xmlInitParser();
-    const Times libxml2 = timesAfterFirst(runs, [&] {
+    const Times libxml2 = timesAfterFirst(runs, wallMilliseconds, [&] {
         xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "points.xml", nullptr, 0);
         if (!doc) allOk = false;
         xmlFreeDoc(doc);

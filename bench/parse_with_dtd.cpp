@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/run_times.h"
 #include "dom/document.h"
 #include "dom/element_lists.h"
 #include "dom/implementation.h"
@@ -88,23 +89,6 @@ double timed(const std::function<void()>& work) {
     return threadMilliseconds() - start;
 }
 
-// Thread CPU times of runs - 1 runs of work after a first one, in milliseconds.
-struct Times {
-    double mean = 0;
-    double shortest = 1e300;
-};
-
-Times timesAfterFirst(int runs, const std::function<void()>& work) {
-    work();
-    Times times;
-    for (int i = 1; i < runs; ++i) {
-        const double ms = timed(work);
-        times.mean += ms / (runs - 1);
-        times.shortest = std::min(times.shortest, ms);
-    }
-    return times;
-}
-
 } // namespace
 
 int main() {
@@ -144,11 +128,11 @@ int main() {
     // block is taken. The C library merges freed small blocks lazily, at some later request, so
     // single runs vary with the work left by the runs before them; the first run of a block, which
     // would pay for the other side's frees, is not counted.
-    const Times front = timesAfterFirst(runs, [&] {
+    const Times front = timesAfterFirst(runs, timed, [&] {
         if (!parser.fileToDocument(fileName)) allOk = false;
         implementation.releaseAll();
     });
-    const Times libxml2 = timesAfterFirst(runs, [&] {
+    const Times libxml2 = timesAfterFirst(runs, timed, [&] {
         xmlDocPtr doc = xmlReadFile(fileName.c_str(), nullptr, XML_PARSE_DTDLOAD | XML_PARSE_NONET);
         if (!doc || !doc->extSubset) allOk = false;
         xmlFreeDoc(doc);
