@@ -35,19 +35,36 @@ namespace {
     throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
 }
 
-} // namespace
-
-void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
-    writeFileAtomicallyInPieces(fileName, [bytes](const TByteSink& sink) { sink(bytes); });
+// The file that writing to fileName must replace: fileName itself, or the final target of the
+// symbolic link it names (a link to a file that does not exist yet names that file). A link
+// chain that does not end within 40 steps fails like the system's own resolution does.
+std::string writeTarget(const std::string& fileName) {
+    std::string target = fileName;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {};
+        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return target;
+        std::string next(static_cast<std::size_t>(std::max<off_t>(link.st_size, 0)) + 256, '\0');
+        const ssize_t length = ::readlink(target.c_str(), next.data(), next.size());
+        if (length < 0) failCreate(fileName, errno);
+        next.resize(static_cast<std::size_t>(length));
+        target = !next.empty() && next.front() == '/' ? next : directoryOf(target) + next;
+    }
+    failCreate(fileName, ELOOP);
 }
+
+} // namespace
 
 void writeFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const TByteSink&)>& produce) {
     if (fileName.empty()) failCreate(fileName, ENOENT);
+    const std::string target = writeTarget(fileName);
     struct stat existing {};
-    const bool exists = ::stat(fileName.c_str(), &existing) == 0;
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) failCreate(fileName, EISDIR);
+    // A file the user made read-only is not replaced behind their back, not even by root.
+    if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+        failCreate(fileName, EACCES);
 
-    std::string pattern = directoryOf(fileName) + ".pointmark-save-XXXXXX";
+    std::string pattern = directoryOf(target) + ".pointmark-save-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) failCreate(fileName, errno);
 
@@ -78,14 +95,22 @@ void writeFileAtomicallyInPieces(const std::string& fileName, const std::functio
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    // Keep the owner and group too, as far as this user may set them; failing that is no error.
+    if (exists && error == 0 && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    }
     if (error == 0 && ::fchmod(fd, mode) != 0) error = errno;
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(pattern.c_str(), fileName.c_str()) != 0) error = errno;
+    if (error == 0 && ::rename(pattern.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(pattern.c_str());
         failCreate(fileName, error);
     }
+}
+
+void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
+    writeFileAtomicallyInPieces(fileName, [bytes](const TByteSink& sink) { sink(bytes); });
 }
 
 std::string directoryOf(const std::string& fileName) {

@@ -10,7 +10,10 @@
 std::string readWholeFile(const std::string& fileName);
 
 // Writes bytes in one operation: a temporary file in the same directory, renamed over the
-// target. On failure the temporary file is removed, the target is left as it was, and
+// target. A symbolic link is followed: its final target is written (in the target's directory)
+// and the link stays. A replaced file keeps its mode, and its owner and group where this user may
+// set them; an existing file without write permission is refused (EACCES), even for root. On
+// failure the temporary file is removed, the target is left as it was, and
 // EFCreateError "Cannot create file \"NAME\". REASON" is raised.
 void writeFileAtomically(const std::string& fileName, std::string_view bytes);
 

@@ -101,3 +101,42 @@ TEST_F(FileIo, WritesInPiecesAndAFailingProducerLeavesTheTarget) {
     EXPECT_EQ(readWholeFile(name), std::string("<a>\0</a>", 8));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // no temporary file left
 }
+
+TEST_F(FileIo, SavingThroughASymbolicLinkWritesItsTargetAndKeepsTheLink) {
+    std::filesystem::create_directory(dir_ + "/real");
+    const std::string target = dir_ + "/real/points.xml";
+    writeFileAtomically(target, "old");
+    chmod(target.c_str(), 0640);
+    std::filesystem::create_symlink("real/points.xml", dir_ + "/link.xml");
+    std::filesystem::create_symlink(dir_ + "/link.xml", dir_ + "/link2.xml");  // a chain, absolute
+    writeFileAtomically(dir_ + "/link2.xml", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/link.xml"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/link2.xml"));
+    EXPECT_EQ(readWholeFile(target), "new");
+    struct stat status {};
+    ASSERT_EQ(stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    // A dangling link names the file to create.
+    std::filesystem::create_symlink("real/fresh.csv", dir_ + "/dangling.csv");
+    writeFileAtomically(dir_ + "/dangling.csv", "x");
+    EXPECT_EQ(readWholeFile(dir_ + "/real/fresh.csv"), "x");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/dangling.csv"));
+    // A loop fails without writing anything.
+    std::filesystem::create_symlink("loop-b", dir_ + "/loop-a");
+    std::filesystem::create_symlink("loop-a", dir_ + "/loop-b");
+    EXPECT_THROW(writeFileAtomically(dir_ + "/loop-a", "x"), EFCreateError);
+}
+
+TEST_F(FileIo, AReadOnlyFileIsRefusedAndKept) {
+    const std::string name = dir_ + "/locked.xml";
+    writeFileAtomically(name, "old");
+    chmod(name.c_str(), 0444);
+    try {
+        writeFileAtomically(name, "new");
+        FAIL() << "a read-only file was replaced";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.message(), "Cannot create file \"" + name + "\". Permission denied");
+    }
+    EXPECT_EQ(readWholeFile(name), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+}
