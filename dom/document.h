@@ -36,11 +36,18 @@ class TdomWideStringList;
 // when it is cleared (or earlier, through freeDetachedIterators and destroyTreeWalker).
 // notifyNodeRemoval calls nodeRemoving on every registered node iterator before a node leaves its
 // parent, while the node is still in the tree, so that an iterator can move its reference node.
+// Before the document frees a parentless node with its subtree (destroyNode, freeChildren), it calls
+// nodeDestroying on every registered iterator and walker, so that none keeps a reference into the
+// freed nodes; formerParent is the node the subtree was just taken from, nullptr for destroyNode.
 // freeDetachedIterators frees the registered node iterators whose isDetached answers true.
 class TdomTraversalObject {
 public:
     virtual ~TdomTraversalObject() = default;
     virtual void nodeRemoving(TdomNode* node) { (void)node; }
+    virtual void nodeDestroying(TdomNode* top, TdomNode* formerParent) {
+        (void)top;
+        (void)formerParent;
+    }
     virtual bool isDetached() const { return false; }
 };
 
@@ -55,6 +62,9 @@ struct TdomElementListCaches {
 // Nodes are allocated from the document's own pages and recorded in its created-node registry (each
 // node keeps its index there, so destroyNode drops it in O(1)). Clearing the document (freeChildren)
 // or destroying it frees every node it ever created that has not been destroyed yet, in linear time.
+// Only destroyNode, freeChildren and clearing free nodes: an operation that takes nodes out of a tree
+// on its own (setValue, normalize, filling or emptying entity references) leaves them parentless
+// and alive, so that a caller holding one can go on using it.
 //
 // Element-list caches: getElementsByTagName and getElementsByTagNameNS keep the lists they create
 // in elementListCache() and elementListCacheNS(); the document frees them when it is cleared.
@@ -63,7 +73,8 @@ public:
     explicit TdomDocument(TDomImplementation* implementation = nullptr);
     ~TdomDocument() override;
 
-    // Fills an entity reference (or an entity) with a copy of its entity's content; see the .cpp.
+    // Fills an entity reference (or an entity) with a copy of its entity's content, after taking out
+    // the children it had (they stay alive, parentless); see the .cpp. nullptr raises ENot_Supported_Err.
     bool fillEntityReference(TdomNode* node);
     // Called by removeChild before node leaves its parent.
     void notifyNodeRemoval(TdomNode* node);
@@ -168,7 +179,9 @@ public:
     // Removes and frees every child of node, each made writable first (freeChildren without the read-only
     // check of node itself).
     void destroyChildren(TdomNode* node);
-    // Like destroyChildren, also on a read-only node (whose flag is kept); true when it had children.
+    // Takes every child out of node, each made writable first; the children stay alive, parentless.
+    void detachChildren(TdomNode* node);
+    // Like detachChildren, also on a read-only node (whose flag is kept); true when it had children.
     bool emptyNode(TdomNode* node);
 
     // The interned copy of a name: one per document, alive as long as the document.
@@ -278,7 +291,8 @@ private:
     void registerNode(TdomNode* node);
     void freeNode(TdomNode* node);
     void destroyNodeOnly(TdomNode* node);
-    void destroySubtree(TdomNode* root);
+    // Frees the parentless root with its subtree; formerParent as for nodeDestroying.
+    void destroySubtree(TdomNode* root, TdomNode* formerParent);
     TdomNode* importShallow(TdomNode* source);
     TdomElement* importElement(TdomElement* source);
     void addDefaultAttributes(TdomElement* element);

@@ -232,8 +232,10 @@ TdomAttr* TdomElement::setAttributeNS(std::u16string_view namespaceURI, std::u16
     std::u16string prefix, localName;
     dominternal::splitQualifiedName(namespaceURI, qualifiedName, true, prefix, localName);
     if (TdomAttr* existing = findAttributeNS(namespaceURI, localName)) {
-        existing->setNodeNameInterned(ownerDocument()->intern(qualifiedName));
+        // The value first: a read-only attribute refuses it before the name changes.
+        const std::u16string* name = ownerDocument()->intern(qualifiedName);
         existing->setValue(value);
+        existing->setNodeNameInterned(name);
         return nullptr;
     }
     TdomAttr* attr = ownerDocument()->createAttributeNS(namespaceURI, qualifiedName);
@@ -324,8 +326,10 @@ std::u16string TdomAttr::value() const {
 
 void TdomAttr::setValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    ownerDocument()->destroyChildren(this);
-    appendChild(ownerDocument()->createTextNode(value));
+    TdomText* text = ownerDocument()->createTextNode(value);
+    // The old children stay alive, parentless: a caller may still hold one.
+    ownerDocument()->detachChildren(this);
+    appendChild(text);
 }
 
 std::u16string TdomAttr::escapedValue() const {

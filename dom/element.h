@@ -104,7 +104,8 @@ public:
     // The text of the children; entity references give their replacement, and the value is normalized
     // when the content model declares the attribute with a type other than CDATA.
     std::u16string value() const;
-    // Replaces every child by one text node with the given value.
+    // Replaces every child by one text node with the given value. The old children are taken out,
+    // not freed: they stay alive, parentless, until destroyNode or the document frees them.
     void setValue(std::u16string_view value);
     TdomElement* ownerElement() const { return ownerElement_; }
     std::u16string escapedValue() const;

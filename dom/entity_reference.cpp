@@ -33,7 +33,9 @@ TdomCMNode* TdomEntityReference::declaredEntity() const {
 }
 
 bool TdomEntityReference::fillByParsing() {
-    freeChildren();
+    checkWritable();
+    // The old content stays alive, parentless: a caller may still hold part of it.
+    ownerDocument()->detachChildren(this);
     TdomCMObject* model = ownerDocument()->contentModel();
     if (TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName())) {
         // The replacement text is parsed into this reference by a parser front of its own; any

@@ -19,7 +19,8 @@ public:
     // The entity declaration of that name in the owner document's content model, nullptr without one.
     TdomCMNode* declaredEntity() const;
     bool isPredefined() const { return isPredefinedEntityName(nodeName()); }
-    // Empties the reference and fills it again from its declaration (or a predefined entity).
+    // Empties the reference (ENo_Modification_Allowed_Err when it is read-only; the old children stay
+    // alive, parentless) and fills it again from its declaration (or a predefined entity).
     bool fillByParsing();
 
 private:

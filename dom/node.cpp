@@ -433,6 +433,13 @@ bool TdomNode::hasAncestor(const TdomNode* node) const {
     return false;
 }
 
+bool TdomNode::liesWithin(const TdomNode* top) const {
+    for (const TdomNode* n = this; n;
+         n = n->type_ == TdomNodeType::attribute ? static_cast<const TdomAttr*>(n)->ownerElement() : n->parent_)
+        if (n == top) return true;
+    return false;
+}
+
 void TdomNode::freeChildren() {
     checkWritable();
     ownerDocument_->destroyChildren(this);

@@ -64,6 +64,10 @@ struct TdomNamespaceParts {
     const std::u16string* localName;
 };
 
+namespace dominternal {
+void normalizeSubtree(TdomNode* root);
+}
+
 // Read-only indexed view over a sequence of node references that the list does not own
 // (a node's children, a registry, a map's storage). The view is live: it always shows the
 // current content of the sequence. An index out of range answers nullptr.
@@ -156,6 +160,12 @@ public:
     virtual TdomNode* insertBefore(TdomNode* newChild, TdomNode* refChild);
     // True when node lies on the parent chain of this node (the node itself does not count).
     bool hasAncestor(const TdomNode* node) const;
+    // True when this node is top or lies in top's subtree, counting an attribute's owner element as
+    // its parent (so the attributes of an element and their children lie within the element).
+    bool liesWithin(const TdomNode* top) const;
+    // Merges every run of adjacent text nodes below the elements and attributes of the subtree into
+    // the run's first node; the merged nodes leave the tree and stay alive. A run whose parent or first
+    // node is read-only raises ENo_Modification_Allowed_Err before anything changes.
     virtual void normalize();
     virtual TdomNode* removeChild(TdomNode* oldChild);
     virtual TdomNode* replaceChild(TdomNode* newChild, TdomNode* oldChild);
@@ -208,6 +218,7 @@ protected:
 
 private:
     friend class TdomDocument;
+    friend void dominternal::normalizeSubtree(TdomNode* root);
 
     const std::u16string* name_;
     TdomNodeVector children_;

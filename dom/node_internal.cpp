@@ -11,28 +11,58 @@
 
 namespace dominternal {
 
-void normalizeSubtree(TdomNode* root) {
+namespace {
+
+bool isText(const TdomNode* node) { return node->nodeType() == TdomNodeType::text; }
+
+// Calls visit on every element and attribute of root's subtree (root and the attributes of elements
+// included) whose children normalize merges, before going below it; text nodes are not entered.
+template <class Visit> void forEachMergingNode(TdomNode* root, Visit visit) {
     std::vector<TdomNode*> stack{root};
     while (!stack.empty()) {
         TdomNode* node = stack.back();
         stack.pop_back();
         TdomNodeType type = node->nodeType();
-        if (type == TdomNodeType::element || type == TdomNodeType::attribute) {
-            // From the last child to the first: a text node swallows the text node after it.
-            for (int i = static_cast<int>(node->children().size()) - 2; i >= 0; --i) {
-                TdomNode* child = node->children()[static_cast<std::size_t>(i)];
-                TdomNode* following = node->children()[static_cast<std::size_t>(i) + 1];
-                if (child->nodeType() != TdomNodeType::text || following->nodeType() != TdomNodeType::text) continue;
-                static_cast<TdomText*>(child)->appendData(static_cast<TdomText*>(following)->data());
-                node->removeChild(following);
-                node->ownerDocument()->destroyNode(following);
-            }
-        }
+        if (type == TdomNodeType::element || type == TdomNodeType::attribute) visit(node);
         for (TdomNode* child : node->children())
-            if (child->nodeType() != TdomNodeType::text) stack.push_back(child);
+            if (!isText(child)) stack.push_back(child);
         if (type == TdomNodeType::element)
             for (TdomNode* attr : static_cast<TdomElement*>(node)->attributeNodes()) stack.push_back(attr);
     }
+}
+
+} // namespace
+
+void normalizeSubtree(TdomNode* root) {
+    // A merge changes the parent and the first text node of a run of adjacent text nodes; all of them
+    // are checked before the first merge, so that a refusal leaves the whole subtree as it was.
+    forEachMergingNode(root, [](TdomNode* node) {
+        const TdomNodeVector& children = node->children();
+        for (std::size_t i = 0; i + 1 < children.size(); ++i) {
+            bool startsRun = isText(children[i]) && isText(children[i + 1]) && (i == 0 || !isText(children[i - 1]));
+            if (startsRun && (node->isReadonly() || children[i]->isReadonly())) throw ENo_Modification_Allowed_Err();
+        }
+    });
+    forEachMergingNode(root, [](TdomNode* node) {
+        const TdomNodeVector& children = node->children();
+        // From the last run to the first, so that the positions of the runs still to come stay valid.
+        for (std::size_t end = children.size(); end > 1;) {
+            if (!isText(children[end - 1])) {
+                --end;
+                continue;
+            }
+            std::size_t begin = end - 1;
+            while (begin > 0 && isText(children[begin - 1])) --begin;
+            if (end - begin > 1) {
+                auto* first = static_cast<TdomText*>(children[begin]);
+                for (std::size_t i = begin + 1; i < end; ++i)
+                    first->appendData(static_cast<TdomText*>(children[i])->data());
+                // The merged siblings leave the tree, last first, and stay alive for whoever holds them.
+                for (std::size_t i = end - 1; i > begin; --i) node->detachChildAt(static_cast<int>(i));
+            }
+            end = begin;
+        }
+    });
 }
 
 bool isXmlBaseAttribute(const TdomAttr* attr) {

@@ -46,7 +46,7 @@ TdomNode* TdomNodeIterator::findPreviousNode(TdomNode* node) {
 }
 
 TdomNode* TdomNodeIterator::nextNode() {
-    if (detached_) throw EInvalid_State_Err();
+    if (detached_ || !root_) throw EInvalid_State_Err();
     TdomNode* candidate;
     if (position_ == 0) {
         position_ = 1;
@@ -60,7 +60,7 @@ TdomNode* TdomNodeIterator::nextNode() {
 }
 
 TdomNode* TdomNodeIterator::previousNode() {
-    if (detached_) throw EInvalid_State_Err();
+    if (detached_ || !root_) throw EInvalid_State_Err();
     TdomNode* candidate;
     if (position_ == 1) {
         position_ = 0;
@@ -83,6 +83,12 @@ void TdomNodeIterator::nodeRemoving(TdomNode* node) {
     if (reference_ != node && !reference_->hasAncestor(node)) return;
     if (!node->hasAncestor(root_)) return; // the root leaves with the node, or lies elsewhere
     findNewReferenceNode(node);
+}
+
+void TdomNodeIterator::nodeDestroying(TdomNode* top, TdomNode*) {
+    // The reference node always lies in the root's subtree (removals move it), so it can only be
+    // freed together with the root.
+    if (root_ && root_->liesWithin(top)) root_ = reference_ = nullptr;
 }
 
 void TdomNodeIterator::findNewReferenceNode(TdomNode* removed) {

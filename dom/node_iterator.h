@@ -37,6 +37,8 @@ inline TdomFilterResult judgeNode(TdomNode* node, TdomNodeTypeSet whatToShow, Td
 // The iterator stands before (position 0) or after (position 1) its reference node. Created by the
 // document's createNodeIterator, which registers and owns it; the document tells it of every removal
 // (nodeRemoving) so that its reference node never leaves the root's subtree with the removed nodes.
+// When the document frees the root (nodeDestroying), root and reference node become nullptr and
+// nextNode and previousNode raise EInvalid_State_Err.
 class TdomNodeIterator : public TdomTraversalObject {
 public:
     // Raises ENot_Supported_Err without a root. The filter is not owned.
@@ -60,6 +62,7 @@ public:
 
     // Called by the document before node leaves its parent.
     void nodeRemoving(TdomNode* node) override;
+    void nodeDestroying(TdomNode* top, TdomNode* formerParent) override;
 
 protected:
     // Moves the reference node out of the subtree of removed, which is about to leave the tree.

@@ -35,8 +35,24 @@ TdomTreeWalker::TdomTreeWalker(TdomNode* root, TdomNodeTypeSet whatToShow, TdomN
 }
 
 void TdomTreeWalker::setCurrentNode(TdomNode* node) {
+    if (!root_) throw EInvalid_State_Err();
     if (!node) throw ENot_Supported_Err();
     current_ = node;
+}
+
+TdomNode* TdomTreeWalker::move(TdomNode* (TdomTreeWalker::*find)(TdomNode*)) {
+    if (!root_) throw EInvalid_State_Err();
+    TdomNode* node = (this->*find)(current_);
+    if (node) current_ = node;
+    return node;
+}
+
+void TdomTreeWalker::nodeDestroying(TdomNode* top, TdomNode* formerParent) {
+    if (!root_) return;
+    if (root_->liesWithin(top))
+        root_ = current_ = nullptr;
+    else if (current_->liesWithin(top))
+        current_ = formerParent ? formerParent : root_;
 }
 
 TdomNode* TdomTreeWalker::findParentNode(TdomNode* node) {

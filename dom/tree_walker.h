@@ -12,6 +12,11 @@
 // The find steps look for a node relative to the given one without moving the walker; the public
 // moves apply them to the current node and make the node found the current node (when none is
 // found they answer nullptr and the current node stays).
+//
+// When the document frees nodes (nodeDestroying), a current node among them moves to a node that
+// stays: the node they were taken from by freeChildren, else the root. When the root itself is
+// freed, root and current node become nullptr, and setCurrentNode and every move raise
+// EInvalid_State_Err.
 class TdomTreeWalker : public TdomTraversalObject {
 public:
     // Raises ENot_Supported_Err without a root. The filter is not owned.
@@ -29,18 +34,20 @@ public:
     TdomNode* findNextNode(TdomNode* node);
     TdomNode* findPreviousNode(TdomNode* node);
 
-    TdomNode* parentNode() { return moveTo(findParentNode(current_)); }
-    TdomNode* firstChild() { return moveTo(findFirstChild(current_)); }
-    TdomNode* lastChild() { return moveTo(findLastChild(current_)); }
-    TdomNode* previousSibling() { return moveTo(findPreviousSibling(current_)); }
-    TdomNode* nextSibling() { return moveTo(findNextSibling(current_)); }
-    TdomNode* nextNode() { return moveTo(findNextNode(current_)); }
-    TdomNode* previousNode() { return moveTo(findPreviousNode(current_)); }
+    TdomNode* parentNode() { return move(&TdomTreeWalker::findParentNode); }
+    TdomNode* firstChild() { return move(&TdomTreeWalker::findFirstChild); }
+    TdomNode* lastChild() { return move(&TdomTreeWalker::findLastChild); }
+    TdomNode* previousSibling() { return move(&TdomTreeWalker::findPreviousSibling); }
+    TdomNode* nextSibling() { return move(&TdomTreeWalker::findNextSibling); }
+    TdomNode* nextNode() { return move(&TdomTreeWalker::findNextNode); }
+    TdomNode* previousNode() { return move(&TdomTreeWalker::findPreviousNode); }
 
     TdomNode* root() const { return root_; }
     TdomNodeTypeSet whatToShow() const { return whatToShow_; }
     bool expandEntityReferences() const { return expandEntityReferences_; }
     TdomNodeFilter* filter() const { return filter_; }
+
+    void nodeDestroying(TdomNode* top, TdomNode* formerParent) override;
 
 private:
     TdomFilterResult judge(TdomNode* node) const { return judgeNode(node, whatToShow_, filter_); }
@@ -51,10 +58,8 @@ private:
     TdomNode* findEdgeChild(TdomNode* node, bool forward);
     // Shared body of findNextSibling (forward) and findPreviousSibling (backward).
     TdomNode* findSibling(TdomNode* node, bool forward);
-    TdomNode* moveTo(TdomNode* node) {
-        if (node) current_ = node;
-        return node;
-    }
+    // Applies a find step to the current node and moves there when it finds a node.
+    TdomNode* move(TdomNode* (TdomTreeWalker::*find)(TdomNode*));
 
     TdomNode* root_;
     TdomNode* current_;

@@ -305,6 +305,7 @@ TEST_F(DocumentRules, FillEntityReferenceCopiesTheEntity) {
     EXPECT_THROW(doc->fillEntityReference(doc->createElement(u"e")), ENot_Supported_Err);
     TdomDocument* other = impl.createEmptyDocument();
     EXPECT_THROW(other->fillEntityReference(ref), EWrong_Document_Err);
+    EXPECT_THROW(doc->fillEntityReference(nullptr), ENot_Supported_Err);
 }
 
 TEST_F(DocumentRules, ClearingFreesEveryNode) {

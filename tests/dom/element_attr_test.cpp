@@ -45,6 +45,12 @@ TEST_F(Attributes, PlainAndNamespaceFamiliesRefuseEachOther) {
     EXPECT_THROW(aware->setAttributeNS(u"", u"p:b", u"1"), ENamespace_Err);
     EXPECT_THROW(aware->setAttributeNS(u"urn:y", u"xmlns", u"1"), ENamespace_Err);
     EXPECT_THROW(aware->setAttributeNS(u"urn:y", u"1b", u"1"), EInvalid_Character_Err);
+    // A read-only attribute refuses a new value before its name changes.
+    renamed->setReadonly(true);
+    EXPECT_THROW(aware->setAttributeNS(u"urn:y", u"r:a", u"3"), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(renamed->nodeName(), u"q:a");
+    EXPECT_EQ(renamed->value(), u"2");
+    renamed->setReadonly(false);
     EXPECT_EQ(aware->removeAttributeNS(u"urn:y", u"a"), renamed);
     EXPECT_EQ(renamed->ownerElement(), nullptr);
     EXPECT_THROW(aware->removeAttributeNS(u"urn:y", u"a"), ENot_Found_Err);

@@ -349,4 +349,49 @@ TEST_F(Traversal, RemovalsElsewhereLeaveTheIteratorAlone) {
     EXPECT_EQ(iterator->nextNode(), a2);
 }
 
+TEST_F(Traversal, FreeingTheRootStopsIteratorsAndWalkers) {
+    TdomNodeIterator* iterator = doc->createNodeIterator(a, kShowAllNodes, nullptr, true);
+    TdomTreeWalker* walker = doc->createTreeWalker(a, kShowAllNodes, nullptr, true);
+    while (iterator->nextNode() != t2) {
+    }
+    walker->setCurrentNode(t2);
+    // A root inside an attribute goes with the attribute's element.
+    TdomAttr* attr = b1->setAttribute(u"n", u"v");
+    TdomNodeIterator* inAttribute = doc->createNodeIterator(attr->firstChild(), kShowAllNodes, nullptr, true);
+    TdomNodeIterator* elsewhere = doc->createNodeIterator(c, kShowAllNodes, nullptr, true);
+    doc->destroyNode(root->removeChild(a));
+    doc->destroyNode(root->removeChild(b));
+    EXPECT_EQ(iterator->root(), nullptr);
+    EXPECT_EQ(iterator->referenceNode(), nullptr);
+    EXPECT_THROW(iterator->nextNode(), EInvalid_State_Err);
+    EXPECT_THROW(inAttribute->previousNode(), EInvalid_State_Err);
+    EXPECT_EQ(walker->currentNode(), nullptr);
+    EXPECT_THROW(walker->nextNode(), EInvalid_State_Err);
+    EXPECT_THROW(walker->setCurrentNode(root), EInvalid_State_Err);
+    EXPECT_EQ(elsewhere->nextNode(), c);
+}
+
+TEST_F(Traversal, WalkerOnAFreedNodeMovesToOneThatStays) {
+    TdomTreeWalker* walker = doc->createTreeWalker(root, kShowAllNodes, nullptr, true);
+    walker->setCurrentNode(t2);
+    a->freeChildren();
+    EXPECT_EQ(walker->currentNode(), a);
+    EXPECT_EQ(walker->nextNode(), b);
+
+    // Outside the root too: a node freed on its own leaves the walker at its root.
+    TdomElement* loose = doc->createElement(u"loose");
+    walker->setCurrentNode(loose->appendChild(doc->createTextNode(u"x")));
+    doc->destroyNode(loose);
+    EXPECT_EQ(walker->currentNode(), root);
+    EXPECT_EQ(walker->firstChild(), a);
+
+    // An iterator that stood inside the freed children moves as for their removal.
+    TdomNodeIterator* iterator = doc->createNodeIterator(root, kShowAllNodes, nullptr, true);
+    while (iterator->nextNode() != b1) {
+    }
+    b->freeChildren();
+    EXPECT_EQ(iterator->referenceNode(), b);
+    EXPECT_EQ(iterator->nextNode(), c);
+}
+
 } // namespace
