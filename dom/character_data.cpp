@@ -5,6 +5,7 @@
 #include "dom/content_model_access.h"
 #include "dom/document.h"
 #include "dom/dom_exception.h"
+#include "dom/xml_output.h"
 #include "text/xml_chars.h"
 
 namespace {
@@ -77,27 +78,7 @@ bool TdomText::isWhitespaceInElementContent() const {
 std::u16string TdomText::escapedData() const {
     std::u16string result;
     result.reserve(data_.size());
-    for (char16_t unit : data_) {
-        switch (unit) {
-        case u'"':
-            result += u"&#34;";
-            break;
-        case u'&':
-            result += u"&#38;";
-            break;
-        case u'\'':
-            result += u"&#39;";
-            break;
-        case u'<':
-            result += u"&#60;";
-            break;
-        case u'>':
-            result += u"&#62;";
-            break;
-        default:
-            result += unit;
-        }
-    }
+    appendEscapedText(result, data_);
     return result;
 }
 

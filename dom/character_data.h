@@ -39,7 +39,7 @@ class TdomText : public TdomCharacterData {
 public:
     // True for white space inside an element that the content model declares with element content.
     bool isWhitespaceInElementContent() const;
-    // The data with the five markup characters written as character references.
+    // The data as the XML output writes it (appendEscapedText of dom/xml_output.h).
     std::u16string escapedData() const;
     // Cuts the data at offset; the tail becomes a new text node placed after this one.
     TdomText* splitText(int offset);

@@ -6,6 +6,7 @@
 #include "dom/dom_exception.h"
 #include "dom/entity_reference.h"
 #include "dom/node_internal.h"
+#include "dom/xml_output.h"
 
 namespace {
 
@@ -32,30 +33,6 @@ std::u16string collapseSpaces(const std::u16string& value) {
         result += unit;
     }
     return result;
-}
-
-void appendEscaped(std::u16string& out, std::u16string_view text) {
-    for (char16_t unit : text) {
-        switch (unit) {
-        case u'"':
-            out += u"&#34;";
-            break;
-        case u'&':
-            out += u"&#38;";
-            break;
-        case u'\'':
-            out += u"&#39;";
-            break;
-        case u'<':
-            out += u"&#60;";
-            break;
-        case u'>':
-            out += u"&#62;";
-            break;
-        default:
-            out += unit;
-        }
-    }
 }
 
 } // namespace
@@ -336,7 +313,7 @@ std::u16string TdomAttr::escapedValue() const {
     std::u16string result;
     for (TdomNode* child : children()) {
         if (child->nodeType() == TdomNodeType::text) {
-            appendEscaped(result, static_cast<TdomText*>(child)->data());
+            appendEscapedAttributeText(result, static_cast<TdomText*>(child)->data());
         } else if (child->nodeType() == TdomNodeType::entityReference) {
             result += u'&';
             result += child->nodeName();

@@ -108,6 +108,8 @@ public:
     // not freed: they stay alive, parentless, until destroyNode or the document frees them.
     void setValue(std::u16string_view value);
     TdomElement* ownerElement() const { return ownerElement_; }
+    // The children as attribute-value text: text children escaped as the XML output writes them
+    // (appendEscapedAttributeText of dom/xml_output.h), entity references as "&name;".
     std::u16string escapedValue() const;
 
 private:

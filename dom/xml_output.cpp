@@ -18,6 +18,46 @@
 
 namespace {
 
+void appendEscaped(std::u16string& out, std::u16string_view data, bool attribute) {
+    std::size_t plain = 0; // start of the units not copied yet
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        std::u16string_view reference;
+        switch (data[i]) {
+        case u'"':
+            reference = u"&#34;";
+            break;
+        case u'&':
+            reference = u"&#38;";
+            break;
+        case u'\'':
+            reference = u"&#39;";
+            break;
+        case u'<':
+            reference = u"&#60;";
+            break;
+        case u'>':
+            reference = u"&#62;";
+            break;
+        case u'\r':
+            reference = u"&#13;";
+            break;
+        case u'\t':
+            if (attribute) reference = u"&#9;";
+            break;
+        case u'\n':
+            if (attribute) reference = u"&#10;";
+            break;
+        default:
+            break;
+        }
+        if (reference.empty()) continue;
+        out.append(data.substr(plain, i - plain));
+        out.append(reference);
+        plain = i + 1;
+    }
+    out.append(data.substr(plain));
+}
+
 // Collects the output and hands it to the stream in pieces.
 class UnitWriter {
 public:
@@ -31,6 +71,10 @@ public:
     }
     void put(std::u16string_view text) {
         buffer_.append(text);
+        if (buffer_.size() >= kPieceUnits) writePiece();
+    }
+    void putEscaped(std::u16string_view data, bool attribute) {
+        appendEscaped(buffer_, data, attribute);
         if (buffer_.size() >= kPieceUnits) writePiece();
     }
     void finish() {
@@ -48,21 +92,51 @@ private:
     // Writes the longest leading part that ends between two whole characters (as a conversion stream
     // pairs surrogates, in either order, from the start of a write) and leaves a rest that does not
     // begin with U+FEFF. The last character always stays: the text that follows it is not known yet.
+    //
+    // The character borders are found from the start of the buffer, but each unit is looked at only
+    // once: scanned_ is the last border found (a border below the buffer's size never moves when more
+    // text comes) and cut_ the last border found that a piece may end at. So a long run of U+FEFF,
+    // which cannot be cut and stays in the buffer, is not scanned again for every unit added.
     void writePiece() {
-        std::size_t cut = 0;
         std::size_t size = buffer_.size();
-        for (std::size_t i = 0; i < size;) {
-            i += (i + 1 < size && formsPair(buffer_[i], buffer_[i + 1])) ? 2 : 1;
-            if (i < size && buffer_[i] != 0xFEFF) cut = i;
+        std::size_t i = scanned_;
+        while (i + 1 < size) {
+            std::size_t next = i + (formsPair(buffer_[i], buffer_[i + 1]) ? 2 : 1);
+            if (next >= size) break;
+            i = next;
+            if (buffer_[i] != 0xFEFF) cut_ = i;
         }
-        if (cut == 0) return;
-        stream_.writeBuffer(buffer_.data(), static_cast<std::int64_t>(cut * 2));
-        buffer_.erase(0, cut);
+        scanned_ = i;
+        if (cut_ == 0) return;
+        stream_.writeBuffer(buffer_.data(), static_cast<std::int64_t>(cut_ * 2));
+        buffer_.erase(0, cut_);
+        scanned_ -= cut_;
+        cut_ = 0;
     }
 
     TStream& stream_;
     std::u16string buffer_;
+    std::size_t scanned_ = 0;
+    std::size_t cut_ = 0;
 };
+
+// A text node below an attribute is attribute-value text.
+bool inAttribute(const TdomNode* node) {
+    const TdomNode* parent = node->parentNode();
+    return parent && parent->nodeType() == TdomNodeType::attribute;
+}
+
+// A CDATA section cannot hold "]]>": the data is split there into two sections, the first ending
+// with "]]" and the second starting with ">".
+void putCDATASection(UnitWriter& out, std::u16string_view data) {
+    out.put(u"<![CDATA[");
+    for (std::size_t end; (end = data.find(u"]]>")) != std::u16string_view::npos; data.remove_prefix(end + 2)) {
+        out.put(data.substr(0, end + 2));
+        out.put(u"]]><![CDATA[");
+    }
+    out.put(data);
+    out.put(u"]]>");
+}
 
 void putQuoted(UnitWriter& out, std::u16string_view name, std::u16string_view value) {
     out.put(u' ');
@@ -94,12 +168,10 @@ bool writeStart(const TdomNode* node, UnitWriter& out) {
         out.put(u"=\"");
         return true;
     case TdomNodeType::text:
-        out.put(escapeMarkup(static_cast<const TdomCharacterData*>(node)->data()));
+        out.putEscaped(static_cast<const TdomCharacterData*>(node)->data(), inAttribute(node));
         return false;
     case TdomNodeType::cdataSection:
-        out.put(u"<![CDATA[");
-        out.put(static_cast<const TdomCharacterData*>(node)->data());
-        out.put(u"]]>");
+        putCDATASection(out, static_cast<const TdomCharacterData*>(node)->data());
         return false;
     case TdomNodeType::comment:
         out.put(u"<!--");
@@ -220,6 +292,10 @@ void writeConverted(TdomDocument& document, TStream& target, std::u16string_view
 }
 
 } // namespace
+
+void appendEscapedText(std::u16string& out, std::u16string_view data) { appendEscaped(out, data, false); }
+
+void appendEscapedAttributeText(std::u16string& out, std::u16string_view data) { appendEscaped(out, data, true); }
 
 void writeNodeXml(const TdomNode* node, TStream& stream) {
     UnitWriter out(stream);

@@ -12,6 +12,8 @@
 #include "dom/processing_instruction.h"
 #include "dom/wide_string_stream.h"
 #include "dtd/cm_object.h"
+#include "parser/parser_error.h"
+#include "parser/xml_to_dom_parser.h"
 #include "text/exception.h"
 #include "text/stream.h"
 #include "text/utf8.h"
@@ -45,6 +47,44 @@ public:
 private:
     std::int64_t room_;
 };
+
+// One line per node, indented by depth: kind, name, value; the attributes of elements and the fields
+// of document types follow their node. Adjacent text or CDATA siblings count as one node, as a
+// parser may split character data where references or section ends stood. The content of entity
+// references is left out: the output never writes it.
+void describe(const TdomNode* node, int depth, std::u16string& out) {
+    out.append(static_cast<std::size_t>(depth) * 2, u' ');
+    // An attribute's value shows in its children (an entity reference in it needs a content model).
+    std::u16string value = node->nodeType() == TdomNodeType::attribute ? u"" : node->nodeValue();
+    out += std::u16string(1, static_cast<char16_t>(u'0' + static_cast<int>(node->nodeType()))) + u" " +
+           node->nodeName() + u" [" + value + u"]\n";
+    if (node->nodeType() == TdomNodeType::documentType) {
+        auto* type = static_cast<const TdomDocumentType*>(node);
+        out += type->publicId() + u"|" + type->systemId() + u"|" + type->internalSubset() + u"\n";
+    }
+    if (node->nodeType() == TdomNodeType::element)
+        for (const TdomNode* attr : static_cast<const TdomElement*>(node)->attributeNodes())
+            describe(attr, depth + 1, out);
+    if (node->nodeType() == TdomNodeType::entityReference) return;
+    const TdomNodeVector& children = node->children();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        TdomNodeType type = children[i]->nodeType();
+        if (type != TdomNodeType::text && type != TdomNodeType::cdataSection) {
+            describe(children[i], depth + 1, out);
+            continue;
+        }
+        std::u16string data = children[i]->nodeValue();
+        while (i + 1 < children.size() && children[i + 1]->nodeType() == type) data += children[++i]->nodeValue();
+        out.append(static_cast<std::size_t>(depth + 1) * 2, u' ');
+        out += std::u16string(1, static_cast<char16_t>(u'0' + static_cast<int>(type))) + u" [" + data + u"]\n";
+    }
+}
+
+std::u16string describe(const TdomNode* node) {
+    std::u16string out;
+    describe(node, 0, out);
+    return out;
+}
 
 struct XmlOutput : ::testing::Test {
     TDomImplementation impl;
@@ -91,6 +131,49 @@ TEST_F(XmlOutput, EachKindOfNodeWritesItsOwnForm) {
     entity->appendChild(doc->createTextNode(u"<v>"));
     EXPECT_EQ(entity->serializedText(), u"&#60;v&#62;");
     EXPECT_EQ(doc->createNotation(u"n", u"", u"n.bin")->serializedText(), u"");
+}
+
+TEST_F(XmlOutput, CharactersAParserWouldChangeAreWrittenAsReferences) {
+    TdomElement* e = element(u"e");
+    TdomAttr* attr = e->setAttribute(u"v", u"a\tb\nc\rd\"");
+    auto* text = static_cast<TdomText*>(e->appendChild(doc->createTextNode(u"x\ry\tz\n")));
+    e->appendChild(doc->createCDATASection(u"a]]>b]]>"));
+    EXPECT_EQ(e->serializedText(),
+              u"<e v=\"a&#9;b&#10;c&#13;d&#34;\">x&#13;y\tz\n<![CDATA[a]]]]><![CDATA[>b]]]]><![CDATA[>]]></e>");
+    EXPECT_EQ(attr->escapedValue(), u"a&#9;b&#10;c&#13;d&#34;");
+    EXPECT_EQ(text->escapedData(), u"x&#13;y\tz\n");
+}
+
+TEST_F(XmlOutput, EveryKindOfNodeReadsBackTheSame) {
+    doc->appendChild(doc->createProcessingInstruction(u"first", u"a=\"1\" ?"));
+    doc->appendChild(doc->createDocumentType(u"r", u"", u"", u"<!ENTITY e \"E\">"));
+    doc->appendChild(doc->createComment(u" - <c> "));
+    TdomElement* r = static_cast<TdomElement*>(doc->appendChild(element(u"r")));
+    r->setAttribute(u"plain", u"a\tb\nc\r\nd <&> \"'\r");
+    TdomAttr* mixed = doc->createAttribute(u"mixed");
+    mixed->appendChild(doc->createTextNode(u"x\r"));
+    mixed->appendChild(doc->createEntityReference(u"e"));
+    mixed->appendChild(doc->createTextNode(u"\ty"));
+    r->setAttributeNode(mixed);
+    r->appendChild(doc->createTextNode(u"line\r\nnext\rend\n\t<&>\"'"));
+    TdomElement* inner = static_cast<TdomElement*>(r->appendChild(element(u"inner")));
+    inner->appendChild(doc->createCDATASection(u"]]>a]]b]]>"));
+    inner->appendChild(doc->createEntityReference(u"e"));
+    inner->appendChild(doc->createProcessingInstruction(u"pi", u""));
+    inner->appendChild(doc->createComment(u""));
+    r->appendChild(element(u"empty"));
+    const std::u16string expected = describe(doc);
+
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&impl);
+    std::vector<std::string> reports;
+    parser.OnFatalError =
+        parser.OnError = [&](TXmlToDomParser*, TXmlParserError& e) { reports.push_back(e.errorClass()); };
+    TdomDocument* fromUtf16 = parser.wideStringToDocument(doc->serializedText());
+    TdomDocument* fromUtf8 = parser.stringToDocument(doc->codeAsUtf8());
+    EXPECT_TRUE(reports.empty()) << reports.front();
+    EXPECT_EQ(describe(fromUtf16), expected);
+    EXPECT_EQ(describe(fromUtf8), expected);
 }
 
 TEST_F(XmlOutput, DefaultAttributesAreLeftOut) {
@@ -217,6 +300,13 @@ TEST_F(XmlOutput, LongAndDeepDocumentsAreWrittenWhole) {
     }
     EXPECT_EQ(doc->codeAsUtf8(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>" + utf16ToUtf8(data) + "</r>\r\n");
     EXPECT_EQ(r->serializedText(), u"<r>" + data + u"</r>");
+
+    // Texts of U+FEFF alone: the whole run waits for a unit that a piece may start with.
+    TdomElement* marks = element(u"m");
+    for (int i = 0; i < 80000; ++i) marks->appendChild(doc->createTextNode(u"\uFEFF"));
+    doc->replaceChild(marks, r);
+    EXPECT_EQ(doc->codeAsUtf8(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<m>" +
+                                     utf16ToUtf8(std::u16string(80000, u'\uFEFF')) + "</m>\r\n");
 
     // A chain of 100,000 nested elements.
     constexpr int kDepth = 100000;
