@@ -14,6 +14,7 @@
 #include "parser/parser_error.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
+#include "text/external_file_policy.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 
@@ -209,9 +210,12 @@ void ResolveExternalSubset(const std::u16string& parentSystemId, std::u16string&
                            TStream*& stream, TXmlParserAction& action) {
     if (systemId.empty()) return;
     try {
-        const std::string path = externalSubsetPath(utf16ToUtf8(parentSystemId), utf16ToUtf8(systemId));
+        const std::string document = utf16ToUtf8(parentSystemId);
+        const std::string written = utf16ToUtf8(systemId);
+        const std::string path = externalSubsetPath(document, written);
         systemId = utf8ToUtf16(path);
-        stream = new TFileStream(path, TFileStream::Mode::openRead);
+        // Only a regular file in the document's directory or below it, links and ".." resolved.
+        stream = TExternalFilePolicy().open(document, path, written).release();
         action = TXmlParserAction::paOK;
     } catch (const Exception&) {
         // The parser reports the missing subset itself.

@@ -29,7 +29,9 @@ std::u16string attributeCharacters(TdomNode* attribute);
 // directory part (up to its last "/", the root "/" kept) followed by "/" and systemId. A document
 // named without a directory takes systemId as it is, relative to the working directory.
 // systemId is set to the path; the file is opened for reading into stream with paOK, or action
-// becomes paFail when it cannot be opened. An empty systemId changes nothing.
+// becomes paFail when it cannot be opened or is refused: only a regular file inside the document's
+// directory or below it is opened, after links and ".." are resolved, and never a URL (see
+// TExternalFilePolicy). An empty systemId changes nothing.
 void ResolveExternalSubset(const std::u16string& parentSystemId, std::u16string& publicId, std::u16string& systemId,
                            TStream*& stream, TXmlParserAction& action);
 

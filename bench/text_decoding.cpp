@@ -81,10 +81,11 @@ std::size_t decodePerCharacter(const std::string& bytes, char16_t* out) {
         if (p == end) std::abort();
         return *p++;
     };
+    auto unreadSecond = [&] { --p; };
     char16_t* dest = out;
     while (p != end) {
         const std::uint8_t first = *p++;
-        *dest++ = decodeShiftJis(first, readSecond);
+        *dest++ = decodeShiftJis(first, readSecond, unreadSecond);
     }
     return static_cast<std::size_t>(dest - out);
 }

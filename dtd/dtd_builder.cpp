@@ -53,6 +53,18 @@ void attach(TdomCMNode* parent, TdomCMNode* child) {
     }
 }
 
+// A bound reached while a replacement text is built; code says which.
+class EBoundReached : public EConvertError {
+public:
+    explicit EBoundReached(std::u16string_view boundCode) : EConvertError(utf16ToUtf8(boundCode)), code(boundCode) {}
+    std::u16string_view code;
+};
+
+// Whether a record's code tells of a reached bound.
+bool isBoundCode(std::u16string_view code) {
+    return code == kExpandedTextLimitReached || code == kExpansionLimitReached || code == kNestingLimitReached;
+}
+
 [[noreturn]] void valueError(const char* pattern, const std::u16string& value) {
     std::string message(pattern);
     message.replace(message.find("%S"), 2, utf16ToUtf8(value));
@@ -87,11 +99,16 @@ TdomCustomCMIEObject* TXmlDtdBuilder::activeTarget() const {
     return nullptr;
 }
 
+void TXmlDtdBuilder::setExpansionBudget(std::shared_ptr<TXmlExpansionBudget> budget) {
+    sharedBudget_ = budget != nullptr;
+    budget_ = budget ? std::move(budget) : std::make_shared<TXmlExpansionBudget>();
+}
+
 void TXmlDtdBuilder::reset() {
     currentNode_ = nullptr;
     externalActive_ = false;
     internalActive_ = false;
-    if (nestingLevel_ == 0) budget_->total = 0;
+    if (!sharedBudget_) budget_->total = 0;
     TXmlCustomDTDHandler::reset();
 }
 
@@ -481,8 +498,9 @@ std::u16string TXmlDtdBuilder::normalizeValue(TXmlCustomProcessorAgent* processo
             findParameterEntity(processorAgent, locator, found, replacement,
                                 std::u16string(reference.substr(1, reference.size() - 2)));
             if (!found) valueError("%S contains an invalid parameter entity reference.", value);
-            if (text.size() + replacement.size() > kMaxExpandedTextLength || !budget_->charge(replacement.size()))
-                throw EConvertError("The replacement text of a parameter entity is too long.");
+            if (text.size() + replacement.size() > kMaxExpandedTextLength)
+                throw EBoundReached(kExpandedTextLimitReached);
+            if (!budget_->charge(replacement.size())) throw EBoundReached(kExpansionLimitReached);
             text += replacement;
             i = end + 1;
             continue;
@@ -501,32 +519,32 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     TdomCustomCMIEObject* target = activeTarget();
     TDomImplementation* implementation = target->domImplementation();
     TdomParserAction action = TdomParserAction::paFail;
-    TStream* stream = nullptr;
     std::u16string pubId = publicId, sysId = systemId;
     // The entity is named relative to the subset; a subset without a system identifier of its own
     // is named by the input being read.
     std::u16string parentSystemId = target->systemId();
     if (parentSystemId.empty() && locator) parentSystemId = locator->systemId();
-    if (implementation && implementation->onExternalParsedEntity) {
-        do {
-            TStream* before = stream;
-            implementation->onExternalParsedEntity(processorAgent, parentSystemId, pubId, sysId, stream, action);
-            // A stream that the callback replaced is no longer anyone's.
-            if (before && before != stream) delete before;
-        } while (action == TdomParserAction::paRetry);
-    }
-    std::unique_ptr<TStream> owned(stream);
+    const std::unique_ptr<TStream> owned =
+        implementation
+            ? askForStream(implementation->onExternalParsedEntity, processorAgent, parentSystemId, pubId, sysId, action)
+            : nullptr;
     if (action == TdomParserAction::paFail)
         return fail(processorAgent, locator, EParserExternal_Entity_Not_Found_Err::kClassName);
     if (!owned) return nullptr;
     try {
         TXmlInputSource source(owned.get(), pubId, sysId);
+        if (source.encodingProblem() != TEncodingProblem::none)
+            return fail(processorAgent, locator, EParserInvalidTextDeclaration_Err::kClassName,
+                        source.encodingProblemText());
         text = source.entityText();
     } catch (const Exception&) {
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
     }
-    if (text.size() > kMaxExpandedTextLength || !budget_->charge(text.size()))
-        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
+    if (text.size() > kMaxExpandedTextLength)
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName,
+                    kExpandedTextLimitReached);
+    if (!budget_->charge(text.size()))
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kExpansionLimitReached);
     fetched = true;
     return nullptr;
 }
@@ -552,6 +570,9 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
         if (pubId.empty() && sysId.empty()) {
             try {
                 text = normalizeValue(processorAgent, locator, entityValue);
+            } catch (const EBoundReached& e) {
+                freeDetached(declaration);
+                return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, e.code);
             } catch (const EConvertError&) {
                 freeDetached(declaration);
                 return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
@@ -677,19 +698,24 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, T
 
 bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text) {
     // A parser front of its own over the same subsets, sharing this builder's expansion budget,
-    // one nesting level deeper.
+    // one nesting level deeper. Of its records only a reached bound is kept, to be told on.
     TXmlToDomParser nested;
     TdomCustomCMIEObject* target = activeTarget();
     if (target->domImplementation()) nested.setDOMImpl(target->domImplementation());
-    TXmlDtdBuilder* builder = nested.dtdBuilder();
-    builder->nestingLevel_ = nestingLevel_ + 1;
-    builder->budget_ = budget_;
-    nested.dtdReader()->setExpansionBudget(budget_);
+    nested.dtdBuilder()->nestingLevel_ = nestingLevel_ + 1;
+    nested.shareExpansionBudget(budget_);
+    nestedLimit_.clear();
+    auto keepBound = [this](TXmlToDomParser*, TXmlParserError& e) {
+        if (isBoundCode(e.code())) nestedLimit_ = e.code();
+    };
+    nested.OnFatalError = keepBound;
+    nested.OnError = keepBound;
+    nested.OnWarning = keepBound;
     const std::u16string publicId = locator ? locator->publicId() : std::u16string();
     const std::u16string systemId = locator ? locator->systemId() : std::u16string();
     if (externalActive_) {
         // Parameter entities of the internal subset stay visible, as they are to this builder.
-        builder->setInternalTarget(internalTarget_);
+        nested.dtdBuilder()->setInternalTarget(internalTarget_);
         return nested.wideStringToExternalSubset(text, publicId, systemId, externalTarget_);
     }
     return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
@@ -711,9 +737,12 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
         std::u16string text;
         if (!lookUp(externalIndex_, &externalTarget_->parameterEntityList(), data, text))
             return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
-        if (nestingLevel_ >= kMaxNestingLevel || !budget_->charge(text.size() + 2) ||
-            !readNested(processorAgent, locator, u" " + text + u" "))
-            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
+        if (nestingLevel_ >= kMaxNestingLevel)
+            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
+        if (!budget_->charge(text.size() + 2))
+            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
+        if (!readNested(processorAgent, locator, u" " + text + u" "))
+            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
     }
     return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
 }
@@ -724,8 +753,13 @@ TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* pro
     if (OnConditionalSection) OnConditionalSection(processorAgent, locator, includeStmt, data);
     requireActive();
     if (currentNode_ && includeStmt == u"INCLUDE" && !data.empty()) {
-        if (nestingLevel_ >= kMaxNestingLevel || !readNested(processorAgent, locator, data))
-            return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName);
+        if (nestingLevel_ >= kMaxNestingLevel)
+            return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName,
+                        kNestingLimitReached);
+        // Read after a space, as the replacement text of a reference is: a text declaration at the
+        // start of the section is then no longer at the start of an entity, and is refused as such.
+        if (!readNested(processorAgent, locator, u" " + data))
+            return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
     }
     return NextHandler()
                ? NextHandler()->conditionalSection(processorAgent, locator, std::move(includeStmt), std::move(data))

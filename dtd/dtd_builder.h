@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "parser/signal_chain.h"
@@ -25,7 +26,9 @@ struct TXmlExpansionBudget;
 //
 // Bounds: replacement texts are limited to kMaxExpandedTextLength code units, the expansions of a
 // run (including those of nested reads) to kMaxExpansionTotal, and nested reads to
-// kMaxNestingLevel levels; beyond them the signal is answered with the record of its declaration.
+// kMaxNestingLevel levels; beyond them the signal is answered with the record of its declaration,
+// whose code says which bound was reached (a bound reached inside a nested read is told the same
+// way by the record of the reference or section that started it).
 class TXmlDtdBuilder : public TXmlCustomDTDHandler {
 public:
     static constexpr int kMaxNestingLevel = 64;
@@ -89,6 +92,9 @@ public:
 
     // The budget of expansions this builder charges; shared with nested reads.
     const std::shared_ptr<TXmlExpansionBudget>& expansionBudget() const { return budget_; }
+    // Makes the builder charge budget, which the caller renews (the parser front shares one budget
+    // per run with its DTD reader); nullptr gives the builder a budget of its own, renewed by reset.
+    void setExpansionBudget(std::shared_ptr<TXmlExpansionBudget> budget);
 
 protected:
     // Reads text into the subset being built (as external-subset text while the external subset
@@ -123,10 +129,10 @@ private:
     TXmlErrorRecord fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         const std::u16string& publicId, const std::u16string& systemId,
                                         std::u16string& text, bool& fetched);
-    // A record of errorClass for the current piece.
-    TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                         const char* errorClass) {
-        return createError(processorAgent, locator, std::u16string(), errorClass);
+    // A record of errorClass for the current piece, with code (a bound that was reached, or none).
+    TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, const char* errorClass,
+                         std::u16string_view code = {}) {
+        return createError(processorAgent, locator, std::u16string(code), errorClass);
     }
 
     TdomCMExternalObject* externalTarget_ = nullptr;
@@ -136,6 +142,9 @@ private:
     bool internalActive_ = false;
     int nestingLevel_ = 0;
     std::shared_ptr<TXmlExpansionBudget> budget_;
+    bool sharedBudget_ = false;
+    // The bound that ended the last nested read (one of the codes of dtd_reader.h), or empty.
+    std::u16string nestedLimit_;
     mutable ListIndex internalIndex_;
     mutable ListIndex externalIndex_;
 };

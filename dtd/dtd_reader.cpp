@@ -202,8 +202,10 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
                            EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
     if (inLiteral) text = escapeQuotes(text);
     const std::size_t added = text.size() + (inLiteral ? 0 : 2);
-    if (buffer_.size() + added > kMaxExpandedTextLength || !budget_->charge(added))
-        return createError(processorAgent, locator, std::u16string(), declarationErrorClass());
+    if (buffer_.size() + added > kMaxExpandedTextLength)
+        return createError(processorAgent, locator, std::u16string(kExpandedTextLimitReached), declarationErrorClass());
+    if (!budget_->charge(added))
+        return createError(processorAgent, locator, std::u16string(kExpansionLimitReached), declarationErrorClass());
     if (!inLiteral) buffer_.push_back(u' ');
     buffer_ += text;
     if (!inLiteral) buffer_.push_back(u' ');
@@ -211,13 +213,20 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
 }
 
 TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* processorAgent,
-                                                     TdomStandardLocator* locator) {
+                                                     TXmlInputSource& inputSource) {
+    TdomStandardLocator* locator = inputSource.locator();
     switch (state_) {
     case State::processingInstruction:
         if (external_ && buffer_.size() > 5 && startsWith(buffer_, u"<?xml") && isWhiteSpace(buffer_[5])) {
             if (!locator || locator->pieceStartLine() != 1 || locator->pieceStartColumn() != 1)
                 throw EParserInvalidTextDeclaration_Err("Character(s) before text-declaration error.");
-            return sendTextDeclaration(processorAgent, locator, middle(buffer_, 2, length(buffer_) - 4));
+            TXmlErrorRecord answer =
+                sendTextDeclaration(processorAgent, locator, middle(buffer_, 2, length(buffer_) - 4));
+            // An encoding that the declaration names wrongly is found while the source is made.
+            if (!answer && inputSource.encodingProblem() != TEncodingProblem::none)
+                answer = createError(processorAgent, locator, inputSource.encodingProblemText(),
+                                     EParserInvalidTextDeclaration_Err::kClassName);
+            return answer;
         }
         return sendProcessingInstruction(processorAgent, locator, buffer_);
     case State::comment:
@@ -393,7 +402,7 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
             }
 
             if (pieceEnds) {
-                error = dispatchPiece(processorAgent, locator);
+                error = dispatchPiece(processorAgent, inputSource);
                 buffer_.clear();
                 state_ = State::between;
             }

@@ -10,13 +10,21 @@
 class TXmlInputSource;
 
 // Upper bounds on parameter-entity expansion: no single expanded text may grow beyond
-// kMaxExpandedTextLength code units, and the expansions of one run together may not exceed
-// kMaxExpansionTotal code units. A DTD that asks for more ends its run with an error record.
+// kMaxExpandedTextLength code units, and the expansions of one parse run together (the DTD reader,
+// the DTD builder and their nested reads, over both subsets) may not exceed kMaxExpansionTotal code
+// units. A DTD that asks for more ends its run with an error record whose code is one of the texts
+// below, which say which bound was reached.
 inline constexpr std::size_t kMaxExpandedTextLength = 1000000;
 inline constexpr std::int64_t kMaxExpansionTotal = 10000000;
+inline constexpr std::u16string_view kExpandedTextLimitReached =
+    u"length limit of 1000000 code units per declaration or replacement text reached";
+inline constexpr std::u16string_view kExpansionLimitReached =
+    u"expansion limit of 10000000 code units per parse reached";
+inline constexpr std::u16string_view kNestingLimitReached =
+    u"nesting limit of 64 levels of parameter-entity references and included sections reached";
 
-// The code units that the expansions of one run have produced so far. A nested read shares the
-// budget of the run that started it.
+// The code units that the expansions of one run have produced so far, shared by everything that
+// expands in the run.
 struct TXmlExpansionBudget {
     std::int64_t total = 0;
     // Adds count and answers true, or answers false (and adds nothing) when the total would pass
@@ -52,8 +60,9 @@ public:
     virtual bool parseExternal(TXmlCustomProcessorAgent* processorAgent, TXmlInputSource& inputSource);
     virtual bool parseInternal(TXmlCustomProcessorAgent* processorAgent, TXmlInputSource& inputSource);
 
-    // Makes the reader charge its expansions to budget (a nested read shares the budget of the
-    // run that started it); nullptr gives the reader a budget of its own, renewed for every run.
+    // Makes the reader charge its expansions to budget, which the caller renews (the parser front
+    // shares one budget per run between this reader, the DTD builder and nested reads); nullptr
+    // gives the reader a budget of its own, renewed for every run.
     void setExpansionBudget(std::shared_ptr<TXmlExpansionBudget> budget);
 
     // The piece handlers: each takes the whole piece as collected (its delimiters included) and
@@ -99,7 +108,7 @@ private:
                                     bool inLiteral);
     // The error class of the declaration being collected (for the expansion bounds).
     const char* declarationErrorClass() const;
-    TXmlErrorRecord dispatchPiece(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator);
+    TXmlErrorRecord dispatchPiece(TXmlCustomProcessorAgent* processorAgent, TXmlInputSource& inputSource);
 
     std::u16string buffer_;
     State state_ = State::between;

@@ -14,6 +14,7 @@
 #include "dom/dom_exception.h"
 #include "dom/name_value_list.h"
 #include "parser/locator.h"
+#include "text/code_page_932.h"
 #include "text/conversion_stream.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
@@ -103,7 +104,14 @@ inline bool decodersHold(const std::uint8_t* data, std::size_t size) {
     }
     std::size_t i = 0;
     auto next = [&]() -> std::uint8_t { return i < size ? data[i++] : 0; };
-    while (i < size) (void)decodeShiftJis(next(), next);
+    // At the end the reader gives a byte that cannot trail, and takes nothing.
+    auto readSecond = [&]() -> std::uint8_t { return i < size ? data[i++] : (++i, 0); };
+    auto unread = [&] { --i; };
+    // Character by character, Shift_JIS decodes as code page 932 decodes the whole string: a byte
+    // that cannot trail is never taken as a second byte.
+    std::u16string shiftJis;
+    while (i < size) shiftJis.push_back(decodeShiftJis(next(), readSecond, unread));
+    if (shiftJis != cp932::decode(std::string_view(reinterpret_cast<const char*>(data), size))) return false;
     i = 0;
     while (i < size) (void)decodeEucJp(next(), next);
     const std::string narrow(reinterpret_cast<const char*>(data), size);

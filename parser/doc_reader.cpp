@@ -398,10 +398,16 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         case ScanState::pi:
             if (c == u'>' && buffer[buffer.size() - 2] == u'?') {
                 std::u16string text = middle(buffer, 2, length(buffer) - 4);
-                if (buffer.size() > 5 && isWhiteSpace(buffer[5]) && buffer.compare(0, 5, u"<?xml") == 0)
+                if (buffer.size() > 5 && isWhiteSpace(buffer[5]) && buffer.compare(0, 5, u"<?xml") == 0) {
                     error = sendXmlDeclaration(processorAgent, locator, text);
-                else
+                    // An encoding that the declaration names wrongly is found while the source is
+                    // made, and told here, where the declaration stands.
+                    if (!error && inputSource.encodingProblem() != TEncodingProblem::none)
+                        error = createError(processorAgent, locator, inputSource.encodingProblemText(),
+                                            EParserInvalidXmlDeclaration_Err::kClassName);
+                } else {
                     error = sendProcessingInstruction(processorAgent, locator, text);
+                }
                 pieceDone();
             }
             break;

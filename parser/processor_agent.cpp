@@ -34,7 +34,39 @@ private:
     std::u16string saved_;
 };
 
+// Sets a flag for the duration of a scope and clears it afterwards.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
 } // namespace
+
+std::unique_ptr<TStream> askForStream(const TXmlParserEvent& event, void* sender, const std::u16string& parentSystemId,
+                                      std::u16string& publicId, std::u16string& systemId, TXmlParserAction& action) {
+    std::unique_ptr<TStream> owned;
+    action = TXmlParserAction::paFail;
+    if (!event) return owned;
+    do {
+        TStream* stream = owned.get();
+        // What the call leaves in stream is taken, also when it raises; a stream it replaced goes.
+        struct Take {
+            std::unique_ptr<TStream>& owned;
+            TStream*& stream;
+            ~Take() {
+                if (stream != owned.get()) owned.reset(stream);
+            }
+        } take{owned, stream};
+        event(sender, parentSystemId, publicId, systemId, stream, action);
+    } while (action == TXmlParserAction::paRetry);
+    return owned;
+}
 
 void TXmlStandardProcessorAgent::setDocReader(TXmlStandardDocReader* reader) {
     if (reader == docReader_) return;
@@ -91,6 +123,9 @@ bool TXmlStandardProcessorAgent::readString(Target target, const std::string& te
 bool TXmlStandardProcessorAgent::readWideString(Target target, const std::u16string& text,
                                                 const std::u16string& publicId, const std::u16string& systemId) {
     if (text.empty()) missing("Empty string.");
+    // The text is decoded already: the encoding that its declaration names is that of some
+    // original, not of these units.
+    ScopedFlag decoded(decodedTextPending_);
     if (text.front() == u'\uFEFF') {
         TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size() * sizeof(char16_t)));
         return readStream(target, &stream, publicId, systemId);
@@ -119,7 +154,9 @@ bool TXmlStandardProcessorAgent::readStream(Target target, TStream* stream, cons
 bool TXmlStandardProcessorAgent::runReader(Target target, TStream* stream, const std::u16string& publicId,
                                            const std::u16string& systemId) {
     if (!stream) missing("Stream not specified.");
-    TXmlInputSource source(stream, publicId, systemId);
+    // Only the stream that a wide string was wrapped in is decoded text; the streams of the
+    // subsets read while it is read are not.
+    TXmlInputSource source(stream, publicId, systemId, std::exchange(decodedTextPending_, false));
     ScopedValue current(currentSystemId_, systemId);
     switch (target) {
     case Target::document:
@@ -175,23 +212,10 @@ bool TXmlStandardProcessorAgent::parseDoctypeSubsets(const std::u16string& inter
     if (publicId.empty() && systemId.empty()) return true;
 
     TXmlParserAction action = TXmlParserAction::paFail;
-    TStream* stream = nullptr;
     std::u16string askedPublicId = publicId;
     std::u16string askedSystemId = systemId;
-    if (onExternalSubset) {
-        try {
-            do {
-                TStream* before = stream;
-                onExternalSubset(this, documentSystemId, askedPublicId, askedSystemId, stream, action);
-                // A stream that the callback replaced was handed over to us: nobody else frees it.
-                if (before && before != stream) delete before;
-            } while (action == TXmlParserAction::paRetry);
-        } catch (...) {
-            delete stream;
-            throw;
-        }
-    }
-    std::unique_ptr<TStream> owned(stream);
+    const std::unique_ptr<TStream> owned =
+        askForStream(onExternalSubset, this, documentSystemId, askedPublicId, askedSystemId, action);
     if (action != TXmlParserAction::paOK) return false;
     if (!owned) return true;
     return parseExtDtdStream(owned.get(), askedPublicId, askedSystemId);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "dom/implementation.h"
@@ -21,6 +22,13 @@ using TXmlParserAction = TdomParserAction;
 // over to the parser, which destroys it), action in/out (starts as paFail)). The same type as the
 // DOM implementation's onExternalParsedEntity, so one handler can answer both.
 using TXmlParserEvent = TdomExternalParsedEntityEvent;
+
+// Calls event with action paFail, again while it answers paRetry, and owns every stream that it
+// leaves in its stream parameter from the moment a call returns or raises: a stream that a later
+// call replaces is freed, and so is every stream when a call raises. The stream of the last answer
+// is the result; the ids and the action are as the last call left them.
+std::unique_ptr<TStream> askForStream(const TXmlParserEvent& event, void* sender, const std::u16string& parentSystemId,
+                                      std::u16string& publicId, std::u16string& systemId, TXmlParserAction& action);
 
 // Turns any kind of input into an input source and starts the reader that fits it: the document
 // reader for documents, the DTD reader for external and internal subsets. Every parse operation
@@ -112,4 +120,6 @@ private:
     TXmlStandardDocReader* docReader_ = nullptr;
     TXmlStandardDtdReader* dtdReader_ = nullptr;
     std::u16string currentSystemId_;
+    // Set while a wide string is handed to the stream step, for the input source made there.
+    bool decodedTextPending_ = false;
 };

@@ -44,6 +44,7 @@ TXmlToDomParser::TXmlToDomParser()
         reader->OnWarning = [this](TXmlCustomProcessorAgent* agent, TXmlParserError& e) { relayWarning(agent, e); };
     }
     wfTestContent_->setDocumentMode(true);
+    shareExpansionBudget(nullptr);
 }
 
 TXmlToDomParser::~TXmlToDomParser() { setDOMImpl(nullptr); }
@@ -83,12 +84,24 @@ void TXmlToDomParser::resetChains() {
     if (TXmlStandardHandler* first = dtdReader_->NextHandler()) first->reset();
 }
 
+void TXmlToDomParser::shareExpansionBudget(std::shared_ptr<TXmlExpansionBudget> budget) {
+    sharedBudget_ = budget != nullptr;
+    budget_ = budget ? std::move(budget) : std::make_shared<TXmlExpansionBudget>();
+    dtdReader_->setExpansionBudget(budget_);
+    dtdBuilder_->setExpansionBudget(budget_);
+}
+
+void TXmlToDomParser::beginRun() {
+    resetChains();
+    if (!sharedBudget_) budget_->total = 0;
+}
+
 // ---- node operations ----
 
 void TXmlToDomParser::prepareNodeRun(TdomNode* referenceNode) {
     docBuilder_->setReferenceNode(referenceNode);
     wfTestContent_->setDocumentMode(referenceNode && referenceNode->nodeType() == TdomNodeType::document);
-    resetChains();
+    beginRun();
 }
 
 bool TXmlToDomParser::memoryToNode(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
@@ -124,7 +137,7 @@ bool TXmlToDomParser::wideStringToNode(const std::u16string& text, const std::u1
 // ---- subset operations ----
 
 void TXmlToDomParser::prepareSubsetRun(TdomCMNode* subset, bool external) {
-    resetChains();
+    beginRun();
     if (external) {
         if (!subset || subset->nodeType() != TdomCMNodeType::externalObject) invalidCast();
         dtdBuilder_->setExternalTarget(static_cast<TdomCMExternalObject*>(subset));
@@ -212,7 +225,7 @@ TdomDocument* TXmlToDomParser::buildDocument(const std::function<void()>& parse)
         contentModel->setExternalSubset(externalSubset);
         document->attachContentModel(contentModel);
 
-        resetChains();
+        beginRun();
         docBuilder_->setReferenceNode(document);
         dtdBuilder_->setExternalTarget(externalSubset);
         dtdBuilder_->setInternalTarget(internalSubset);

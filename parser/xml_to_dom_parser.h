@@ -15,6 +15,7 @@ class TdomNode;
 class TStream;
 class TXmlDocBuilder;
 class TXmlDtdBuilder;
+struct TXmlExpansionBudget;
 class TXmlParserError;
 class TXmlSourceCode;
 class TXmlStandardDocReader;
@@ -104,6 +105,13 @@ public:
     TdomDocument* stringToDocument(const std::string& text);
     TdomDocument* wideStringToDocument(const std::u16string& text);
 
+    // Makes the runs of this front charge their parameter-entity expansions to budget, which is
+    // then not renewed here: a nested read shares the budget of the run that started it. By default
+    // the front keeps a budget of its own, shared by its DTD reader and DTD builder and renewed at
+    // the start of every operation, so that each run, both subsets and all nested reads included,
+    // expands at most kMaxExpansionTotal code units.
+    void shareExpansionBudget(std::shared_ptr<TXmlExpansionBudget> budget);
+
     // The owned parts, for inspection and for setting their own events.
     TXmlStandardProcessorAgent* processorAgent() const { return agent_.get(); }
     TXmlStandardDocReader* docReader() const { return docReader_.get(); }
@@ -121,10 +129,14 @@ private:
     void prepareNodeRun(TdomNode* referenceNode);
     void prepareSubsetRun(TdomCMNode* subset, bool external);
     void resetChains();
+    // Starts an operation: resets both chains and renews a budget of the front's own.
+    void beginRun();
     // Clears the builder's reference node and both DTD builder targets.
     void releaseTargets();
 
     TDomImplementation* domImpl_ = nullptr;
+    std::shared_ptr<TXmlExpansionBudget> budget_;
+    bool sharedBudget_ = false;
     // Owned parts, in the order they are created (and destroyed in reverse).
     std::unique_ptr<TXmlStandardProcessorAgent> agent_;
     std::unique_ptr<TXmlStandardDocReader> docReader_;

@@ -15,6 +15,19 @@
 // unit (the second byte is dropped). One lookup per character on the input path.
 extern const std::array<char16_t, 0x10000> kShiftJisFirstUnits;
 
+// Whether a byte starts a two-byte character of code page 932 (0x81-0x9F, 0xE0-0xFC), and whether
+// it can be the second byte of one (0x40-0x7E, 0x80-0xFC).
+inline constexpr std::array<bool, 256> kShiftJisLeadBytes = [] {
+    std::array<bool, 256> lead{};
+    for (int byte = 0x81; byte <= 0xFC; ++byte) lead[byte] = byte <= 0x9F || byte >= 0xE0;
+    return lead;
+}();
+inline constexpr std::array<bool, 256> kShiftJisTrailBytes = [] {
+    std::array<bool, 256> trail{};
+    for (int byte = 0x40; byte <= 0xFC; ++byte) trail[byte] = byte != 0x7F;
+    return trail;
+}();
+
 // Writes the code page 932 bytes of the units to out, which must hold 2 * units.size() + 1
 // bytes, and returns their count. Each LF becomes CR LF when crlf is set; characters the code
 // page lacks become "?", a surrogate pair one "?".
@@ -25,14 +38,24 @@ std::size_t encodeShiftJisUnits(std::u16string_view units, bool crlf, char* out)
 void eucToShiftJisPair(std::uint8_t& b1, std::uint8_t& b2);
 void shiftJisToEucPair(std::uint8_t& b1, std::uint8_t& b2);
 
-// One character of Shift_JIS input: the first byte is given, and readSecond() (any callable
-// returning std::uint8_t) is called once when the character has a second byte. A reader that
-// cannot deliver raises its own error. Undefined pairs give cp932::kReplacementUnit.
-template <class ReadByte> inline char16_t decodeShiftJis(std::uint8_t first, ReadByte&& readSecond) {
+// One character of Shift_JIS input. The first byte is given; readSecond() (any callable returning
+// std::uint8_t) reads the byte after it, and unreadSecond() gives that byte back. Only a lead byte
+// (0x81-0x9F, 0xE0-0xFC) reads a second byte, and keeps it only when it can trail (0x40-0x7E,
+// 0x80-0xFC): before any other byte the lead byte alone is the replacement unit, and that byte is
+// read again as a character of its own, so that one bad byte never swallows the "<" after it.
+// 0x80, 0xA0 and 0xFD-0xFF are the replacement unit by themselves. A reader that cannot deliver a
+// second byte raises its own error. Undefined pairs give cp932::kReplacementUnit.
+template <class ReadByte, class UnreadByte>
+inline char16_t decodeShiftJis(std::uint8_t first, ReadByte&& readSecond, UnreadByte&& unreadSecond) {
     if (first < 0x80) return first;
-    if (first >= 0xA1 && first <= 0xDF) return static_cast<char16_t>(0xFF61 + (first - 0xA1)); // half-width katakana
+    // Half-width katakana, or the replacement unit.
+    if (!kShiftJisLeadBytes[first]) return kShiftJisFirstUnits[first << 8];
     const std::uint8_t second = readSecond();
-    return kShiftJisFirstUnits[first << 8 | second];
+    const char16_t unit = kShiftJisFirstUnits[first << 8 | second];
+    // A second byte that cannot trail gives the replacement unit as an undefined pair does; only
+    // the replacement unit needs the test.
+    if (unit == cp932::kReplacementUnit && !kShiftJisTrailBytes[second]) unreadSecond();
+    return unit;
 }
 
 // One character of EUC-JP input, read like decodeShiftJis: 0x8E introduces a half-width katakana

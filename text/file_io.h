@@ -6,7 +6,8 @@
 
 // Whole-file operations on file names in the file system's bytes (UTF-8 on Linux).
 
-// Raises EFOpenError "Cannot open file \"NAME\". REASON" when the file cannot be read.
+// Raises EFOpenError "Cannot open file \"NAME\". REASON" when the file cannot be read; a file that
+// is not a regular file (a directory, a device, a FIFO) is refused without being read.
 std::string readWholeFile(const std::string& fileName);
 
 // Writes bytes in one operation: a temporary file in the same directory, renamed over the

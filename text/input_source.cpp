@@ -66,6 +66,9 @@ constexpr EncodingName kEncodingNames[] = {
     {"EUC-JP", TextEncoding::eucJp},
     {"Shift_JIS", TextEncoding::shiftJis},
     {"Shift-JIS", TextEncoding::shiftJis},
+    // Known, and read as UTF-8 unless a byte-order mark says UTF-16.
+    {"UTF-8", TextEncoding::utf8},
+    {"UTF-16", TextEncoding::utf8},
 };
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -85,7 +88,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 // The value of the encoding attribute of an XML declaration's attribute text; empty when it is
 // absent. A malformed text raises the exception of the attribute grammar.
-std::u16string declaredEncoding(std::u16string_view text) {
+std::u16string encodingAttributeOf(std::u16string_view text) {
     TdomDocument scratch;
     TdomElement* element = scratch.createElement(u"dummy");
     parseAttributeSpecs(text, element);
@@ -124,21 +127,33 @@ bool isSingleByteEncoding(TextEncoding encoding) {
 
 } // namespace
 
-TextEncoding encodingFromName(std::u16string_view name) {
+namespace {
+
+const EncodingName* findEncodingName(std::u16string_view name) {
     // Names are compared as narrow strings; a unit beyond ASCII never matches a table name.
     std::string narrow;
     narrow.reserve(name.size());
     for (char16_t unit : name) {
-        if (unit >= 0x80) return TextEncoding::utf8;
+        if (unit >= 0x80) return nullptr;
         narrow.push_back(static_cast<char>(unit));
     }
     for (const EncodingName& entry : kEncodingNames)
-        if (equalsIgnoringAsciiCase(narrow, entry.name)) return entry.encoding;
-    return TextEncoding::utf8;
+        if (equalsIgnoringAsciiCase(narrow, entry.name)) return &entry;
+    return nullptr;
 }
 
-TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId)
-    : stream_(stream) {
+} // namespace
+
+TextEncoding encodingFromName(std::u16string_view name) {
+    const EncodingName* entry = findEncodingName(name);
+    return entry ? entry->encoding : TextEncoding::utf8;
+}
+
+bool isKnownEncodingName(std::u16string_view name) { return findEncodingName(name) != nullptr; }
+
+TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId,
+                                 bool decodedText)
+    : stream_(stream), decodedText_(decodedText) {
     if (!stream) throw EStreamError("Stream not specified.");
     publicId_ = publicId;
     systemId_ = systemId;
@@ -203,49 +218,85 @@ std::uint8_t TXmlInputSource::requiredByte() {
     return byte;
 }
 
+std::u16string TXmlInputSource::declarationEncodingName(TextEncoding markEncoding) {
+    // One unit of the declaration: two bytes in the order of a UTF-16 mark, else one byte.
+    auto nextUnit = [&](char16_t& unit) {
+        std::uint8_t first, second;
+        if (!nextByte(first)) return false;
+        if (markEncoding != TextEncoding::utf16le && markEncoding != TextEncoding::utf16be) {
+            unit = first;
+            return true;
+        }
+        if (!nextByte(second)) return false;
+        unit = markEncoding == TextEncoding::utf16le ? static_cast<char16_t>(first | second << 8)
+                                                     : static_cast<char16_t>(first << 8 | second);
+        return true;
+    };
+    char16_t unit;
+    for (char16_t expected : std::u16string_view(u"<?xml"))
+        if (!nextUnit(unit) || unit != expected) return std::u16string();
+    if (!nextUnit(unit) || (unit != 0x09 && unit != 0x0A && unit != 0x0D && unit != 0x20)) return std::u16string();
+    // Exactly one white-space unit separates the letters xml from the attributes.
+    std::u16string text;
+    for (;;) {
+        if (!nextUnit(unit)) return std::u16string();
+        if (unit == u'?') break;
+        text.push_back(unit);
+    }
+    if (!text.empty() && isWhiteSpace(text[0])) return std::u16string();
+    try {
+        return encodingAttributeOf(text);
+    } catch (const EDomException&) {
+    } catch (const EParserException&) {
+    }
+    return std::u16string();
+}
+
 TextEncoding TXmlInputSource::detectEncoding() {
     seekTo(0);
-    TextEncoding result = TextEncoding::utf8;
-    std::uint8_t first, second;
+    TextEncoding markEncoding = TextEncoding::utf8;
+    contentStart_ = 0;
+    std::uint8_t first, second, third;
     if (nextByte(first) && nextByte(second)) {
-        if (first == 0xFF && second == 0xFE) return TextEncoding::utf16le;
-        if (first == 0xFE && second == 0xFF) return TextEncoding::utf16be;
-        static const std::uint8_t kPrefix[] = {'x', 'm', 'l'};
-        bool declaration = first == '<' && second == '?';
-        for (std::uint8_t expected : kPrefix) {
-            std::uint8_t byte;
-            if (!declaration || !nextByte(byte) || byte != expected) {
-                declaration = false;
-                break;
-            }
-        }
-        std::uint8_t space;
-        if (declaration && nextByte(space) && (space == 0x09 || space == 0x0A || space == 0x0D || space == 0x20)) {
-            std::u16string text;
-            std::uint8_t byte;
-            bool terminated = false;
-            // Exactly one white-space byte separates the letters xml from the attributes.
-            while (nextByte(byte)) {
-                if (byte == '?') {
-                    terminated = true;
-                    break;
-                }
-                text.push_back(static_cast<char16_t>(byte));
-            }
-            if (terminated && !text.empty() && isWhiteSpace(text[0])) terminated = false;
-            if (terminated) {
-                try {
-                    result = encodingFromName(declaredEncoding(text));
-                } catch (const EDomException&) {
-                    result = TextEncoding::utf8;
-                } catch (const EParserException&) {
-                    result = TextEncoding::utf8;
-                }
-            }
+        if (first == 0xFF && second == 0xFE) {
+            markEncoding = TextEncoding::utf16le;
+            contentStart_ = 2;
+        } else if (first == 0xFE && second == 0xFF) {
+            markEncoding = TextEncoding::utf16be;
+            contentStart_ = 2;
+        } else if (first == 0xEF && second == 0xBB && nextByte(third) && third == 0xBF) {
+            contentStart_ = 3;
         }
     }
-    seekTo(0);
-    return result;
+    seekTo(contentStart_);
+    declaredEncoding_ = declarationEncodingName(markEncoding);
+    seekTo(contentStart_);
+
+    // Without a mark the declaration decides; a mark decides alone, and a declaration must agree.
+    const EncodingName* named = findEncodingName(declaredEncoding_);
+    encodingProblem_ = TEncodingProblem::none;
+    if (!declaredEncoding_.empty() && !named) {
+        encodingProblem_ = TEncodingProblem::unknownName;
+    } else if (named && contentStart_ > 0) {
+        const std::string_view markName = contentStart_ == 2 ? "UTF-16" : "UTF-8";
+        if (named->name != markName) encodingProblem_ = TEncodingProblem::contradictsMark;
+    }
+    if (decodedText_) encodingProblem_ = TEncodingProblem::none;
+    if (contentStart_ == 0) return named ? named->encoding : TextEncoding::utf8;
+    return markEncoding;
+}
+
+std::u16string TXmlInputSource::encodingProblemText() const {
+    switch (encodingProblem_) {
+    case TEncodingProblem::none:
+        break;
+    case TEncodingProblem::unknownName:
+        return u"unknown encoding \"" + declaredEncoding_ + u"\"";
+    case TEncodingProblem::contradictsMark:
+        return u"encoding \"" + declaredEncoding_ + u"\" under a " + (contentStart_ == 2 ? u"UTF-16" : u"UTF-8") +
+               u" byte-order mark";
+    }
+    return std::u16string();
 }
 
 std::int32_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
@@ -263,8 +314,9 @@ std::int32_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
     }
     static const std::int64_t kPayload[] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
     value &= kPayload[continuation];
-    // The shortest form is required, and nothing beyond the last code point U+10FFFF fits in a pair.
-    if (value <= kPayload[continuation - 1] || value > 0x10FFFF)
+    // The shortest form is required, nothing beyond the last code point U+10FFFF fits in a pair, and
+    // the surrogates are no characters of their own.
+    if (value <= kPayload[continuation - 1] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
         raiseUtf8("Invalid UTF-8 encoding at position %d", bytePosition() - 1);
     return static_cast<std::int32_t>(value);
 }
@@ -316,6 +368,8 @@ template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit dec
 void TXmlInputSource::decodeBlock() {
     // The per-unit decoding is chosen once per block, so that the loop inlines it.
     auto nextRequired = [this] { return bufferPos_ < bufferLength_ ? buffer_[bufferPos_++] : requiredByte(); };
+    // The byte just read is still in the buffer (a refill keeps it at its start).
+    auto unread = [this] { --bufferPos_; };
     switch (encoding_) {
     case TextEncoding::utf8:
         decodeBlockWith([this](std::uint8_t byte) { return byte < 0x80 ? std::int32_t{byte} : decodeUtf8(byte); });
@@ -330,7 +384,7 @@ void TXmlInputSource::decodeBlock() {
         decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeEucJp(byte, nextRequired)}; });
         break;
     case TextEncoding::shiftJis:
-        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeShiftJis(byte, nextRequired)}; });
+        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeShiftJis(byte, nextRequired, unread)}; });
         break;
     default:
         decodeBlockWith([this](std::uint8_t byte) {
@@ -364,7 +418,7 @@ bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator)
 void TXmlInputSource::rewindWith(TdomStandardLocator* locator) {
     dropDecodedUnits();
     afterCarriageReturn_ = false;
-    seekTo(encoding_ == TextEncoding::utf16le || encoding_ == TextEncoding::utf16be ? 2 : 0);
+    seekTo(contentStart_);
     if (locator) locator->reset();
 }
 

@@ -38,10 +38,22 @@ enum class TextEncoding : std::uint8_t {
 
 // The encoding a declared name selects (ASCII case ignored); every unknown name gives utf8.
 TextEncoding encodingFromName(std::u16string_view name);
+// Whether a declared name is one of the names above, "UTF-8" or "UTF-16" (ASCII case ignored).
+bool isKnownEncodingName(std::u16string_view name);
+
+// What is wrong with the way a byte stream names its encoding. The source then decodes the stream
+// as its byte-order mark says, or as UTF-8 when it has none; the readers report the problem as an
+// error record at the declaration.
+enum class TEncodingProblem : std::uint8_t {
+    none,
+    unknownName,     // the declaration names an encoding that is not known
+    contradictsMark, // the declaration names another encoding than the byte-order mark
+};
 
 // Turns a byte stream into UTF-16 code units. The constructor detects the encoding (byte-order
 // mark or the encoding named in an XML declaration), sniffs the root element's name and rewinds
-// to the first character of content. readChar then delivers one code unit per call, with CR LF
+// to the first character of content. The byte-order marks FF FE, FE FF (UTF-16) and EF BB BF
+// (UTF-8) are not part of the content. readChar then delivers one code unit per call, with CR LF
 // and lone CR turned into LF, and tells the locator about each unit it delivers.
 //
 // The source decodes ahead: it reads the stream through a byte buffer of its own and keeps a
@@ -52,8 +64,11 @@ TextEncoding encodingFromName(std::u16string_view name);
 // reading is unspecified.
 class TXmlInputSource {
 public:
-    // Raises EStreamError "Stream not specified." for a missing stream.
-    TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId);
+    // Raises EStreamError "Stream not specified." for a missing stream. decodedText tells that the
+    // stream holds text that was decoded already (a wide string behind its byte-order mark): the
+    // encoding that its declaration names is then no problem of this source.
+    TXmlInputSource(TStream* stream, const std::u16string& publicId, const std::u16string& systemId,
+                    bool decodedText = false);
     TXmlInputSource(const TXmlInputSource&) = delete;
     TXmlInputSource& operator=(const TXmlInputSource&) = delete;
     virtual ~TXmlInputSource();
@@ -82,6 +97,11 @@ public:
 
     TStream* stream() const { return stream_; }
     TextEncoding encoding() const { return encoding_; }
+    // The encoding named by the declaration at the start of the stream, as written; empty when none.
+    const std::u16string& declaredEncoding() const { return declaredEncoding_; }
+    TEncodingProblem encodingProblem() const { return encodingProblem_; }
+    // The problem in words, for the code of an error record; empty when there is none.
+    std::u16string encodingProblemText() const;
     TdomStandardLocator* locator() const { return locator_.get(); }
     const std::u16string& publicId() const { return publicId_; }
     const std::u16string& systemId() const { return systemId_; }
@@ -91,6 +111,10 @@ private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
     static constexpr std::size_t kUnitCapacity = 16 * 1024;
 
+    // The encoding name of the XML or text declaration at the current position, read in units of
+    // the byte-order mark's encoding (single bytes without one); empty when there is none or it is
+    // malformed.
+    std::u16string declarationEncodingName(TextEncoding markEncoding);
     // Moves the byte reading position to an offset, keeping the buffer when it covers the offset.
     void seekTo(std::int64_t offset);
     // Refills the buffer from the stream at the current position; false at the end of the stream.
@@ -120,6 +144,10 @@ private:
 
     TStream* stream_;
     TextEncoding encoding_ = TextEncoding::utf8;
+    bool decodedText_ = false;
+    std::int64_t contentStart_ = 0; // the offset after the byte-order mark
+    std::u16string declaredEncoding_;
+    TEncodingProblem encodingProblem_ = TEncodingProblem::none;
     bool asciiTransparent_ = false; // bytes below 0x80 are the units of the same value
     bool afterCarriageReturn_ = false; // of the last unit decoded
     std::unique_ptr<TdomStandardLocator> locator_;

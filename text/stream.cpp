@@ -80,18 +80,31 @@ void TMemoryStream::clear() {
 
 TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fileName) {
     if (mode == Mode::openRead) {
-        fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        // Opened without blocking, so that a FIFO without a writer is refused below instead of
+        // waiting for one; only a regular file is read (a device such as /dev/zero never ends).
+        fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
         struct stat info {};
-        if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+        const char* refusal = nullptr;
+        if (::fstat(fd_, &info) != 0)
+            refusal = std::strerror(errno);
+        else if (S_ISDIR(info.st_mode))
+            refusal = std::strerror(EISDIR);
+        else if (!S_ISREG(info.st_mode))
+            refusal = "Not a regular file";
+        if (refusal) {
+            const std::string message = "Cannot open file \"" + fileName + "\". " + refusal;
             ::close(fd_);
-            throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(EISDIR));
+            throw EFOpenError(message);
         }
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     } else {
         fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
     }
 }
+
+TFileStream::TFileStream(int descriptor, const std::string& fileName) : fileName_(fileName), fd_(descriptor) {}
 
 TFileStream::~TFileStream() {
     if (fd_ >= 0) ::close(fd_);

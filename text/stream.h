@@ -55,7 +55,10 @@ class TFileStream : public TStream {
 public:
     enum class Mode { openRead, create };
     // Raises EFOpenError (openRead) or EFCreateError (create) naming the file and the system's reason.
+    // openRead opens regular files only: a directory, a device or a FIFO is refused, without waiting.
     TFileStream(const std::string& fileName, Mode mode);
+    // Takes over a descriptor open for reading, which the stream closes.
+    TFileStream(int descriptor, const std::string& fileName);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;

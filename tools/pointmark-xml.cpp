@@ -1,9 +1,13 @@
-// pointmark-xml check FILE...
-// pointmark-xml dump FILE
+// pointmark-xml [--allow-external DIR]... check FILE...
+// pointmark-xml [--allow-external DIR]... dump FILE
 //
 // Reads XML files with the same parser front that the editor uses, for users whose file does not
-// load. The DTD that a document names, and the external entities that a DTD names, are opened
-// relative to the directory of the file that names them (an absolute name is taken as it is).
+// load. The DTD that a document names, and the external entities that a DTD names, are looked up
+// relative to the file that names them (a name starting with "/" stands for itself), and opened
+// only when they are regular files inside the document's own directory or its subdirectories, or
+// inside a directory given with --allow-external (the option may be repeated). Links and ".." are
+// resolved before that test. Anything else (a URL, a path outside those trees, a directory, a
+// device, a FIFO) is refused with a message that names the file as the document wrote it.
 //
 // check: parses each file and prints every message of the run in English, one line each, on
 //        standard output, then "FILE: ok" or "FILE: N message(s)". A file that cannot be read, or
@@ -18,6 +22,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dom/document.h"
@@ -25,7 +30,7 @@
 #include "parser/parser_error.h"
 #include "parser/xml_to_dom_parser.h"
 #include "text/exception.h"
-#include "text/file_io.h"
+#include "text/external_file_policy.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 
@@ -34,26 +39,26 @@ namespace {
 constexpr int kExitProblems = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] = "usage: pointmark-xml check FILE...\n"
-                      "       pointmark-xml dump FILE\n"
+const char kUsage[] = "usage: pointmark-xml [--allow-external DIR]... check FILE...\n"
+                      "       pointmark-xml [--allow-external DIR]... dump FILE\n"
                       "  check  parse each FILE and print every message in English\n"
-                      "  dump   parse FILE and print the document as UTF-8 XML\n";
+                      "  dump   parse FILE and print the document as UTF-8 XML\n"
+                      "  --allow-external DIR  also open DTDs and entities below DIR (by default only\n"
+                      "                        those below the directory of the document itself)\n";
+
+// Told after the reason why the DTD that a document names could not be opened.
+const char kBuiltInDtdNote[] =
+    "The editor and pointmark-convert read this document with their built-in definition of velmar.dtd instead.";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "pointmark-xml: %s\n%s", message.c_str(), kUsage);
     return kExitUsage;
 }
 
-// The file that name stands for, relative to the directory of the file called parent.
-std::string resolve(const std::string& parent, const std::string& name) {
-    if (!name.empty() && name.front() == '/') return name;
-    return directoryOf(parent) + name;
-}
-
 // One parser front and implementation for the whole command, as in the editor.
 class Checker {
 public:
-    explicit Checker(std::FILE* messages) : messages_(messages) {
+    Checker(std::FILE* messages, TExternalFilePolicy policy) : messages_(messages), policy_(std::move(policy)) {
         parser_.setDOMImpl(&implementation_);
         auto print = [this](TXmlToDomParser*, TXmlParserError& e) {
             ++messageCount_;
@@ -64,7 +69,8 @@ public:
         parser_.OnWarning = print;
         parser_.OnExternalSubset = [this](void*, const std::u16string& parentSystemId, std::u16string&,
                                           std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
-            open(utf16ToUtf8(parentSystemId), systemId, stream, action);
+            if (!open(utf16ToUtf8(parentSystemId), systemId, stream, action))
+                std::fprintf(messages_, "%s\n", kBuiltInDtdNote);
         };
         // Without a parent, the agent tells which file is being read (the document for its
         // internal subset, the DTD for the external one).
@@ -81,6 +87,7 @@ public:
     // exception stopped the run (its message printed).
     TdomDocument* parse(const std::string& fileName) {
         implementation_.releaseAll();
+        document_ = fileName;
         messageCount_ = 0;
         try {
             return parser_.fileToDocument(fileName);
@@ -98,29 +105,37 @@ public:
     }
 
 private:
-    void open(const std::string& parent, std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
-        if (systemId.empty()) return;
-        const std::string path = resolve(parent, utf16ToUtf8(systemId));
-        systemId = utf8ToUtf16(path);
+    // Opens what systemId names relative to parent as the policy allows; on success systemId
+    // becomes the path, so that names inside the file are looked up from its own directory. False
+    // when a named file could not be opened.
+    bool open(const std::string& parent, std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
+        if (systemId.empty()) return true;
+        const std::string written = utf16ToUtf8(systemId);
+        const std::string path = TExternalFilePolicy::resolve(parent, written);
         try {
-            stream = new TFileStream(path, TFileStream::Mode::openRead);
+            stream = policy_.open(document_, path, written).release();
+            systemId = utf8ToUtf16(path);
             action = TXmlParserAction::paOK;
+            return true;
         } catch (const Exception& e) {
             // The run reports the failure as its own record; the reason helps finding the file.
             std::fprintf(messages_, "%s\n", e.what());
             action = TXmlParserAction::paFail;
+            return false;
         }
     }
 
     TDomImplementation implementation_;
     TXmlToDomParser parser_;
     std::FILE* messages_;
+    TExternalFilePolicy policy_;
+    std::string document_;
     int messageCount_ = 0;
     bool failed_ = false;
 };
 
-int check(const std::vector<std::string>& files) {
-    Checker checker(stdout);
+int check(const std::vector<std::string>& files, const TExternalFilePolicy& policy) {
+    Checker checker(stdout, policy);
     for (const std::string& file : files) {
         if (checker.parse(file)) {
             if (checker.messageCount() == 0)
@@ -135,8 +150,8 @@ int check(const std::vector<std::string>& files) {
     return checker.failed() ? kExitProblems : 0;
 }
 
-int dump(const std::string& file) {
-    Checker checker(stderr);
+int dump(const std::string& file, const TExternalFilePolicy& policy) {
+    Checker checker(stderr, policy);
     TdomDocument* document = checker.parse(file);
     if (document) {
         const std::string text = document->codeAsUtf8();
@@ -153,17 +168,32 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (argc < 2) return usageError("no command given");
-    const std::string command = argv[1];
-    std::vector<std::string> files(argv + 2, argv + argc);
+    // The options may stand anywhere; the first other argument is the command.
+    TExternalFilePolicy policy;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) != "--allow-external") {
+            arguments.emplace_back(argv[i]);
+            continue;
+        }
+        if (++i == argc) return usageError("--allow-external needs a DIR");
+        try {
+            policy.allowDirectory(argv[i]);
+        } catch (const Exception& e) {
+            return usageError(e.message());
+        }
+    }
+    if (arguments.empty()) return usageError("no command given");
+    const std::string command = arguments.front();
+    std::vector<std::string> files(arguments.begin() + 1, arguments.end());
     try {
         if (command == "check") {
             if (files.empty()) return usageError("check needs at least one FILE");
-            return check(files);
+            return check(files, policy);
         }
         if (command == "dump") {
             if (files.size() != 1) return usageError("dump needs exactly one FILE");
-            return dump(files.front());
+            return dump(files.front(), policy);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pointmark-xml: %s\n", e.what());

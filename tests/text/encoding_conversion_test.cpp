@@ -9,26 +9,36 @@
 
 namespace {
 
-// Decodes a whole byte string with a per-character decoder, as the input source does.
-template <class Decoder> std::u16string decodeAll(const std::string& bytes, Decoder decoder) {
-    std::u16string out;
+// Decodes a whole byte string with a per-character decoder, as the input source does: the decoder
+// gets the first byte and a reader for the bytes after it.
+struct ByteReader {
+    const std::string& bytes;
     std::size_t i = 0;
-    auto next = [&]() -> std::uint8_t {
+    std::uint8_t next() {
         if (i >= bytes.size()) throw EReadError("Stream read error");
         return static_cast<std::uint8_t>(bytes[i++]);
-    };
-    while (i < bytes.size()) {
-        const std::uint8_t first = next();
-        out.push_back(decoder(first, next));
+    }
+};
+
+template <class Decoder> std::u16string decodeAll(const std::string& bytes, Decoder decoder) {
+    std::u16string out;
+    ByteReader reader{bytes};
+    while (reader.i < bytes.size()) {
+        const std::uint8_t first = reader.next();
+        out.push_back(decoder(first, reader));
     }
     return out;
 }
 
 std::u16string sjis(const std::string& bytes) {
-    return decodeAll(bytes, [](std::uint8_t b, auto& next) { return decodeShiftJis(b, next); });
+    return decodeAll(bytes, [](std::uint8_t b, ByteReader& reader) {
+        return decodeShiftJis(
+            b, [&] { return reader.next(); }, [&] { --reader.i; });
+    });
 }
 std::u16string eucjp(const std::string& bytes) {
-    return decodeAll(bytes, [](std::uint8_t b, auto& next) { return decodeEucJp(b, next); });
+    return decodeAll(bytes,
+                     [](std::uint8_t b, ByteReader& reader) { return decodeEucJp(b, [&] { return reader.next(); }); });
 }
 
 // One unit from iconv, or 0 when it rejects the bytes or gives more than one unit.
@@ -54,16 +64,24 @@ TEST(JapaneseDecoding, ShiftJisCharacters) {
     EXPECT_EQ(sjis("\x81\x60\x81\x5F\x87\x40\xFA\x40"), u"\xFF5E\xFF3C\x2460\x2170");
     // An undefined pair gives the replacement unit and consumes both bytes.
     EXPECT_EQ(sjis("\x85\x40x"), u"\x30FBx");
-    EXPECT_EQ(sjis("\x82\x0Ax"), u"\x30FBx");
-    // 0x80, 0xA0 and 0xFD-0xFF read a second byte too and deliver the replacement unit.
+    // A lead byte before a byte that cannot trail it (below 0x40, 0x7F, above 0xFC) is the
+    // replacement unit, and that byte is read again: a bad byte never eats the "<" of a tag.
+    EXPECT_EQ(sjis("\x82\x0Ax"), u"\x30FB\nx");
+    EXPECT_EQ(sjis("\x82</a>"), u"\x30FB</a>");
+    EXPECT_EQ(sjis("\x9F\x7F\xE0\xFD\xFC\xFF"), u"\x30FB\x7F\x30FB\x30FB\x30FB\x30FB");
+    // 0x80, 0xA0 and 0xFD-0xFF are the replacement unit on their own.
     EXPECT_EQ(sjis("\x80"
                    "A"
                    "\xA0"
                    "B"
-                   "\xFF"
-                   "C"
-                   "z"),
-              u"\x30FB\x30FB\x30FBz");
+                   "\xFD\xFE\xFF"
+                   "C"),
+              u"\x30FB"
+              "A"
+              "\x30FB"
+              "B"
+              "\x30FB\x30FB\x30FB"
+              "C");
     // A missing second byte is the reader's error.
     EXPECT_THROW(sjis("\x82"), EReadError);
 }
@@ -81,25 +99,33 @@ TEST(JapaneseDecoding, EucJpCharacters) {
 }
 
 // Shift_JIS through the per-character path must agree with code page 932 read as a whole string
-// (a separate code path), and with iconv's CP932 for every pair it defines.
-TEST(JapaneseDecoding, EveryShiftJisPairMatchesIconvAndWholeStringDecoding) {
+// (a separate code path) for every two bytes from a byte of 0x80 on, and with iconv's CP932
+// wherever iconv converts them; where it refuses them, the replacement unit stands for what it
+// refused, and a second byte that cannot trail is read on its own.
+TEST(JapaneseDecoding, EveryTwoBytesMatchIconvAndWholeStringDecoding) {
     iconv_t cd = iconv_open("UTF-16LE", "CP932");
     ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
     int defined = 0;
-    for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (lead >= 0xA0 && lead <= 0xDF) continue;
-        for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            if (trail == 0x7F) continue;
-            const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const std::u16string ours = sjis(std::string(bytes, 2));
-            ASSERT_EQ(ours.size(), 1u);
-            EXPECT_EQ(ours, cp932::decode(std::string_view(bytes, 2)));
-            const char16_t theirs = iconvUnit(cd, bytes, 2);
+    for (int first = 0x80; first <= 0xFF; ++first) {
+        const bool lead = cp932::isLeadByte(static_cast<std::uint8_t>(first));
+        for (int second = 0x00; second <= 0xFF; ++second) {
+            const char bytes[2] = {static_cast<char>(first), static_cast<char>(second)};
+            // A space after them, so that a second byte read on its own is never cut off.
+            const std::string text = std::string(bytes, 2) + " ";
+            const std::u16string ours = sjis(text);
+            ASSERT_EQ(ours, cp932::decode(text)) << std::hex << first << " " << second;
+            const bool pair = lead && second >= 0x40 && second != 0x7F && second <= 0xFC;
+            ASSERT_EQ(ours.size(), pair ? 2u : 3u) << std::hex << first << " " << second;
+            if (!pair && (lead || first == 0x80 || first == 0xA0 || first >= 0xFD)) {
+                EXPECT_EQ(ours[0], cp932::kReplacementUnit) << std::hex << first << " " << second;
+                EXPECT_EQ(ours.substr(1), sjis(text.substr(1))) << std::hex << first << " " << second;
+            }
+            const char16_t theirs = pair ? iconvUnit(cd, bytes, 2) : iconvUnit(cd, bytes, 1);
             if (theirs != 0) {
-                EXPECT_EQ(ours[0], theirs) << std::hex << lead << " " << trail;
-                ++defined;
+                EXPECT_EQ(ours[0], theirs) << std::hex << first << " " << second;
+                defined += pair;
             } else {
-                EXPECT_EQ(ours[0], cp932::kReplacementUnit) << std::hex << lead << " " << trail;
+                EXPECT_EQ(ours[0], cp932::kReplacementUnit) << std::hex << first << " " << second;
             }
         }
     }

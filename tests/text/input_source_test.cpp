@@ -64,10 +64,13 @@ TEST(InputSource, DetectsTheEncodingFromMarkOrDeclaration) {
     EXPECT_EQ(encodingOf("<?xml version=\"1.0\" encoding=\"Shift_JIS\""), TextEncoding::utf8);
     EXPECT_EQ(encodingOf("<"), TextEncoding::utf8);
     EXPECT_EQ(encodingOf(""), TextEncoding::utf8);
-    // A UTF-8 mark is not a mark: it reaches the reader as U+FEFF.
+    // The UTF-8 mark is a mark: it selects UTF-8 and is not part of the content.
     Source bom("\xEF\xBB\xBF<a/>");
     EXPECT_EQ(bom.source.encoding(), TextEncoding::utf8);
-    EXPECT_EQ(bom.readAll(), u"\uFEFF<a/>");
+    EXPECT_EQ(bom.readAll(), u"<a/>");
+    bom.source.rewind();
+    EXPECT_EQ(bom.readAll(), u"<a/>");
+    EXPECT_EQ(conversionFailure("\xEF\xBB<a/>"), "Invalid UTF-8 sequence at position 2"); // no mark
 
     const std::pair<const char*, TextEncoding> names[] = {
         {"ISO-8859-1", TextEncoding::iso8859_1},
@@ -99,6 +102,49 @@ TEST(InputSource, DetectsTheEncodingFromMarkOrDeclaration) {
     };
     for (const auto& [name, expected] : names)
         EXPECT_EQ(encodingOf(std::string("<?xml version=\"1.0\" encoding=\"") + name + "\"?><a/>"), expected) << name;
+}
+
+namespace {
+
+std::string utf16Bytes(std::u16string_view text, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+// The encoding a source picks, and its problem in words.
+std::pair<TextEncoding, std::u16string> detected(const std::string& bytes, bool decodedText = false) {
+    TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    TXmlInputSource source(&stream, u"", u"", decodedText);
+    return {source.encoding(), source.encodingProblemText()};
+}
+
+} // namespace
+
+TEST(InputSource, TheDeclaredEncodingMustBeKnownAndAgreeWithTheMark) {
+    using Found = std::pair<TextEncoding, std::u16string>;
+    const std::u16string_view shiftJis = u"<?xml version='1.0' encoding='Shift_JIS'?><a/>";
+    // A name outside the known ones: read as UTF-8, and told.
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='SJIS'?><a/>"),
+              Found(TextEncoding::utf8, u"unknown encoding \"SJIS\""));
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"), Found(TextEncoding::utf8, u""));
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='Shift_JIS'?><a/>"), Found(TextEncoding::shiftJis, u""));
+    // Under a mark the mark decides, and a declaration in the mark's encoding must name it.
+    EXPECT_EQ(detected(utf16Bytes(shiftJis, true)),
+              Found(TextEncoding::utf16le, u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"));
+    EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0' encoding='windows-31j'?>", false)),
+              Found(TextEncoding::utf16be, u"unknown encoding \"windows-31j\""));
+    EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0' encoding='utf-16'?><a/>", false)),
+              Found(TextEncoding::utf16be, u""));
+    EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0'?><a/>", true)), Found(TextEncoding::utf16le, u""));
+    EXPECT_EQ(detected("\xEF\xBB\xBF<?xml version='1.0' encoding='EUC-JP'?><a/>"),
+              Found(TextEncoding::utf8, u"encoding \"EUC-JP\" under a UTF-8 byte-order mark"));
+    EXPECT_EQ(detected("\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?><a/>"), Found(TextEncoding::utf8, u""));
+    // Text decoded already (a wide string behind its mark) binds nothing to its declaration.
+    EXPECT_EQ(detected(utf16Bytes(shiftJis, true), true), Found(TextEncoding::utf16le, u""));
 }
 
 TEST(InputSource, DecodesEachEncoding) {
@@ -145,6 +191,10 @@ TEST(InputSource, Utf8FailuresNameTheirByteOffset) {
     EXPECT_EQ(conversionFailure("\xF4\x90\x80\x80"), "Invalid UTF-8 encoding at position 3");
     EXPECT_EQ(conversionFailure("\xF8\x88\x80\x80\x80"), "Invalid UTF-8 encoding at position 4");
     EXPECT_EQ(conversionFailure("\xFC\x84\x80\x80\x80\x80"), "Invalid UTF-8 encoding at position 5");
+    // A surrogate is no character: its three-byte form is refused, alone or as half of a pair.
+    EXPECT_EQ(Source("\xED\x9F\xBF\xEE\x80\x80").readAll(), u"\uD7FF\uE000");
+    EXPECT_EQ(conversionFailure("a\xED\xA0\xBD\xED\xB8\x80"), "Invalid UTF-8 encoding at position 3");
+    EXPECT_EQ(conversionFailure("\xED\xBF\xBF"), "Invalid UTF-8 encoding at position 2");
 
     // Offsets stay exact across the source's internal buffer.
     std::string big(70000, 'a');
