@@ -145,6 +145,33 @@ TEST(DtdBuilderEntities, ExternalParameterEntitiesComeFromTheImplementation) {
     EXPECT_FALSE(refused.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"));
     EXPECT_EQ(refused.reports.last(), "EParserExternal_Entity_Not_Found_Err");
     EXPECT_FALSE(refused.external->hasChildNodes());
+
+    // A stream handed over is the builder's even when the next call raises.
+    struct CountedStream : TMemoryStream {
+        explicit CountedStream(int& freed) : freed(freed) {}
+        ~CountedStream() override { ++freed; }
+        int& freed;
+    };
+    int freed = 0;
+    DtdBuildChain raising;
+    raising.implementation.onExternalParsedEntity = [&](void*, const std::u16string&, std::u16string&, std::u16string&,
+                                                        TStream*& stream, TdomParserAction& action) {
+        if (stream) throw EConvertError("unreachable");
+        stream = new CountedStream(freed);
+        action = TdomParserAction::paRetry;
+    };
+    EXPECT_THROW(raising.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"), EConvertError);
+    EXPECT_EQ(freed, 1);
+    // An entity whose encoding is not known is not read.
+    DtdBuildChain unknown;
+    unknown.implementation.onExternalParsedEntity = [](void*, const std::u16string&, std::u16string&, std::u16string&,
+                                                       TStream*& stream, TdomParserAction& action) {
+        stream = new TMemoryStream("<?xml encoding='Shift-JIS-2004'?><!ELEMENT q ANY>");
+        action = TdomParserAction::paOK;
+    };
+    EXPECT_FALSE(unknown.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"));
+    EXPECT_EQ(unknown.reports.last(), "EParserInvalidTextDeclaration_Err");
+    EXPECT_EQ(unknown.reports.codes.back(), u"unknown encoding \"Shift-JIS-2004\"");
 }
 
 TEST(DtdBuilderNestedReads, ReferencesAndIncludedSectionsOfTheExternalSubset) {
@@ -163,9 +190,30 @@ TEST(DtdBuilderNestedReads, ReferencesAndIncludedSectionsOfTheExternalSubset) {
     EXPECT_EQ(errorOf("<![INCLUDE[<!ELEMENT>]]>"), "EParserInvalidConditionalSection_Err");
 }
 
+TEST(DtdBuilderNestedReads, ATextDeclarationIsRefusedInAnIncludedSectionAsInAReference) {
+    // It would set the version and encoding of the subset in the middle of it.
+    for (const char* text : {"<!ENTITY % t \"<?xml encoding='UTF-8'?><!ELEMENT a ANY>\">%t;",
+                             "<![INCLUDE[<?xml encoding='UTF-8'?><!ELEMENT a ANY>]]>",
+                             "<![INCLUDE[ <![INCLUDE[<?xml encoding='UTF-8'?>]]> ]]>"}) {
+        DtdBuildChain chain;
+        EXPECT_THROW(chain.readExternal(text), EParserInvalidTextDeclaration_Err) << text;
+        EXPECT_EQ(chain.external->encoding(), u"") << text;
+    }
+}
+
 TEST(DtdBuilderNestedReads, NestingAndExpansionAreBounded) {
+    // A record of a reached bound says which one in its code.
+    auto boundOf = [](const std::string& dtd, bool external = true) {
+        DtdBuildChain chain;
+        EXPECT_FALSE(external ? chain.readExternal(dtd) : chain.readInternal(dtd)) << dtd;
+        return chain.reports.last() + " " + u8(chain.reports.codes.back());
+    };
+    const std::string nesting = " " + u8(std::u16string(kNestingLimitReached));
+    const std::string length = " " + u8(std::u16string(kExpandedTextLimitReached));
+    const std::string total = " " + u8(std::u16string(kExpansionLimitReached));
+
     // A parameter entity that refers to itself between declarations.
-    EXPECT_EQ(errorOf("<!ENTITY % loop \"&#37;loop;\">%loop;"), "EParserInvalidEntityName_Err");
+    EXPECT_EQ(boundOf("<!ENTITY % loop \"&#37;loop;\">%loop;"), "EParserInvalidEntityName_Err" + nesting);
 
     // Included sections: 64 levels are read, 65 are refused.
     auto nested = [](int levels) {
@@ -176,7 +224,7 @@ TEST(DtdBuilderNestedReads, NestingAndExpansionAreBounded) {
         return text;
     };
     EXPECT_EQ(errorOf(nested(64)), "ok");
-    EXPECT_EQ(errorOf(nested(65)), "EParserInvalidConditionalSection_Err");
+    EXPECT_EQ(boundOf(nested(65)), "EParserInvalidConditionalSection_Err" + nesting);
 
     // Each level ten times the last: the replacement text of a6 would be ten million units.
     std::string laughs = "<!ENTITY % a0 \"xxxxxxxxxx\">";
@@ -188,6 +236,7 @@ TEST(DtdBuilderNestedReads, NestingAndExpansionAreBounded) {
     DtdBuildChain chain;
     EXPECT_FALSE(chain.readInternal(laughs));
     EXPECT_EQ(chain.reports.last(), "EParserInvalidEntityDeclaration_Err");
+    EXPECT_EQ(chain.reports.codes.back(), kExpandedTextLimitReached);
     EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"a5").size(), 1000000u);
     EXPECT_EQ(DtdBuildChain::parameterEntity(chain.internal, u"a6"), "<none>");
 
@@ -198,8 +247,42 @@ TEST(DtdBuilderNestedReads, NestingAndExpansionAreBounded) {
     DtdBuildChain bounded;
     EXPECT_FALSE(bounded.readExternal(many));
     EXPECT_EQ(bounded.reports.last(), "EParserInvalidEntityName_Err");
+    EXPECT_EQ(bounded.reports.codes.back(), kExpansionLimitReached);
     EXPECT_LT(bounded.external->children().size(), 22u);
     EXPECT_GT(bounded.external->children().size(), 15u);
+    // A bound reached inside a nested read is told by the reference that started it.
+    EXPECT_EQ(boundOf("<!ENTITY % p \"" + std::string(600000, 'y') +
+                      "\"><!ENTITY % in \"<!ELEMENT a (&#37;p;|&#37;p;)>\">%in;"),
+              "EParserInvalidEntityName_Err" + length);
+    EXPECT_EQ(boundOf("<![INCLUDE[" + many + "]]>"), "EParserInvalidConditionalSection_Err" + total);
+}
+
+TEST(DtdBuilderNestedReads, OneExpansionBudgetForAWholeParseRun) {
+    // Expansions of the internal subset's builder, the external subset's reader, its builder and
+    // nested reads, each far below the bound, add up over the run of one document.
+    auto load = [](int references) {
+        const std::string half = std::string(500000, 'x');
+        std::string external = "<!ENTITY % c \"<!--%b;-->\">";
+        for (int i = 0; i < 10; ++i) external += "<!ENTITY e" + std::to_string(i) + " \"%b;\">";
+        for (int i = 0; i < references; ++i) external += "%c;";
+        TDomImplementation implementation;
+        TXmlToDomParser parser;
+        parser.setDOMImpl(&implementation);
+        std::vector<std::u16string> codes;
+        parser.OnFatalError = [&](TXmlToDomParser*, TXmlParserError& e) { codes.push_back(e.code()); };
+        parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
+                                      TdomParserAction& action) {
+            stream = new TMemoryStream(external);
+            action = TdomParserAction::paOK;
+        };
+        parser.stringToDocument("<!DOCTYPE a SYSTEM 'a.dtd' [<!ENTITY % b '" + half +
+                                "'><!ENTITY % b2 '%b;%b;'>]><a/>");
+        return codes;
+    };
+    EXPECT_TRUE(load(6).empty()); // 1 + 0.5 + 5 + 3 million units
+    const std::vector<std::u16string> codes = load(8);
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.front(), kExpansionLimitReached);
 }
 
 TEST(DtdBuilderActivity, TargetsAndSubsetsFollowTheRules) {

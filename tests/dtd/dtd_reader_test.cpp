@@ -101,6 +101,13 @@ TEST(DtdReaderTextDeclaration, OnlyAtTheStartOfAnExternalSubset) {
     EXPECT_EQ(run.reports.last(), "EParserInvalidTextDeclaration_Err");
     EXPECT_FALSE(run.run("<?xml version='1.0'?>").ok);
     EXPECT_EQ(run.reports.last(), "EParserInvalidTextDeclaration_Err");
+    // An encoding that is not known, or that contradicts the byte-order mark, is refused there.
+    EXPECT_FALSE(run.run("<?xml encoding='SJIS'?><!ELEMENT a ANY>").ok);
+    EXPECT_EQ(run.recorder.lines, (Lines{"startExt", "textdecl(|SJIS)"}));
+    EXPECT_EQ(run.reports.codes.back(), u"unknown encoding \"SJIS\"");
+    EXPECT_FALSE(run.run("\xEF\xBB\xBF<?xml encoding='Shift_JIS'?>").ok);
+    EXPECT_EQ(run.reports.codes.back(), u"encoding \"Shift_JIS\" under a UTF-8 byte-order mark");
+    EXPECT_TRUE(run.run("\xEF\xBB\xBF<?xml encoding='utf-8'?><!ELEMENT a ANY>").ok);
 
     // In the internal subset it is an ordinary processing instruction.
     EXPECT_TRUE(run.run("<?xml version='1.0'?>", false).ok);
@@ -137,13 +144,16 @@ TEST(DtdReaderParameterEntities, ExpansionIsBounded) {
     // One declaration may not grow beyond a million units.
     EXPECT_FALSE(run.run("<!ENTITY e \"%big;%big;\">").ok);
     EXPECT_EQ(run.reports.last(), "EParserInvalidEntityDeclaration_Err");
+    EXPECT_EQ(run.reports.codes.back(), kExpandedTextLimitReached);
     EXPECT_FALSE(run.run("<!ELEMENT a (%big;|%big;)>").ok);
     EXPECT_EQ(run.reports.last(), "EParserInvalidElementDeclaration_Err");
+    EXPECT_EQ(run.reports.codes.back(), kExpandedTextLimitReached);
     // A run may not expand more than ten million units in all.
     std::string many;
     for (int i = 0; i < 20; ++i) many += "<!ELEMENT a%big;>";
     EXPECT_FALSE(run.run(many).ok);
     EXPECT_EQ(run.reports.last(), "EParserInvalidElementDeclaration_Err");
+    EXPECT_EQ(run.reports.codes.back(), kExpansionLimitReached);
     EXPECT_EQ(run.recorder.lines.size(), 17u); // startExt and the 16 declarations within the bound
     // The next run has a budget of its own.
     EXPECT_TRUE(run.run("<!ELEMENT a%big;>").ok);

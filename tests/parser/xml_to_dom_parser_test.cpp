@@ -46,6 +46,7 @@ struct Front {
         EXPECT_EQ(sender, &parser);
         list.push_back(e.errorClass());
         systemIds.push_back(narrow(e.systemId()));
+        codes.push_back(e.code());
     }
     std::size_t reports() const { return fatal.size() + errors.size() + warnings.size(); }
     // Serves files relative to the directory of the file that names them.
@@ -63,6 +64,7 @@ struct Front {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     std::vector<std::string> fatal, errors, warnings, systemIds;
+    std::vector<std::u16string> codes;
     int externalSubsetCalls = 0;
 };
 
@@ -371,6 +373,61 @@ TEST(ParserFrontExternalSubset, AThrowingCallbackLosesNoStream) {
     EXPECT_THROW(front.parser.wideStringToDocument(u"<!DOCTYPE a SYSTEM \"a.dtd\"><a/>"), EConvertError);
     EXPECT_EQ(destroyed, 1);
     EXPECT_TRUE(nothingLeft(front.implementation));
+}
+
+TEST(ParserFrontExternalSubset, AStreamHandedOverBeforeARaisingRetryIsFreed) {
+    Front front;
+    int destroyed = 0;
+    int calls = 0;
+    front.parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string&,
+                                        TStream*& stream, TXmlParserAction& action) {
+        if (++calls == 2) throw EConvertError("no network");
+        stream = new TrackedStream("", destroyed);
+        action = TXmlParserAction::paRetry;
+    };
+    EXPECT_THROW(front.parser.wideStringToDocument(u"<!DOCTYPE a SYSTEM \"a.dtd\"><a/>"), EConvertError);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_TRUE(nothingLeft(front.implementation));
+}
+
+TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
+    Front front;
+    auto read = [&](const std::string& bytes) {
+        front.fatal.clear();
+        front.codes.clear();
+        return front.parser.memoryToDocument(bytes.data(), bytes.size());
+    };
+    // The UTF-8 mark is no character of the document.
+    TdomDocument* document = read("\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?><a>x</a>");
+    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(treeShape(document), "a(t:x)");
+    // A bad Shift_JIS byte is one replacement character and leaves the end tag alone.
+    document = read("<?xml version='1.0' encoding='Shift_JIS'?><a>\x82</a><!--\x80-->");
+    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(document->documentElement()->textContent(), u"\u30FB");
+    // An encoding that is not known, or that the mark contradicts, is told at the declaration.
+    read("<?xml version='1.0' encoding='SJIS'?><a/>");
+    EXPECT_EQ(front.fatal, std::vector<std::string>{"EParserInvalidXmlDeclaration_Err"});
+    EXPECT_EQ(front.codes, std::vector<std::u16string>{u"unknown encoding \"SJIS\""});
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<?xml version='1.0' encoding='Shift_JIS'?><a/>")) utf16 += std::string{c, '\0'};
+    read(utf16);
+    EXPECT_EQ(front.codes, std::vector<std::u16string>{u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"});
+    // Wide text is decoded already: its declaration may name the encoding of its original.
+    front.codes.clear();
+    document = front.parser.wideStringToDocument(u"<?xml version='1.0' encoding='Shift_JIS'?><a/>");
+    EXPECT_TRUE(front.codes.empty());
+    EXPECT_EQ(treeShape(document), "a()");
+    // The text declaration of an external subset is held to the same.
+    front.parser.OnExternalSubset = [](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
+                                       TXmlParserAction& action) {
+        stream = new TMemoryStream("<?xml encoding='x-sjis'?><!ELEMENT a EMPTY>");
+        action = TXmlParserAction::paOK;
+    };
+    read("<!DOCTYPE a SYSTEM 'a.dtd'><a/>");
+    EXPECT_EQ(front.fatal,
+              (std::vector<std::string>{"EParserInvalidTextDeclaration_Err", "EParserInvalidDoctype_Err"}));
+    EXPECT_EQ(front.codes.front(), u"unknown encoding \"x-sjis\"");
 }
 
 TEST(ParserFrontNodes, NodeOperationsBuildBelowTheReferenceNode) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "text/exception.h"
+#include "text/stream.h"
 
 namespace {
 
@@ -75,6 +76,20 @@ TEST_F(FileIo, ReadingAMissingFileNamesIt) {
         EXPECT_EQ(e.message(), "Cannot open file \"" + dir_ + "/nothing.xml\". No such file or directory");
     }
     EXPECT_THROW(readWholeFile(dir_), EFOpenError);
+}
+
+TEST_F(FileIo, ReadingRefusesWhatIsNoRegularFileWithoutWaiting) {
+    // A FIFO without a writer would block a plain open; /dev/zero would be read until memory ends.
+    ASSERT_EQ(mkfifo((dir_ + "/pipe.xml").c_str(), 0600), 0);
+    for (const std::string& name : {dir_ + "/pipe.xml", std::string("/dev/zero")}) {
+        try {
+            readWholeFile(name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.message(), "Cannot open file \"" + name + "\". Not a regular file");
+        }
+    }
+    EXPECT_THROW(TFileStream(dir_ + "/pipe.xml", TFileStream::Mode::openRead), EFOpenError);
 }
 
 TEST(DirectoryOf, KeepsTheFinalSlashAndTheRoot) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,7 +32,8 @@ protected:
 
     // Runs the tool with the arguments (each in single quotes), capturing both outputs.
     XmlToolRun run(const std::vector<std::string>& arguments) const {
-        std::string command = std::string("'") + TOOLS_DIR + "/pointmark-xml'";
+        // A run that waits for input (a FIFO) is cut off rather than hanging the tests.
+        std::string command = std::string("timeout 60 '") + TOOLS_DIR + "/pointmark-xml'";
         for (const std::string& argument : arguments) command += " '" + argument + "'";
         command += " >'" + path("out.txt") + "' 2>'" + path("err.txt") + "'";
         const int status = std::system(command.c_str());
@@ -88,6 +90,54 @@ TEST_F(PointmarkXml, CheckReportsEveryProblemAndFailsWhenAnyFileHasOne) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.errors, "pointmark-xml: " + path("absent.xml") + ": ")) << result.errors;
     EXPECT_TRUE(contains(result.out, kFront + "subsets.xml: ok\n"));
+}
+
+TEST_F(PointmarkXml, ExternalFilesAreOpenedOnlyBelowTheDocumentsDirectoryUnlessAllowed) {
+    // A DTD that would read a file beside the document's directory into the name of another.
+    std::filesystem::create_directories(path("doc"));
+    std::filesystem::create_directories(path("dtds"));
+    writeFileAtomically(path("secret.txt"), "TOPSECRET-42");
+    writeFileAtomically(path("doc/evil.dtd"), "<!ENTITY % file SYSTEM \"../secret.txt\">"
+                                              "<!ENTITY % eval \"<!ENTITY &#x25; exfil SYSTEM 'none/%file;'>\">"
+                                              "%eval;%exfil;");
+    writeFileAtomically(path("doc/evil.xml"), "<!DOCTYPE a SYSTEM \"evil.dtd\"><a/>");
+    XmlToolRun result = run({"check", path("doc/evil.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(contains(result.out + result.errors, "TOPSECRET")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Refused to open \"../secret.txt\": outside the document's directory"))
+        << result.out;
+    EXPECT_FALSE(contains(result.out, path("doc/../secret.txt"))) << result.out;
+
+    // A DTD beside the document's directory: refused, and the editor's fallback is told; allowed
+    // with --allow-external.
+    writeFileAtomically(path("dtds/a.dtd"), "<!ELEMENT a EMPTY>");
+    writeFileAtomically(path("doc/sibling.xml"), "<!DOCTYPE a SYSTEM \"../dtds/a.dtd\"><a/>");
+    result = run({"check", path("doc/sibling.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Refused to open \"../dtds/a.dtd\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "The editor and pointmark-convert read this document with their built-in "
+                                     "definition of velmar.dtd instead.\n"))
+        << result.out;
+    result = run({"--allow-external", path("dtds"), "check", path("doc/sibling.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(result.out, path("doc/sibling.xml") + ": ok\n");
+
+    // A FIFO as the DTD, or a device as the document, is refused without waiting or reading.
+    ASSERT_EQ(mkfifo(path("doc/pipe.dtd").c_str(), 0600), 0);
+    writeFileAtomically(path("doc/pipe.xml"), "<!DOCTYPE a SYSTEM \"pipe.dtd\"><a/>");
+    result = run({"check", path("doc/pipe.xml"), "/dev/zero"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Refused to open \"pipe.dtd\": not a regular file.")) << result.out;
+    EXPECT_TRUE(contains(result.errors, "pointmark-xml: /dev/zero: Cannot open file \"/dev/zero\". Not a regular file"))
+        << result.errors;
+
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"check", path("doc/sibling.xml"), "--allow-external"},
+          {"--allow-external", path("secret.txt"), "check", path("doc/sibling.xml")}}) {
+        result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(contains(result.errors, "usage: pointmark-xml")) << result.errors;
+    }
 }
 
 TEST_F(PointmarkXml, DumpWritesTheDocumentAsUtf8Xml) {
