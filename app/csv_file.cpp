@@ -15,13 +15,15 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // Scans a quoted field whose opening quote is at pos; appends its content to out when given.
-// Answers the position after the closing quote, or the end of the text when it never closes.
-std::size_t scanQuotedField(std::string_view text, std::size_t pos, std::string* out) {
+// Answers the position after the closing quote, or the end of the text when it never closes
+// (unclosed, when given, is then set).
+std::size_t scanQuotedField(std::string_view text, std::size_t pos, std::string* out, bool* unclosed = nullptr) {
     ++pos;
     for (;;) {
         const std::size_t quote = text.find('"', pos);
         if (quote == std::string_view::npos) {
             if (out) out->append(text.substr(pos));
+            if (unclosed) *unclosed = true;
             return text.size();
         }
         if (out) out->append(text.substr(pos, quote - pos));
@@ -70,15 +72,57 @@ template <typename OnField> void forEachCsvField(std::string_view line, std::siz
 
 } // namespace
 
-std::string csvTextOfFile(std::string_view bytes) {
-    if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-    if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
-        return cp932::encode(utf8ToUtf16(bytes.substr(kUtf8ByteOrderMark.size())));
-    return std::string(bytes);
+namespace {
+
+// Removes the NUL bytes of a CSV file; lineOfEach receives the line (from 1) of each one removed.
+std::string withoutNuls(std::string_view bytes, std::vector<std::size_t>* lineOfEach) {
+    std::string text;
+    text.reserve(bytes.size());
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\0') {
+            if (lineOfEach) lineOfEach->push_back(line);
+            continue;
+        }
+        if (c == '\n' || (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++line;
+        text.push_back(c);
+    }
+    return text;
 }
 
-std::vector<std::string> splitCsvLines(std::string_view text) {
+std::string decodedCsvText(std::string text) {
+    if (std::string_view(text).substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
+        return cp932::encode(utf8ToUtf16(std::string_view(text).substr(kUtf8ByteOrderMark.size())));
+    return text;
+}
+
+// Line ends in a piece of text: CR, LF and CR LF count one each.
+std::size_t countLineEnds(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++count;
+    return count;
+}
+
+std::string lineMessage(const std::string& fileName, std::size_t line, const std::string& what) {
+    return fileName + ", line " + std::to_string(line) + ": " + what;
+}
+
+} // namespace
+
+std::string csvTextOfFile(std::string_view bytes) {
+    if (bytes.find('\0') == std::string_view::npos) return decodedCsvText(std::string(bytes));
+    return decodedCsvText(withoutNuls(bytes, nullptr));
+}
+
+namespace {
+
+// Cuts a CSV text into its records; unclosedAt receives the index of a record whose quoted field
+// never closes (it runs to the end of the text), or stays npos.
+std::vector<std::string> splitRecords(std::string_view text, std::size_t& unclosedAt) {
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+    unclosedAt = std::string_view::npos;
     std::vector<std::string> lines;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -87,7 +131,9 @@ std::vector<std::string> splitCsvLines(std::string_view text) {
         while (pos < text.size()) {
             const char c = text[pos];
             if (fieldStart && c == '"') {
-                pos = scanQuotedField(text, pos, nullptr);
+                bool unclosed = false;
+                pos = scanQuotedField(text, pos, nullptr, &unclosed);
+                if (unclosed) unclosedAt = lines.size();
                 fieldStart = false;
             } else if (c == ',') {
                 fieldStart = true;
@@ -106,6 +152,13 @@ std::vector<std::string> splitCsvLines(std::string_view text) {
         }
     }
     return lines;
+}
+
+} // namespace
+
+std::vector<std::string> splitCsvLines(std::string_view text) {
+    std::size_t unclosedAt;
+    return splitRecords(text, unclosedAt);
 }
 
 std::vector<std::string> splitCsvFields(std::string_view line, std::size_t maxFields) {
@@ -193,4 +246,51 @@ std::string csvFileText(const TPointMarkTable& table) {
 
 void saveCsvFile(const TPointMarkTable& table, const std::string& fileName) {
     writeFileAtomically(fileName, csvFileText(table));
+}
+
+TCsvText parseCsvText(std::string_view bytes, const std::string& fileName) {
+    TCsvText result;
+    std::vector<std::size_t> nulLines;
+    const std::string text = decodedCsvText(withoutNuls(bytes, &nulLines));
+    for (std::size_t i = 0; i < nulLines.size();) {
+        std::size_t j = i;
+        while (j < nulLines.size() && nulLines[j] == nulLines[i]) ++j;
+        result.messages.push_back(lineMessage(fileName, nulLines[i],
+                                              j - i == 1 ? "a NUL byte was left out"
+                                                         : std::to_string(j - i) + " NUL bytes were left out"));
+        i = j;
+    }
+    std::size_t unclosedAt;
+    result.lines = splitRecords(text, unclosedAt);
+    result.lineNumbers.reserve(result.lines.size());
+    std::size_t line = 1;
+    for (const std::string& record : result.lines) {
+        result.lineNumbers.push_back(line);
+        line += countLineEnds(record) + 1;
+    }
+    if (unclosedAt != std::string_view::npos)
+        result.messages.push_back(lineMessage(fileName, result.lineNumbers[unclosedAt],
+                                              "a quoted field is never closed; it holds the rest of the file"));
+    return result;
+}
+
+TCsvText readCsvText(const std::string& fileName) { return parseCsvText(readWholeFile(fileName), fileName); }
+
+std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, const std::string& fileName,
+                                   std::vector<std::string>& messages) {
+    std::vector<TPointMarkRow> rows;
+    if (first >= text.lines.size()) return rows;
+    rows.resize(text.lines.size() - first);
+    for (std::size_t k = first; k < text.lines.size(); ++k) {
+        TPointMarkRow& row = rows[k - first];
+        std::size_t fields = 0;
+        forEachCsvField(text.lines[k], std::numeric_limits<std::size_t>::max(), [&](std::size_t column, std::string_view field) {
+            fields = column + 1;
+            if (column < kColumnCount) row[column] = field;
+        });
+        if (fields > kColumnCount)
+            messages.push_back(lineMessage(fileName, text.lineNumbers[k],
+                                           std::to_string(fields) + " fields; the fields after the 16th were left out"));
+    }
+    return rows;
 }

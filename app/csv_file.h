@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/point_mark_table.h"
+
 // Comma-separated files of the point-mark table: one table row per line, header row included,
 // cells in code page 932.
 //
@@ -21,7 +23,7 @@
 // except a first cell of the file that begins with the UTF-8 byte-order mark, which is quoted
 // so that the file is not taken for UTF-8 when it is read back.
 
-// The text a CSV file holds: its bytes up to the first NUL. A file that begins with the UTF-8
+// The text a CSV file holds: its bytes without NUL bytes. A file that begins with the UTF-8
 // byte-order mark is decoded from UTF-8 and converted to code page 932.
 std::string csvTextOfFile(std::string_view bytes);
 
@@ -41,7 +43,19 @@ void appendCsvCell(std::string_view cell, std::string& out, bool alwaysQuote = f
 // Reads a CSV file into its lines (raises the file error when it cannot be read).
 std::vector<std::string> readCsvFile(const std::string& fileName);
 
-class TPointMarkTable;
+// A CSV file cut into records, with what reading it had to change, so that nothing is dropped
+// without a word.
+struct TCsvText {
+    std::vector<std::string> lines;       // one per table row, header row first
+    std::vector<std::size_t> lineNumbers; // the file line (from 1) on which each record starts
+    std::vector<std::string> messages;    // "FILE, line N: ..." (UTF-8): NUL bytes left out, a quote never closed
+};
+TCsvText parseCsvText(std::string_view bytes, const std::string& fileName);
+// Reads a CSV file (raises the file error when it cannot be read).
+TCsvText readCsvText(const std::string& fileName);
+// The table rows of records first to the last; a record with more than 16 fields adds a message.
+std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, const std::string& fileName,
+                                   std::vector<std::string>& messages);
 
 // Of the module common: the text cut at every occurrence of the separator, as a string list.
 // Every separator becomes a line end and the result is cut into lines by the reading rule above

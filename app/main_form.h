@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/point_mark_table.h"
+#include "app/point_mark_writer.h"
 
 class TDomImplementation;
 class TXmlParserError;
@@ -13,6 +14,10 @@ class TXmlToDomParser;
 // The main window's state and commands without a toolkit. The window asks for file names,
 // forwards its events here and redraws; tests drive the commands directly. File names are the
 // file system's bytes (UTF-8).
+//
+// No command loses a point: a load or add that reads no record leaves the table exactly as it
+// was (rows, cells, RecordCount, SelectedRow) and says why in Memo1; the status line changes only
+// when its command succeeded.
 class TMainFormCore {
 public:
     // Runs FormCreate.
@@ -29,11 +34,17 @@ public:
     // this order so that the parser front goes first.
     std::unique_ptr<TDomImplementation> DomImplementation;
     std::unique_ptr<TXmlToDomParser> XmlToDomParser;
-    // The parser's messages of the latest XML read, one English line each (code page 932 bytes),
-    // in the order they were reported. Emptied at the start of every XML read.
+    // The messages of the latest read command, one English line each (code page 932 bytes), in
+    // the order they arose: the XML parser's, those of CSV reading, and a last line when nothing
+    // was read. Emptied at the start of every read command.
     std::vector<std::string> Memo1;
-    // Number of XML reads begun so far, so that a window can tell whether a command read XML.
-    int XmlReadCount = 0;
+    // Number of read commands begun so far, so that a window can tell whether a command read a file.
+    int ReadCount = 0;
+
+    // True while the table holds changes that no save or load has caught up with.
+    bool Modified = false;
+    // The file of the last successful load or save (empty at start-up).
+    std::string CurrentFileName;
 
     // Start-up state: the XML processor created and connected, header texts in row 0,
     // SelectedRow 1, RecordCount 1.
@@ -41,36 +52,57 @@ public:
     // Appends the English message line of e to Memo1 (bound to the parser's error events).
     void ParserMessage(TXmlToDomParser* xmlToDomParser, TXmlParserError& e);
 
-    // Reads a file by the end of its name: ".csv"/".CSV" as CSV, ".xml"/".XML" as a point-mark
-    // file; any other name is ignored without a report. A point-mark file's records are written
-    // from row RecordCount + 1 on; its DTD is taken from the file's directory.
-    void LoadFile(const std::string& fileName);
-    // Writes by the end of the name like LoadFile. Returns the rows left out of a point-mark
-    // file for an empty required cell (table row indices, ascending); empty otherwise.
-    std::vector<int> SaveFile(const std::string& fileName);
+    // Reads a file by the end of its name (".csv"/".CSV", ".xml"/".XML") and appends its records
+    // after row RecordCount; a CSV file's first line is its header and is not added. Returns the
+    // number of records read; with none, the table is unchanged and Memo1 says why. A name with
+    // neither ending raises EFOpenError; so does a file that cannot be read (the table is then
+    // unchanged too). A point-mark file's DTD is taken from the file's directory, or from the
+    // built-in definition when it is not there.
+    int LoadFile(const std::string& fileName);
+    // Writes by the end of the name: CSV (every row) or a point-mark file. A name with neither
+    // ending raises EFCreateError and writes nothing. Clears Modified.
+    TSaveReport SaveFile(const std::string& fileName);
 
-    // Load command with the chosen file name: StatusText "load: NAME", RecordCount 0, LoadFile.
-    void FileLoadXMLClick(const std::string& fileName);
-    // Add command: StatusText "add: NAME", LoadFile; RecordCount stays, so records are appended.
-    void FileAddClick(const std::string& fileName);
-    // Save command: StatusText "save: NAME", SaveFile. Returns SaveFile's skipped rows.
-    std::vector<int> FileSaveXMLClick(const std::string& fileName);
+    // Load command: the file's records replace the table's (a CSV file's header line becomes row
+    // 0). On success StatusText "load: NAME", the file becomes the current file and Modified is
+    // cleared; without a record nothing changes. Returns the number of records read.
+    int FileLoadXMLClick(const std::string& fileName);
+    // Add command: the file's records are appended. On success StatusText "add: NAME" and Modified.
+    int FileAddClick(const std::string& fileName);
+    // Save command: SaveFile, then StatusText "save: NAME" and the file becomes the current file.
+    TSaveReport FileSaveXMLClick(const std::string& fileName);
     // Add item: one more record row, emptied, at the end.
     void EditAddClick();
     // Delete: removes the selected row (also when the table has lost its header row); the last
     // remaining record is emptied instead.
     void EditDeleteClick();
+    // Sort: the records ordered by a column (Japanese order, case ignored).
+    void EditSortClick(int column);
+    // An edit of one cell in place (code page 932 bytes). An unchanged text changes nothing.
+    void StringGridXMLSetEditText(int column, int row, const std::string& value);
 
     // The grid selected the cell (column, row): SelectedRow := row.
     void StringGridXMLSelectCell(int column, int row);
     // Enter in the grid at (column, row): moves to the next column, or from the last column to
     // column 1 of the next row. Returns false (position unchanged) at the last cell of the last row.
     bool StringGridXMLKeyDown(int& column, int& row) const;
-    // Files dropped on the window: LoadFile for each, in the order given.
+    // Files dropped on the window: each is added as by the add command, in the order given. A file
+    // that fails does not stop the others; the first failure is raised after the last file.
     void DropFiles(const std::vector<std::string>& fileNames);
 
     // The status line: five blanks, SelectedRow, " / ", RecordCount, seven blanks, StatusText (UTF-8).
     std::string Timer1Timer() const;
+
+private:
+    // Reads a file and writes its records after row base; the number of records read.
+    int readFile(const std::string& fileName, int base, bool csvHeaderIsRow);
+    int readPointMarkFile(const std::string& fileName, int base);
+    int readCsvFile(const std::string& fileName, int base, bool headerIsRow);
+    // Clears Memo1 and counts a read command.
+    void beginRead();
+    void addMessage(const std::string& utf8Line);
+
+    int parserMessageCount_ = 0; // messages of the XML parser so far
 };
 
 // True when the name ends in ".csv" or ".CSV" (".xml" or ".XML"); other letter cases do not count.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "dom/character_data.h"
+#include "dom/content_model_access.h"
+#include "dom/document.h"
 #include "dom/element.h"
 #include "dom/named_node_map.h"
 #include "dom/node.h"
@@ -45,20 +47,28 @@ bool continuesValue(const TdomNode* child) {
            (type == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName()));
 }
 
-// The value of an element whose first child is a text node: that text and the text, CDATA
-// sections and predefined entity references right after it. False when the first child is not text.
+bool isPredefinedReference(const TdomNode* node) {
+    return node->nodeType() == TdomNodeType::entityReference && isPredefinedEntityName(node->nodeName());
+}
+
+// The value of an element whose content starts with text: a text node or a reference to one of
+// the five predefined entities ("&lt;要確認&gt;" as other tools write it), followed by the text,
+// CDATA sections and predefined references right after it, so that "a &amp; b" and split CDATA
+// content arrive whole. False when the content starts with anything else.
 // The value is a view of the text node itself when nothing continues it (the usual case), else of
 // scratch, which receives the joined pieces.
 bool elementText(const TdomNode* element, std::u16string& scratch, std::u16string_view& value) {
     const TdomNodeVector& children = element->children();
-    if (children.empty() || children.front()->nodeType() != TdomNodeType::text) return false;
-    const std::u16string& first = static_cast<const TdomCharacterData*>(children.front())->data();
-    if (children.size() == 1 || !continuesValue(children[1])) {
-        value = first;
+    if (children.empty()) return false;
+    const TdomNode* front = children.front();
+    const bool startsWithText = front->nodeType() == TdomNodeType::text;
+    if (!startsWithText && !isPredefinedReference(front)) return false;
+    if (startsWithText && (children.size() == 1 || !continuesValue(children[1]))) {
+        value = static_cast<const TdomCharacterData*>(front)->data();
         return true;
     }
-    scratch = first;
-    for (std::size_t i = 1; i < children.size() && continuesValue(children[i]); ++i) {
+    scratch.clear();
+    for (std::size_t i = 0; i < children.size() && continuesValue(children[i]); ++i) {
         const TdomNode* child = children[i];
         if (child->nodeType() == TdomNodeType::entityReference)
             scratch += predefinedEntityText(child->nodeName());
@@ -110,7 +120,20 @@ private:
     std::array<Slot, kSlots> slots_{};
 };
 
-void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& role, std::u16string& scratch) {
+// An attribute value into its column; references to undeclared entities are kept as written and
+// told in messages.
+void writeAttribute(TPointMarkTable& table, int column, TdomNode* attribute, std::vector<std::string>* messages) {
+    std::vector<std::u16string> undeclared;
+    writeCell(table, column, attributeCharacters(attribute, &undeclared));
+    if (!messages) return;
+    for (const std::u16string& name : undeclared)
+        messages->push_back(cp932::encode(u"Record " + utf8ToUtf16(std::to_string(table.RecordCount)) +
+                                          u": the entity \"" + name + u"\" in attribute " + attribute->nodeName() +
+                                          u" is not declared; the reference was kept as written"));
+}
+
+void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& role, std::u16string& scratch,
+                    std::vector<std::string>* messages) {
     std::u16string_view value;
     switch (role.role) {
     case ElementRole::other:
@@ -137,9 +160,9 @@ void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& r
         for (int i = 0; i < count; ++i) {
             TdomNode* attribute = attributes->item(i);
             if (attribute->nodeName() == u"href")
-                writeCell(table, kHrefColumn, attributeCharacters(attribute));
+                writeAttribute(table, kHrefColumn, attribute, messages);
             else if (attribute->nodeName() == u"repeat")
-                writeCell(table, kRepeatColumn, attributeCharacters(attribute));
+                writeAttribute(table, kRepeatColumn, attribute, messages);
         }
         return;
     }
@@ -167,21 +190,27 @@ void reserveRecordRows(TPointMarkTable& table, const TdomNode* node) {
 
 } // namespace
 
-std::u16string attributeCharacters(TdomNode* attribute) {
+std::u16string attributeCharacters(TdomNode* attribute, std::vector<std::u16string>* undeclared) {
     std::u16string value;
+    TdomCMObject* model = attribute->ownerDocument() ? attribute->ownerDocument()->contentModel() : nullptr;
     for (const TdomNode* child : attribute->children()) {
         if (child->nodeType() == TdomNodeType::text) {
             appendNodeText(value, child);
-        } else if (child->nodeType() == TdomNodeType::entityReference && isPredefinedEntityName(child->nodeName())) {
+        } else if (isPredefinedReference(child)) {
             value += predefinedEntityText(child->nodeName());
-        } else {
-            return attribute->nodeValue();
+        } else if (child->nodeType() == TdomNodeType::entityReference) {
+            if (TdomCMNode* entity = cmaccess::declaredEntity(model, child->nodeName())) {
+                value += cmaccess::entityNormalizedValue(model, entity);
+            } else {
+                value += u"&" + child->nodeName() + u";";
+                if (undeclared) undeclared->push_back(child->nodeName());
+            }
         }
     }
     return value;
 }
 
-void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/) {
+void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/, std::vector<std::string>* messages) {
     if (!node) return;
     reserveRecordRows(table, node);
     std::u16string scratch;
@@ -193,7 +222,7 @@ void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/) {
         pending.pop_back();
         // Text nodes, white space or not, never fill a cell by themselves and have no children.
         if (current->nodeType() == TdomNodeType::element)
-            examineElement(table, current, roles.of(current->nodeName()), scratch);
+            examineElement(table, current, roles.of(current->nodeName()), scratch, messages);
         const TdomNodeVector& children = current->children();
         pending.insert(pending.end(), children.rbegin(), children.rend());
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/point_mark_table.h"
 #include "parser/processor_agent.h"
@@ -14,16 +15,18 @@ class TXmlParserError;
 // below it fill their columns in that row. Values go into cells as code page 932 bytes ("?" for
 // characters the code page lacks), untrimmed.
 //
-// An element's value is taken only when its first child is a text node; it is that text followed
-// by the text, CDATA sections and predefined entity references (lt, gt, amp, apos, quot) directly
-// after it, so that "a &amp; b" and split CDATA content arrive whole. Text nodes of white space
-// alone are not examined. depth is 0 for the document and grows by one per level; the walk keeps
-// its own stack, so deep documents do not exhaust the call stack.
-void ReadNode(TPointMarkTable& table, TdomNode* node, int depth);
+// An element's value is taken when its content starts with text: a text node or a reference to
+// one of the predefined entities (lt, gt, amp, apos, quot). It is that text followed by the text,
+// CDATA sections and predefined entity references directly after it, so that "a &amp; b" and
+// split CDATA content arrive whole. Content that starts with a CDATA section or a comment gives
+// no value. The walk keeps its own stack, so deep documents do not exhaust the call stack.
+// Messages about values (English, code page 932) are appended to messages when it is given.
+void ReadNode(TPointMarkTable& table, TdomNode* node, int depth, std::vector<std::string>* messages = nullptr);
 
-// The characters of an attribute: its text children with the five predefined entity references
-// decoded. Attributes holding other entity references give their normalized value instead.
-std::u16string attributeCharacters(TdomNode* attribute);
+// The characters of an attribute: its text, the five predefined references decoded, a declared
+// entity replaced by its value. A reference to an undeclared entity is kept as written
+// ("&nope;") and its name appended to undeclared when that is given.
+std::u16string attributeCharacters(TdomNode* attribute, std::vector<std::u16string>* undeclared = nullptr);
 
 // The external DTD of a document, looked up in the document's own directory: parentSystemId's
 // directory part (up to its last "/", the root "/" kept) followed by "/" and systemId. A document

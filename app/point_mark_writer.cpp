@@ -1,5 +1,6 @@
 #include "app/point_mark_writer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -42,39 +43,96 @@ constexpr std::string_view kRecordEnd =
 
 constexpr int kRequiredColumns[] = {0, 1, 2, 4, 6, 7, 9, 10};
 
-// The four bytes that are written as references. None of them can be the second byte of a
-// code page 932 double-byte character (those start at 0x40), so a byte-wise scan is exact.
-struct ReferenceTable {
-    bool escaped[256] = {};
-    constexpr ReferenceTable() {
-        escaped[static_cast<unsigned char>('&')] = true;
-        escaped[static_cast<unsigned char>('<')] = true;
-        escaped[static_cast<unsigned char>('>')] = true;
-        escaped[static_cast<unsigned char>('"')] = true;
+// What the writer does with each byte of a cell. The file must read back as the cell was, so
+// that a save never writes a file that does not parse:
+// - "&", "<", ">" and the double quote become references (none of them can be the second byte of
+//   a double-byte character, which starts at 0x40, so a byte-wise scan is exact);
+// - CR becomes "&#13;" (a raw CR would be read as a line end); in attribute values tab and LF
+//   become "&#9;" and "&#10;" too, which attribute-value normalization would turn into blanks;
+// - the other control bytes cannot be carried by XML at all and are left out;
+// - a lead byte followed by a valid trail byte passes as a pair; a lead byte without one, and
+//   the bytes that Shift_JIS never uses (0x80, 0xA0, 0xFD-0xFF), are written as "?".
+enum ByteKind : std::uint8_t { kPlain, kMarkup, kCarriageReturn, kTabOrLineFeed, kControl, kLead, kInvalid };
+
+struct ByteKinds {
+    ByteKind kind[256] = {};
+    constexpr ByteKinds() {
+        for (int b = 0; b < 0x20; ++b) kind[b] = kControl;
+        kind[static_cast<unsigned char>('\t')] = kTabOrLineFeed;
+        kind[static_cast<unsigned char>('\n')] = kTabOrLineFeed;
+        kind[static_cast<unsigned char>('\r')] = kCarriageReturn;
+        for (char c : {'&', '<', '>', '"'}) kind[static_cast<unsigned char>(c)] = kMarkup;
+        for (int b = 0x81; b <= 0x9F; ++b) kind[b] = kLead;
+        for (int b = 0xE0; b <= 0xFC; ++b) kind[b] = kLead;
+        for (int b : {0x80, 0xA0, 0xFD, 0xFE, 0xFF}) kind[b] = kInvalid;
     }
 };
-constexpr ReferenceTable kReferences;
-constexpr std::size_t kReferenceLength = 5; // "&#38;" and the others
+constexpr ByteKinds kBytes;
+constexpr std::size_t kReferenceLength = 5; // "&#38;", "&#13;" and the others: at most five bytes
+
+bool isTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
 
 inline char* put(char* out, std::string_view text) {
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
 
-char* putEscaped(char* out, const std::string& cell) {
+std::string_view markupReference(unsigned char byte) {
+    return byte == '&' ? "&#38;" : byte == '<' ? "&#60;" : byte == '>' ? "&#62;" : "&#34;";
+}
+
+// What writing a record changed on the way, for the save's report.
+struct RecordChanges {
+    bool controlLeftOut = false;
+    bool invalidReplaced = false;
+};
+
+char* putEscaped(char* out, const std::string& cell, bool inAttribute, RecordChanges& changes) {
     const char* data = cell.data();
     const std::size_t size = cell.size();
     std::size_t start = 0;
+    auto flush = [&](std::size_t end) {
+        std::memcpy(out, data + start, end - start);
+        out += end - start;
+    };
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char byte = static_cast<unsigned char>(data[i]);
-        if (!kReferences.escaped[byte]) continue;
-        std::memcpy(out, data + start, i - start);
-        out += i - start;
-        out = put(out, byte == '&' ? "&#38;" : byte == '<' ? "&#60;" : byte == '>' ? "&#62;" : "&#34;");
+        switch (kBytes.kind[byte]) {
+        case kPlain:
+            continue;
+        case kLead:
+            if (i + 1 < size && isTrailByte(static_cast<unsigned char>(data[i + 1]))) {
+                ++i;
+                continue;
+            }
+            [[fallthrough]];
+        case kInvalid:
+            flush(i);
+            out = put(out, "?");
+            changes.invalidReplaced = true;
+            break;
+        case kMarkup:
+            flush(i);
+            out = put(out, markupReference(byte));
+            break;
+        case kCarriageReturn:
+            flush(i);
+            out = put(out, "&#13;");
+            break;
+        case kTabOrLineFeed:
+            if (!inAttribute) continue;
+            flush(i);
+            out = put(out, byte == '\t' ? "&#9;" : "&#10;");
+            break;
+        case kControl:
+            flush(i);
+            changes.controlLeftOut = true;
+            break;
+        }
         start = i + 1;
     }
-    std::memcpy(out, data + start, size - start);
-    return out + (size - start);
+    flush(size);
+    return out;
 }
 
 constexpr std::size_t literalLength() {
@@ -91,13 +149,21 @@ std::size_t recordBound(const TPointMarkRow& row) {
 }
 
 // Unrolled over the pieces, so that every literal is copied with a length known at compile time.
-template <std::size_t... I> char* putPieces(char* out, const TPointMarkRow& row, std::index_sequence<I...>) {
-    ((out = put(out, kPieces[I].before), out = putEscaped(out, row[static_cast<std::size_t>(kPieces[I].column)])), ...);
+// The columns written as attribute values (href and repeat of the sound link).
+constexpr bool isAttributeColumn(int column) { return column == 11 || column == 12; }
+
+// Unrolled over the pieces, so that every literal is copied with a length known at compile time.
+template <std::size_t... I>
+char* putPieces(char* out, const TPointMarkRow& row, RecordChanges& changes, std::index_sequence<I...>) {
+    ((out = put(out, kPieces[I].before),
+      out = putEscaped(out, row[static_cast<std::size_t>(kPieces[I].column)], isAttributeColumn(kPieces[I].column),
+                       changes)),
+     ...);
     return out;
 }
 
-char* putRecord(char* out, const TPointMarkRow& row) {
-    out = putPieces(out, row, std::make_index_sequence<std::size(kPieces)>());
+char* putRecord(char* out, const TPointMarkRow& row, RecordChanges& changes) {
+    out = putPieces(out, row, changes, std::make_index_sequence<std::size(kPieces)>());
     return put(out, kRecordEnd);
 }
 
@@ -116,15 +182,17 @@ public:
         }
     }
 
-    void appendRecord(const TPointMarkRow& row) {
+    RecordChanges appendRecord(const TPointMarkRow& row) {
+        RecordChanges changes;
         const std::size_t bound = recordBound(row);
         if (reserve(bound)) {
-            used_ = static_cast<std::size_t>(putRecord(at(), row) - buffer_.get());
+            used_ = static_cast<std::size_t>(putRecord(at(), row, changes) - buffer_.get());
         } else {
             std::string large(bound, '\0');
-            large.resize(static_cast<std::size_t>(putRecord(large.data(), row) - large.data()));
+            large.resize(static_cast<std::size_t>(putRecord(large.data(), row, changes) - large.data()));
             sink_(large);
         }
+        return changes;
     }
 
     void flush() {
@@ -155,22 +223,26 @@ bool isWritableRecord(const TPointMarkRow& row) {
     return true;
 }
 
-void producePointMarkXml(const TPointMarkTable& table, std::vector<int>* skippedRows, const TByteSink& sink) {
+void producePointMarkXml(const TPointMarkTable& table, TSaveReport* report, const TByteSink& sink) {
     ChunkedOutput out(sink);
     out.append(kHead);
     const auto& rows = table.rows();
     for (std::size_t r = 1; r < rows.size(); ++r) {
-        if (isWritableRecord(rows[r])) {
-            out.appendRecord(rows[r]);
-        } else if (skippedRows) {
-            skippedRows->push_back(static_cast<int>(r));
+        const int row = static_cast<int>(r);
+        if (!isWritableRecord(rows[r])) {
+            if (report) report->skippedRows.push_back(row);
+            continue;
         }
+        const RecordChanges changes = out.appendRecord(rows[r]);
+        if (!report) continue;
+        if (changes.controlLeftOut) report->controlCharacterRows.push_back(row);
+        if (changes.invalidReplaced) report->invalidByteRows.push_back(row);
     }
     out.append(kTail);
     out.flush();
 }
 
-std::string buildPointMarkXml(const TPointMarkTable& table, std::vector<int>* skippedRows) {
+std::string buildPointMarkXml(const TPointMarkTable& table, TSaveReport* report) {
     std::string bytes;
     std::size_t estimate = kHead.size() + kTail.size();
     for (const TPointMarkRow& row : table.rows()) {
@@ -178,19 +250,35 @@ std::string buildPointMarkXml(const TPointMarkTable& table, std::vector<int>* sk
         for (const std::string& cell : row) estimate += cell.size();
     }
     bytes.reserve(estimate + estimate / 16); // room for some references
-    producePointMarkXml(table, skippedRows, [&bytes](std::string_view piece) { bytes.append(piece); });
+    producePointMarkXml(table, report, [&bytes](std::string_view piece) { bytes.append(piece); });
     return bytes;
 }
 
-std::vector<int> writePointMarkFile(const TPointMarkTable& table, const std::string& fileName) {
-    std::vector<int> skipped;
-    writeFileAtomicallyInPieces(fileName, [&](const TByteSink& sink) { producePointMarkXml(table, &skipped, sink); });
-    return skipped;
+TSaveReport writePointMarkFile(const TPointMarkTable& table, const std::string& fileName) {
+    TSaveReport report;
+    writeFileAtomicallyInPieces(fileName, [&](const TByteSink& sink) {
+        report = TSaveReport();
+        producePointMarkXml(table, &report, sink);
+    });
+    return report;
 }
+
+namespace {
+
+constexpr std::size_t kListedRows = 100;
+
+void appendRowList(std::string& message, const std::vector<int>& rows) {
+    for (std::size_t i = 0; i < rows.size() && i < kListedRows; ++i) {
+        if (i > 0) message += ", ";
+        message += std::to_string(rows[i]);
+    }
+    if (rows.size() > kListedRows) message += " ... (ほか " + std::to_string(rows.size() - kListedRows) + " 行)";
+}
+
+} // namespace
 
 std::string skippedRowsMessage(const std::vector<int>& skippedRows) {
     if (skippedRows.empty()) return std::string();
-    constexpr std::size_t kListed = 100;
     std::string message = "必須項目 (";
     bool first = true;
     for (int column : kRequiredColumns) {
@@ -199,10 +287,19 @@ std::string skippedRowsMessage(const std::vector<int>& skippedRows) {
         first = false;
     }
     message += ") のいずれかが空のため、次の " + std::to_string(skippedRows.size()) + " 行は保存されませんでした:\n";
-    for (std::size_t i = 0; i < skippedRows.size() && i < kListed; ++i) {
-        if (i > 0) message += ", ";
-        message += std::to_string(skippedRows[i]);
-    }
-    if (skippedRows.size() > kListed) message += " ... (ほか " + std::to_string(skippedRows.size() - kListed) + " 行)";
+    appendRowList(message, skippedRows);
+    return message;
+}
+
+std::string saveReportMessage(const TSaveReport& report) {
+    std::string message = skippedRowsMessage(report.skippedRows);
+    auto paragraph = [&message](const std::vector<int>& rows, const std::string& what) {
+        if (rows.empty()) return;
+        if (!message.empty()) message += "\n\n";
+        message += what + " (" + std::to_string(rows.size()) + " 行):\n";
+        appendRowList(message, rows);
+    };
+    paragraph(report.controlCharacterRows, "XML に書けない制御文字を除いて保存した行");
+    paragraph(report.invalidByteRows, "Shift_JIS でないバイトを \"?\" にして保存した行");
     return message;
 }

@@ -7,11 +7,16 @@
 // The messages that the XML parser reported while reading a point-mark INPUT are printed on
 // standard error, one line each.
 //
-// Exit status: 0 on success (rows that a point-mark save left out are listed on standard error),
-// 1 when the input cannot be read, when reading it reported messages and gave no record, or when
-// the output cannot be written; 2 for a wrong command line.
+// The messages of reading a CSV INPUT (NUL bytes left out, a quote never closed, more than 16
+// fields) go there too.
+//
+// Exit status: 0 on success (rows that a point-mark save left out or changed are listed on
+// standard error), 1 when the input cannot be read, when reading it reported messages and gave no
+// record, or when the output cannot be written; 2 for a wrong command line, the output being the
+// input file among them (nothing is written then).
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <exception>
 #include <string>
 #include <vector>
@@ -54,6 +59,13 @@ int parseColumn(const std::string& text) {
 
 bool hasKnownEnding(const std::string& fileName) { return hasCsvEnding(fileName) || hasXmlEnding(fileName); }
 
+// Whether two names stand for the same file, through links and other names of it.
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat a {}, b {};
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -80,19 +92,27 @@ int main(int argc, char** argv) {
     const std::string& output = names[1];
     for (const std::string& name : names)
         if (!hasKnownEnding(name)) return usageError("\"" + name + "\" ends in neither .xml/.XML nor .csv/.CSV");
+    if (sameFile(input, output)) return usageError("the output \"" + output + "\" is the input file");
     TMainFormCore editor;
+    int records = 0;
     try {
-        editor.FileLoadXMLClick(input);
+        records = editor.FileLoadXMLClick(input);
     } catch (const std::exception& error) {
         return failure("cannot read the input: " + std::string(error.what()));
     }
     for (const std::string& line : editor.Memo1) std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
-    if (!editor.Memo1.empty() && editor.Table.RecordCount == 0)
-        return failure("cannot read the input: no record was read from \"" + input + "\"");
-    if (sortColumn >= 0) SortGridRows(editor.Table, sortColumn);
+    // Without a record the editor's table is untouched; an input that read cleanly but holds no
+    // point still converts (to an empty file), one whose read reported problems does not.
+    if (records == 0) {
+        if (editor.Memo1.size() > 1) return failure("cannot read the input: no record was read from \"" + input + "\"");
+        editor.Table.RecordCount = 0;
+        editor.Table.setRowCount(1); // the header row alone, without the start-up's empty record
+
+    }
+    if (sortColumn >= 0) editor.EditSortClick(sortColumn);
     try {
-        const std::vector<int> skipped = editor.FileSaveXMLClick(output);
-        if (!skipped.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", skippedRowsMessage(skipped).c_str());
+        const TSaveReport report = editor.FileSaveXMLClick(output);
+        if (!report.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", saveReportMessage(report).c_str());
     } catch (const std::exception& error) {
         return failure("cannot write the output: " + std::string(error.what()));
     }

@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QDragEnterEvent>
+#include <QCloseEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,12 +19,14 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/cell_text.h"
 #include "app/common.h"
 #include "app/gui/about_box.h"
 #include "app/gui/fonts.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/point_mark_model.h"
 #include "app/gui/string_grid.h"
+#include "app/main_form.h"
 #include "app/point_mark_writer.h"
 #include "text/code_page_932.h"
 
@@ -54,6 +59,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     StringGridXML->horizontalHeader()->setFixedHeight(19);
     setCentralWidget(StringGridXML);
     StringGridXML->OnEnter = [this] { StringGridXMLKeyDown(); };
+    StringGridXML->OnCommitText = [this](const QString& text) { return acceptEditText(text); };
+    Model->OnEdit = [this](int column, int row, const std::string& cell) {
+        Core.StringGridXMLSetEditText(column, row, cell);
+    };
     connect(StringGridXML->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { StringGridXMLSelectCell(current); });
     // A reset (after a load) loses the grid's current cell; put it back at the same position,
@@ -83,6 +92,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     SaveDialogXML = createFileDialog("SaveDialogXML", QFileDialog::AcceptSave);
     SaveDialogXML->setFileMode(QFileDialog::AnyFile);
     SaveDialogXML->setDefaultSuffix(QString());
+    // The ending of the chosen filter is added after the dialog, and the question before replacing
+    // a file is asked then, about the name that will really be written.
     SaveDialogXML->setOption(QFileDialog::DontConfirmOverwrite, true);
 
     Memo1 = new QPlainTextEdit(this);
@@ -175,10 +186,48 @@ void TMainForm::showMessage(QMessageBox::Icon icon, const QString& text) {
     box.exec();
 }
 
+int TMainForm::askQuestion(const QString& text, const QStringList& buttons, int escapeButton) {
+    QMessageBox box(QMessageBox::Question, kApplicationTitle, text, QMessageBox::NoButton, this);
+    QList<QPushButton*> added;
+    for (int i = 0; i < buttons.size(); ++i)
+        added.push_back(box.addButton(buttons[i], i == escapeButton ? QMessageBox::RejectRole
+                                                                    : QMessageBox::AcceptRole));
+    if (!added.isEmpty()) box.setDefaultButton(added.front());
+    if (escapeButton >= 0 && escapeButton < added.size()) box.setEscapeButton(added[escapeButton]);
+    box.exec();
+    return static_cast<int>(added.indexOf(static_cast<QPushButton*>(box.clickedButton())));
+}
+
+bool TMainForm::acceptEditText(const QString& text) {
+    const std::vector<std::u16string> missing =
+        unrepresentableCharacters(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                      static_cast<std::size_t>(text.size())));
+    if (missing.empty()) return true;
+    QStringList named;
+    for (const std::u16string& character : missing) {
+        const QString shown = QString::fromStdU16String(character);
+        named.push_back(QString("「%1」(U+%2)")
+                            .arg(shown)
+                            .arg(QString::number(shown.toUcs4().value(0), 16).toUpper().rightJustified(4, '0')));
+    }
+    const QString question =
+        QString::fromUtf8("次の文字は Shift_JIS にないため、\"?\" として保存されます:\n%1").arg(named.join(u' '));
+    return askQuestion(question, {QString::fromUtf8("編集に戻る"), QString::fromUtf8("\"?\" にして確定")}, 0) == 1;
+}
+
+QString TMainForm::captionText() const {
+    const QString title = QString::fromUtf8(kApplicationTitle);
+    if (Core.CurrentFileName.empty() && !Core.Modified) return title;
+    const QString name = Core.CurrentFileName.empty()
+                             ? QString::fromUtf8("無題")
+                             : QFileInfo(QString::fromUtf8(Core.CurrentFileName)).fileName();
+    return name + (Core.Modified ? "*" : "") + " - " + title;
+}
+
 void TMainForm::runLoadCommand(const std::function<void()>& command) {
-    const int readsBefore = Core.XmlReadCount;
+    const int readsBefore = Core.ReadCount;
     runCommand(command);
-    if (Core.XmlReadCount != readsBefore) updateMessagePanel();
+    if (Core.ReadCount != readsBefore) updateMessagePanel();
 }
 
 void TMainForm::updateMessagePanel() {
@@ -189,6 +238,7 @@ void TMainForm::updateMessagePanel() {
 }
 
 void TMainForm::FileLoadXMLClick() {
+    if (!maybeSave()) return;
     runLoadCommand([this] {
         OpenDialogXML->setNameFilters(kLoadFilters);
         const QStringList names = execFileDialog(*OpenDialogXML);
@@ -206,14 +256,61 @@ void TMainForm::FileAddClick() {
     });
 }
 
-void TMainForm::FileSaveXMLClick() {
-    runCommand([this] {
-        SaveDialogXML->setNameFilters(kSaveFilters);
-        const QStringList names = execFileDialog(*SaveDialogXML);
-        if (names.isEmpty()) return;
-        const std::vector<int> skipped = Core.FileSaveXMLClick(toFileName(names.front()));
-        if (!skipped.empty()) showMessage(QMessageBox::Warning, QString::fromUtf8(skippedRowsMessage(skipped)));
+QString TMainForm::askSaveFileName() {
+    SaveDialogXML->setNameFilters(kSaveFilters);
+    const QStringList names = execFileDialog(*SaveDialogXML);
+    if (names.isEmpty()) return QString();
+    QString name = names.front();
+    const std::string bytes = toFileName(name);
+    if (!hasXmlEnding(bytes) && !hasCsvEnding(bytes))
+        name += SaveDialogXML->selectedNameFilter() == kSaveFilters[1] ? ".csv" : ".xml";
+    if (QFileInfo::exists(name)) {
+        const QString question = QString::fromUtf8("%1 は既に存在します。\n置き換えますか?").arg(name);
+        if (askQuestion(question, {QString::fromUtf8("置き換える"), QString::fromUtf8("キャンセル")}, 1) != 0)
+            return QString();
+    }
+    return name;
+}
+
+bool TMainForm::saveTo(const std::string& name) {
+    bool saved = false;
+    runCommand([&] {
+        const TSaveReport report = Core.FileSaveXMLClick(name);
+        saved = true;
+        if (!report.empty()) showMessage(QMessageBox::Warning, QString::fromUtf8(saveReportMessage(report)));
     });
+    return saved;
+}
+
+void TMainForm::FileSaveXMLClick() {
+    const QString name = askSaveFileName();
+    if (!name.isEmpty()) saveTo(toFileName(name));
+}
+
+bool TMainForm::maybeSave() {
+    if (!Core.Modified) return true;
+    const QString question = QString::fromUtf8("変更が保存されていません。保存しますか?");
+    switch (askQuestion(question, {QString::fromUtf8("保存"), QString::fromUtf8("破棄"), QString::fromUtf8("キャンセル")},
+                        2)) {
+    case 0: {
+        // The current file when it has an ending the editor writes; the save dialog otherwise.
+        const std::string& current = Core.CurrentFileName;
+        if (!current.empty() && (hasXmlEnding(current) || hasCsvEnding(current))) return saveTo(current);
+        const QString name = askSaveFileName();
+        return !name.isEmpty() && saveTo(toFileName(name));
+    }
+    case 1:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (maybeSave())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TMainForm::FileExitClick() { close(); }
@@ -222,7 +319,7 @@ void TMainForm::EditSortClick() {
     runCommand([this] {
         // The sort dialog (FormSort) asks for the column here and the rows are sorted by it.
         if (FormSort->exec() != QDialog::Accepted) return;
-        SortGridRows(Core.Table, FormSort->selectedColumn());
+        Core.EditSortClick(FormSort->selectedColumn());
     });
 }
 
@@ -238,7 +335,11 @@ void TMainForm::HelpVersionClick() { AboutBox->exec(); }
 
 void TMainForm::HelpMessagesClick() { MessagePanel->show(); }
 
-void TMainForm::Timer1Timer() { StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer())); }
+void TMainForm::Timer1Timer() {
+    StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer()));
+    const QString caption = captionText();
+    if (windowTitle() != caption) setWindowTitle(caption);
+}
 
 void TMainForm::StringGridXMLSelectCell(const QModelIndex& current) {
     if (!current.isValid()) return;

@@ -61,6 +61,11 @@ public:
     // Runs a command; any exception it raises is shown in a message box and the window goes on.
     // What the command changed before the exception stays changed.
     void runCommand(const std::function<void()>& command);
+    // With unsaved changes, asks whether to save them first (保存 / 破棄 / キャンセル). True when the
+    // caller may go on: nothing was unsaved, they were saved, or the user discarded them.
+    bool maybeSave();
+    // The caption: the current file's name and "*" while modified, before the application title.
+    QString captionText() const;
 
 public slots:
     void FileLoadXMLClick();
@@ -79,6 +84,11 @@ protected:
     virtual QStringList execFileDialog(QFileDialog& dialog);
     // Shows a modal message box.
     virtual void showMessage(QMessageBox::Icon icon, const QString& text);
+    // Asks a question with the given buttons; the index of the one chosen, or -1 when the box was
+    // closed otherwise (Escape counts as the button with the reject role). Tests replace it.
+    virtual int askQuestion(const QString& text, const QStringList& buttons, int escapeButton);
+
+    void closeEvent(QCloseEvent* event) override;
 
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -90,6 +100,13 @@ private:
     void updateMessagePanel();
     QFileDialog* createFileDialog(const char* objectName, QFileDialog::AcceptMode mode);
     void StringGridXMLKeyDown();
+    // Saves to name; false when it failed (the error was shown).
+    bool saveTo(const std::string& name);
+    // The save dialog: a name with the chosen filter's ending added where it has none, after asking
+    // before an existing file is replaced; empty when cancelled.
+    QString askSaveFileName();
+    // An edit about to be stored: characters that Shift_JIS lacks are named and the user chooses.
+    bool acceptEditText(const QString& text);
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};

@@ -51,7 +51,10 @@ bool TPointMarkModel::setData(const QModelIndex& index, const QVariant& value, i
     const std::string& old = table_.cell(index.column(), row);
     const QString text = value.toString();
     if (text == cellToQString(old)) return true;
-    table_.setCell(index.column(), row, qStringToCell(text));
+    if (OnEdit)
+        OnEdit(index.column(), row, qStringToCell(text));
+    else
+        table_.setCell(index.column(), row, qStringToCell(text));
     return true;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
+#include <string>
 
 #include "app/point_mark_table.h"
 
@@ -19,9 +21,13 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Stores the text as code page 932 bytes. An unchanged text keeps the cell's bytes as they
-    // are, so cells holding bytes that do not decode survive an edit that was not one.
+    // Stores the text as code page 932 bytes through OnEdit (straight into the table without it).
+    // An unchanged text keeps the cell's bytes as they are, so cells holding bytes that do not
+    // decode survive an edit that was not one.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // An edit of the cell (column, table row) to the given bytes, for the editor's commands.
+    std::function<void(int column, int row, const std::string& cell)> OnEdit;
 
     // Table row of a model row and back.
     int tableRow(int modelRow) const { return modelRow + table_.fixedRows(); }

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -33,7 +34,28 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+void TStringGrid::commitData(QWidget* editor) {
+    if (asking_) return;
+    keepEditing_ = false;
+    if (auto* line = qobject_cast<QLineEdit*>(editor); line && OnCommitText) {
+        asking_ = true;
+        const bool store = OnCommitText(line->text());
+        asking_ = false;
+        if (!store) {
+            keepEditing_ = true;
+            return;
+        }
+    }
+    QTableView::commitData(editor);
+}
+
 void TStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (keepEditing_ || asking_) {
+        // Back to the edit: the editor keeps its text and the focus.
+        keepEditing_ = false;
+        editor->setFocus();
+        return;
+    }
     QTableView::closeEditor(editor, hint);
     // The delegate ends an edit with SubmitModelCache only when Enter was pressed.
     if (hint == QAbstractItemDelegate::SubmitModelCache && OnEnter) OnEnter();

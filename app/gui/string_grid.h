@@ -12,8 +12,15 @@ public:
     explicit TStringGrid(QWidget* parent = nullptr);
 
     std::function<void()> OnEnter;
+    // Asked before an edit is stored: true stores the text, false keeps the editor open with it.
+    std::function<bool(const QString& text)> OnCommitText;
 
 protected:
+    void commitData(QWidget* editor) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    bool keepEditing_ = false; // the last commit was refused: the editor stays open
+    bool asking_ = false;      // OnCommitText is running (its dialog takes the focus away)
 };

@@ -86,7 +86,7 @@ TEST(CsvReading, SplitsFieldsWithQuotedFields) {
     EXPECT_EQ(splitCsvFields("a,b,c,d", 2), (Lines{"a", "b"}));
 }
 
-TEST(CsvReading, DecodesUtf8ByteOrderMarkFilesAndStopsAtNul) {
+TEST(CsvReading, DecodesUtf8ByteOrderMarkFilesAndLeavesOutNul) {
     const std::string utf8 = "\xEF\xBB\xBF\xE5\x9C\xB0\xE7\x82\xB9,abc\r\n"; // BOM, 地点,abc
     EXPECT_EQ(csvTextOfFile(utf8), sjis(u"地点,abc\r\n"));
     const std::string plain = sjis(u"地点,abc");
@@ -95,7 +95,7 @@ TEST(CsvReading, DecodesUtf8ByteOrderMarkFilesAndStopsAtNul) {
                             "x"),
               "\xEF\xBB"
               "x"); // a partial mark is just bytes
-    EXPECT_EQ(csvTextOfFile(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(csvTextOfFile(std::string("ab\0cd", 5)), "abcd");
     EXPECT_EQ(csvTextOfFile("\xEF\xBB\xBF\xE2\x82\xAC"), "?"); // € is not in code page 932
 }
 
@@ -235,7 +235,7 @@ TEST_F(CsvFiles, FailuresLeaveTableAndFileAlone) {
 }
 
 TEST_F(CsvFiles, HostileInputGivesWhatTheFileHolds) {
-    // Binary bytes and invalid Shift_JIS are kept byte for byte up to the first NUL.
+    // Binary bytes and invalid Shift_JIS are kept byte for byte; a NUL is left out.
     std::string binary;
     for (int i = 1; i < 256; ++i) binary.push_back(static_cast<char>(i));
     const std::string binaryName = path("binary.csv");
@@ -245,6 +245,7 @@ TEST_F(CsvFiles, HostileInputGivesWhatTheFileHolds) {
     EXPECT_EQ(table.rowCount(), 3); // lines end at byte 10 and byte 13
     EXPECT_EQ(table.cell(0, 0), binary.substr(0, 9));
     EXPECT_EQ(table.cell(0, 2).substr(0, 18), binary.substr(13, 18)); // up to the first comma (byte 44)
+    EXPECT_EQ(table.cell(1, 2), binary.substr(44) + "ignored"); // the text after the NUL is kept
     EXPECT_EQ(readWholeFile(binaryName), binary + std::string(1, '\0') + "ignored");
 
     // A million fields in one line and a line of a megabyte.

@@ -7,7 +7,9 @@
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
 #include "text/exception.h"
+#include "text/code_page_932.h"
 #include "text/file_io.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -34,25 +36,27 @@ protected:
 
 } // namespace
 
-TEST_F(MainFormCoreTest, StartUpLoadAndAddSetStatusAndCounter) {
+TEST_F(MainFormCoreTest, StartUpAndReadsThatFailChangeNothing) {
     EXPECT_EQ(form.Table.rowCount(), 2);
     EXPECT_EQ(form.Table.cell(0, 0), "DATUM");
     EXPECT_EQ(form.Timer1Timer(), "     1 / 1       ");
+    EXPECT_FALSE(form.Modified);
 
     fillRecords(10);
-    form.FileLoadXMLClick("/data/points.Xml"); // neither ending: nothing read, nothing reported
-    EXPECT_EQ(form.Table.StatusText, "load: /data/points.Xml");
-    EXPECT_EQ(form.Table.RecordCount, 0);
-    EXPECT_EQ(form.Table.rowCount(), 11); // the table still shows the previous rows
-
-    form.Table.RecordCount = 10;
-    form.FileAddClick("/data/地点.txt");
     form.StringGridXMLSelectCell(4, 3);
-    EXPECT_EQ(form.Timer1Timer(), "     3 / 10       add: /data/地点.txt");
-
-    form.DropFiles({"a.txt", "b.Csv", "c.xML"}); // dropped files touch neither status nor counter
-    EXPECT_EQ(form.Table.StatusText, "add: /data/地点.txt");
-    EXPECT_EQ(form.Table.RecordCount, 10);
+    const auto rowsBefore = form.Table.rows();
+    // Names with neither ending (other letter cases included) are refused with a clear error.
+    for (const std::string name : {"/data/points.Xml", "/data/地点.txt", "/data/b.Csv"}) {
+        EXPECT_THROW(form.FileLoadXMLClick(name), EFOpenError) << name;
+        EXPECT_THROW(form.FileAddClick(name), EFOpenError) << name;
+        ASSERT_FALSE(form.Memo1.empty());
+        EXPECT_NE(utf16ToUtf8(cp932::decode(form.Memo1.back())).find("No record was read from " + name),
+                  std::string::npos);
+    }
+    EXPECT_THROW(form.DropFiles({"a.txt", "b.Csv", "c.xML"}), EFOpenError);
+    EXPECT_EQ(form.Memo1.size(), 3u); // one line for each dropped file
+    EXPECT_EQ(form.Table.rows(), rowsBefore);
+    EXPECT_EQ(form.Timer1Timer(), "     3 / 10       "); // status untouched by failures
 
     EXPECT_TRUE(hasXmlEnding("a.XML") && hasXmlEnding(".xml") && hasCsvEnding("b.CSV") && hasCsvEnding("b.csv"));
     EXPECT_FALSE(hasXmlEnding("a.Xml") || hasXmlEnding("a.xml ") || hasCsvEnding("b.cSV") || hasCsvEnding("b.xml"));
@@ -61,15 +65,25 @@ TEST_F(MainFormCoreTest, StartUpLoadAndAddSetStatusAndCounter) {
 TEST_F(MainFormCoreTest, SaveCommandWritesByNameEnding) {
     fillRecords(2);
     form.Table.setCell(10, 2, ""); // row 2 lacks its icon
-    EXPECT_EQ(form.FileSaveXMLClick(dir_ + "/out.XML"), std::vector<int>{2});
+    EXPECT_EQ(form.FileSaveXMLClick(dir_ + "/out.XML").skippedRows, std::vector<int>{2});
     EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
+    EXPECT_EQ(form.CurrentFileName, dir_ + "/out.XML");
     EXPECT_EQ(readWholeFile(dir_ + "/out.XML"), buildPointMarkXml(form.Table));
 
-    EXPECT_TRUE(form.FileSaveXMLClick(dir_ + "/out.Xml").empty());
-    EXPECT_TRUE(form.FileSaveXMLClick(dir_ + "/out").empty());
+    // A name with neither ending is refused, writes nothing and leaves the status line.
+    for (const std::string name : {"/out.Xml", "/out"}) {
+        try {
+            form.FileSaveXMLClick(dir_ + name);
+            FAIL() << "no error for " << name;
+        } catch (const EFCreateError& e) {
+            EXPECT_NE(e.message().find(".xml or .csv"), std::string::npos) << e.message();
+        }
+    }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // only out.XML
+    EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
 
-    // A file that cannot be created: the error names it, the status already does, the table is unchanged.
+    // A file that cannot be created: the error names it; status, current file and table stay.
+    form.EditAddClick();
     const auto rowsBefore = form.Table.rows();
     const std::string bad = dir_ + "/missing/out.xml";
     try {
@@ -78,7 +92,9 @@ TEST_F(MainFormCoreTest, SaveCommandWritesByNameEnding) {
     } catch (const EFCreateError& e) {
         EXPECT_NE(e.message().find(bad), std::string::npos);
     }
-    EXPECT_EQ(form.Table.StatusText, "save: " + bad);
+    EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
+    EXPECT_EQ(form.CurrentFileName, dir_ + "/out.XML");
+    EXPECT_TRUE(form.Modified);
     EXPECT_EQ(form.Table.rows(), rowsBefore);
 }
 

@@ -90,32 +90,50 @@ TEST_F(PointMarkReaderTest, LoadReplacesAndAddAppendsRecords) {
     EXPECT_EQ(form.Table.cell(0, 6), "b1-0");
 }
 
-TEST_F(PointMarkReaderTest, MissingDtdOrFileKeepsTheTable) {
+TEST_F(PointMarkReaderTest, AReadWithoutRecordsKeepsTheTable) {
     TMainFormCore form;
     fillRecords(form.Table, 4, "old");
-    form.FileLoadXMLClick(kData + "nodtd/missing_dtd.xml");
-    ASSERT_EQ(form.Memo1.size(), 1u);
-    // The English message of EParserInvalidDoctype_Err, naming the file and the declaration's line.
-    EXPECT_EQ(form.Memo1[0], "FATAL ERROR in local document " + kData +
-                                 "nodtd/missing_dtd.xml in line 2, between position 1 and 66 -- "
-                                 "Invalid doctype declaration.");
-    EXPECT_EQ(form.Table.RecordCount, 0);
-    EXPECT_EQ(form.Table.rowCount(), 5);
-    EXPECT_EQ(form.Table.cell(0, 4), "old4-0");
-
-    // A later read starts with an empty message list.
+    form.StringGridXMLSelectCell(2, 3);
+    const auto rowsBefore = form.Table.rows();
+    auto unchanged = [&] {
+        EXPECT_EQ(form.Table.rows(), rowsBefore);
+        EXPECT_EQ(form.Table.RecordCount, 4);
+        EXPECT_EQ(form.Table.SelectedRow, 3);
+        EXPECT_EQ(form.Table.StatusText, "");
+    };
+    // velmar.dtd missing: the built-in definition reads the file, which holds no format element.
+    // The stray value before it would have gone into the header row; nothing is written.
+    const std::string noDtd = kData + "nodtd/missing_dtd.xml";
+    EXPECT_EQ(form.FileLoadXMLClick(noDtd), 0);
+    ASSERT_EQ(form.Memo1.size(), 2u);
+    EXPECT_EQ(form.Memo1[0], "velmar.dtd was not found beside " + noDtd + "; the built-in definition was used");
+    EXPECT_EQ(form.Memo1[1], "No record was read from " + noDtd +
+                                 "; the table is unchanged (it holds no \"format\" element).");
+    unchanged();
     form.FileAddClick(kData + "no_format.xml");
-    EXPECT_TRUE(form.Memo1.empty());
-    // Without a format element the value lands in the current row (the header row here) and
-    // the counters stay.
-    EXPECT_EQ(form.Table.RecordCount, 0);
-    EXPECT_EQ(form.Table.rowCount(), 5);
-    EXPECT_EQ(form.Table.cell(0, 0), "lonely");
+    ASSERT_EQ(form.Memo1.size(), 1u); // each read starts with an empty message list
+    unchanged();
+
+    // Another DTD that is missing is still an error of the file, and the read gives nothing.
+    writeFileAtomically(dir_ + "/other.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE velmar SYSTEM \"other.dtd\">\n"
+                                             "<velmar><format><datum>x</datum></format></velmar>\n");
+    EXPECT_EQ(form.FileLoadXMLClick(dir_ + "/other.xml"), 0);
+    ASSERT_EQ(form.Memo1.size(), 2u);
+    EXPECT_EQ(form.Memo1[0], "FATAL ERROR in local document " + dir_ +
+                                 "/other.xml in line 2, between position 1 and 36 -- Invalid doctype declaration.");
+    EXPECT_NE(form.Memo1[1].find("(see the messages above)"), std::string::npos);
+    unchanged();
+
+    // A file that is not well-formed after its records keeps what was read before the error.
+    writeFileAtomically(dir_ + "/broken.xml", readWholeFile(writeFile("two.xml", 2, "b")) + "<oops");
+    EXPECT_EQ(form.FileLoadXMLClick(dir_ + "/broken.xml"), 2);
+    EXPECT_EQ(form.Table.RecordCount, 2);
 
     // A file that cannot be opened raises; the table keeps its rows.
+    const auto rowsAfter = form.Table.rows();
     EXPECT_THROW(form.FileLoadXMLClick(dir_ + "/missing.xml"), Exception);
-    EXPECT_EQ(form.Table.rowCount(), 5);
-    EXPECT_EQ(form.Table.cell(0, 3), "old3-0");
+    EXPECT_EQ(form.Table.rows(), rowsAfter);
+    EXPECT_EQ(form.Table.RecordCount, 2);
 }
 
 TEST_F(PointMarkReaderTest, ValuesAreTakenByNameWithTheirWhiteSpaceAndReferences) {

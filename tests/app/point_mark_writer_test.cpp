@@ -53,9 +53,9 @@ TPointMarkTable tableOf(const std::vector<TPointMarkRow>& records) {
 TEST(PointMarkWriter, TablesWithoutWritableRowsGiveFourLines) {
     TPointMarkTable empty;
     empty.writeHeaderRow();
-    std::vector<int> skipped;
-    EXPECT_EQ(buildPointMarkXml(empty, &skipped), kHead + kTail);
-    EXPECT_EQ(skipped, std::vector<int>{1}); // the empty record row
+    TSaveReport report;
+    EXPECT_EQ(buildPointMarkXml(empty, &report), kHead + kTail);
+    EXPECT_EQ(report.skippedRows, std::vector<int>{1}); // the empty record row
     empty.setRowCount(1);
     EXPECT_EQ(buildPointMarkXml(empty), kHead + kTail);
 }
@@ -89,11 +89,11 @@ TEST(PointMarkWriter, OptionalCellsMayBeEmptyRequiredMayNot) {
     TPointMarkRow noDatum = fullRow();
     noDatum[0].clear();
     const TPointMarkTable table = tableOf({noIcon, optionalEmpty, noDatum, fullRow()});
-    std::vector<int> skipped;
-    const std::string bytes = buildPointMarkXml(table, &skipped);
+    TSaveReport report;
+    const std::string bytes = buildPointMarkXml(table, &report);
     EXPECT_EQ(bytes, kHead + recordLine(optionalEmpty) + recordLine(fullRow()) + kTail);
     EXPECT_NE(bytes.find("href=\"\" repeat=\"\"><comment></comment>"), std::string::npos);
-    EXPECT_EQ(skipped, (std::vector<int>{1, 3}));
+    EXPECT_EQ(report.skippedRows, (std::vector<int>{1, 3}));
     for (int c = 0; c < kColumnCount; ++c) {
         TPointMarkRow row = fullRow();
         row[c].clear();
@@ -111,10 +111,30 @@ TEST(PointMarkWriter, MarkupCharactersAreWrittenAsReferences) {
     EXPECT_NE(bytes.find("<note>a&#38;b&#60;c&#62;d&#34;e</note>"), std::string::npos);
     EXPECT_NE(bytes.find("href=\"say &#34;hi&#34;.wav\" repeat=\"&#60;3&#62;\">"), std::string::npos);
     EXPECT_NE(bytes.find("<nb>\x83\x5c&#38;\x95\x5c</nb>"), std::string::npos);
-    // Nothing else changes: invalid Shift_JIS goes out byte for byte.
-    TPointMarkRow raw = fullRow();
-    raw[8] = std::string("\x81\xff\x00\xa0", 4);
-    EXPECT_EQ(buildPointMarkXml(tableOf({raw})), kHead + recordLine(raw) + kTail);
+}
+
+TEST(PointMarkWriter, BytesThatWouldNotReadBackAreWrittenSoTheFileParses) {
+    TPointMarkRow row = fullRow();
+    row[3] = "a\r\nb\tc";                          // CR as a reference, LF and tab as they are
+    row[11] = "x\ty\nz\r";                         // in attribute values all three as references
+    row[8] = std::string("\x01q\x00\x1f\x7f", 5); // control bytes left out, DEL kept
+    row[13] = "\x81\xff\x80\xa0\xfd\x82";         // a lead byte without a trail, bytes Shift_JIS never uses
+    row[5] = "\x82<\x82\xa0";                      // a lead byte before "<" must not swallow it
+    TPointMarkRow clean = fullRow();
+    TSaveReport report;
+    const std::string bytes = buildPointMarkXml(tableOf({clean, row, clean, row}), &report);
+    EXPECT_NE(bytes.find("<note>a&#13;\nb\tc</note>"), std::string::npos);
+    EXPECT_NE(bytes.find("href=\"x&#9;y&#10;z&#13;\""), std::string::npos);
+    EXPECT_NE(bytes.find("<address-text>q\x7f</address-text>"), std::string::npos);
+    EXPECT_NE(bytes.find("<comment>??????</comment><activate"), std::string::npos);
+    EXPECT_NE(bytes.find("<rt>?&#60;\x82\xa0</rt>"), std::string::npos);
+    EXPECT_EQ(report.controlCharacterRows, (std::vector<int>{2, 4}));
+    EXPECT_EQ(report.invalidByteRows, (std::vector<int>{2, 4}));
+    EXPECT_TRUE(report.skippedRows.empty());
+    const std::string message = saveReportMessage(report);
+    EXPECT_NE(message.find("制御文字"), std::string::npos);
+    EXPECT_NE(message.find("\"?\""), std::string::npos);
+    EXPECT_NE(message.find("2, 4"), std::string::npos);
 }
 
 TEST(PointMarkWriter, WritesTheFileAndReportsFailuresByName) {
@@ -122,7 +142,7 @@ TEST(PointMarkWriter, WritesTheFileAndReportsFailuresByName) {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
     const TPointMarkTable table = tableOf({fullRow(), TPointMarkRow{}});
-    EXPECT_EQ(writePointMarkFile(table, dir + "/out.xml"), std::vector<int>{2});
+    EXPECT_EQ(writePointMarkFile(table, dir + "/out.xml").skippedRows, std::vector<int>{2});
     EXPECT_EQ(readWholeFile(dir + "/out.xml"), buildPointMarkXml(table));
     try {
         writePointMarkFile(table, dir + "/missing/out.xml");
