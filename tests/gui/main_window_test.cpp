@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDockWidget>
 #include <QDropEvent>
+#include <QPlainTextEdit>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,7 +26,9 @@
 #include "app/gui/main_window.h"
 #include "app/gui/point_mark_model.h"
 #include "app/gui/string_grid.h"
+#include "scripted_questions.h"
 #include "text/code_page_932.h"
+#include "text/file_io.h"
 #include "text/utf8.h"
 
 // Fontconfig keeps caches that it never frees; in sanitizer builds they are not our leaks.
@@ -64,6 +68,12 @@ protected:
         messages.push_back(text);
         if (realMessageBox) TMainForm::showMessage(icon, text);
     }
+    int askQuestion(const QString& text, const QStringList& buttons, int) override {
+        return questions.answer(text, buttons);
+    }
+
+public:
+    TScriptedQuestions questions;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -203,7 +213,7 @@ TEST_F(MainWindowTest, EnterMovesToColumnOneOfTheNextRow) {
     EXPECT_EQ(grid->currentIndex(), cellIndex(1, 4));
 }
 
-TEST_F(MainWindowTest, DroppedFilesLoadInOrderAndAFailureStopsTheRest) {
+TEST_F(MainWindowTest, DroppedFilesAreAddedInOrderAndAFailureSkipsOnlyItself) {
     const std::string first = writeFile("first.csv", "h\r\na1\r\na2\r\na3\r\n");
     const std::string second = writeFile("second.csv", "h\r\nb1\r\n");
     auto drop = [&](const std::vector<std::string>& names) {
@@ -221,15 +231,19 @@ TEST_F(MainWindowTest, DroppedFilesLoadInOrderAndAFailureStopsTheRest) {
     };
     form->Core.Table.StatusText = "add: x";
     drop({first, second});
-    EXPECT_EQ(form->Core.Table.RecordCount, 1); // the second file was read last
-    EXPECT_EQ(form->Core.Table.cell(0, 1), "b1");
+    EXPECT_EQ(form->Core.Table.RecordCount, 5); // after the start-up's empty record, in order
+    EXPECT_EQ(form->Core.Table.cell(0, 2), "a1");
+    EXPECT_EQ(form->Core.Table.cell(0, 5), "b1");
     EXPECT_EQ(form->Core.Table.StatusText, "add: x");
     EXPECT_TRUE(form->messages.empty());
+    EXPECT_TRUE(form->Core.Modified);
 
-    drop({path("missing.csv"), first});
+    drop({path("missing.csv"), second});
     ASSERT_EQ(form->messages.size(), 1u);
     EXPECT_TRUE(form->messages[0].contains("missing.csv"));
-    EXPECT_EQ(form->Core.Table.cell(0, 1), "b1"); // the later file was not loaded
+    EXPECT_EQ(form->Core.Table.cell(0, 6), "b1"); // the later file was still added
+    EXPECT_TRUE(form->MessagePanel->isVisible());
+    EXPECT_TRUE(form->Memo1->toPlainText().contains("No record was read from " + QString::fromStdString(path("missing.csv"))));
 }
 
 TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
@@ -290,4 +304,86 @@ TEST_F(MainWindowTest, VersionDialog) {
     form->HelpVersion->trigger(); // modal: returns when OK closed it
     EXPECT_TRUE(shown);
     EXPECT_FALSE(about->isVisible());
+}
+
+TEST_F(MainWindowTest, UnsavedChangesShowInTheTitleAndAreAskedAboutBeforeTheyAreLost) {
+    const QString title = "XML Editor for ORVEX's Point Mark";
+    form->EditAdd->trigger();
+    processEventsFor(150);
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("無題* - ") + title);
+
+    // Closing asks; cancel keeps the window and the rows.
+    form->questions.answers = {2};
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(form->questions.asked.size(), 1);
+    EXPECT_TRUE(form->questions.asked[0].contains(QString::fromUtf8("保存しますか")));
+    EXPECT_EQ(form->Core.Table.RecordCount, 2);
+
+    // Save without a current file asks for a name; the ending of the chosen filter is added.
+    form->questions.answers = {0};
+    form->nextFileNames = {QString::fromStdString(path("kept"))};
+    form->FileExit->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(std::filesystem::exists(path("kept.xml")));
+    EXPECT_FALSE(form->Core.Modified);
+    processEventsFor(150);
+    EXPECT_EQ(form->windowTitle(), "kept.xml - " + title);
+
+    // A load over an edit asks first; "save" writes the current file without a dialog.
+    form->show();
+    for (int column : {0, 1, 2, 4, 6, 7, 9, 10}) form->Core.StringGridXMLSetEditText(column, 1, "edited");
+    processEventsFor(150);
+    EXPECT_EQ(form->windowTitle(), "kept.xml* - " + title);
+    const std::string csv = writeFile("other.csv", "h\r\nrow\r\n");
+    form->questions.answers = {0};
+    form->nextFileNames = {QString::fromStdString(csv)};
+    form->FileLoadXML->trigger();
+    EXPECT_NE(readWholeFile(path("kept.xml")).find("edited"), std::string::npos);
+    EXPECT_EQ(form->Core.CurrentFileName, csv);
+    EXPECT_FALSE(form->Core.Modified);
+
+    // Saving over an existing file asks; declining writes nothing.
+    const std::string before = readWholeFile(path("kept.xml"));
+    form->questions.answers = {1};
+    form->nextFileNames = {QString::fromStdString(path("kept.xml"))};
+    const int askedBefore = static_cast<int>(form->questions.asked.size());
+    form->FileSaveXML->trigger();
+    EXPECT_EQ(form->questions.asked.size(), askedBefore + 1);
+    EXPECT_TRUE(form->questions.asked.back().contains("kept.xml"));
+    EXPECT_EQ(readWholeFile(path("kept.xml")), before);
+    EXPECT_EQ(form->Core.CurrentFileName, csv);
+
+    // Discard closes without writing.
+    form->EditAdd->trigger();
+    form->questions.answers = {1};
+    EXPECT_TRUE(form->close());
+}
+
+TEST_F(MainWindowTest, AnEditWithCharactersShiftJisLacksIsNotChangedSilently) {
+    TStringGrid* grid = form->StringGridXML;
+    grid->setFocus();
+    grid->setCurrentIndex(cellIndex(4, 1));
+    grid->edit(grid->currentIndex());
+    QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QString::fromUtf8("Café😀é"));
+    // Back to the edit: nothing is stored and the editor keeps the text.
+    form->questions.answers = {0};
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    processEventsFor(50);
+    ASSERT_EQ(form->questions.asked.size(), 1);
+    EXPECT_TRUE(form->questions.asked[0].contains(QString::fromUtf8("「é」(U+00E9) 「😀」(U+1F600)")))
+        << form->questions.asked[0].toStdString();
+    EXPECT_EQ(form->Core.Table.cell(4, 1), "");
+    EXPECT_FALSE(form->Core.Modified);
+    ASSERT_EQ(grid->viewport()->findChild<QLineEdit*>(), editor);
+    EXPECT_EQ(editor->text(), QString::fromUtf8("Café😀é"));
+    // Accepting stores the characters as "?".
+    form->questions.answers = {1};
+    QApplication::sendEvent(editor, &enter);
+    processEventsFor(50);
+    EXPECT_EQ(form->Core.Table.cell(4, 1), "Caf???");
+    EXPECT_TRUE(form->Core.Modified);
 }

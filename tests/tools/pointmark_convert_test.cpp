@@ -153,3 +153,24 @@ TEST_F(PointmarkConvert, FailsClearlyOnUnreadableInputAndUnwritableOutput) {
     }
     EXPECT_EQ(readWholeFile(path("ro/keep.csv")), "previous");
 }
+
+TEST_F(PointmarkConvert, RefusesToWriteOverItsInputAndTellsWhatCsvReadingChanged) {
+    writeFileAtomically(path("in.csv"), readWholeFile(kData + "records.csv"));
+    const std::string before = readWholeFile(path("in.csv"));
+    std::filesystem::create_symlink("in.csv", path("link.csv"));
+    std::filesystem::create_hard_link(path("in.csv"), path("hard.csv"));
+    for (const std::string& output : {path("in.csv"), path("link.csv"), path("hard.csv"), dir_ + "/./in.csv"}) {
+        const ToolRun run = convert({path("in.csv"), output});
+        EXPECT_EQ(run.exitCode, 2) << output;
+        EXPECT_TRUE(contains(run.errors, "is the input file")) << run.errors;
+    }
+    EXPECT_EQ(readWholeFile(path("in.csv")), before);
+
+    // A NUL byte and a seventeenth field are told on standard error; the conversion goes on.
+    writeFileAtomically(path("odd.csv"), std::string("H\r\na\0b,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16\r\n", 47));
+    const ToolRun run = convert({path("odd.csv"), path("odd-out.csv")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(contains(run.errors, path("odd.csv") + ", line 2: a NUL byte was left out")) << run.errors;
+    EXPECT_TRUE(contains(run.errors, path("odd.csv") + ", line 2: 17 fields")) << run.errors;
+    EXPECT_TRUE(contains(readWholeFile(path("odd-out.csv")), "\r\nab,1,2,")) << readWholeFile(path("odd-out.csv"));
+}
