@@ -1,6 +1,8 @@
 #include "app/main_form.h"
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <utility>
 
 #include "app/built_in_dtd.h"
@@ -81,10 +83,10 @@ void TMainFormCore::beginRead() {
     Memo1.clear();
 }
 
-int TMainFormCore::readFile(const std::string& fileName, int base, bool csvHeaderIsRow) {
+TMainFormCore::TReadRows TMainFormCore::readRows(const std::string& fileName, bool replace) {
     try {
-        if (hasCsvEnding(fileName)) return readCsvFile(fileName, base, csvHeaderIsRow);
-        if (hasXmlEnding(fileName)) return readPointMarkFile(fileName, base);
+        if (hasCsvEnding(fileName)) return readCsvFile(fileName, replace);
+        if (hasXmlEnding(fileName)) return readPointMarkFile(fileName, replace ? 0 : Table.RecordCount);
         throw EFOpenError("Cannot open file \"" + fileName + "\". The name ends in neither .xml/.XML nor .csv/.CSV");
     } catch (const std::exception& e) {
         addMessage(nothingReadLine(fileName, e.what()));
@@ -92,11 +94,10 @@ int TMainFormCore::readFile(const std::string& fileName, int base, bool csvHeade
     }
 }
 
-int TMainFormCore::readPointMarkFile(const std::string& fileName, int base) {
-    // The records are read into a table of their own and moved over only when there are any, so
-    // that a file that gives none (a missing DTD, a broken file, no "format" element, an
-    // exception) leaves the table as it was. Its row 0 stands for row base, which receives any
-    // value that comes before the first record.
+TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fileName, int base) {
+    // The records are read into a table of their own, so that a file that gives none (a missing
+    // DTD, a broken file, no "format" element, an exception) leaves the table as it was. Its row 0
+    // stands for row base, which receives any value that comes before the first record.
     TPointMarkTable read;
     read.setRow(0, Table.row(base));
     read.RecordCount = 0;
@@ -104,49 +105,92 @@ int TMainFormCore::readPointMarkFile(const std::string& fileName, int base) {
     const int parserMessagesBefore = parserMessageCount_;
     TdomDocument* document = XmlToDomParser->fileToDocument(fileName);
     ReadNode(read, document, 0, &Memo1);
-    const int records = read.RecordCount;
-    if (records == 0) {
+    TReadRows result;
+    if (read.RecordCount == 0) {
         addMessage(nothingReadLine(fileName, parserMessageCount_ > parserMessagesBefore ? "see the messages above"
-                                                                           : "it holds no \"format\" element"));
-        return 0;
+                                                                                        : "it holds no \"format\" element"));
+        return result;
     }
-    TTableUpdate update(Table);
-    Table.setRowCount(base + records + 1);
-    std::vector<TPointMarkRow>& rows = Table.rows();
-    std::vector<TPointMarkRow>& readRows = read.rows();
-    for (int i = 0; i <= records; ++i) rows[static_cast<std::size_t>(base + i)] = std::move(readRows[i]);
-    Table.notifyRowsChanged(base, base + records);
+    std::vector<TPointMarkRow>& rows = read.rows();
+    if (rows[0] != Table.row(base)) result.baseRow = std::move(rows[0]);
+    result.records.assign(std::make_move_iterator(rows.begin() + 1),
+                          std::make_move_iterator(rows.begin() + 1 + read.RecordCount));
+    return result;
+}
+
+TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName, bool replace) {
+    const TCsvText text = readCsvText(fileName);
+    for (const std::string& line : text.messages) addMessage(line);
+    std::vector<std::string> fieldMessages;
+    TReadRows result;
+    // A loaded file's header line becomes row 0; an added file's is not a record.
+    result.records = csvRows(text, replace ? 0 : 1, fileName, fieldMessages);
+    for (const std::string& line : fieldMessages) addMessage(line);
+    if (replace && !result.records.empty()) {
+        result.baseRow = std::move(result.records.front());
+        result.records.erase(result.records.begin());
+    }
+    if (result.records.empty())
+        addMessage(nothingReadLine(fileName, text.lines.empty() ? "the file is empty" : "it holds only its header line"));
+    return result;
+}
+
+void TMainFormCore::fitRowsToRecords(TEditStep& step) {
+    const int target = std::max(Table.RecordCount + 1, 1);
+    const int count = Table.rowCount();
+    std::vector<int> indices;
+    for (int r = std::min(target, count); r < std::max(target, count); ++r) indices.push_back(r);
+    if (count > target) step.apply(removeRowsChange(std::move(indices)));
+    if (count < target) step.apply(insertRowsChange(std::move(indices), std::vector<TPointMarkRow>(target - count)));
+}
+
+int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool replace) {
+    TReadRows read = readRows(fileName, replace);
+    const int records = static_cast<int>(read.records.size());
+    if (records == 0) return 0;
+    if (replace) {
+        std::vector<TPointMarkRow> rows;
+        rows.reserve(read.records.size() + 1);
+        rows.push_back(read.baseRow ? std::move(*read.baseRow) : Table.row(0));
+        std::move(read.records.begin(), read.records.end(), std::back_inserter(rows));
+        step.apply(replaceRowsChange(std::move(rows)));
+        Table.RecordCount = records;
+        return records;
+    }
+    const int base = Table.RecordCount;
+    if (read.baseRow && base >= 0 && base < Table.rowCount()) {
+        std::vector<TCellValue> changed;
+        for (int c = 0; c < kColumnCount; ++c)
+            if ((*read.baseRow)[c] != Table.cell(c, base)) changed.push_back({c, base, std::move((*read.baseRow)[c])});
+        step.apply(cellsChange(std::move(changed)));
+    }
+    fitRowsToRecords(step);
+    std::vector<int> indices(read.records.size());
+    for (int i = 0; i < records; ++i) indices[i] = base + 1 + i;
+    step.apply(insertRowsChange(std::move(indices), std::move(read.records)));
     Table.RecordCount = base + records;
     return records;
 }
 
-int TMainFormCore::readCsvFile(const std::string& fileName, int base, bool headerIsRow) {
-    const TCsvText text = readCsvText(fileName);
-    for (const std::string& line : text.messages) addMessage(line);
-    std::vector<std::string> fieldMessages;
-    std::vector<TPointMarkRow> rows = csvRows(text, headerIsRow ? 0 : 1, fileName, fieldMessages);
-    for (const std::string& line : fieldMessages) addMessage(line);
-    const int records = static_cast<int>(rows.size()) - (headerIsRow ? 1 : 0);
-    if (records <= 0) {
-        addMessage(nothingReadLine(fileName, text.lines.empty() ? "the file is empty" : "it holds only its header line"));
-        return 0;
+template <typename Make> bool TMainFormCore::edit(Make&& make) {
+    TEditStep step(Table);
+    try {
+        make(step);
+    } catch (...) {
+        // A command that fails half-way takes back what it did.
+        step.toggle(true);
+        throw;
     }
-    // The header line of a loaded file becomes row 0 (when the table has its header row, as
-    // always but after the row count was once 1); an added file's records follow row base.
-    const int first = headerIsRow ? 0 : base + 1;
-    TTableUpdate update(Table);
-    Table.setRowCount(first + static_cast<int>(rows.size()));
-    std::vector<TPointMarkRow>& tableRows = Table.rows();
-    for (std::size_t i = 0; i < rows.size(); ++i) tableRows[first + i] = std::move(rows[i]);
-    Table.notifyRowsChanged(first, Table.rowCount() - 1);
-    Table.RecordCount = Table.rowCount() - 1;
-    return records;
+    if (step.empty()) return false;
+    History.record(std::move(step));
+    Modified = !History.atSavedState();
+    return true;
 }
 
 int TMainFormCore::LoadFile(const std::string& fileName) {
-    // One update, so a view redraws once after the whole file instead of once per cell.
-    TTableUpdate update(Table);
-    return readFile(fileName, Table.RecordCount, false);
+    int records = 0;
+    edit([&](TEditStep& step) { records = readInto(step, fileName, false); });
+    return records;
 }
 
 TSaveReport TMainFormCore::SaveFile(const std::string& fileName) {
@@ -160,17 +204,19 @@ TSaveReport TMainFormCore::SaveFile(const std::string& fileName) {
         throw EFCreateError("Cannot create file \"" + fileName +
                             "\". The name must end in .xml or .csv to choose the file's format");
     }
+    History.markSaved();
     Modified = false;
     return report;
 }
 
 int TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
     beginRead();
-    TTableUpdate update(Table);
-    const int records = readFile(fileName, 0, true);
+    int records = 0;
+    edit([&](TEditStep& step) { records = readInto(step, fileName, true); });
     if (records == 0) return 0;
     Table.StatusText = "load: " + fileName;
     CurrentFileName = fileName;
+    History.markSaved();
     Modified = false;
     return records;
 }
@@ -178,9 +224,7 @@ int TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
 int TMainFormCore::FileAddClick(const std::string& fileName) {
     beginRead();
     const int records = LoadFile(fileName);
-    if (records == 0) return 0;
-    Table.StatusText = "add: " + fileName;
-    Modified = true;
+    if (records > 0) Table.StatusText = "add: " + fileName;
     return records;
 }
 
@@ -191,35 +235,107 @@ TSaveReport TMainFormCore::FileSaveXMLClick(const std::string& fileName) {
     return report;
 }
 
+void TMainFormCore::EditUndoClick() {
+    History.undo();
+    Modified = !History.atSavedState();
+}
+
+void TMainFormCore::EditRedoClick() {
+    History.redo();
+    Modified = !History.atSavedState();
+}
+
 void TMainFormCore::EditAddClick() {
-    Table.RecordCount = Table.RecordCount + 1;
-    Table.setRowCount(Table.RecordCount + 1);
-    Table.clearRow(Table.rowCount() - 1);
-    Modified = true;
+    edit([&](TEditStep& step) {
+        fitRowsToRecords(step);
+        step.apply(insertRowsChange({Table.rowCount()}, std::vector<TPointMarkRow>(1)));
+        Table.RecordCount = Table.RecordCount + 1;
+    });
+}
+
+void TMainFormCore::EditInsertClick(int row) {
+    edit([&](TEditStep& step) {
+        fitRowsToRecords(step);
+        const int at = std::clamp(row, Table.fixedRows(), Table.rowCount());
+        step.apply(insertRowsChange({at}, std::vector<TPointMarkRow>(1)));
+        Table.RecordCount = Table.RecordCount + 1;
+    });
 }
 
 void TMainFormCore::EditDeleteClick() {
-    // The selected row's data index: SelectedRow - 1 while the table has its header row. Without
-    // it row 0 is data too, and SelectedRow - 1 would remove the record above the selected one.
-    DeleteGridRow(Table, Table.SelectedRow - Table.fixedRows());
-    Modified = true;
-    if (Table.RecordCount > 1) {
-        Table.RecordCount = Table.RecordCount - 1;
-        Table.setRowCount(Table.RecordCount + 1);
-    } else if (Table.rowCount() > 1) {
-        Table.clearRow(1);
-    }
+    // The selected row; its index is checked as the list's delete checks it.
+    const int dataIndex = Table.SelectedRow - Table.fixedRows();
+    if (dataIndex < 0 || dataIndex >= Table.rowCount() - Table.fixedRows()) DeleteGridRow(Table, dataIndex);
+    EditDeleteRows({Table.SelectedRow});
+}
+
+void TMainFormCore::EditDeleteRows(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](int r) { return r < Table.fixedRows() || r >= Table.rowCount(); }),
+               rows.end());
+    if (rows.empty()) return;
+    edit([&](TEditStep& step) {
+        const int remaining = Table.RecordCount - static_cast<int>(rows.size());
+        if (static_cast<int>(rows.size()) >= Table.rowCount()) {
+            // Every row goes: keep the first and empty it (a table keeps at least one row).
+            rows.erase(rows.begin());
+        }
+        step.apply(removeRowsChange(std::move(rows)));
+        // The last remaining record is emptied instead of removed.
+        Table.RecordCount = std::max(remaining, 1);
+        fitRowsToRecords(step);
+        if (remaining < 1 && Table.rowCount() > 1) {
+            std::vector<TCellValue> cleared;
+            for (int c = 0; c < kColumnCount; ++c)
+                if (!Table.cell(c, 1).empty()) cleared.push_back({c, 1, std::string()});
+            step.apply(cellsChange(std::move(cleared)));
+        }
+    });
 }
 
 void TMainFormCore::EditSortClick(int column) {
-    SortGridRows(Table, column);
-    Modified = true;
+    std::vector<std::size_t> order = sortedDataRowOrder(Table, column);
+    bool moves = false;
+    for (std::size_t k = 0; k < order.size() && !moves; ++k) moves = order[k] != k;
+    if (!moves) return;
+    edit([&](TEditStep& step) { step.apply(reorderChange(std::move(order))); });
 }
 
 void TMainFormCore::StringGridXMLSetEditText(int column, int row, const std::string& value) {
     if (Table.cell(column, row) == value) return;
-    Table.setCell(column, row, value);
-    Modified = true;
+    edit([&](TEditStep& step) { step.apply(cellsChange({{column, row, value}})); });
+}
+
+void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block) {
+    if (block.empty() || column < 0 || column >= kColumnCount || row < Table.fixedRows()) return;
+    edit([&](TEditStep& step) {
+        // A block that reaches below the last row adds records for it.
+        const int lastRow = row + static_cast<int>(block.size()) - 1;
+        if (lastRow > Table.RecordCount) {
+            Table.RecordCount = lastRow;
+            fitRowsToRecords(step);
+        } else if (lastRow >= Table.rowCount()) {
+            fitRowsToRecords(step);
+        }
+        std::vector<TCellValue> values;
+        for (std::size_t i = 0; i < block.size(); ++i)
+            for (std::size_t j = 0; j < block[i].size() && column + static_cast<int>(j) < kColumnCount; ++j) {
+                const int r = row + static_cast<int>(i), c = column + static_cast<int>(j);
+                if (Table.cell(c, r) != block[i][j]) values.push_back({c, r, block[i][j]});
+            }
+        step.apply(cellsChange(std::move(values)));
+    });
+}
+
+void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) {
+    edit([&](TEditStep& step) {
+        std::vector<TCellValue> values;
+        for (const auto& [column, row] : cells)
+            if (row >= Table.fixedRows() && !Table.cell(column, row).empty()) values.push_back({column, row, std::string()});
+        step.apply(cellsChange(std::move(values)));
+    });
 }
 
 void TMainFormCore::StringGridXMLSelectCell(int /*column*/, int row) { Table.SelectedRow = row; }
@@ -239,14 +355,17 @@ bool TMainFormCore::StringGridXMLKeyDown(int& column, int& row) const {
 
 void TMainFormCore::DropFiles(const std::vector<std::string>& fileNames) {
     beginRead();
+    // One step for the whole drop; a file that fails does not stop the others.
     std::exception_ptr firstFailure;
-    for (const std::string& name : fileNames) {
-        try {
-            if (LoadFile(name) > 0) Modified = true;
-        } catch (...) {
-            if (!firstFailure) firstFailure = std::current_exception();
+    edit([&](TEditStep& step) {
+        for (const std::string& name : fileNames) {
+            try {
+                readInto(step, name, false);
+            } catch (...) {
+                if (!firstFailure) firstFailure = std::current_exception();
+            }
         }
-    }
+    });
     if (firstFailure) std::rethrow_exception(firstFailure);
 }
 

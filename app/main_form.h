@@ -1,9 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "app/edit_history.h"
 #include "app/point_mark_table.h"
 #include "app/point_mark_writer.h"
 
@@ -41,7 +44,10 @@ public:
     // Number of read commands begun so far, so that a window can tell whether a command read a file.
     int ReadCount = 0;
 
-    // True while the table holds changes that no save or load has caught up with.
+    // Every change of the table, for undo and redo; loads and saves mark the state that matches a file.
+    TEditHistory History;
+    // True while the table differs from the state of the last save or load (undoing back to it
+    // clears the flag again).
     bool Modified = false;
     // The file of the last successful load or save (empty at start-up).
     std::string CurrentFileName;
@@ -71,15 +77,28 @@ public:
     int FileAddClick(const std::string& fileName);
     // Save command: SaveFile, then StatusText "save: NAME" and the file becomes the current file.
     TSaveReport FileSaveXMLClick(const std::string& fileName);
+    // Undo and redo: take back the last change of the table, or make the last one undone again.
+    void EditUndoClick();
+    void EditRedoClick();
     // Add item: one more record row, emptied, at the end.
     void EditAddClick();
+    // Insert: an empty record at table row row (before the row there), the rows below move down.
+    void EditInsertClick(int row);
     // Delete: removes the selected row (also when the table has lost its header row); the last
     // remaining record is emptied instead.
     void EditDeleteClick();
+    // Removes the given table rows at once (header row and rows outside the table are ignored);
+    // when no record would remain, one empty record stays.
+    void EditDeleteRows(std::vector<int> rows);
     // Sort: the records ordered by a column (Japanese order, case ignored).
     void EditSortClick(int column);
     // An edit of one cell in place (code page 932 bytes). An unchanged text changes nothing.
     void StringGridXMLSetEditText(int column, int row, const std::string& value);
+    // Pastes a block of cells (rows of code page 932 cells) with its top left cell at (column,
+    // row); cells beyond the last column are dropped, rows beyond the last record add records.
+    void EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block);
+    // Empties the given cells (column, row); the header row is left alone.
+    void EditClearCells(const std::vector<std::pair<int, int>>& cells);
 
     // The grid selected the cell (column, row): SelectedRow := row.
     void StringGridXMLSelectCell(int column, int row);
@@ -94,10 +113,22 @@ public:
     std::string Timer1Timer() const;
 
 private:
-    // Reads a file and writes its records after row base; the number of records read.
-    int readFile(const std::string& fileName, int base, bool csvHeaderIsRow);
-    int readPointMarkFile(const std::string& fileName, int base);
-    int readCsvFile(const std::string& fileName, int base, bool headerIsRow);
+    // What reading a file gives: the new content of the row before its records (values before the
+    // first record, or a loaded CSV file's header line), when it changes, and the records.
+    struct TReadRows {
+        std::optional<TPointMarkRow> baseRow;
+        std::vector<TPointMarkRow> records;
+    };
+    TReadRows readRows(const std::string& fileName, bool replace);
+    TReadRows readPointMarkFile(const std::string& fileName, int base);
+    TReadRows readCsvFile(const std::string& fileName, bool replace);
+    // Reads a file into the step: its records replace the table's or follow them. The number read.
+    int readInto(TEditStep& step, const std::string& fileName, bool replace);
+    // Makes the row count RecordCount + 1 (rows removed from or added at the end, empty).
+    void fitRowsToRecords(TEditStep& step);
+    // Runs a command's changes as one step of the history; a command that raises takes back what
+    // it changed. False when nothing changed.
+    template <typename Make> bool edit(Make&& make);
     // Clears Memo1 and counts a read command.
     void beginRead();
     void addMessage(const std::string& utf8Line);

@@ -127,6 +127,70 @@ void TPointMarkTable::writeHeaderRow() {
     for (int c = 0; c < kColumnCount; ++c) setCell(c, 0, columnHeaderText(c));
 }
 
+std::vector<TPointMarkRow> TPointMarkTable::removeRows(const std::vector<int>& indices) {
+    std::vector<TPointMarkRow> removed;
+    if (indices.empty()) return removed;
+    if (indices.size() >= rows_.size() || indices.front() < 0 || indices.back() >= rowCount())
+        raiseOutside(0, indices.empty() ? 0 : indices.back());
+    removed.reserve(indices.size());
+    std::size_t next = 0;
+    std::size_t kept = static_cast<std::size_t>(indices.front());
+    for (std::size_t r = kept; r < rows_.size(); ++r) {
+        if (next < indices.size() && static_cast<std::size_t>(indices[next]) == r) {
+            removed.push_back(std::move(rows_[r]));
+            ++next;
+        } else {
+            if (kept != r) rows_[kept] = std::move(rows_[r]);
+            ++kept;
+        }
+    }
+    rows_.resize(kept);
+    notifyBlock(indices, OnRowsRemoved);
+    return removed;
+}
+
+void TPointMarkTable::insertRows(const std::vector<int>& indices, std::vector<TPointMarkRow> rows) {
+    if (indices.empty()) return;
+    const std::size_t total = rows_.size() + rows.size();
+    if (indices.size() != rows.size() || indices.front() < 0 || static_cast<std::size_t>(indices.back()) >= total)
+        raiseOutside(0, indices.back());
+    rows_.resize(total);
+    // From the back: every existing row moves down by the number of inserted rows before it.
+    std::size_t from = total - rows.size();
+    std::size_t next = indices.size();
+    for (std::size_t to = total; to-- > static_cast<std::size_t>(indices.front());) {
+        if (next > 0 && static_cast<std::size_t>(indices[next - 1]) == to) {
+            rows_[to] = std::move(rows[--next]);
+        } else {
+            rows_[to] = std::move(rows_[--from]);
+        }
+    }
+    notifyBlock(indices, OnRowsInserted);
+}
+
+void TPointMarkTable::swapRows(std::vector<TPointMarkRow>& rows) {
+    if (rows.empty()) raiseOutside(0, 0);
+    rows_.swap(rows);
+    notifyRowsMoved();
+}
+
+void TPointMarkTable::notifyBlock(const std::vector<int>& indices, const std::function<void(int, int)>& notify) {
+    const bool block = indices.back() - indices.front() + 1 == static_cast<int>(indices.size());
+    if (updateDepth_ > 0 || !block || !notify) {
+        notifyRowsMoved();
+    } else {
+        notify(indices.front(), static_cast<int>(indices.size()));
+    }
+}
+
+void TPointMarkTable::notifyRowsMoved() {
+    if (updateDepth_ > 0) {
+        changedDuringUpdate_ = true;
+    } else if (OnReset) {
+        OnReset();
+    }
+}
+
 void TPointMarkTable::notifyRowsChanged(int firstRow, int lastRow) {
     firstRow = std::max(firstRow, 0);
     lastRow = std::min(lastRow, rowCount() - 1);

@@ -57,6 +57,24 @@ public:
     // Writes the 16 header texts into row 0.
     void writeHeaderRow();
 
+    // Rearrangements of whole rows (for the edit history); views are told with a reset.
+    // Removes the rows at indices (ascending, distinct, inside the table, not all of them) and
+    // answers them in that order.
+    std::vector<TPointMarkRow> removeRows(const std::vector<int>& indices);
+    // Inserts rows so that rows[k] ends up at indices[k] (ascending final positions, each at most
+    // the row count at that point).
+    void insertRows(const std::vector<int>& indices, std::vector<TPointMarkRow> rows);
+    // Exchanges the whole sequence of rows with rows (which must hold at least one row).
+    void swapRows(std::vector<TPointMarkRow>& rows);
+    // Tells the views that rows moved (after a rearrangement through rows()).
+    void notifyRowsMoved();
+
+private:
+    // One block of rows inserted or removed (notify), or a reset for scattered rows.
+    void notifyBlock(const std::vector<int>& indices, const std::function<void(int, int)>& notify);
+
+public:
+
     // Direct access to the rows for routines that rearrange many rows at once (sorting).
     // Call notifyRowsChanged afterwards for the rows touched.
     std::vector<TPointMarkRow>& rows() { return rows_; }
@@ -70,6 +88,11 @@ public:
     std::function<void(int firstColumn, int firstRow, int lastColumn, int lastRow)> OnCellsChanged;
     // The row count went from oldCount to newCount; the surviving rows kept their cells.
     std::function<void(int oldCount, int newCount)> OnRowCountChanged;
+    // count rows were inserted at row first (the rows from there on moved down), or removed from
+    // row first on (the rows after them moved up). Rearrangements that are not one block of
+    // rows are reported with OnReset.
+    std::function<void(int first, int count)> OnRowsInserted;
+    std::function<void(int first, int count)> OnRowsRemoved;
     // Anything may have changed, the number of fixed rows included.
     std::function<void()> OnReset;
 

@@ -127,21 +127,26 @@ std::vector<std::size_t> quickSortOrder(const std::vector<std::string>& keys) {
     return order;
 }
 
-void SortGridRows(TPointMarkTable& table, int column) {
-    if (column < 0 || column >= kColumnCount) return;
-    std::vector<TPointMarkRow>& rows = table.rows();
+std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column) {
+    if (column < 0 || column >= kColumnCount) return {};
+    const std::vector<TPointMarkRow>& rows = table.rows();
     const std::size_t first = static_cast<std::size_t>(table.fixedRows());
-    if (rows.size() < first + 2) return;
-
+    if (rows.size() < first + 2) return {};
     std::vector<std::string_view> cells;
     cells.reserve(rows.size() - first);
     for (std::size_t r = first; r < rows.size(); ++r) cells.push_back(rows[r][column]);
-    const std::vector<std::size_t> order = quickSortOrder(localeSortKeys(cells));
-    cells.clear();
+    return quickSortOrder(localeSortKeys(cells));
+}
 
+void applyDataRowOrder(TPointMarkTable& table, const std::vector<std::size_t>& order) {
+    if (order.empty()) return;
+    std::vector<TPointMarkRow>& rows = table.rows();
+    const std::size_t first = static_cast<std::size_t>(table.fixedRows());
     std::vector<TPointMarkRow> sorted;
     sorted.reserve(order.size());
     for (const std::size_t from : order) sorted.push_back(std::move(rows[first + from]));
     std::move(sorted.begin(), sorted.end(), rows.begin() + static_cast<std::ptrdiff_t>(first));
     table.notifyRowsChanged(static_cast<int>(first), table.rowCount() - 1);
 }
+
+void SortGridRows(TPointMarkTable& table, int column) { applyDataRowOrder(table, sortedDataRowOrder(table, column)); }

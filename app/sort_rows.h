@@ -26,6 +26,13 @@ std::vector<std::size_t> quickSortOrder(const std::vector<std::string>& keys);
 
 class TPointMarkTable;
 
+// The order of the data rows sorted by a column (entry k: the data index of the row that ends at
+// data index k), or nothing when the sort would leave the table as it is (a column outside 0-15,
+// fewer than two data rows).
+std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column);
+// Moves the data rows into that order.
+void applyDataRowOrder(TPointMarkTable& table, const std::vector<std::size_t>& order);
+
 // Of the module common: sorts the data rows (the rows after the fixed row) by the cells of a
 // column, moving whole rows. A column outside 0-15 leaves the table unchanged, and so does a
 // table with fewer than two data rows. Row count, RecordCount and SelectedRow stay.

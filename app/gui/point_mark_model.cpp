@@ -16,12 +16,16 @@ TPointMarkModel::TPointMarkModel(TPointMarkTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table), rows_(table.rowCount() - table.fixedRows()) {
     table_.OnCellsChanged = [this](int c0, int r0, int c1, int r1) { cellsChanged(c0, r0, c1, r1); };
     table_.OnRowCountChanged = [this](int oldCount, int newCount) { rowCountChanged(oldCount, newCount); };
+    table_.OnRowsInserted = [this](int first, int count) { rowsInserted(first, count); };
+    table_.OnRowsRemoved = [this](int first, int count) { rowsRemoved(first, count); };
     table_.OnReset = [this] { reset(); };
 }
 
 TPointMarkModel::~TPointMarkModel() {
     table_.OnCellsChanged = nullptr;
     table_.OnRowCountChanged = nullptr;
+    table_.OnRowsInserted = nullptr;
+    table_.OnRowsRemoved = nullptr;
     table_.OnReset = nullptr;
 }
 
@@ -83,6 +87,22 @@ void TPointMarkModel::rowCountChanged(int oldCount, int newCount) {
         rows_ = newRows;
         endRemoveRows();
     }
+}
+
+void TPointMarkModel::rowsInserted(int first, int count) {
+    const int modelFirst = first - table_.fixedRows();
+    if (modelFirst < 0) return reset();
+    beginInsertRows(QModelIndex(), modelFirst, modelFirst + count - 1);
+    rows_ += count;
+    endInsertRows();
+}
+
+void TPointMarkModel::rowsRemoved(int first, int count) {
+    const int modelFirst = first - table_.fixedRows();
+    if (modelFirst < 0) return reset();
+    beginRemoveRows(QModelIndex(), modelFirst, modelFirst + count - 1);
+    rows_ -= count;
+    endRemoveRows();
 }
 
 void TPointMarkModel::reset() {

@@ -36,6 +36,8 @@ public:
 private:
     void cellsChanged(int firstColumn, int firstRow, int lastColumn, int lastRow);
     void rowCountChanged(int oldCount, int newCount);
+    void rowsInserted(int first, int count);
+    void rowsRemoved(int first, int count);
     void reset();
 
     TPointMarkTable& table_;

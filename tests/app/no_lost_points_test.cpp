@@ -180,12 +180,18 @@ TEST_F(NoLostPoints, ModifiedFollowsChangesSavesAndLoads) {
     EXPECT_FALSE(form.Modified);
     EXPECT_EQ(form.CurrentFileName, path("t.csv"));
 
-    for (auto command : {+[](TMainFormCore& f) { f.EditAddClick(); }, +[](TMainFormCore& f) { f.EditDeleteClick(); },
-                         +[](TMainFormCore& f) { f.EditSortClick(4); }}) {
+    form.EditAddClick();
+    form.StringGridXMLSetEditText(4, 2, "a"); // sorting by column 4 now moves rows
+    for (auto command : {+[](TMainFormCore& f) { f.EditSortClick(4); }, +[](TMainFormCore& f) { f.EditAddClick(); },
+                         +[](TMainFormCore& f) { f.EditDeleteClick(); }}) {
         form.FileSaveXMLClick(path("t.csv"));
         command(form);
         EXPECT_TRUE(form.Modified);
     }
+    form.EditSortClick(4);
+    form.FileSaveXMLClick(path("t.csv"));
+    form.EditSortClick(4); // already in order: nothing changes
+    EXPECT_FALSE(form.Modified);
     const std::string three = writeRecords("three.xml", 3, "c");
     form.DropFiles({three});
     EXPECT_TRUE(form.Modified);
