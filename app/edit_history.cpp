@@ -7,9 +7,14 @@
 
 namespace {
 
+// Heap bytes of a string: short strings live inside the object.
+std::size_t heapBytes(const std::string& text) {
+    return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
+}
+
 std::size_t rowBytes(const TPointMarkRow& row) {
     std::size_t bytes = 0;
-    for (const std::string& cell : row) bytes += cell.capacity();
+    for (const std::string& cell : row) bytes += heapBytes(cell);
     return bytes;
 }
 
@@ -37,7 +42,7 @@ public:
 
     std::size_t heldBytes() const override {
         std::size_t bytes = values_.capacity() * sizeof(TCellValue);
-        for (const TCellValue& cell : values_) bytes += cell.value.capacity();
+        for (const TCellValue& cell : values_) bytes += heapBytes(cell.value);
         return bytes;
     }
 
@@ -156,7 +161,20 @@ std::size_t TEditStep::heldBytes() const {
 void TEditHistory::record(TEditStep step) {
     if (saved_ && *saved_ > position_) saved_.reset(); // the saved state can no longer be reached
     steps_.erase(steps_.begin() + static_cast<std::ptrdiff_t>(position_), steps_.end());
+    stepBytes_.resize(position_);
+    stepBytes_.push_back(step.heldBytes());
     steps_.push_back(std::move(step));
+    // Forget the oldest steps beyond the budget; the newest stays whatever its size.
+    std::size_t total = 0;
+    for (const std::size_t bytes : stepBytes_) total += bytes;
+    std::size_t dropped = 0;
+    while (dropped + 1 < steps_.size() && total > byteBudget) total -= stepBytes_[dropped++];
+    if (dropped > 0) {
+        steps_.erase(steps_.begin(), steps_.begin() + static_cast<std::ptrdiff_t>(dropped));
+        stepBytes_.erase(stepBytes_.begin(), stepBytes_.begin() + static_cast<std::ptrdiff_t>(dropped));
+        if (saved_ && *saved_ < dropped) saved_.reset();
+        else if (saved_) *saved_ -= dropped;
+    }
     position_ = steps_.size();
 }
 

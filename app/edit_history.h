@@ -18,7 +18,7 @@ public:
     virtual ~TTableChange() = default;
     // Makes the change when it is not in effect; takes it back when it is.
     virtual void toggle(TPointMarkTable& table) = 0;
-    // Bytes of cell text held (for measuring the history).
+    // Bytes held: the change's own storage and the heap blocks of the cell texts it keeps.
     virtual std::size_t heldBytes() const = 0;
 };
 
@@ -57,8 +57,10 @@ private:
 
 class TEditHistory {
 public:
-    // Adds a step that has been made; the steps that were undone are dropped.
+    // Adds a step that has been made; the steps that were undone are dropped, and the oldest
+    // steps too while the history holds more than byteBudget (the newest step always stays).
     void record(TEditStep step);
+    std::size_t byteBudget = std::size_t(512) << 20;
     bool canUndo() const { return position_ > 0; }
     bool canRedo() const { return position_ < steps_.size(); }
     // Take back the last step in effect / make the next undone one again; false when there is none.
@@ -72,6 +74,7 @@ public:
 
 private:
     std::vector<TEditStep> steps_;
+    std::vector<std::size_t> stepBytes_;     // held bytes of each step when it was recorded
     std::size_t position_ = 0;               // steps in effect
     std::optional<std::size_t> saved_ = 0u;  // position of the saved state; none once it was dropped
 };

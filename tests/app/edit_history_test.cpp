@@ -182,3 +182,18 @@ TEST(ClipboardText, RangesRoundTripThroughTabSeparatedText) {
     EXPECT_EQ(parseTabSeparated(u""), Rows{});
     EXPECT_EQ(pasteCellsOf(u"Café"), (std::vector<std::vector<std::string>>{{"Caf?"}}));
 }
+
+TEST_F(EditHistory, TheOldestStepsGoBeyondTheMemoryBudget) {
+    form.History.byteBudget = 1000;
+    const std::string large(400, 'x');
+    for (int i = 0; i < 5; ++i) form.Table.setCell(3, 1 + i, large);
+    // Each edit keeps the 400-byte text it replaced.
+    for (int i = 0; i < 5; ++i) form.StringGridXMLSetEditText(3, 1 + i, "small");
+    EXPECT_EQ(form.History.stepCount(), 2u);
+    form.EditUndoClick();
+    form.EditUndoClick();
+    EXPECT_FALSE(form.History.canUndo());
+    EXPECT_EQ(form.Table.cell(3, 3), "small"); // the forgotten steps stay made
+    EXPECT_EQ(form.Table.cell(3, 4), large);
+    EXPECT_TRUE(form.Modified);              // and the saved state is out of reach
+}
