@@ -111,10 +111,9 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
                                                                                         : "it holds no \"format\" element"));
         return result;
     }
-    std::vector<TPointMarkRow>& rows = read.rows();
-    if (rows[0] != Table.row(base)) result.baseRow = std::move(rows[0]);
-    result.records.assign(std::make_move_iterator(rows.begin() + 1),
-                          std::make_move_iterator(rows.begin() + 1 + read.RecordCount));
+    result.baseRowChanged = read.row(0) != Table.row(base);
+    result.rows = std::move(read.rows());
+    result.rows.resize(static_cast<std::size_t>(read.RecordCount) + 1);
     return result;
 }
 
@@ -123,15 +122,14 @@ TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName,
     for (const std::string& line : text.messages) addMessage(line);
     std::vector<std::string> fieldMessages;
     TReadRows result;
-    // A loaded file's header line becomes row 0; an added file's is not a record.
-    result.records = csvRows(text, replace ? 0 : 1, fileName, fieldMessages);
+    // Row 0 is the header line: a loaded file's becomes the table's; an added file's is not a record.
+    result.rows = csvRows(text, 0, fileName, fieldMessages);
+    result.baseRowChanged = replace;
     for (const std::string& line : fieldMessages) addMessage(line);
-    if (replace && !result.records.empty()) {
-        result.baseRow = std::move(result.records.front());
-        result.records.erase(result.records.begin());
-    }
-    if (result.records.empty())
+    if (result.rows.size() < 2) {
         addMessage(nothingReadLine(fileName, text.lines.empty() ? "the file is empty" : "it holds only its header line"));
+        result.rows.clear();
+    }
     return result;
 }
 
@@ -146,28 +144,26 @@ void TMainFormCore::fitRowsToRecords(TEditStep& step) {
 
 int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool replace) {
     TReadRows read = readRows(fileName, replace);
-    const int records = static_cast<int>(read.records.size());
-    if (records == 0) return 0;
+    if (read.rows.size() < 2) return 0;
+    const int records = static_cast<int>(read.rows.size()) - 1;
     if (replace) {
-        std::vector<TPointMarkRow> rows;
-        rows.reserve(read.records.size() + 1);
-        rows.push_back(read.baseRow ? std::move(*read.baseRow) : Table.row(0));
-        std::move(read.records.begin(), read.records.end(), std::back_inserter(rows));
-        step.apply(replaceRowsChange(std::move(rows)));
+        if (!read.baseRowChanged) read.rows[0] = Table.row(0);
+        step.apply(replaceRowsChange(std::move(read.rows)));
         Table.RecordCount = records;
         return records;
     }
     const int base = Table.RecordCount;
-    if (read.baseRow && base >= 0 && base < Table.rowCount()) {
+    if (read.baseRowChanged && base >= 0 && base < Table.rowCount()) {
         std::vector<TCellValue> changed;
         for (int c = 0; c < kColumnCount; ++c)
-            if ((*read.baseRow)[c] != Table.cell(c, base)) changed.push_back({c, base, std::move((*read.baseRow)[c])});
+            if (read.rows[0][c] != Table.cell(c, base)) changed.push_back({c, base, std::move(read.rows[0][c])});
         step.apply(cellsChange(std::move(changed)));
     }
+    read.rows.erase(read.rows.begin());
     fitRowsToRecords(step);
-    std::vector<int> indices(read.records.size());
+    std::vector<int> indices(read.rows.size());
     for (int i = 0; i < records; ++i) indices[i] = base + 1 + i;
-    step.apply(insertRowsChange(std::move(indices), std::move(read.records)));
+    step.apply(insertRowsChange(std::move(indices), std::move(read.rows)));
     Table.RecordCount = base + records;
     return records;
 }

@@ -113,11 +113,11 @@ public:
     std::string Timer1Timer() const;
 
 private:
-    // What reading a file gives: the new content of the row before its records (values before the
-    // first record, or a loaded CSV file's header line), when it changes, and the records.
+    // What reading a file gives: row 0 is the new content of the row before its records (values
+    // before the first record, a CSV file's header line), the records follow. No rows: no record.
     struct TReadRows {
-        std::optional<TPointMarkRow> baseRow;
-        std::vector<TPointMarkRow> records;
+        std::vector<TPointMarkRow> rows;
+        bool baseRowChanged = false; // for a CSV file: its header line replaces row 0
     };
     TReadRows readRows(const std::string& fileName, bool replace);
     TReadRows readPointMarkFile(const std::string& fileName, int base);
