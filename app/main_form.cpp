@@ -325,11 +325,15 @@ void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector
     });
 }
 
-void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) {
+void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) { EditFillCells(cells, std::string()); }
+
+void TMainFormCore::EditFillCells(const std::vector<std::pair<int, int>>& cells, const std::string& value) {
     edit([&](TEditStep& step) {
         std::vector<TCellValue> values;
         for (const auto& [column, row] : cells)
-            if (row >= Table.fixedRows() && !Table.cell(column, row).empty()) values.push_back({column, row, std::string()});
+            if (row >= Table.fixedRows() && row < Table.rowCount() && column >= 0 && column < kColumnCount &&
+                Table.cell(column, row) != value)
+                values.push_back({column, row, value});
         step.apply(cellsChange(std::move(values)));
     });
 }

@@ -99,6 +99,8 @@ public:
     void EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block);
     // Empties the given cells (column, row); the header row is left alone.
     void EditClearCells(const std::vector<std::pair<int, int>>& cells);
+    // Writes one value into each of the given cells (a single pasted value over a selection).
+    void EditFillCells(const std::vector<std::pair<int, int>>& cells, const std::string& value);
 
     // The grid selected the cell (column, row): SelectedRow := row.
     void StringGridXMLSelectCell(int column, int row);

@@ -1,6 +1,8 @@
 #include "app/gui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QCloseEvent>
@@ -20,6 +22,7 @@
 #include <exception>
 
 #include "app/cell_text.h"
+#include "app/clipboard_text.h"
 #include "app/common.h"
 #include "app/gui/about_box.h"
 #include "app/gui/fonts.h"
@@ -156,10 +159,37 @@ void TMainForm::createMenus() {
     FileExit = action(MenuFile, "FileExit", "終了", QKeySequence(Qt::CTRL | Qt::Key_Q), &TMainForm::FileExitClick);
     MenuEdit = menuBar()->addMenu("編集");
     MenuEdit->setObjectName("Edit");
+    EditUndo = action(MenuEdit, "EditUndo", "元に戻す", QKeySequence::Undo, &TMainForm::EditUndoClick);
+    EditRedo = action(MenuEdit, "EditRedo", "やり直し", QKeySequence(Qt::CTRL | Qt::Key_Y), &TMainForm::EditRedoClick);
+    EditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    MenuEdit->addSeparator();
+    EditCut = action(MenuEdit, "EditCut", "切り取り", QKeySequence::Cut, &TMainForm::EditCutClick);
+    EditCopy = action(MenuEdit, "EditCopy", "コピー", QKeySequence::Copy, &TMainForm::EditCopyClick);
+    EditPaste = action(MenuEdit, "EditPaste", "貼り付け", QKeySequence::Paste, &TMainForm::EditPasteClick);
+    EditClear = action(MenuEdit, "EditClear", "内容のクリア", QKeySequence::Delete, &TMainForm::EditClearClick);
+    MenuEdit->addSeparator();
     EditSort = action(MenuEdit, "EditSort", "並び替え", QKeySequence(), &TMainForm::EditSortClick);
     EditAdd = action(MenuEdit, "EditAdd", "項目追加", QKeySequence(Qt::CTRL | Qt::Key_N), &TMainForm::EditAddClick);
+    EditInsert = action(MenuEdit, "EditInsert", "行の挿入", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+                        &TMainForm::EditInsertClick);
     EditDelete =
         action(MenuEdit, "EditDelete", "削除", QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::EditDeleteClick);
+    // The same commands on a right click in the grid or on its row numbers.
+    GridMenu = new QMenu(this);
+    GridMenu->setObjectName("GridMenu");
+    GridMenu->addActions({EditUndo, EditRedo});
+    GridMenu->addSeparator();
+    GridMenu->addActions({EditCut, EditCopy, EditPaste, EditClear});
+    GridMenu->addSeparator();
+    GridMenu->addActions({EditInsert, EditDelete});
+    auto popUp = [this](QWidget* widget) {
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, this,
+                [this, widget](const QPoint& at) { GridMenu->popup(widget->mapToGlobal(at)); });
+    };
+    popUp(StringGridXML->viewport());
+    popUp(StringGridXML->verticalHeader());
+    updateEditActions();
     MenuHelp = menuBar()->addMenu("ヘルプ");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
@@ -198,7 +228,7 @@ int TMainForm::askQuestion(const QString& text, const QStringList& buttons, int 
     return static_cast<int>(added.indexOf(static_cast<QPushButton*>(box.clickedButton())));
 }
 
-bool TMainForm::acceptEditText(const QString& text) {
+bool TMainForm::acceptText(const QString& text, const QString& goBack, const QString& accept) {
     const std::vector<std::u16string> missing =
         unrepresentableCharacters(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                                       static_cast<std::size_t>(text.size())));
@@ -212,7 +242,11 @@ bool TMainForm::acceptEditText(const QString& text) {
     }
     const QString question =
         QString::fromUtf8("次の文字は Shift_JIS にないため、\"?\" として保存されます:\n%1").arg(named.join(u' '));
-    return askQuestion(question, {QString::fromUtf8("編集に戻る"), QString::fromUtf8("\"?\" にして確定")}, 0) == 1;
+    return askQuestion(question, {goBack, accept}, 0) == 1;
+}
+
+bool TMainForm::acceptEditText(const QString& text) {
+    return acceptText(text, QString::fromUtf8("編集に戻る"), QString::fromUtf8("\"?\" にして確定"));
 }
 
 QString TMainForm::captionText() const {
@@ -323,12 +357,110 @@ void TMainForm::EditSortClick() {
     });
 }
 
+void TMainForm::updateEditActions() {
+    EditUndo->setEnabled(Core.History.canUndo());
+    EditRedo->setEnabled(Core.History.canRedo());
+}
+
+std::vector<std::pair<int, int>> TMainForm::selectedCells() const {
+    std::vector<std::pair<int, int>> cells;
+    for (const QModelIndex& index : StringGridXML->selectionModel()->selectedIndexes())
+        cells.emplace_back(index.column(), Model->tableRow(index.row()));
+    if (cells.empty() && StringGridXML->currentIndex().isValid())
+        cells.emplace_back(StringGridXML->currentIndex().column(), Model->tableRow(StringGridXML->currentIndex().row()));
+    return cells;
+}
+
+std::vector<int> TMainForm::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : StringGridXML->selectionModel()->selectedIndexes())
+        rows.push_back(Model->tableRow(index.row()));
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void TMainForm::EditUndoClick() {
+    runCommand([this] { Core.EditUndoClick(); });
+    updateEditActions();
+}
+
+void TMainForm::EditRedoClick() {
+    runCommand([this] { Core.EditRedoClick(); });
+    updateEditActions();
+}
+
+void TMainForm::EditCopyClick() {
+    const std::vector<std::pair<int, int>> cells = selectedCells();
+    if (cells.empty()) return;
+    // The rectangle around the selection, as spreadsheets copy it.
+    int firstColumn = kColumnCount, lastColumn = -1, firstRow = Core.Table.rowCount(), lastRow = -1;
+    for (const auto& [column, row] : cells) {
+        firstColumn = std::min(firstColumn, column);
+        lastColumn = std::max(lastColumn, column);
+        firstRow = std::min(firstRow, row);
+        lastRow = std::max(lastRow, row);
+    }
+    QApplication::clipboard()->setText(
+        QString::fromStdU16String(copyCellsText(Core.Table, firstColumn, firstRow, lastColumn, lastRow)));
+}
+
+void TMainForm::EditCutClick() {
+    EditCopyClick();
+    EditClearClick();
+}
+
+void TMainForm::EditPasteClick() {
+    const QString text = QApplication::clipboard()->text();
+    const QModelIndex current = StringGridXML->currentIndex();
+    if (text.isEmpty() || !current.isValid()) return;
+    if (!acceptText(text, QString::fromUtf8("貼り付けない"), QString::fromUtf8("\"?\" にして貼り付け"))) return;
+    std::vector<std::vector<std::string>> block = pasteCellsOf(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    runCommand([&] {
+        const std::vector<std::pair<int, int>> cells = selectedCells();
+        if (block.size() == 1 && block[0].size() == 1 && cells.size() > 1) {
+            // One value into a larger selection fills every selected cell, in one step.
+            Core.EditFillCells(cells, block[0][0]);
+            return;
+        }
+        // The block starts at the top left of the selection.
+        int column = current.column(), row = Model->tableRow(current.row());
+        for (const auto& [c, r] : cells) {
+            column = std::min(column, c);
+            row = std::min(row, r);
+        }
+        Core.EditPaste(column, row, block);
+    });
+    updateEditActions();
+}
+
+void TMainForm::EditClearClick() {
+    runCommand([this] { Core.EditClearCells(selectedCells()); });
+    updateEditActions();
+}
+
+void TMainForm::EditInsertClick() {
+    const QModelIndex current = StringGridXML->currentIndex();
+    runCommand([&] {
+        Core.EditInsertClick(current.isValid() ? Model->tableRow(current.row()) : Core.Table.rowCount());
+    });
+    updateEditActions();
+}
+
 void TMainForm::EditAddClick() {
     runCommand([this] { Core.EditAddClick(); });
 }
 
 void TMainForm::EditDeleteClick() {
-    runCommand([this] { Core.EditDeleteClick(); });
+    const std::vector<int> rows = selectedRows();
+    runCommand([&] {
+        if (rows.size() > 1)
+            Core.EditDeleteRows(rows);
+        else
+            Core.EditDeleteClick();
+    });
+    updateEditActions();
 }
 
 void TMainForm::HelpVersionClick() { AboutBox->exec(); }
@@ -337,6 +469,7 @@ void TMainForm::HelpMessagesClick() { MessagePanel->show(); }
 
 void TMainForm::Timer1Timer() {
     StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer()));
+    updateEditActions();
     const QString caption = captionText();
     if (windowTitle() != caption) setWindowTitle(caption);
 }

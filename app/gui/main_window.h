@@ -44,9 +44,21 @@ public:
     QAction* FileAdd;
     QAction* FileSaveXML;
     QAction* FileExit;
+    QAction* EditUndo;
+    QAction* EditRedo;
+    QAction* EditCut;
+    QAction* EditCopy;
+    QAction* EditPaste;
+    // Empties the selected cells (Delete).
+    QAction* EditClear;
     QAction* EditSort;
     QAction* EditAdd;
+    // Inserts an empty record above the current row.
+    QAction* EditInsert;
+    // Deletes every row that has a selected cell (the selected row when none is selected).
     QAction* EditDelete;
+    // The menu of a right click on the cells or the row numbers.
+    QMenu* GridMenu;
     QAction* HelpVersion;
     // Shows the message panel with the parser's messages of the last XML read.
     QAction* HelpMessages;
@@ -72,8 +84,15 @@ public slots:
     void FileAddClick();
     void FileSaveXMLClick();
     void FileExitClick();
+    void EditUndoClick();
+    void EditRedoClick();
+    void EditCutClick();
+    void EditCopyClick();
+    void EditPasteClick();
+    void EditClearClick();
     void EditSortClick();
     void EditAddClick();
+    void EditInsertClick();
     void EditDeleteClick();
     void HelpVersionClick();
     void HelpMessagesClick();
@@ -107,6 +126,14 @@ private:
     QString askSaveFileName();
     // An edit about to be stored: characters that Shift_JIS lacks are named and the user chooses.
     bool acceptEditText(const QString& text);
+    // The same for pasted text; false when the user would rather not paste it.
+    bool acceptText(const QString& text, const QString& goBack, const QString& accept);
+    // The selected cells as (column, table row), or the current cell when nothing is selected.
+    std::vector<std::pair<int, int>> selectedCells() const;
+    // Table rows of the selected cells, ascending (the current row when nothing is selected).
+    std::vector<int> selectedRows() const;
+    // Enables undo and redo as the history allows.
+    void updateEditActions();
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};

@@ -21,7 +21,8 @@ TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setMinimumSectionSize(8);
     verticalHeader()->setDefaultSectionSize(17);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->hide();
+    // Row numbers on the left are record numbers, as the save messages count them.
+    verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void TStringGrid::keyPressEvent(QKeyEvent* event) {

@@ -18,7 +18,7 @@ struct TScriptedQuestions {
             answers.pop_front();
             return next;
         }
-        for (const char* goOn : {"破棄", "置き換える", "\"?\" にして確定"}) {
+        for (const char* goOn : {"破棄", "置き換える", "\"?\" にして確定", "\"?\" にして貼り付け"}) {
             const int index = static_cast<int>(buttons.indexOf(QString::fromUtf8(goOn)));
             if (index >= 0) return index;
         }
