@@ -182,13 +182,14 @@ void TMainForm::createMenus() {
     GridMenu->addActions({EditCut, EditCopy, EditPaste, EditClear});
     GridMenu->addSeparator();
     GridMenu->addActions({EditInsert, EditDelete});
-    auto popUp = [this](QWidget* widget) {
+    // A scroll area reports its menu position in its viewport's coordinates.
+    auto popUp = [this](QWidget* widget, QWidget* coordinates) {
         widget->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(widget, &QWidget::customContextMenuRequested, this,
-                [this, widget](const QPoint& at) { GridMenu->popup(widget->mapToGlobal(at)); });
+                [this, coordinates](const QPoint& at) { GridMenu->popup(coordinates->mapToGlobal(at)); });
     };
-    popUp(StringGridXML->viewport());
-    popUp(StringGridXML->verticalHeader());
+    popUp(StringGridXML, StringGridXML->viewport());
+    popUp(StringGridXML->verticalHeader(), StringGridXML->verticalHeader()->viewport());
     updateEditActions();
     MenuHelp = menuBar()->addMenu("ヘルプ");
     MenuHelp->setObjectName("Help");
