@@ -259,7 +259,8 @@ void TMainFormCore::EditInsertClick(int row) {
 }
 
 void TMainFormCore::EditDeleteClick() {
-    // The selected row; its index is checked as the list's delete checks it.
+    // A selected row outside the data rows raises the list's index error (DeleteGridRow checks the
+    // index before it changes anything), as the delete always has.
     const int dataIndex = Table.SelectedRow - Table.fixedRows();
     if (dataIndex < 0 || dataIndex >= Table.rowCount() - Table.fixedRows()) DeleteGridRow(Table, dataIndex);
     EditDeleteRows({Table.SelectedRow});
