@@ -11,10 +11,13 @@
 #include "app/point_mark_reader.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "parser/doc_builder.h"
+#include "parser/locator.h"
 #include "parser/parser_error.h"
 #include "parser/xml_to_dom_parser.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
+#include "text/input_source.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 
@@ -34,6 +37,33 @@ bool namesBuiltInDtd(const std::u16string& systemId) {
 
 std::string nothingReadLine(const std::string& fileName, const std::string& reason) {
     return "No record was read from " + fileName + "; the table is unchanged (" + reason + ").";
+}
+
+// Raised when OnProgress cancels a read; the read command that began the read catches it.
+struct TReadCancelled {};
+
+// The rows of csvRows, split in blocks of lines with the progress told after each block (the
+// bytes of the lines split so far), so that a long file can be cancelled before a row is used.
+// The lines are moved out of text.
+std::vector<TPointMarkRow> csvRowsInBlocks(TCsvText& text, std::size_t first, const std::string& fileName,
+                                           std::vector<std::string>& messages,
+                                           const std::function<void(std::int64_t, std::int64_t)>& progress) {
+    constexpr std::size_t kBlockLines = 8192;
+    std::int64_t total = 0;
+    for (std::size_t k = first; k < text.lines.size(); ++k) total += static_cast<std::int64_t>(text.lines[k].size());
+    std::int64_t done = 0;
+    std::vector<TPointMarkRow> rows;
+    TCsvText block;
+    for (std::size_t k = first; k < text.lines.size(); k += kBlockLines) {
+        const std::size_t end = std::min(text.lines.size(), k + kBlockLines);
+        block.lines.assign(std::make_move_iterator(text.lines.begin() + k),
+                           std::make_move_iterator(text.lines.begin() + end));
+        block.lineNumbers.assign(text.lineNumbers.begin() + k, text.lineNumbers.begin() + end);
+        for (TPointMarkRow& row : csvRows(block, 0, fileName, messages)) rows.push_back(std::move(row));
+        for (const std::string& line : block.lines) done += static_cast<std::int64_t>(line.size());
+        progress(done, total);
+    }
+    return rows;
 }
 
 } // namespace
@@ -65,6 +95,15 @@ void TMainFormCore::FormCreate() {
     XmlToDomParser->OnError = message;
     XmlToDomParser->OnFatalError = message;
     XmlToDomParser->OnWarning = message;
+    // The builder's text event comes with every value of a point-mark file: often enough to tell
+    // how far the parser has read the file, and a place to stop a read that is no longer wanted.
+    XmlToDomParser->docBuilder()->OnPCDATA = [this](TXmlCustomProcessorAgent*, TdomStandardLocator* locator,
+                                                    std::u16string&) {
+        if (!OnProgress || !locator || !locator->inputSource()) return;
+        TStream* stream = locator->inputSource()->stream();
+        const std::int64_t done = stream->position();
+        if (done != progressReported_) reportProgress(done, stream->size());
+    };
 
     Table.writeHeaderRow();
     Table.SelectedRow = 1;
@@ -78,16 +117,25 @@ void TMainFormCore::ParserMessage(TXmlToDomParser* /*xmlToDomParser*/, TXmlParse
 
 void TMainFormCore::addMessage(const std::string& utf8Line) { Memo1.push_back(cp932::encode(utf8ToUtf16(utf8Line))); }
 
+void TMainFormCore::reportProgress(std::int64_t done, std::int64_t total) {
+    progressReported_ = done;
+    if (OnProgress && !OnProgress(done, total)) throw TReadCancelled();
+}
+
 void TMainFormCore::beginRead() {
     ++ReadCount;
     Memo1.clear();
 }
 
 TMainFormCore::TReadRows TMainFormCore::readRows(const std::string& fileName, bool replace) {
+    progressReported_ = -1;
     try {
         if (hasCsvEnding(fileName)) return readCsvFile(fileName, replace);
         if (hasXmlEnding(fileName)) return readPointMarkFile(fileName, replace ? 0 : Table.RecordCount);
         throw EFOpenError("Cannot open file \"" + fileName + "\". The name ends in neither .xml/.XML nor .csv/.CSV");
+    } catch (const TReadCancelled&) {
+        addMessage("Reading " + fileName + " was cancelled; the table is unchanged.");
+        return TReadRows();
     } catch (const std::exception& e) {
         addMessage(nothingReadLine(fileName, e.what()));
         throw;
@@ -118,12 +166,13 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
 }
 
 TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName, bool replace) {
-    const TCsvText text = readCsvText(fileName);
+    TCsvText text = readCsvText(fileName);
     for (const std::string& line : text.messages) addMessage(line);
     std::vector<std::string> fieldMessages;
     TReadRows result;
     // Row 0 is the header line: a loaded file's becomes the table's; an added file's is not a record.
-    result.rows = csvRows(text, 0, fileName, fieldMessages);
+    result.rows = csvRowsInBlocks(text, 0, fileName, fieldMessages,
+                                  [this](std::int64_t done, std::int64_t total) { reportProgress(done, total); });
     result.baseRowChanged = replace;
     for (const std::string& line : fieldMessages) addMessage(line);
     if (result.rows.size() < 2) {

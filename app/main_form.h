@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -51,6 +53,9 @@ public:
     bool Modified = false;
     // The file of the last successful load or save (empty at start-up).
     std::string CurrentFileName;
+    // Asked while a read command reads a file: done of total bytes so far. An answer of false
+    // cancels the read: the table stays exactly as it was and Memo1 says so. Empty: never asked.
+    std::function<bool(std::int64_t done, std::int64_t total)> OnProgress;
 
     // Start-up state: the XML processor created and connected, header texts in row 0,
     // SelectedRow 1, RecordCount 1.
@@ -134,8 +139,11 @@ private:
     // Clears Memo1 and counts a read command.
     void beginRead();
     void addMessage(const std::string& utf8Line);
+    // Tells OnProgress how far a read is; raises the read's cancellation when it answers false.
+    void reportProgress(std::int64_t done, std::int64_t total);
 
-    int parserMessageCount_ = 0; // messages of the XML parser so far
+    int parserMessageCount_ = 0;         // messages of the XML parser so far
+    std::int64_t progressReported_ = -1; // the last position given to OnProgress
 };
 
 // True when the name ends in ".csv" or ".CSV" (".xml" or ".XML"); other letter cases do not count.

@@ -3,18 +3,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QDragEnterEvent>
-#include <QCloseEvent>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QPushButton>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -27,7 +30,9 @@
 #include "app/gui/about_box.h"
 #include "app/gui/fonts.h"
 #include "app/gui/form_sort.h"
+#include "app/gui/localization.h"
 #include "app/gui/point_mark_model.h"
+#include "app/gui/read_progress.h"
 #include "app/gui/string_grid.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
@@ -43,13 +48,33 @@ const QStringList kSaveFilters = {"xml文書(*.xml)", "csv文書(*.csv)"};
 
 std::string toFileName(const QString& name) { return name.toUtf8().toStdString(); }
 
+// Where the settings keep the window's state.
+const char* const kRecentFilesKey = "recentFiles";
+const char* const kGeometryKey = "window/geometry";
+const char* const kColumnWidthsKey = "window/columnWidths";
+
+// The frame that a window manager puts around the window (title bar, borders), which the window
+// cannot know before it is shown: room enough for the common ones.
+const QMargins kFrameAllowance(8, 40, 8, 8);
+
 } // namespace
+
+QRect firstWindowGeometry(const QRect& available) {
+    const QSize frame(kFrameAllowance.left() + kFrameAllowance.right(),
+                      kFrameAllowance.top() + kFrameAllowance.bottom());
+    const QSize size = QSize(828, 713).boundedTo(available.size() - frame);
+    // The frame's top left corner, moved no further than needed to bring the whole frame inside.
+    auto place = [](int designed, int first, int length, int frameLength) {
+        return std::max(first, std::min(designed, first + length - frameLength));
+    };
+    return QRect(QPoint(place(280, available.left(), available.width(), size.width() + frame.width()),
+                        place(286, available.top(), available.height(), size.height() + frame.height())),
+                 size);
+}
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName("MainForm");
     setWindowTitle(kApplicationTitle);
-    resize(828, 713);
-    move(280, 286);
     setFont(mapFont(EFontFace::pGothic, 12));
 
     StringGridXML = new TStringGrid(this);
@@ -124,6 +149,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     setAcceptDrops(true);
     StringGridXML->setCurrentIndex(Model->index(Core.Table.SelectedRow - Core.Table.fixedRows(), 0));
+    restoreWindowState();
 }
 
 TMainForm::~TMainForm() {
@@ -150,14 +176,30 @@ void TMainForm::createMenus() {
         return item;
     };
     menuBar()->setObjectName("MainMenu1");
-    MenuFile = menuBar()->addMenu("ファイル");
+    MenuFile = menuBar()->addMenu("ファイル(&F)");
     MenuFile->setObjectName("File");
-    FileLoadXML = action(MenuFile, "FileLoadXML", "ファイル読込", QKeySequence(), &TMainForm::FileLoadXMLClick);
+    FileLoadXML = action(MenuFile, "FileLoadXML", "ファイル読込", QKeySequence(Qt::CTRL | Qt::Key_O),
+                         &TMainForm::FileLoadXMLClick);
     FileAdd = action(MenuFile, "FileAdd", "ファイル追加", QKeySequence(), &TMainForm::FileAddClick);
     FileSaveXML = action(MenuFile, "FileSaveXML", "ファイル保存", QKeySequence(Qt::CTRL | Qt::Key_S),
                          &TMainForm::FileSaveXMLClick);
+    FileSaveAs = action(MenuFile, "FileSaveAs", "名前を付けて保存", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                        &TMainForm::FileSaveAsClick);
+    MenuRecent = MenuFile->addMenu("最近使ったファイル");
+    MenuRecent->setObjectName("FileRecent");
+    MenuRecent->menuAction()->setObjectName("FileRecent");
+    // The items stay and change their texts, so that one of them may be chosen while the list changes.
+    for (int i = 0; i < kMaxRecentFiles; ++i) {
+        QAction* item = MenuRecent->addAction(QString());
+        item->setObjectName(QString("FileRecent%1").arg(i + 1));
+        connect(item, &QAction::triggered, this, [this, item] {
+            if (maybeSave()) loadFile(item->data().toString());
+        });
+    }
+    updateRecentMenu();
+    MenuFile->addSeparator();
     FileExit = action(MenuFile, "FileExit", "終了", QKeySequence(Qt::CTRL | Qt::Key_Q), &TMainForm::FileExitClick);
-    MenuEdit = menuBar()->addMenu("編集");
+    MenuEdit = menuBar()->addMenu("編集(&E)");
     MenuEdit->setObjectName("Edit");
     EditUndo = action(MenuEdit, "EditUndo", "元に戻す", QKeySequence::Undo, &TMainForm::EditUndoClick);
     EditRedo = action(MenuEdit, "EditRedo", "やり直し", QKeySequence(Qt::CTRL | Qt::Key_Y), &TMainForm::EditRedoClick);
@@ -191,7 +233,7 @@ void TMainForm::createMenus() {
     popUp(StringGridXML, StringGridXML->viewport());
     popUp(StringGridXML->verticalHeader(), StringGridXML->verticalHeader()->viewport());
     updateEditActions();
-    MenuHelp = menuBar()->addMenu("ヘルプ");
+    MenuHelp = menuBar()->addMenu("ヘルプ(&H)");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
     HelpMessages = action(MenuHelp, "HelpMessages", "読込メッセージ", QKeySequence(), &TMainForm::HelpMessagesClick);
@@ -201,7 +243,7 @@ void TMainForm::runCommand(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& e) {
-        showMessage(QMessageBox::Critical, QString::fromUtf8(e.what()));
+        showMessage(QMessageBox::Critical, japaneseErrorText(QString::fromUtf8(e.what())));
     } catch (...) {
         showMessage(QMessageBox::Critical, "Unknown error");
     }
@@ -262,24 +304,28 @@ QString TMainForm::captionText() const {
 void TMainForm::runLoadCommand(const std::function<void()>& command) {
     const int readsBefore = Core.ReadCount;
     runCommand(command);
-    if (Core.ReadCount != readsBefore) updateMessagePanel();
+    if (Core.ReadCount != readsBefore) updateMessagePanel(Core.Memo1);
 }
 
-void TMainForm::updateMessagePanel() {
-    QStringList lines;
-    for (const std::string& line : Core.Memo1) lines.push_back(QString::fromStdU16String(cp932::decode(line)));
-    Memo1->setPlainText(lines.join(u'\n'));
-    MessagePanel->setVisible(!Core.Memo1.empty());
+void TMainForm::updateMessagePanel(const std::vector<std::string>& lines) {
+    QStringList shown;
+    for (const std::string& line : lines) shown.push_back(QString::fromStdU16String(cp932::decode(line)));
+    Memo1->setPlainText(shown.join(u'\n'));
+    MessagePanel->setVisible(!lines.empty());
+}
+
+void TMainForm::loadFile(const QString& name) {
+    runLoadCommand([this, &name] {
+        TReadProgress progress(this, Core);
+        if (Core.FileLoadXMLClick(toFileName(name)) > 0) addRecentFile(name);
+    });
 }
 
 void TMainForm::FileLoadXMLClick() {
     if (!maybeSave()) return;
-    runLoadCommand([this] {
-        OpenDialogXML->setNameFilters(kLoadFilters);
-        const QStringList names = execFileDialog(*OpenDialogXML);
-        if (names.isEmpty()) return;
-        Core.FileLoadXMLClick(toFileName(names.front()));
-    });
+    OpenDialogXML->setNameFilters(kLoadFilters);
+    const QStringList names = execFileDialog(*OpenDialogXML);
+    if (!names.isEmpty()) loadFile(names.front());
 }
 
 void TMainForm::FileAddClick() {
@@ -287,8 +333,79 @@ void TMainForm::FileAddClick() {
         OpenDialogAdd->setNameFilters(kLoadFilters);
         const QStringList names = execFileDialog(*OpenDialogAdd);
         if (names.isEmpty()) return;
+        TReadProgress progress(this, Core);
         Core.FileAddClick(toFileName(names.front()));
     });
+}
+
+void TMainForm::openFiles(const QStringList& arguments) {
+    if (arguments.isEmpty()) return;
+    // The messages of every file, so that the panel shows them all and not only the last file's.
+    std::vector<std::string> lines;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QUrl url(arguments[i]);
+        const QString name =
+            QFileInfo(arguments[i].startsWith("file://") ? url.toLocalFile() : arguments[i]).absoluteFilePath();
+        const int readsBefore = Core.ReadCount;
+        runCommand([&] {
+            TReadProgress progress(this, Core);
+            if (i > 0)
+                Core.FileAddClick(toFileName(name));
+            else if (Core.FileLoadXMLClick(toFileName(name)) > 0)
+                addRecentFile(name);
+        });
+        if (Core.ReadCount != readsBefore) lines.insert(lines.end(), Core.Memo1.begin(), Core.Memo1.end());
+    }
+    updateMessagePanel(lines);
+}
+
+QStringList TMainForm::recentFiles() const {
+    return QSettings().value(kRecentFilesKey).toStringList().mid(0, kMaxRecentFiles);
+}
+
+void TMainForm::addRecentFile(const QString& name) {
+    const QString path = QFileInfo(name).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    QSettings().setValue(kRecentFilesKey, files.mid(0, kMaxRecentFiles));
+    updateRecentMenu();
+}
+
+void TMainForm::updateRecentMenu() {
+    const QStringList files = recentFiles();
+    const QList<QAction*> items = MenuRecent->actions();
+    for (int i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        item->setVisible(i < files.size());
+        if (i >= files.size()) continue;
+        const QString number = i < 9 ? QString("&%1").arg(i + 1) : QString("1&0");
+        item->setText(number + " " + QString(files[i]).replace("&", "&&"));
+        item->setData(files[i]);
+    }
+    MenuRecent->setEnabled(!files.isEmpty());
+}
+
+void TMainForm::restoreWindowState() {
+    QSettings settings;
+    if (!restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect geometry = firstWindowGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024));
+        resize(geometry.size());
+        move(geometry.topLeft());
+    }
+    const QVariantList widths = settings.value(kColumnWidthsKey).toList();
+    if (widths.size() != kColumnCount) return;
+    for (int c = 0; c < kColumnCount; ++c)
+        if (widths[c].toInt() > 0) StringGridXML->setColumnWidth(c, widths[c].toInt());
+}
+
+void TMainForm::saveWindowState() const {
+    QSettings settings;
+    settings.setValue(kGeometryKey, saveGeometry());
+    QVariantList widths;
+    for (int c = 0; c < kColumnCount; ++c) widths.push_back(StringGridXML->columnWidth(c));
+    settings.setValue(kColumnWidthsKey, widths);
 }
 
 QString TMainForm::askSaveFileName() {
@@ -312,28 +429,34 @@ bool TMainForm::saveTo(const std::string& name) {
     runCommand([&] {
         const TSaveReport report = Core.FileSaveXMLClick(name);
         saved = true;
+        addRecentFile(QString::fromUtf8(name));
         if (!report.empty()) showMessage(QMessageBox::Warning, QString::fromUtf8(saveReportMessage(report)));
     });
     return saved;
 }
 
-void TMainForm::FileSaveXMLClick() {
-    const QString name = askSaveFileName();
-    if (!name.isEmpty()) saveTo(toFileName(name));
+bool TMainForm::saveToCurrentFile() {
+    const std::string& current = Core.CurrentFileName;
+    if (!current.empty() && (hasXmlEnding(current) || hasCsvEnding(current))) return saveTo(current);
+    return saveAs();
 }
+
+bool TMainForm::saveAs() {
+    const QString name = askSaveFileName();
+    return !name.isEmpty() && saveTo(toFileName(name));
+}
+
+void TMainForm::FileSaveXMLClick() { saveToCurrentFile(); }
+
+void TMainForm::FileSaveAsClick() { saveAs(); }
 
 bool TMainForm::maybeSave() {
     if (!Core.Modified) return true;
     const QString question = QString::fromUtf8("変更が保存されていません。保存しますか?");
     switch (askQuestion(question, {QString::fromUtf8("保存"), QString::fromUtf8("破棄"), QString::fromUtf8("キャンセル")},
                         2)) {
-    case 0: {
-        // The current file when it has an ending the editor writes; the save dialog otherwise.
-        const std::string& current = Core.CurrentFileName;
-        if (!current.empty() && (hasXmlEnding(current) || hasCsvEnding(current))) return saveTo(current);
-        const QString name = askSaveFileName();
-        return !name.isEmpty() && saveTo(toFileName(name));
-    }
+    case 0:
+        return saveToCurrentFile();
     case 1:
         return true;
     default:
@@ -342,10 +465,12 @@ bool TMainForm::maybeSave() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (maybeSave())
-        event->accept();
-    else
+    if (!maybeSave()) {
         event->ignore();
+        return;
+    }
+    saveWindowState();
+    event->accept();
 }
 
 void TMainForm::FileExitClick() { close(); }
@@ -504,5 +629,8 @@ void TMainForm::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) names.push_back(toFileName(url.toLocalFile()));
     event->acceptProposedAction();
-    runLoadCommand([this, &names] { Core.DropFiles(names); });
+    runLoadCommand([this, &names] {
+        TReadProgress progress(this, Core);
+        Core.DropFiles(names);
+    });
 }

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPoint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/main_form.h"
 
@@ -42,7 +44,13 @@ public:
     QMenu* MenuHelp;
     QAction* FileLoadXML;
     QAction* FileAdd;
+    // Saves to the current file; asks for a name only when there is none the editor can write.
     QAction* FileSaveXML;
+    // Always asks for the name.
+    QAction* FileSaveAs;
+    // The files of the latest successful loads and saves, newest first (at most kMaxRecentFiles,
+    // kept in the settings); choosing one loads it as the load command does.
+    QMenu* MenuRecent;
     QAction* FileExit;
     QAction* EditUndo;
     QAction* EditRedo;
@@ -78,11 +86,19 @@ public:
     bool maybeSave();
     // The caption: the current file's name and "*" while modified, before the application title.
     QString captionText() const;
+    // The files named when the editor was started (names or file URLs, as a file manager gives
+    // them): the first is loaded as the load command does, the others added as the add command does.
+    void openFiles(const QStringList& arguments);
+    // The recent files, newest first, as kept in the settings.
+    QStringList recentFiles() const;
+
+    static constexpr int kMaxRecentFiles = 10;
 
 public slots:
     void FileLoadXMLClick();
     void FileAddClick();
     void FileSaveXMLClick();
+    void FileSaveAsClick();
     void FileExitClick();
     void EditUndoClick();
     void EditRedoClick();
@@ -116,11 +132,24 @@ private:
     void createMenus();
     // Runs a command that may read files and brings the message panel up to date when it read XML.
     void runLoadCommand(const std::function<void()>& command);
-    void updateMessagePanel();
+    // Shows the lines in the message panel, or hides it when there are none.
+    void updateMessagePanel(const std::vector<std::string>& lines);
+    // The load command on a file; a file that gave records becomes the newest recent file.
+    void loadFile(const QString& name);
+    void addRecentFile(const QString& name);
+    void updateRecentMenu();
+    // The window's size, place and column widths: those kept in the settings, or at the first start
+    // the designed ones, fitted to the screen.
+    void restoreWindowState();
+    void saveWindowState() const;
     QFileDialog* createFileDialog(const char* objectName, QFileDialog::AcceptMode mode);
     void StringGridXMLKeyDown();
     // Saves to name; false when it failed (the error was shown).
     bool saveTo(const std::string& name);
+    // Saves to the current file when it has an ending the editor writes, else as saveAs does.
+    bool saveToCurrentFile();
+    // Asks for a name and saves to it; false when cancelled or failed.
+    bool saveAs();
     // The save dialog: a name with the chosen filter's ending added where it has none, after asking
     // before an existing file is replaced; empty when cancelled.
     QString askSaveFileName();
@@ -141,3 +170,9 @@ private:
 
 // The application title and the main window's caption.
 extern const char* const kApplicationTitle;
+
+// Where the window first appears on a screen whose free area is available: 828x713 at (280,286),
+// as designed, when that fits with room for a window manager's frame; else moved and, if still
+// too large, shrunk so that all of it, status line included, is on the screen. The position is
+// that of the frame (QWidget::move), the size that of the window inside it (QWidget::resize).
+QRect firstWindowGeometry(const QRect& available);
