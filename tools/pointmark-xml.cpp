@@ -46,9 +46,15 @@ const char kUsage[] = "usage: pointmark-xml [--allow-external DIR]... check FILE
                       "  --allow-external DIR  also open DTDs and entities below DIR (by default only\n"
                       "                        those below the directory of the document itself)\n";
 
-// Told after the reason why the DTD that a document names could not be opened.
+// Told after the reason why a DTD named velmar.dtd could not be opened: the editor and
+// pointmark-convert carry that one themselves.
 const char kBuiltInDtdNote[] =
     "The editor and pointmark-convert read this document with their built-in definition of velmar.dtd instead.";
+
+bool namesBuiltInDtd(const std::string& systemId) {
+    const std::size_t slash = systemId.rfind('/');
+    return systemId.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, "velmar.dtd") == 0;
+}
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "pointmark-xml: %s\n%s", message.c_str(), kUsage);
@@ -69,7 +75,8 @@ public:
         parser_.OnWarning = print;
         parser_.OnExternalSubset = [this](void*, const std::u16string& parentSystemId, std::u16string&,
                                           std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
-            if (!open(utf16ToUtf8(parentSystemId), systemId, stream, action))
+            const std::string asked = utf16ToUtf8(systemId);
+            if (!open(utf16ToUtf8(parentSystemId), systemId, stream, action) && namesBuiltInDtd(asked))
                 std::fprintf(messages_, "%s\n", kBuiltInDtdNote);
         };
         // Without a parent, the agent tells which file is being read (the document for its
