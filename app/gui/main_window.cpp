@@ -32,6 +32,7 @@
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
 #include "app/gui/point_mark_model.h"
+#include "app/gui/record_filter_model.h"
 #include "app/gui/read_progress.h"
 #include "app/gui/string_grid.h"
 #include "app/main_form.h"
@@ -81,7 +82,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     StringGridXML->setObjectName("StringGridXML");
     StringGridXML->setFont(mapFont(EFontFace::gothic, 13));
     Model = new TPointMarkModel(Core.Table, this);
-    StringGridXML->setModel(Model);
+    // The grid shows the table through the filter; TableIndex and tableRowOf map between them.
+    Filter = new TRecordFilterModel(this);
+    Filter->setSourceModel(Model);
+    StringGridXML->setModel(Filter);
     for (int c = 0; c < kColumnCount; ++c) StringGridXML->setColumnWidth(c, columnWidth(c));
     StringGridXML->horizontalHeader()->setFont(StringGridXML->font());
     StringGridXML->horizontalHeader()->setFixedHeight(19);
@@ -100,9 +104,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         cellBeforeReset_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
     });
     connect(Model, &QAbstractItemModel::modelReset, this, [this] {
-        if (cellBeforeReset_.y() < 0 || Model->rowCount() == 0) return;
+        if (cellBeforeReset_.y() < 0 || Filter->rowCount() == 0) return;
         StringGridXML->setCurrentIndex(
-            Model->index(std::min(cellBeforeReset_.y(), Model->rowCount() - 1), cellBeforeReset_.x()));
+            Filter->index(std::min(cellBeforeReset_.y(), Filter->rowCount() - 1), cellBeforeReset_.x()));
     });
 
     StatusLabel = new QLabel(this);
@@ -148,7 +152,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Timer1Timer();
 
     setAcceptDrops(true);
-    StringGridXML->setCurrentIndex(Model->index(Core.Table.SelectedRow - Core.Table.fixedRows(), 0));
+    StringGridXML->setCurrentIndex(TableIndex(0, Core.Table.SelectedRow));
     restoreWindowState();
 }
 
@@ -483,6 +487,14 @@ void TMainForm::EditSortClick() {
     });
 }
 
+QModelIndex TMainForm::TableIndex(int column, int tableRow) const {
+    return Filter->mapFromSource(Model->index(Model->modelRow(tableRow), column));
+}
+
+int TMainForm::tableRowOf(const QModelIndex& gridIndex) const {
+    return Model->tableRow(Filter->mapToSource(gridIndex).row());
+}
+
 void TMainForm::updateEditActions() {
     EditUndo->setEnabled(Core.History.canUndo());
     EditRedo->setEnabled(Core.History.canRedo());
@@ -491,16 +503,16 @@ void TMainForm::updateEditActions() {
 std::vector<std::pair<int, int>> TMainForm::selectedCells() const {
     std::vector<std::pair<int, int>> cells;
     for (const QModelIndex& index : StringGridXML->selectionModel()->selectedIndexes())
-        cells.emplace_back(index.column(), Model->tableRow(index.row()));
+        cells.emplace_back(index.column(), tableRowOf(index));
     if (cells.empty() && StringGridXML->currentIndex().isValid())
-        cells.emplace_back(StringGridXML->currentIndex().column(), Model->tableRow(StringGridXML->currentIndex().row()));
+        cells.emplace_back(StringGridXML->currentIndex().column(), tableRowOf(StringGridXML->currentIndex()));
     return cells;
 }
 
 std::vector<int> TMainForm::selectedRows() const {
     std::vector<int> rows;
     for (const QModelIndex& index : StringGridXML->selectionModel()->selectedIndexes())
-        rows.push_back(Model->tableRow(index.row()));
+        rows.push_back(tableRowOf(index));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -551,7 +563,7 @@ void TMainForm::EditPasteClick() {
             return;
         }
         // The block starts at the top left of the selection.
-        int column = current.column(), row = Model->tableRow(current.row());
+        int column = current.column(), row = tableRowOf(current);
         for (const auto& [c, r] : cells) {
             column = std::min(column, c);
             row = std::min(row, r);
@@ -569,7 +581,7 @@ void TMainForm::EditClearClick() {
 void TMainForm::EditInsertClick() {
     const QModelIndex current = StringGridXML->currentIndex();
     runCommand([&] {
-        Core.EditInsertClick(current.isValid() ? Model->tableRow(current.row()) : Core.Table.rowCount());
+        Core.EditInsertClick(current.isValid() ? tableRowOf(current) : Core.Table.rowCount());
     });
     updateEditActions();
 }
@@ -602,16 +614,16 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::StringGridXMLSelectCell(const QModelIndex& current) {
     if (!current.isValid()) return;
-    Core.StringGridXMLSelectCell(current.column(), Model->tableRow(current.row()));
+    Core.StringGridXMLSelectCell(current.column(), tableRowOf(current));
 }
 
 void TMainForm::StringGridXMLKeyDown() {
     const QModelIndex current = StringGridXML->currentIndex();
     if (!current.isValid()) return;
     int column = current.column();
-    int row = Model->tableRow(current.row());
+    int row = tableRowOf(current);
     if (Core.StringGridXMLKeyDown(column, row))
-        StringGridXML->setCurrentIndex(Model->index(Model->modelRow(row), column));
+        StringGridXML->setCurrentIndex(TableIndex(column, row));
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {

@@ -19,6 +19,7 @@ class QTimer;
 class TAboutBox;
 class TFormSort;
 class TPointMarkModel;
+class TRecordFilterModel;
 class TStringGrid;
 
 // The main window: the grid over the point-mark table, the menus, the status line and its
@@ -34,6 +35,11 @@ public:
 
     TStringGrid* StringGridXML;
     TPointMarkModel* Model;
+    // What the grid shows of Model: the records the filter accepts, in table order.
+    TRecordFilterModel* Filter;
+    // The grid's index of a table cell (invalid when the filter hides its row), and back.
+    QModelIndex TableIndex(int column, int tableRow) const;
+    int tableRowOf(const QModelIndex& gridIndex) const;
     QLabel* StatusLabel;
     QTimer* Timer1;
     QFileDialog* OpenDialogXML;

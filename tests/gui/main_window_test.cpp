@@ -98,7 +98,7 @@ protected:
     }
     std::string path(const char* name) const { return (dir_ / name).string(); }
     QModelIndex cellIndex(int column, int tableRow) const {
-        return form->Model->index(form->Model->modelRow(tableRow), column);
+        return form->TableIndex(column, tableRow);
     }
 
     std::unique_ptr<TTestForm> form;
