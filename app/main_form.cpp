@@ -341,12 +341,39 @@ void TMainFormCore::EditDeleteRows(std::vector<int> rows) {
     });
 }
 
-void TMainFormCore::EditSortClick(int column) {
-    std::vector<std::size_t> order = sortedDataRowOrder(Table, column);
+void TMainFormCore::EditSortClick(int column, bool descending) {
+    std::vector<std::size_t> order = sortedDataRowOrder(Table, column, descending);
     bool moves = false;
     for (std::size_t k = 0; k < order.size() && !moves; ++k) moves = order[k] != k;
     if (!moves) return;
     edit([&](TEditStep& step) { step.apply(reorderChange(std::move(order))); });
+}
+
+bool TMainFormCore::EditReplaceClick(TCellPos cell, std::u16string_view text, std::u16string_view replacement,
+                                     const TMatchOptions& options) {
+    const std::string bytes = representableCell(replacement);
+    if (cell.row < Table.fixedRows() || cell.row >= Table.rowCount() || cell.column < 0 || cell.column >= kColumnCount)
+        return false;
+    const std::optional<std::string> value =
+        TCellMatcher(text, options).replaced(Table.cell(cell.column, cell.row), bytes);
+    if (!value || *value == Table.cell(cell.column, cell.row)) return false;
+    StringGridXMLSetEditText(cell.column, cell.row, *value);
+    return true;
+}
+
+int TMainFormCore::EditReplaceAllClick(std::u16string_view text, std::u16string_view replacement,
+                                       const TMatchOptions& options, const TSearchScope& scope) {
+    const std::string bytes = representableCell(replacement);
+    const TCellMatcher matcher(text, options);
+    std::vector<TCellValue> values;
+    for (const TCellPos& cell : matchingCells(Table, matcher, scope, &SearchCache)) {
+        std::optional<std::string> value = matcher.replaced(Table.cell(cell.column, cell.row), bytes);
+        if (value && *value != Table.cell(cell.column, cell.row))
+            values.push_back({cell.column, cell.row, std::move(*value)});
+    }
+    const int changed = static_cast<int>(values.size());
+    if (changed > 0) edit([&](TEditStep& step) { step.apply(cellsChange(std::move(values))); });
+    return changed;
 }
 
 void TMainFormCore::StringGridXMLSetEditText(int column, int row, const std::string& value) {

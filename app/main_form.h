@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cell_search.h"
 #include "app/edit_history.h"
 #include "app/point_mark_table.h"
 #include "app/point_mark_writer.h"
@@ -95,8 +96,19 @@ public:
     // Removes the given table rows at once (header row and rows outside the table are ignored);
     // when no record would remain, one empty record stays.
     void EditDeleteRows(std::vector<int> rows);
-    // Sort: the records ordered by a column (Japanese order, case ignored).
-    void EditSortClick(int column);
+    // Sort: the records ordered by a column (Japanese order, case ignored), or in the reverse
+    // order (rows with equal cells keeping their order).
+    void EditSortClick(int column, bool descending = false);
+    // Replace: every match of text in the cell (column, row) of a data row becomes replacement
+    // (with wholeCell: the cell becomes it), as one step. False when nothing changed. Replacement
+    // text that code page 932 lacks raises EUnrepresentableText and changes nothing.
+    bool EditReplaceClick(TCellPos cell, std::u16string_view text, std::u16string_view replacement,
+                          const TMatchOptions& options);
+    // Replace all: the same in every cell of the scope, as one step. Returns the number of cells changed.
+    int EditReplaceAllClick(std::u16string_view text, std::u16string_view replacement, const TMatchOptions& options,
+                            const TSearchScope& scope = {});
+    // Normalized cell texts for finds, filters and replacements with the Japanese option.
+    TFoldedCells SearchCache;
     // An edit of one cell in place (code page 932 bytes). An unchanged text changes nothing.
     void StringGridXMLSetEditText(int column, int row, const std::string& value);
     // Pastes a block of cells (rows of code page 932 cells) with its top left cell at (column,

@@ -127,7 +127,7 @@ std::vector<std::size_t> quickSortOrder(const std::vector<std::string>& keys) {
     return order;
 }
 
-std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column) {
+std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column, bool descending) {
     if (column < 0 || column >= kColumnCount) return {};
     const std::vector<TPointMarkRow>& rows = table.rows();
     const std::size_t first = static_cast<std::size_t>(table.fixedRows());
@@ -135,7 +135,12 @@ std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int co
     std::vector<std::string_view> cells;
     cells.reserve(rows.size() - first);
     for (std::size_t r = first; r < rows.size(); ++r) cells.push_back(rows[r][column]);
-    return quickSortOrder(localeSortKeys(cells));
+    const std::vector<std::string> keys = localeSortKeys(cells);
+    if (!descending) return quickSortOrder(keys);
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] > keys[b]; });
+    return order;
 }
 
 void applyDataRowOrder(TPointMarkTable& table, const std::vector<std::size_t>& order) {

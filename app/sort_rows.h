@@ -28,8 +28,9 @@ class TPointMarkTable;
 
 // The order of the data rows sorted by a column (entry k: the data index of the row that ends at
 // data index k), or nothing when the sort would leave the table as it is (a column outside 0-15,
-// fewer than two data rows).
-std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column);
+// fewer than two data rows). Descending is the same order reversed; rows whose cells compare
+// equal keep their order among themselves.
+std::vector<std::size_t> sortedDataRowOrder(const TPointMarkTable& table, int column, bool descending = false);
 // Moves the data rows into that order.
 void applyDataRowOrder(TPointMarkTable& table, const std::vector<std::size_t>& order);
 

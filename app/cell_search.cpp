@@ -1,0 +1,563 @@
+#include "app/cell_search.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "app/cell_text.h"
+#include "text/code_page_932.h"
+#include "text/utf8.h"
+
+namespace {
+
+constexpr std::uint32_t kNoBoundary = std::numeric_limits<std::uint32_t>::max();
+constexpr char16_t kHiraganaFirst = 0x3041, kHiraganaLast = 0x3096, kKatakanaOffset = 0x60;
+
+// How the code page's decoder splits bytes into characters: a lead byte takes the next byte as its
+// trail when that byte may trail, and stands alone (as one undefined character) otherwise.
+struct ByteClasses {
+    std::array<bool, 256> lead{};
+    std::array<bool, 256> trail{};
+    ByteClasses() {
+        for (int b = 0; b < 256; ++b) {
+            lead[b] = cp932::isLeadByte(static_cast<std::uint8_t>(b));
+            const char pair[2] = {'\x81', static_cast<char>(b)};
+            trail[b] = cp932::decode(std::string_view(pair, 2)).size() == 1;
+        }
+    }
+};
+const ByteClasses& byteClasses() {
+    static const ByteClasses classes;
+    return classes;
+}
+
+// The unit of the character at p[i] and its length in bytes.
+char16_t decodeAt(const ByteClasses& classes, const std::uint8_t* p, std::size_t i, std::size_t n,
+                  std::size_t& length) {
+    const std::uint8_t b = p[i];
+    length = 1;
+    if (b < 0x80) return b;
+    if (!classes.lead[b]) return cp932::decodeSingle(b);
+    if (i + 1 < n && classes.trail[p[i + 1]]) {
+        length = 2;
+        return cp932::decodePair(b, p[i + 1]);
+    }
+    return cp932::kReplacementUnit;
+}
+
+std::size_t characterLength(const ByteClasses& classes, const std::uint8_t* p, std::size_t i, std::size_t n) {
+    return classes.lead[p[i]] && i + 1 < n && classes.trail[p[i + 1]] ? 2 : 1;
+}
+
+const std::uint8_t* bytesOf(std::string_view text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+
+// Units that a cell may decode to from exactly one byte sequence: for a text of these, finding its
+// code page 932 bytes finds exactly the cells that decode to it. Units from several sequences (the
+// duplicated NEC and IBM characters, and "・", which every undefined byte decodes to too) are
+// compared on the decoded cell instead.
+struct DecodedUnits {
+    std::vector<std::uint8_t> sources = std::vector<std::uint8_t>(0x10000); // byte sequences per unit, at most 2
+    DecodedUnits() {
+        const ByteClasses& classes = byteClasses();
+        auto count = [&](char16_t unit) { sources[unit] = static_cast<std::uint8_t>(std::min(sources[unit] + 1, 2)); };
+        for (int b = 0; b < 256; ++b) {
+            if (!classes.lead[b]) {
+                count(b < 0x80 ? static_cast<char16_t>(b) : cp932::decodeSingle(static_cast<std::uint8_t>(b)));
+                continue;
+            }
+            count(cp932::kReplacementUnit); // a lead byte without its trail
+            for (int t = 0; t < 256; ++t)
+                if (classes.trail[t])
+                    count(cp932::decodePair(static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(t)));
+        }
+        // A unit is found by its bytes only when its bytes are the sequence it comes from.
+        for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
+            const char16_t character = static_cast<char16_t>(unit);
+            if (sources[unit] == 1 &&
+                cp932::decode(cp932::encode(std::u16string_view(&character, 1))) != std::u16string_view(&character, 1))
+                sources[unit] = 2;
+        }
+    }
+};
+const DecodedUnits& decodedUnits() {
+    static const DecodedUnits units;
+    return units;
+}
+
+const icu::Normalizer2& nfkc() {
+    static const icu::Normalizer2* normalizer = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* instance = icu::Normalizer2::getNFKCInstance(status);
+        if (U_FAILURE(status) || !instance) throw Exception("Cannot open the NFKC normalization.");
+        return instance;
+    }();
+    return *normalizer;
+}
+
+char16_t asciiLower(char16_t unit) { return unit >= 'A' && unit <= 'Z' ? static_cast<char16_t>(unit + 0x20) : unit; }
+
+// NFKC, then hiragana to katakana, appended to out.
+void appendJapaneseFold(std::u16string_view text, std::u16string& out) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString source(false, text.data(), static_cast<std::int32_t>(text.size()));
+    const icu::UnicodeString normalized = nfkc().normalize(source, status);
+    if (U_FAILURE(status)) throw Exception("Cannot normalize a text for Japanese matching.");
+    const std::size_t start = out.size();
+    out.append(normalized.getBuffer(), static_cast<std::size_t>(normalized.length()));
+    for (std::size_t i = start; i < out.size(); ++i)
+        if (out[i] >= kHiraganaFirst && out[i] <= kHiraganaLast)
+            out[i] = static_cast<char16_t>(out[i] + kKatakanaOffset);
+}
+
+// The Japanese fold of every BMP unit on its own, and whether it starts a normalization segment
+// (nothing before it can change its normalization, nor it the normalization of what is before).
+// A cell is folded by these; only a segment of several characters (a kana and a half-width voiced
+// mark after it) goes through the normalizer itself.
+struct FoldTable {
+    std::vector<std::uint32_t> entries = std::vector<std::uint32_t>(0x10000); // offset << 9 | length << 1 | boundary
+    std::u16string pool;
+    FoldTable() {
+        std::u16string folded;
+        for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
+            const char16_t character = static_cast<char16_t>(unit);
+            folded.clear();
+            appendJapaneseFold(std::u16string_view(&character, 1), folded);
+            if (folded.size() > 0xFF || pool.size() > 0x7FFFFF) throw Exception("The Japanese fold table overflows.");
+            const bool boundary = nfkc().hasBoundaryBefore(character);
+            entries[unit] = static_cast<std::uint32_t>(pool.size() << 9 | folded.size() << 1) | (boundary ? 1 : 0);
+            pool += folded;
+        }
+    }
+    bool boundaryBefore(char16_t unit) const { return entries[unit] & 1; }
+    std::u16string_view fold(char16_t unit) const {
+        return std::u16string_view(pool).substr(entries[unit] >> 9, (entries[unit] >> 1) & 0xFF);
+    }
+};
+const FoldTable& foldTable() {
+    static const FoldTable table;
+    return table;
+}
+
+// The Japanese fold of a cell into out. boundaries (when given) receives for every position of out
+// the byte offset of the cell where a match may begin or end there, or kNoBoundary inside the fold
+// of a segment. Returns whether every segment folded to exactly one unit (every position a boundary).
+bool foldCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>* boundaries) {
+    const ByteClasses& classes = byteClasses();
+    const FoldTable& table = foldTable();
+    const std::uint8_t* p = bytesOf(cell);
+    const std::size_t n = cell.size();
+    out.clear();
+    if (boundaries) boundaries->clear();
+    bool whole = true;
+    std::u16string segment;
+    std::size_t i = 0, length = 0;
+    char16_t unit = n > 0 ? decodeAt(classes, p, 0, n, length) : 0;
+    while (i < n) {
+        const std::size_t start = i, before = out.size();
+        segment.assign(1, unit);
+        i += length;
+        // The characters that join this one: those without a boundary before them.
+        while (i < n) {
+            unit = decodeAt(classes, p, i, n, length);
+            if (table.boundaryBefore(unit)) break;
+            segment.push_back(unit);
+            i += length;
+        }
+        if (segment.size() == 1)
+            out += table.fold(segment[0]);
+        else
+            appendJapaneseFold(segment, out);
+        whole = whole && out.size() == before + 1;
+        if (boundaries) {
+            boundaries->resize(out.size(), kNoBoundary);
+            if (out.size() > before) (*boundaries)[before] = static_cast<std::uint32_t>(start);
+        }
+    }
+    if (boundaries) boundaries->push_back(static_cast<std::uint32_t>(n));
+    return whole;
+}
+
+// The cell decoded into out, with the byte offset of every unit (and the end) in boundaries.
+void decodeCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>& boundaries) {
+    const ByteClasses& classes = byteClasses();
+    const std::uint8_t* p = bytesOf(cell);
+    out.clear();
+    boundaries.clear();
+    for (std::size_t i = 0, length = 0; i < cell.size(); i += length) {
+        boundaries.push_back(static_cast<std::uint32_t>(i));
+        out.push_back(decodeAt(classes, p, i, cell.size(), length));
+    }
+    boundaries.push_back(static_cast<std::uint32_t>(cell.size()));
+}
+
+std::string namedCharacters(const std::vector<std::u16string>& characters) {
+    std::string named;
+    for (const std::u16string& character : characters) {
+        char32_t code = character[0];
+        if (character.size() == 2) code = 0x10000 + ((character[0] - 0xD800) << 10) + (character[1] - 0xDC00);
+        char number[16];
+        std::snprintf(number, sizeof number, "%04X", static_cast<unsigned>(code));
+        if (!named.empty()) named += ' ';
+        named += "「" + utf16ToUtf8(character) + "」(U+" + number + ")";
+    }
+    return named;
+}
+
+} // namespace
+
+EUnrepresentableText::EUnrepresentableText(std::vector<std::u16string> characters)
+    : EConvertError("次の文字は Shift_JIS にないため使えません: " + namedCharacters(characters)),
+      characters_(std::move(characters)) {}
+
+std::string representableCell(std::u16string_view text) {
+    std::vector<std::u16string> missing = unrepresentableCharacters(text);
+    if (!missing.empty()) throw EUnrepresentableText(std::move(missing));
+    return cp932::encode(text);
+}
+
+TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : options_(options) {
+    if (text.empty()) return;
+    if (options.japanese) {
+        appendJapaneseFold(text, units_);
+        if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
+        mode_ = units_.empty() ? Mode::nothing : Mode::units;
+        return;
+    }
+    const DecodedUnits& decoded = decodedUnits();
+    bool bytesFindIt = true;
+    for (const char16_t unit : text) {
+        if (decoded.sources[unit] == 0) return; // no cell decodes to this character
+        bytesFindIt = bytesFindIt && decoded.sources[unit] == 1;
+    }
+    units_ = text;
+    if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
+    if (!bytesFindIt) {
+        mode_ = Mode::units;
+        return;
+    }
+    bytes_ = cp932::encode(text);
+    foldedByte_.assign(bytes_.size(), 0);
+    mode_ = Mode::bytes;
+    if (options.matchCase) return;
+    // Only single-byte characters are letters; a trail byte that looks like one is not.
+    const ByteClasses& classes = byteClasses();
+    const std::uint8_t* p = bytesOf(bytes_);
+    for (std::size_t i = 0; i < bytes_.size(); i += characterLength(classes, p, i, bytes_.size())) {
+        const char lower = static_cast<char>(asciiLower(p[i]));
+        if (lower >= 'a' && lower <= 'z') {
+            bytes_[i] = lower;
+            foldedByte_[i] = 1;
+            mode_ = Mode::foldedBytes;
+        }
+    }
+}
+
+std::optional<TByteRange> TCellMatcher::findBytes(std::string_view cell, std::size_t from) const {
+    const ByteClasses& classes = byteClasses();
+    const std::uint8_t* p = bytesOf(cell);
+    const std::size_t m = bytes_.size(), n = cell.size();
+    auto equalAt = [&](std::size_t start) {
+        if (mode_ == Mode::bytes) return std::memcmp(p + start, bytes_.data(), m) == 0;
+        for (std::size_t k = 0; k < m; ++k) {
+            const std::uint8_t byte =
+                foldedByte_[k] ? static_cast<std::uint8_t>(asciiLower(p[start + k])) : p[start + k];
+            if (byte != static_cast<std::uint8_t>(bytes_[k])) return false;
+        }
+        return true;
+    };
+    if (options_.wholeCell) {
+        if (from == 0 && n == m && equalAt(0)) return TByteRange{0, n};
+        return std::nullopt;
+    }
+    if (mode_ == Mode::bytes) {
+        // The text's own bytes are whole characters, so a match that begins a character of the
+        // cell also ends one.
+        std::size_t boundary = from;
+        for (std::size_t at = cell.find(bytes_, from); at != std::string_view::npos; at = cell.find(bytes_, at + 1)) {
+            while (boundary < at) boundary += characterLength(classes, p, boundary, n);
+            if (boundary == at) return TByteRange{at, at + m};
+        }
+        return std::nullopt;
+    }
+    for (std::size_t start = from; start + m <= n; start += characterLength(classes, p, start, n))
+        if (equalAt(start)) return TByteRange{start, start + m};
+    return std::nullopt;
+}
+
+std::optional<std::size_t> TCellMatcher::findUnits(std::u16string_view units, std::size_t from,
+                                                   const std::vector<std::uint32_t>* boundaries) const {
+    const std::size_t m = units_.size(), n = units.size();
+    auto equalAt = [&](std::size_t start) {
+        for (std::size_t k = 0; k < m; ++k) {
+            const char16_t unit = options_.matchCase ? units[start + k] : asciiLower(units[start + k]);
+            if (unit != units_[k]) return false;
+        }
+        return true;
+    };
+    if (options_.wholeCell) {
+        if (from == 0 && n == m && equalAt(0)) return 0;
+        return std::nullopt;
+    }
+    for (std::size_t start = from; start + m <= n; ++start) {
+        if (boundaries && ((*boundaries)[start] == kNoBoundary || (*boundaries)[start + m] == kNoBoundary)) continue;
+        if (equalAt(start)) return start;
+    }
+    return std::nullopt;
+}
+
+void TCellMatcher::unfold(std::string_view cell) const {
+    if (options_.japanese)
+        foldCell(cell, cellUnits_, &cellBoundaries_);
+    else
+        decodeCell(cell, cellUnits_, cellBoundaries_);
+}
+
+bool TCellMatcher::matches(std::string_view cell) const {
+    switch (mode_) {
+    case Mode::nothing:
+        return false;
+    case Mode::bytes:
+    case Mode::foldedBytes:
+        return findBytes(cell, 0).has_value();
+    case Mode::units:
+        break;
+    }
+    unfold(cell);
+    return findUnits(cellUnits_, 0, options_.japanese ? &cellBoundaries_ : nullptr).has_value();
+}
+
+bool TCellMatcher::matches(const TPointMarkTable& table, int column, int row, TFoldedCells* cache) const {
+    const std::string& cell = table.cell(column, row);
+    if (mode_ != Mode::units || !options_.japanese || !cache || column < 0 || column >= kColumnCount || row < 0)
+        return matches(cell);
+    bool wholeCharacters = false;
+    const std::u16string_view text = cache->text(column, row, cell, wholeCharacters);
+    if (!findUnits(text, 0, nullptr)) return false;
+    // A match found inside the fold of one cell character may not count: look again with the
+    // boundaries, which only such cells need.
+    return wholeCharacters || matches(cell);
+}
+
+std::optional<TByteRange> TCellMatcher::find(std::string_view cell, std::size_t from) const {
+    switch (mode_) {
+    case Mode::nothing:
+        return std::nullopt;
+    case Mode::bytes:
+    case Mode::foldedBytes:
+        return findBytes(cell, from);
+    case Mode::units:
+        break;
+    }
+    unfold(cell);
+    std::size_t start = 0;
+    while (start < cellUnits_.size() && (cellBoundaries_[start] == kNoBoundary || cellBoundaries_[start] < from))
+        ++start;
+    const std::optional<std::size_t> found = findUnits(cellUnits_, start, &cellBoundaries_);
+    if (!found) return std::nullopt;
+    return TByteRange{cellBoundaries_[*found], cellBoundaries_[*found + units_.size()]};
+}
+
+std::optional<std::string> TCellMatcher::replaced(std::string_view cell, std::string_view replacement) const {
+    if (options_.wholeCell) return matches(cell) ? std::optional<std::string>(replacement) : std::nullopt;
+    std::string result;
+    std::size_t copied = 0;
+    bool found = false;
+    auto replace = [&](std::size_t begin, std::size_t end) {
+        result.append(cell.substr(copied, begin - copied));
+        result.append(replacement);
+        copied = end;
+        found = true;
+    };
+    if (mode_ == Mode::bytes || mode_ == Mode::foldedBytes) {
+        for (auto range = findBytes(cell, 0); range; range = findBytes(cell, range->end))
+            replace(range->begin, range->end);
+    } else if (mode_ == Mode::units) {
+        unfold(cell);
+        for (auto start = findUnits(cellUnits_, 0, &cellBoundaries_); start;
+             start = findUnits(cellUnits_, *start + units_.size(), &cellBoundaries_))
+            replace(cellBoundaries_[*start], cellBoundaries_[*start + units_.size()]);
+    }
+    if (!found) return std::nullopt;
+    result.append(cell.substr(copied));
+    return result;
+}
+
+std::u16string_view TFoldedCells::text(int column, int row, std::string_view cell, bool& wholeCharacters) {
+    const std::size_t index = static_cast<std::size_t>(row) * kColumnCount + static_cast<std::size_t>(column);
+    if (index >= entries_.size()) entries_.resize((static_cast<std::size_t>(row) + 1) * kColumnCount);
+    Entry& entry = entries_[index];
+    if (entry.sourceSize == cell.size() && std::memcmp(sources_.data() + entry.source, cell.data(), cell.size()) == 0) {
+        wholeCharacters = (entry.foldedSize & kWholeBit) != 0;
+        return std::u16string_view(folded_).substr(entry.folded, entry.foldedSize & ~kWholeBit);
+    }
+    ++foldCount_;
+    std::u16string& fresh = fresh_;
+    wholeCharacters = foldCell(cell, fresh, nullptr);
+    if (entry.sourceSize != kUnset) {
+        liveSources_ -= entry.sourceSize;
+        liveFolded_ -= entry.foldedSize & ~kWholeBit;
+        entry.sourceSize = kUnset;
+    }
+    if (sources_.size() > 2 * liveSources_ + 4096 || folded_.size() > 2 * liveFolded_ + 4096) compact();
+    constexpr std::size_t limit = kWholeBit - 1;
+    if (cell.size() > limit || fresh.size() > limit || sources_.size() + cell.size() > limit ||
+        folded_.size() + fresh.size() > limit)
+        return fresh; // beyond what an entry can hold: not kept
+    entry.source = static_cast<std::uint32_t>(sources_.size());
+    entry.sourceSize = static_cast<std::uint32_t>(cell.size());
+    entry.folded = static_cast<std::uint32_t>(folded_.size());
+    entry.foldedSize = static_cast<std::uint32_t>(fresh.size()) | (wholeCharacters ? kWholeBit : 0);
+    sources_.append(cell);
+    folded_.append(fresh);
+    liveSources_ += cell.size();
+    liveFolded_ += fresh.size();
+    return std::u16string_view(folded_).substr(entry.folded, fresh.size());
+}
+
+void TFoldedCells::compact() {
+    std::string sources;
+    std::u16string folded;
+    sources.reserve(2 * liveSources_);
+    folded.reserve(2 * liveFolded_);
+    for (Entry& entry : entries_) {
+        if (entry.sourceSize == kUnset) continue;
+        const std::uint32_t foldedSize = entry.foldedSize & ~kWholeBit;
+        const auto source = static_cast<std::uint32_t>(sources.size()),
+                   start = static_cast<std::uint32_t>(folded.size());
+        sources.append(sources_, entry.source, entry.sourceSize);
+        folded.append(folded_, entry.folded, foldedSize);
+        entry.source = source;
+        entry.folded = start;
+    }
+    sources_ = std::move(sources);
+    folded_ = std::move(folded);
+}
+
+std::size_t TFoldedCells::heldBytes() const {
+    return entries_.capacity() * sizeof(Entry) + sources_.capacity() + folded_.capacity() * sizeof(char16_t);
+}
+
+void TFoldedCells::clear() {
+    entries_ = {};
+    sources_ = {};
+    folded_ = {};
+    liveSources_ = liveFolded_ = foldCount_ = 0;
+}
+
+namespace {
+
+// The cells of a scope in row-major order, by position 0 .. size() - 1.
+class ScopeCells {
+public:
+    ScopeCells(const TPointMarkTable& table, const TSearchScope& scope)
+        : rows_(scope.rows), first_(table.fixedRows()), end_(table.rowCount()),
+          column_(scope.column >= 0 && scope.column < kColumnCount ? scope.column : kAllColumns),
+          columns_(column_ == kAllColumns ? kColumnCount : 1) {
+        if (scope.column != kAllColumns && column_ == kAllColumns) { // no such column: no cell
+            rows_ = nullptr;
+            end_ = first_;
+        }
+    }
+    std::size_t rowCount() const {
+        return rows_ ? rows_->size() : static_cast<std::size_t>(std::max(end_ - first_, 0));
+    }
+    std::size_t size() const { return rowCount() * static_cast<std::size_t>(columns_); }
+    TCellPos at(std::size_t position) const {
+        const std::size_t r = position / static_cast<std::size_t>(columns_);
+        const int column = column_ == kAllColumns ? static_cast<int>(position % kColumnCount) : column_;
+        return {column, rows_ ? (*rows_)[r] : first_ + static_cast<int>(r)};
+    }
+    bool inTable(const TCellPos& cell) const { return cell.row >= first_ && cell.row < end_; }
+    // Number of positions whose cell comes before cell (orEqual: or is it) in row-major order.
+    std::size_t countBefore(const TCellPos& cell, bool orEqual) const {
+        std::size_t rowsBefore = 0;
+        bool sameRow = false;
+        if (rows_) {
+            const auto found = std::lower_bound(rows_->begin(), rows_->end(), cell.row);
+            rowsBefore = static_cast<std::size_t>(found - rows_->begin());
+            sameRow = found != rows_->end() && *found == cell.row;
+        } else {
+            const int row = std::clamp(cell.row, first_, std::max(end_, first_));
+            rowsBefore = static_cast<std::size_t>(row - first_);
+            sameRow = row == cell.row && row < end_;
+        }
+        std::size_t columnsBefore = 0;
+        if (sameRow) {
+            const int limit = cell.column + (orEqual ? 1 : 0);
+            columnsBefore = column_ == kAllColumns ? static_cast<std::size_t>(std::clamp(limit, 0, kColumnCount))
+                                                   : (column_ < limit ? 1 : 0);
+        }
+        return rowsBefore * static_cast<std::size_t>(columns_) + columnsBefore;
+    }
+
+private:
+    const std::vector<int>* rows_;
+    int first_, end_;
+    int column_, columns_;
+};
+
+} // namespace
+
+std::optional<TCellPos> findCell(const TPointMarkTable& table, const TCellMatcher& matcher, TCellPos from,
+                                 bool backward, const TSearchScope& scope, TFoldedCells* cache) {
+    const ScopeCells cells(table, scope);
+    const std::size_t count = cells.size();
+    if (count == 0 || matcher.matchesNothing()) return std::nullopt;
+    // Forward: from the first cell after from; backward: from the last cell before it.
+    std::size_t position = backward ? cells.countBefore(from, false) + count - 1 : cells.countBefore(from, true);
+    for (std::size_t visited = 0; visited < count; ++visited, position += backward ? count - 1 : 1) {
+        const TCellPos cell = cells.at(position % count);
+        if (cells.inTable(cell) && matcher.matches(table, cell.column, cell.row, cache)) return cell;
+    }
+    return std::nullopt;
+}
+
+std::vector<TCellPos> matchingCells(const TPointMarkTable& table, const TCellMatcher& matcher,
+                                    const TSearchScope& scope, TFoldedCells* cache) {
+    std::vector<TCellPos> found;
+    if (matcher.matchesNothing()) return found;
+    const ScopeCells cells(table, scope);
+    for (std::size_t position = 0; position < cells.size(); ++position) {
+        const TCellPos cell = cells.at(position);
+        if (cells.inTable(cell) && matcher.matches(table, cell.column, cell.row, cache)) found.push_back(cell);
+    }
+    return found;
+}
+
+TRowFilter::TRowFilter(const std::vector<TFilterCondition>& conditions, TMatchOptions options) {
+    for (const TFilterCondition& condition : conditions) {
+        if (condition.text.empty()) continue;
+        conditions_.push_back({condition.column, TCellMatcher(condition.text, options)});
+        const bool knownColumn =
+            condition.column == kAllColumns || (condition.column >= 0 && condition.column < kColumnCount);
+        nothingMatches_ = nothingMatches_ || !knownColumn || conditions_.back().matcher.matchesNothing();
+    }
+}
+
+bool TRowFilter::accepts(const TPointMarkTable& table, int row, TFoldedCells* cache) const {
+    if (row < table.fixedRows() || row >= table.rowCount() || nothingMatches_) return false;
+    for (const Condition& condition : conditions_) {
+        bool met = false;
+        if (condition.column != kAllColumns) {
+            met = condition.matcher.matches(table, condition.column, row, cache);
+        } else {
+            for (int column = 0; column < kColumnCount && !met; ++column)
+                met = condition.matcher.matches(table, column, row, cache);
+        }
+        if (!met) return false;
+    }
+    return true;
+}
+
+std::vector<int> TRowFilter::matchingRows(const TPointMarkTable& table, TFoldedCells* cache) const {
+    std::vector<int> rows;
+    if (nothingMatches_) return rows;
+    for (int row = table.fixedRows(); row < table.rowCount(); ++row)
+        if (accepts(table, row, cache)) rows.push_back(row);
+    return rows;
+}
