@@ -36,7 +36,8 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(FindPrevious, 0, 3);
     layout->addWidget(Column, 0, 4);
     layout->addWidget(Close, 0, 5);
-    layout->addWidget(new QLabel(QString::fromUtf8("置換:"), this), 1, 0);
+    ReplaceLabel = new QLabel(QString::fromUtf8("置換:"), this);
+    layout->addWidget(ReplaceLabel, 1, 0);
     layout->addWidget(ReplaceText, 1, 1);
     layout->addWidget(Replace, 1, 2);
     layout->addWidget(ReplaceAll, 1, 3);
@@ -56,11 +57,19 @@ TFindBar::TFindBar(QWidget* parent) : QWidget(parent) {
     connect(Close, &QPushButton::clicked, this, &QWidget::hide);
 }
 
+void TFindBar::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 int TFindBar::column() const { return Column->currentIndex() - 1; }
 
 void TFindBar::open(bool replacing) {
-    for (QWidget* widget : {static_cast<QWidget*>(ReplaceText), static_cast<QWidget*>(Replace),
-                            static_cast<QWidget*>(ReplaceAll)})
+    for (QWidget* widget : {static_cast<QWidget*>(ReplaceLabel), static_cast<QWidget*>(ReplaceText),
+                            static_cast<QWidget*>(Replace), static_cast<QWidget*>(ReplaceAll)})
         widget->setVisible(replacing);
     show();
     FindText->setFocus();

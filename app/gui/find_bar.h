@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -26,11 +27,15 @@ public:
     QPushButton* Replace;
     QPushButton* ReplaceAll;
     QPushButton* Close;
+    QLabel* ReplaceLabel;
 
     // The column to search, -1 for all.
     int column() const;
     // Shows the bar with the find text selected; with replacing, the replacement row too.
     void open(bool replacing);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 signals:
     void findRequested(bool forward);

@@ -10,7 +10,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QCheckBox>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -28,6 +32,8 @@
 #include "app/clipboard_text.h"
 #include "app/common.h"
 #include "app/gui/about_box.h"
+#include "app/gui/filter_bar.h"
+#include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
@@ -89,7 +95,27 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     for (int c = 0; c < kColumnCount; ++c) StringGridXML->setColumnWidth(c, columnWidth(c));
     StringGridXML->horizontalHeader()->setFont(StringGridXML->font());
     StringGridXML->horizontalHeader()->setFixedHeight(19);
-    setCentralWidget(StringGridXML);
+    // The filter row above the grid, the find bar below it.
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    FilterRow = new TFilterBar(StringGridXML, centre);
+    FilterRow->hide();
+    FindBar = new TFindBar(centre);
+    FindBar->hide();
+    column->addWidget(FilterRow);
+    column->addWidget(StringGridXML, 1);
+    column->addWidget(FindBar);
+    setCentralWidget(centre);
+    connect(FilterRow, &TFilterBar::filterChanged, this, &TMainForm::applyFilter);
+    connect(FindBar, &TFindBar::findRequested, this, &TMainForm::findNext);
+    connect(FindBar, &TFindBar::replaceRequested, this, &TMainForm::replaceOne);
+    connect(FindBar, &TFindBar::replaceAllRequested, this, &TMainForm::replaceAll);
+    Filter->OnSourceReset = [this] { return shownRows(); };
+    // A click on a column header sorts by it, a second click the other way round.
+    StringGridXML->horizontalHeader()->setSectionsClickable(true);
+    connect(StringGridXML->horizontalHeader(), &QHeaderView::sectionClicked, this, &TMainForm::sortByHeader);
     StringGridXML->OnEnter = [this] { StringGridXMLKeyDown(); };
     StringGridXML->OnCommitText = [this](const QString& text) { return acceptEditText(text); };
     Model->OnEdit = [this](int column, int row, const std::string& cell) {
@@ -115,6 +141,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     statusBar()->setSizeGripEnabled(true);
     statusBar()->setFixedHeight(19);
     statusBar()->addWidget(StatusLabel, 1);
+    FilterLabel = new QLabel(this);
+    FilterLabel->setObjectName("FilterLabel");
+    statusBar()->addPermanentWidget(FilterLabel);
 
     OpenDialogXML = createFileDialog("OpenDialogXML", QFileDialog::AcceptOpen);
     OpenDialogXML->setFileMode(QFileDialog::ExistingFiles);
@@ -220,6 +249,15 @@ void TMainForm::createMenus() {
                         &TMainForm::EditInsertClick);
     EditDelete =
         action(MenuEdit, "EditDelete", "削除", QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::EditDeleteClick);
+    MenuEdit->addSeparator();
+    EditFind = action(MenuEdit, "EditFind", "検索", QKeySequence(Qt::CTRL | Qt::Key_F), &TMainForm::EditFindClick);
+    EditReplace =
+        action(MenuEdit, "EditReplace", "置換", QKeySequence(Qt::CTRL | Qt::Key_H), &TMainForm::EditReplaceClick);
+    EditGoTo = action(MenuEdit, "EditGoTo", "指定のレコードへ移動", QKeySequence(Qt::CTRL | Qt::Key_G),
+                      &TMainForm::EditGoToClick);
+    EditFilter = action(MenuEdit, "EditFilter", "絞り込み", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
+                        &TMainForm::EditFilterClick);
+    EditFilter->setCheckable(true);
     // The same commands on a right click in the grid or on its row numbers.
     GridMenu = new QMenu(this);
     GridMenu->setObjectName("GridMenu");
@@ -605,8 +643,143 @@ void TMainForm::HelpVersionClick() { AboutBox->exec(); }
 
 void TMainForm::HelpMessagesClick() { MessagePanel->show(); }
 
+void TMainForm::EditFindClick() { FindBar->open(false); }
+
+void TMainForm::EditReplaceClick() { FindBar->open(true); }
+
+TMatchOptions TMainForm::findOptions() const {
+    TMatchOptions options;
+    options.matchCase = FindBar->MatchCase->isChecked();
+    options.wholeCell = FindBar->WholeCell->isChecked();
+    options.japanese = FindBar->JapaneseEquivalence->isChecked();
+    return options;
+}
+
+std::u16string TMainForm::findText() const { return FindBar->FindText->text().toStdU16String(); }
+
+std::optional<TCellPos> TMainForm::findFrom(const QModelIndex& current, bool forward) {
+    const TCellMatcher matcher(findText(), findOptions());
+    const TCellPos from = current.isValid() ? TCellPos{current.column(), tableRowOf(current)}
+                                            : TCellPos{0, Core.Table.fixedRows()};
+    // With a filter, only the rows shown are searched.
+    std::vector<int> rows;
+    TSearchScope scope{FindBar->column(), nullptr};
+    if (Filter->isFiltering()) {
+        for (int r = 0; r < Filter->rowCount(); ++r) rows.push_back(tableRowOf(Filter->index(r, 0)));
+        scope.rows = &rows;
+    }
+    return findCell(Core.Table, matcher, from, !forward, scope, &Core.SearchCache);
+}
+
+void TMainForm::showFound(const std::optional<TCellPos>& found) {
+    if (!found) {
+        statusBar()->showMessage(QString::fromUtf8("「%1」は見つかりません").arg(FindBar->FindText->text()), 4000);
+        return;
+    }
+    const QModelIndex index = TableIndex(found->column, found->row);
+    StringGridXML->setCurrentIndex(index);
+    StringGridXML->scrollTo(index);
+}
+
+void TMainForm::findNext(bool forward) { showFound(findFrom(StringGridXML->currentIndex(), forward)); }
+
+void TMainForm::replaceOne() {
+    const QModelIndex current = StringGridXML->currentIndex();
+    runCommand([&] {
+        // The current cell is replaced when it holds a match; then on to the next match.
+        if (current.isValid())
+            Core.EditReplaceClick({current.column(), tableRowOf(current)}, findText(),
+                                  FindBar->ReplaceText->text().toStdU16String(), findOptions());
+        showFound(findFrom(StringGridXML->currentIndex(), true));
+    });
+    updateEditActions();
+}
+
+void TMainForm::replaceAll() {
+    runCommand([&] {
+        std::vector<int> rows;
+        TSearchScope scope{FindBar->column(), nullptr};
+        if (Filter->isFiltering()) {
+            for (int r = 0; r < Filter->rowCount(); ++r) rows.push_back(tableRowOf(Filter->index(r, 0)));
+            scope.rows = &rows;
+        }
+        const int changed = Core.EditReplaceAllClick(findText(), FindBar->ReplaceText->text().toStdU16String(),
+                                                     findOptions(), scope);
+        showMessage(QMessageBox::Information, QString::fromUtf8("%1 個のセルを置換しました。").arg(changed));
+    });
+    updateEditActions();
+}
+
+std::vector<char> TMainForm::shownRows() {
+    std::vector<TFilterCondition> conditions;
+    const QStringList texts = FilterRow->texts();
+    for (int c = 0; c < kColumnCount; ++c)
+        if (!texts[c].isEmpty()) conditions.push_back({c, texts[c].toStdU16String()});
+    // Contains, case and the width and kind of kana ignored: what a user typing into a filter expects.
+    TMatchOptions options;
+    options.japanese = true;
+    const TRowFilter filter(conditions, options);
+    if (filter.showsEveryRow()) return {};
+    std::vector<char> shown(static_cast<std::size_t>(Model->rowCount()), 0);
+    for (const int row : filter.matchingRows(Core.Table, &Core.SearchCache)) {
+        const int modelRow = Model->modelRow(row);
+        if (modelRow >= 0 && modelRow < static_cast<int>(shown.size())) shown[modelRow] = 1;
+    }
+    return shown;
+}
+
+void TMainForm::applyFilter() {
+    runCommand([this] { Filter->setShownRows(shownRows()); });
+    Timer1Timer();
+}
+
+void TMainForm::EditFilterClick() {
+    FilterRow->setVisible(EditFilter->isChecked());
+    if (EditFilter->isChecked())
+        FilterRow->Texts.front()->setFocus();
+    else
+        FilterRow->clear(); // hiding the row shows every record again
+}
+
+int TMainForm::askRecordNumber(int current, int last) {
+    bool ok = false;
+    const int number = QInputDialog::getInt(this, QString::fromUtf8("指定のレコードへ移動"),
+                                            QString::fromUtf8("レコード番号 (1-%1):").arg(last), current, 1, last, 1, &ok);
+    return ok ? number : 0;
+}
+
+void TMainForm::EditGoToClick() {
+    const QModelIndex current = StringGridXML->currentIndex();
+    const int last = Core.Table.rowCount() - 1;
+    if (last < 1) return;
+    const int record = askRecordNumber(current.isValid() ? tableRowOf(current) : 1, last);
+    if (record < 1 || record > last) return;
+    QModelIndex index = TableIndex(current.isValid() ? current.column() : 0, record);
+    if (!index.isValid()) {
+        // Hidden by the filter: show every record again rather than go nowhere.
+        FilterRow->clear();
+        index = TableIndex(current.isValid() ? current.column() : 0, record);
+    }
+    StringGridXML->setCurrentIndex(index);
+    StringGridXML->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void TMainForm::sortByHeader(int column) {
+    QHeaderView* header = StringGridXML->horizontalHeader();
+    const bool descending = header->isSortIndicatorShown() && header->sortIndicatorSection() == column &&
+                            header->sortIndicatorOrder() == Qt::AscendingOrder;
+    runCommand([&] { Core.EditSortClick(column, descending); });
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    updateEditActions();
+}
+
 void TMainForm::Timer1Timer() {
     StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer()));
+    FilterLabel->setText(Filter->isFiltering() ? QString::fromUtf8("表示 %1 / %2 件")
+                                                     .arg(Filter->rowCount())
+                                                     .arg(Model->rowCount())
+                                               : QString());
     updateEditActions();
     const QString caption = captionText();
     if (windowTitle() != caption) setWindowTitle(caption);

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPoint>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@ class QPlainTextEdit;
 class QMenu;
 class QTimer;
 class TAboutBox;
+class TFilterBar;
+class TFindBar;
 class TFormSort;
 class TPointMarkModel;
 class TRecordFilterModel;
@@ -71,6 +75,15 @@ public:
     QAction* EditInsert;
     // Deletes every row that has a selected cell (the selected row when none is selected).
     QAction* EditDelete;
+    QAction* EditFind;
+    QAction* EditReplace;
+    QAction* EditGoTo;
+    // Shows the filter row; unchecked, every record is shown again.
+    QAction* EditFilter;
+    TFindBar* FindBar;
+    TFilterBar* FilterRow;
+    // "shown / total" while a filter hides records.
+    QLabel* FilterLabel;
     // The menu of a right click on the cells or the row numbers.
     QMenu* GridMenu;
     QAction* HelpVersion;
@@ -116,6 +129,10 @@ public slots:
     void EditAddClick();
     void EditInsertClick();
     void EditDeleteClick();
+    void EditFindClick();
+    void EditReplaceClick();
+    void EditGoToClick();
+    void EditFilterClick();
     void HelpVersionClick();
     void HelpMessagesClick();
     void Timer1Timer();
@@ -128,6 +145,8 @@ protected:
     // Asks a question with the given buttons; the index of the one chosen, or -1 when the box was
     // closed otherwise (Escape counts as the button with the reject role). Tests replace it.
     virtual int askQuestion(const QString& text, const QStringList& buttons, int escapeButton);
+    // Asks for a record number between 1 and last; 0 when cancelled. Tests replace it.
+    virtual int askRecordNumber(int current, int last);
 
     void closeEvent(QCloseEvent* event) override;
 
@@ -169,6 +188,18 @@ private:
     std::vector<int> selectedRows() const;
     // Enables undo and redo as the history allows.
     void updateEditActions();
+    // Find and replace with the find bar's text and options, from the current cell.
+    TMatchOptions findOptions() const;
+    std::u16string findText() const;
+    std::optional<TCellPos> findFrom(const QModelIndex& current, bool forward);
+    void showFound(const std::optional<TCellPos>& found);
+    void findNext(bool forward);
+    void replaceOne();
+    void replaceAll();
+    // The rows the filter row's texts show (by model row of Model); empty: every row.
+    std::vector<char> shownRows();
+    void applyFilter();
+    void sortByHeader(int column);
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};

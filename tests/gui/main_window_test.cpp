@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,8 +26,11 @@
 #include <unistd.h>
 
 #include "app/gui/about_box.h"
+#include "app/gui/filter_bar.h"
+#include "app/gui/find_bar.h"
 #include "app/gui/main_window.h"
 #include "app/gui/point_mark_model.h"
+#include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
 #include "scripted_questions.h"
 #include "text/code_page_932.h"
@@ -73,9 +77,11 @@ protected:
     int askQuestion(const QString& text, const QStringList& buttons, int) override {
         return questions.answer(text, buttons);
     }
+    int askRecordNumber(int, int) override { return nextRecordNumber; }
 
 public:
     TScriptedQuestions questions;
+    int nextRecordNumber = 0;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -124,7 +130,8 @@ TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
                                   "編集(&E): EditUndo 元に戻す Ctrl+Z; EditRedo やり直し Ctrl+Y; EditCut 切り取り Ctrl+X; "
                                   "EditCopy コピー Ctrl+C; EditPaste 貼り付け Ctrl+V; EditClear 内容のクリア Del; "
                                   "EditSort 並び替え ; EditAdd 項目追加 Ctrl+N; EditInsert 行の挿入 Ctrl+Shift+N; "
-                                  "EditDelete 削除 Ctrl+D;",
+                                  "EditDelete 削除 Ctrl+D; EditFind 検索 Ctrl+F; EditReplace 置換 Ctrl+H; "
+                                  "EditGoTo 指定のレコードへ移動 Ctrl+G; EditFilter 絞り込み Ctrl+Shift+L;",
                                   "ヘルプ(&H): HelpVersion バージョン情報 ; HelpMessages 読込メッセージ ;"}));
 }
 
@@ -265,7 +272,9 @@ TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
 
     const std::string out = path("out.xml");
     form->nextFileNames = {QString::fromStdString(out)};
-    form->FileSaveAs->trigger();
+    form->FileSaveAs->trigger(); // over names.csv: every record, whatever the filter shows
+    const std::string saved = readWholeFile(csv);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
     EXPECT_EQ(form->filtersSeen, QStringList({"xml文書(*.xml)", "csv文書(*.csv)"}));
     EXPECT_TRUE(std::filesystem::exists(out));
     ASSERT_EQ(form->messages.size(), 1u);
@@ -355,7 +364,9 @@ TEST_F(MainWindowTest, UnsavedChangesShowInTheTitleAndAreAskedAboutBeforeTheyAre
     form->questions.answers = {1};
     form->nextFileNames = {QString::fromStdString(path("kept.xml"))};
     const int askedBefore = static_cast<int>(form->questions.asked.size());
-    form->FileSaveAs->trigger();
+    form->FileSaveAs->trigger(); // over names.csv: every record, whatever the filter shows
+    const std::string saved = readWholeFile(csv);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
     EXPECT_EQ(form->questions.asked.size(), askedBefore + 1);
     EXPECT_TRUE(form->questions.asked.back().contains("kept.xml"));
     EXPECT_EQ(readWholeFile(path("kept.xml")), before);
@@ -448,4 +459,77 @@ TEST_F(MainWindowTest, RangesGoThroughTheClipboardAndEveryEditUndoes) {
     form->EditInsert->trigger();
     EXPECT_EQ(form->Core.Table.RecordCount, 3);
     EXPECT_EQ(form->Core.Table.row(2), TPointMarkRow{});
+}
+
+TEST_F(MainWindowTest, FindBarFilterGoToAndHeaderSort) {
+    const std::string csv = writeFile("names.csv", cp932::encode(u"h\r\n1,,,,とうきょう\r\n2,,,,大阪\r\n3,,,,トウキョウ駅\r\n"
+                                                                 u"4,,,,ﾄｳｷｮｳ\r\n5,,,,名古屋\r\n"));
+    form->nextFileNames = {QString::fromStdString(csv)};
+    form->FileLoadXML->trigger();
+    ASSERT_EQ(form->Core.Table.RecordCount, 5);
+    TStringGrid* grid = form->StringGridXML;
+    grid->setCurrentIndex(cellIndex(0, 1));
+
+    // Find with kana and width ignored: the three spellings of Tokyo, wrapping around.
+    form->EditFind->trigger();
+    EXPECT_TRUE(form->FindBar->isVisible());
+    form->FindBar->FindText->setText(QString::fromUtf8("トウキョウ"));
+    form->FindBar->JapaneseEquivalence->setChecked(true);
+    std::vector<int> rows;
+    for (int i = 0; i < 4; ++i) {
+        form->FindBar->FindNext->click();
+        rows.push_back(form->tableRowOf(grid->currentIndex()));
+    }
+    EXPECT_EQ(rows, (std::vector<int>{1, 3, 4, 1}));
+    form->FindBar->FindPrevious->click();
+    EXPECT_EQ(form->tableRowOf(grid->currentIndex()), 4);
+
+    // Replace all is one step and tells how many cells changed.
+    form->EditReplace->trigger();
+    form->FindBar->ReplaceText->setText(QString::fromUtf8("東京"));
+    form->FindBar->ReplaceAll->click();
+    ASSERT_FALSE(form->messages.empty());
+    EXPECT_EQ(form->messages.back(), QString::fromUtf8("3 個のセルを置換しました。"));
+    EXPECT_EQ(form->Core.Table.cell(4, 3), cp932::encode(u"東京駅"));
+    form->EditUndo->trigger();
+    EXPECT_EQ(form->Core.Table.cell(4, 4), cp932::encode(u"ﾄｳｷｮｳ"));
+
+    // The filter row shows the matching records; edits act on what is shown; saving writes all.
+    form->EditFilter->trigger();
+    form->FilterRow->Texts[4]->setText(QString::fromUtf8("とうきょう"));
+    processEventsFor(400);
+    EXPECT_EQ(form->Filter->rowCount(), 3);
+    processEventsFor(150);
+    EXPECT_EQ(form->FilterLabel->text(), QString::fromUtf8("表示 3 / 5 件"));
+    grid->setCurrentIndex(form->Filter->index(1, 0));
+    EXPECT_EQ(form->tableRowOf(grid->currentIndex()), 3);
+    form->EditDelete->trigger();
+    EXPECT_EQ(form->Core.Table.RecordCount, 4);
+    EXPECT_EQ(form->Filter->rowCount(), 2);
+    form->EditAdd->trigger(); // a new record stays visible while the filter is on
+    EXPECT_EQ(form->Filter->rowCount(), 3);
+    form->FileSaveAs->trigger(); // over names.csv: every record, whatever the filter shows
+    const std::string saved = readWholeFile(csv);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
+
+    // Go to a record the filter hides: the filter is cleared.
+    form->nextRecordNumber = 2;
+    form->EditGoTo->trigger();
+    EXPECT_FALSE(form->Filter->isFiltering());
+    EXPECT_EQ(form->tableRowOf(grid->currentIndex()), 2);
+    form->EditFilter->trigger();
+    EXPECT_FALSE(form->FilterRow->isVisible());
+
+    // Header clicks: ascending, then descending, each one undo step.
+    QHeaderView* header = grid->horizontalHeader();
+    emit header->sectionClicked(0); // records 1, 2, 4, 5 and the empty one added
+    EXPECT_EQ(form->Core.Table.cell(0, 1), "");
+    EXPECT_EQ(form->Core.Table.cell(0, 2), "1");
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    emit header->sectionClicked(0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(form->Core.Table.cell(0, 1), "5");
+    EXPECT_EQ(form->Core.Table.cell(0, 5), "");
+    form->EditUndo->trigger();
+    EXPECT_EQ(form->Core.Table.cell(0, 2), "1");
 }
