@@ -66,9 +66,17 @@ constexpr EncodingName kEncodingNames[] = {
     {"EUC-JP", TextEncoding::eucJp},
     {"Shift_JIS", TextEncoding::shiftJis},
     {"Shift-JIS", TextEncoding::shiftJis},
-    // Known, and read as UTF-8 unless a byte-order mark says UTF-16.
+    // Registered and common names of the same code page (the Shift_JIS decoding is code page 932).
+    {"MS_Kanji", TextEncoding::shiftJis},
+    {"csShiftJIS", TextEncoding::shiftJis},
+    {"Windows-31J", TextEncoding::shiftJis},
+    {"CP932", TextEncoding::shiftJis},
+    {"MS932", TextEncoding::shiftJis},
+    // Known, and read as UTF-8 unless a byte-order mark says UTF-16; ASCII is a part of UTF-8.
     {"UTF-8", TextEncoding::utf8},
     {"UTF-16", TextEncoding::utf8},
+    {"US-ASCII", TextEncoding::utf8},
+    {"ASCII", TextEncoding::utf8},
 };
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -131,12 +131,18 @@ TEST(InputSource, TheDeclaredEncodingMustBeKnownAndAgreeWithTheMark) {
     EXPECT_EQ(detected("<?xml version='1.0' encoding='SJIS'?><a/>"),
               Found(TextEncoding::utf8, u"unknown encoding \"SJIS\""));
     EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"), Found(TextEncoding::utf8, u""));
+    // Other names of code page 932, and ASCII as a part of UTF-8, are known names.
+    for (const char* name : {"Windows-31J", "cp932", "MS_Kanji", "MS932"})
+        EXPECT_EQ(detected("<?xml version='1.0' encoding='" + std::string(name) + "'?><a/>"),
+                  Found(TextEncoding::shiftJis, u""))
+            << name;
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='US-ASCII'?><a/>"), Found(TextEncoding::utf8, u""));
     EXPECT_EQ(detected("<?xml version='1.0' encoding='Shift_JIS'?><a/>"), Found(TextEncoding::shiftJis, u""));
     // Under a mark the mark decides, and a declaration in the mark's encoding must name it.
     EXPECT_EQ(detected(utf16Bytes(shiftJis, true)),
               Found(TextEncoding::utf16le, u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"));
     EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0' encoding='windows-31j'?>", false)),
-              Found(TextEncoding::utf16be, u"unknown encoding \"windows-31j\""));
+              Found(TextEncoding::utf16be, u"encoding \"windows-31j\" under a UTF-16 byte-order mark"));
     EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0' encoding='utf-16'?><a/>", false)),
               Found(TextEncoding::utf16be, u""));
     EXPECT_EQ(detected(utf16Bytes(u"<?xml version='1.0'?><a/>", true)), Found(TextEncoding::utf16le, u""));
