@@ -21,10 +21,9 @@ bool isLineEnd(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
 } // namespace
 
-std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int firstRow, int lastColumn,
-                             int lastRow) {
+std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int lastColumn, const std::vector<int>& rows) {
     std::u16string text;
-    for (int row = firstRow; row <= lastRow; ++row) {
+    for (const int row : rows) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             if (column > firstColumn) text.push_back(u'\t');
             appendField(cp932::decode(table.cell(column, row)), text);
@@ -32,6 +31,13 @@ std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int 
         text.push_back(u'\n');
     }
     return text;
+}
+
+std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int firstRow, int lastColumn,
+                             int lastRow) {
+    std::vector<int> rows;
+    for (int row = firstRow; row <= lastRow; ++row) rows.push_back(row);
+    return copyCellsText(table, firstColumn, lastColumn, rows);
 }
 
 std::vector<std::vector<std::u16string>> parseTabSeparated(std::u16string_view text) {

@@ -16,6 +16,8 @@
 // page 932.
 std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int firstRow, int lastColumn,
                              int lastRow);
+// The same for the given rows only (those a filter shows), in the order given.
+std::u16string copyCellsText(const TPointMarkTable& table, int firstColumn, int lastColumn, const std::vector<int>& rows);
 
 // The rows of fields of a tab-separated text. A line end at the very end of the text starts no
 // further row; rows may differ in length.

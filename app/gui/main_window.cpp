@@ -569,7 +569,8 @@ void TMainForm::EditRedoClick() {
 void TMainForm::EditCopyClick() {
     const std::vector<std::pair<int, int>> cells = selectedCells();
     if (cells.empty()) return;
-    // The rectangle around the selection, as spreadsheets copy it.
+    // The columns around the selection, in every shown row between its first and last row, as
+    // spreadsheets copy a range; rows the filter hides are left out.
     int firstColumn = kColumnCount, lastColumn = -1, firstRow = Core.Table.rowCount(), lastRow = -1;
     for (const auto& [column, row] : cells) {
         firstColumn = std::min(firstColumn, column);
@@ -577,8 +578,11 @@ void TMainForm::EditCopyClick() {
         firstRow = std::min(firstRow, row);
         lastRow = std::max(lastRow, row);
     }
+    std::vector<int> rows;
+    for (int row = firstRow; row <= lastRow; ++row)
+        if (TableIndex(firstColumn, row).isValid()) rows.push_back(row);
     QApplication::clipboard()->setText(
-        QString::fromStdU16String(copyCellsText(Core.Table, firstColumn, firstRow, lastColumn, lastRow)));
+        QString::fromStdU16String(copyCellsText(Core.Table, firstColumn, lastColumn, rows)));
 }
 
 void TMainForm::EditCutClick() {

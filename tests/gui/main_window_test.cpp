@@ -497,6 +497,10 @@ TEST_F(MainWindowTest, FindBarFilterGoToAndHeaderSort) {
     EXPECT_EQ(form->Filter->rowCount(), 3);
     processEventsFor(150);
     EXPECT_EQ(form->FilterLabel->text(), QString::fromUtf8("表示 3 / 5 件"));
+    grid->selectionModel()->select(QItemSelection(form->Filter->index(0, 4), form->Filter->index(2, 4)),
+                                   QItemSelectionModel::ClearAndSelect);
+    form->EditCopy->trigger(); // the hidden record 2 is not copied
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("とうきょう\nトウキョウ駅\nﾄｳｷｮｳ\n"));
     grid->setCurrentIndex(form->Filter->index(1, 0));
     EXPECT_EQ(form->tableRowOf(grid->currentIndex()), 3);
     form->EditDelete->trigger();
