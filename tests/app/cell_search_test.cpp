@@ -123,10 +123,15 @@ TEST(Replace, OneCellAndAllAreEachOneUndoStep) {
     EXPECT_EQ(form.Table.cell(9, 2), "Park");
     EXPECT_EQ(form.EditReplaceAllClick(u"公園", u"Park", {}), 0);
     EXPECT_EQ(form.History.stepCount(), 3u);
+    for (int round = 0; round < 2; ++round) {
+        form.EditUndoClick();
+        EXPECT_EQ(form.Table.cell(4, 1), sjis(u"さくら公園"));
+        EXPECT_EQ(form.Table.cell(4, 2), sjis(u"公園前"));
+        EXPECT_EQ(form.Table.cell(9, 2), sjis(u"公園"));
+        form.EditRedoClick();
+        EXPECT_EQ(form.Table.cell(4, 2), "Park" + sjis(u"前"));
+    }
     form.EditUndoClick();
-    EXPECT_EQ(form.Table.cell(4, 1), sjis(u"さくら公園"));
-    EXPECT_EQ(form.Table.cell(4, 2), sjis(u"公園前"));
-    EXPECT_EQ(form.Table.cell(9, 2), sjis(u"公園"));
 
     // Replacement text that Shift_JIS lacks is refused, named, and changes nothing.
     try {
