@@ -143,39 +143,45 @@ const FoldTable& foldTable() {
     return table;
 }
 
-// The Japanese fold of a cell into out. boundaries (when given) receives for every position of out
-// the byte offset of the cell where a match may begin or end there, or kNoBoundary inside the fold
-// of a segment. Returns whether every segment folded to exactly one unit (every position a boundary).
-bool foldCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>* boundaries) {
+// The Japanese fold of a cell, appended to out. boundaries (when given) receives for every unit
+// appended the byte offset of the cell where a match may begin or end there, or kNoBoundary inside
+// the fold of one segment, and the cell's size last. Returns whether every segment folded to
+// exactly one unit (every position a boundary).
+bool appendFoldedCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>* boundaries) {
     const ByteClasses& classes = byteClasses();
     const FoldTable& table = foldTable();
     const std::uint8_t* p = bytesOf(cell);
-    const std::size_t n = cell.size();
-    out.clear();
+    const std::size_t n = cell.size(), base = out.size();
     if (boundaries) boundaries->clear();
     bool whole = true;
-    std::u16string segment;
     std::size_t i = 0, length = 0;
     char16_t unit = n > 0 ? decodeAt(classes, p, 0, n, length) : 0;
     while (i < n) {
         const std::size_t start = i, before = out.size();
-        segment.assign(1, unit);
+        const char16_t first = unit;
         i += length;
+        const std::size_t second = i;
         // The characters that join this one: those without a boundary before them.
         while (i < n) {
             unit = decodeAt(classes, p, i, n, length);
             if (table.boundaryBefore(unit)) break;
-            segment.push_back(unit);
             i += length;
         }
-        if (segment.size() == 1)
-            out += table.fold(segment[0]);
-        else
-            appendJapaneseFold(segment, out);
-        whole = whole && out.size() == before + 1;
+        if (i == second) {
+            const std::u16string_view folded = table.fold(first);
+            if (folded.size() == 1) {
+                out.push_back(folded[0]);
+            } else {
+                out.append(folded);
+                whole = false;
+            }
+        } else {
+            appendJapaneseFold(cp932::decode(cell.substr(start, i - start)), out);
+            whole = whole && out.size() == before + 1;
+        }
         if (boundaries) {
-            boundaries->resize(out.size(), kNoBoundary);
-            if (out.size() > before) (*boundaries)[before] = static_cast<std::uint32_t>(start);
+            boundaries->resize(out.size() - base, kNoBoundary);
+            if (out.size() > before) (*boundaries)[before - base] = static_cast<std::uint32_t>(start);
         }
     }
     if (boundaries) boundaries->push_back(static_cast<std::uint32_t>(n));
@@ -226,6 +232,7 @@ TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : op
         appendJapaneseFold(text, units_);
         if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
         mode_ = units_.empty() ? Mode::nothing : Mode::units;
+        asciiText_ = std::all_of(units_.begin(), units_.end(), [](char16_t unit) { return unit < 0x80; });
         return;
     }
     const DecodedUnits& decoded = decodedUnits();
@@ -309,7 +316,10 @@ std::optional<std::size_t> TCellMatcher::findUnits(std::u16string_view units, st
         if (from == 0 && n == m && equalAt(0)) return 0;
         return std::nullopt;
     }
-    for (std::size_t start = from; start + m <= n; ++start) {
+    if (n < m) return std::nullopt;
+    const char16_t head = units_[0];
+    for (std::size_t start = from; start <= n - m; ++start) {
+        if ((options_.matchCase ? units[start] : asciiLower(units[start])) != head) continue;
         if (boundaries && ((*boundaries)[start] == kNoBoundary || (*boundaries)[start + m] == kNoBoundary)) continue;
         if (equalAt(start)) return start;
     }
@@ -317,8 +327,9 @@ std::optional<std::size_t> TCellMatcher::findUnits(std::u16string_view units, st
 }
 
 void TCellMatcher::unfold(std::string_view cell) const {
+    cellUnits_.clear();
     if (options_.japanese)
-        foldCell(cell, cellUnits_, &cellBoundaries_);
+        appendFoldedCell(cell, cellUnits_, &cellBoundaries_);
     else
         decodeCell(cell, cellUnits_, cellBoundaries_);
 }
@@ -348,6 +359,12 @@ bool TCellMatcher::matches(std::string_view cell) const {
 
 bool TCellMatcher::matchesCached(std::string_view cell, int column, int row, TFoldedCells& cache) const {
     if (column < 0 || column >= kColumnCount || row < 0) return matches(cell);
+    // An ASCII cell is its own normalization: it is compared as it stands and not kept.
+    if (std::all_of(cell.begin(), cell.end(), [](char byte) { return static_cast<std::uint8_t>(byte) < 0x80; })) {
+        if (!asciiText_) return false;
+        cellUnits_.assign(cell.begin(), cell.end());
+        return findUnits(cellUnits_, 0, nullptr).has_value();
+    }
     bool wholeCharacters = false;
     const std::u16string_view text = cache.text(column, row, cell, wholeCharacters);
     if (!findUnits(text, 0, nullptr)) return false;
@@ -405,27 +422,30 @@ std::u16string_view TFoldedCells::text(int column, int row, std::string_view cel
         return std::u16string_view(folded_).substr(entry.folded, entry.foldedSize & ~kWholeBit);
     }
     ++foldCount_;
-    std::u16string& fresh = fresh_;
-    wholeCharacters = foldCell(cell, fresh, nullptr);
     if (entry.sourceSize != kUnset) {
         liveSources_ -= entry.sourceSize;
         liveFolded_ -= entry.foldedSize & ~kWholeBit;
         entry.sourceSize = kUnset;
     }
     if (sources_.size() > 2 * liveSources_ + 4096 || folded_.size() > 2 * liveFolded_ + 4096) compact();
+    const std::size_t folded = folded_.size();
+    wholeCharacters = appendFoldedCell(cell, folded_, nullptr);
+    const std::size_t size = folded_.size() - folded;
     constexpr std::size_t limit = kWholeBit - 1;
-    if (cell.size() > limit || fresh.size() > limit || sources_.size() + cell.size() > limit ||
-        folded_.size() + fresh.size() > limit)
-        return fresh; // beyond what an entry can hold: not kept
+    if (sources_.size() + cell.size() > limit || folded_.size() > limit) {
+        // Beyond what an entry can address: answered, not kept.
+        fresh_.assign(folded_, folded, size);
+        folded_.resize(folded);
+        return fresh_;
+    }
     entry.source = static_cast<std::uint32_t>(sources_.size());
     entry.sourceSize = static_cast<std::uint32_t>(cell.size());
-    entry.folded = static_cast<std::uint32_t>(folded_.size());
-    entry.foldedSize = static_cast<std::uint32_t>(fresh.size()) | (wholeCharacters ? kWholeBit : 0);
+    entry.folded = static_cast<std::uint32_t>(folded);
+    entry.foldedSize = static_cast<std::uint32_t>(size) | (wholeCharacters ? kWholeBit : 0);
     sources_.append(cell);
-    folded_.append(fresh);
     liveSources_ += cell.size();
-    liveFolded_ += fresh.size();
-    return std::u16string_view(folded_).substr(entry.folded, fresh.size());
+    liveFolded_ += size;
+    return std::u16string_view(folded_).substr(folded, size);
 }
 
 void TFoldedCells::compact() {

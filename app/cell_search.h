@@ -74,8 +74,8 @@ std::string representableCell(std::u16string_view text);
 
 class TFoldedCells;
 
-// A text to find, prepared once for the options and then tested against many cells.
-// Not thread-safe: the tests reuse working buffers of the matcher.
+// A text to find, prepared once for the options and then tested against many cells. Not
+// thread-safe: matching a cell reuses working buffers of the matcher.
 class TCellMatcher {
 public:
     TCellMatcher(std::u16string_view text, TMatchOptions options);
@@ -141,6 +141,7 @@ private:
     std::string bytes_;      // the text's bytes; ASCII letters in lower case for foldedBytes
     std::string foldedByte_; // per byte of bytes_: 1 where a single-byte ASCII letter is compared in either case
     std::u16string units_;   // the text as cells are compared in units mode (lower-case ASCII without matchCase)
+    bool asciiText_ = false; // units_ is all ASCII, so an ASCII cell may match (Japanese option)
     mutable std::u16string cellUnits_;
     mutable std::vector<std::uint32_t> cellBoundaries_;
 };
@@ -150,6 +151,7 @@ private:
 // kept by (column, row) together with the bytes they were made from; a cell whose bytes differ
 // (edited, or another row moved there) is normalized again when it is next asked for, and only
 // then. Any table may be searched through any cache; the results are the same as without one.
+// The editor's core keeps one for its table (TMainFormCore::SearchCache).
 class TFoldedCells {
 public:
     // The normalized text of the cell (column, row) whose bytes are cell. wholeCharacters tells

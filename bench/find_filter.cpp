@@ -197,5 +197,13 @@ int main() {
     }
     std::printf("(%zu matches of 公園 stepped through, %zu cells replaced, %zu rows shown by the first filter)\n",
                 matches, replaced, shown);
+    TFoldedCells cache;
+    sink = japaneseFilter.matchingRows(table, &cache).size();
+    std::size_t bytesOfTable = table.rows().capacity() * sizeof(TPointMarkRow);
+    for (const TPointMarkRow& row : table.rows())
+        for (const std::string& cell : row) bytesOfTable += cell.capacity() > 15 ? cell.capacity() + 1 : 0;
+    std::printf("normalized-cell cache: %.1f MiB, table: %.1f MiB, ratio %.2f\n",
+                static_cast<double>(cache.heldBytes()) / (1 << 20), static_cast<double>(bytesOfTable) / (1 << 20),
+                static_cast<double>(cache.heldBytes()) / static_cast<double>(bytesOfTable));
     return 0;
 }

@@ -157,6 +157,7 @@ TEST(RowFilter, ShowsRowsMeetingEveryCondition) {
     EXPECT_EQ(rows({{4, u"駅"}, {9, u"駅"}}), (std::vector<int>{3}));
     EXPECT_EQ(rows({{kAllColumns, u"r4"}, {4, u""}}), (std::vector<int>{4}));
     EXPECT_EQ(rows({{4, u"トウキョウ"}}, kJapanese), (std::vector<int>{2, 4}));
+    EXPECT_EQ(rows({{kAllColumns, u"Ｒ３"}}, kJapanese), (std::vector<int>{3}));
     EXPECT_EQ(rows({{4, u"駅"}}, kWholeCell), std::vector<int>{});
     EXPECT_EQ(rows({}).size(), 4u);
     EXPECT_EQ(rows({{16, u"x"}}), std::vector<int>{});
