@@ -143,39 +143,45 @@ const FoldTable& foldTable() {
     return table;
 }
 
-// The Japanese fold of a cell into out. boundaries (when given) receives for every position of out
-// the byte offset of the cell where a match may begin or end there, or kNoBoundary inside the fold
-// of a segment. Returns whether every segment folded to exactly one unit (every position a boundary).
-bool foldCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>* boundaries) {
+// The Japanese fold of a cell, appended to out. boundaries (when given) receives for every unit
+// appended the byte offset of the cell where a match may begin or end there, or kNoBoundary inside
+// the fold of one segment, and the cell's size last. Returns whether every segment folded to
+// exactly one unit (every position a boundary).
+bool appendFoldedCell(std::string_view cell, std::u16string& out, std::vector<std::uint32_t>* boundaries) {
     const ByteClasses& classes = byteClasses();
     const FoldTable& table = foldTable();
     const std::uint8_t* p = bytesOf(cell);
-    const std::size_t n = cell.size();
-    out.clear();
+    const std::size_t n = cell.size(), base = out.size();
     if (boundaries) boundaries->clear();
     bool whole = true;
-    std::u16string segment;
     std::size_t i = 0, length = 0;
     char16_t unit = n > 0 ? decodeAt(classes, p, 0, n, length) : 0;
     while (i < n) {
         const std::size_t start = i, before = out.size();
-        segment.assign(1, unit);
+        const char16_t first = unit;
         i += length;
+        const std::size_t second = i;
         // The characters that join this one: those without a boundary before them.
         while (i < n) {
             unit = decodeAt(classes, p, i, n, length);
             if (table.boundaryBefore(unit)) break;
-            segment.push_back(unit);
             i += length;
         }
-        if (segment.size() == 1)
-            out += table.fold(segment[0]);
-        else
-            appendJapaneseFold(segment, out);
-        whole = whole && out.size() == before + 1;
+        if (i == second) {
+            const std::u16string_view folded = table.fold(first);
+            if (folded.size() == 1) {
+                out.push_back(folded[0]);
+            } else {
+                out.append(folded);
+                whole = false;
+            }
+        } else {
+            appendJapaneseFold(cp932::decode(cell.substr(start, i - start)), out);
+            whole = whole && out.size() == before + 1;
+        }
         if (boundaries) {
-            boundaries->resize(out.size(), kNoBoundary);
-            if (out.size() > before) (*boundaries)[before] = static_cast<std::uint32_t>(start);
+            boundaries->resize(out.size() - base, kNoBoundary);
+            if (out.size() > before) (*boundaries)[before - base] = static_cast<std::uint32_t>(start);
         }
     }
     if (boundaries) boundaries->push_back(static_cast<std::uint32_t>(n));
@@ -226,6 +232,7 @@ TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : op
         appendJapaneseFold(text, units_);
         if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
         mode_ = units_.empty() ? Mode::nothing : Mode::units;
+        asciiText_ = std::all_of(units_.begin(), units_.end(), [](char16_t unit) { return unit < 0x80; });
         return;
     }
     const DecodedUnits& decoded = decodedUnits();
@@ -258,9 +265,9 @@ TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : op
 }
 
 std::optional<TByteRange> TCellMatcher::findBytes(std::string_view cell, std::size_t from) const {
-    const ByteClasses& classes = byteClasses();
-    const std::uint8_t* p = bytesOf(cell);
     const std::size_t m = bytes_.size(), n = cell.size();
+    if (from > n || n - from < m) return std::nullopt; // many cells are shorter than the text
+    const std::uint8_t* p = bytesOf(cell);
     auto equalAt = [&](std::size_t start) {
         if (mode_ == Mode::bytes) return std::memcmp(p + start, bytes_.data(), m) == 0;
         for (std::size_t k = 0; k < m; ++k) {
@@ -278,12 +285,18 @@ std::optional<TByteRange> TCellMatcher::findBytes(std::string_view cell, std::si
         // The text's own bytes are whole characters, so a match that begins a character of the
         // cell also ends one.
         std::size_t boundary = from;
-        for (std::size_t at = cell.find(bytes_, from); at != std::string_view::npos; at = cell.find(bytes_, at + 1)) {
+        for (std::size_t at = from; at + m <= n; ++at) {
+            const void* first = std::memchr(p + at, bytes_[0], n - m + 1 - at);
+            if (!first) break;
+            at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(first) - p);
+            if (std::memcmp(p + at + 1, bytes_.data() + 1, m - 1) != 0) continue;
+            const ByteClasses& classes = byteClasses();
             while (boundary < at) boundary += characterLength(classes, p, boundary, n);
             if (boundary == at) return TByteRange{at, at + m};
         }
         return std::nullopt;
     }
+    const ByteClasses& classes = byteClasses();
     for (std::size_t start = from; start + m <= n; start += characterLength(classes, p, start, n))
         if (equalAt(start)) return TByteRange{start, start + m};
     return std::nullopt;
@@ -303,7 +316,10 @@ std::optional<std::size_t> TCellMatcher::findUnits(std::u16string_view units, st
         if (from == 0 && n == m && equalAt(0)) return 0;
         return std::nullopt;
     }
-    for (std::size_t start = from; start + m <= n; ++start) {
+    if (n < m) return std::nullopt;
+    const char16_t head = units_[0];
+    for (std::size_t start = from; start <= n - m; ++start) {
+        if ((options_.matchCase ? units[start] : asciiLower(units[start])) != head) continue;
         if (boundaries && ((*boundaries)[start] == kNoBoundary || (*boundaries)[start + m] == kNoBoundary)) continue;
         if (equalAt(start)) return start;
     }
@@ -311,10 +327,18 @@ std::optional<std::size_t> TCellMatcher::findUnits(std::u16string_view units, st
 }
 
 void TCellMatcher::unfold(std::string_view cell) const {
+    cellUnits_.clear();
     if (options_.japanese)
-        foldCell(cell, cellUnits_, &cellBoundaries_);
+        appendFoldedCell(cell, cellUnits_, &cellBoundaries_);
     else
         decodeCell(cell, cellUnits_, cellBoundaries_);
+}
+
+bool TCellMatcher::beginsCharacter(std::string_view cell, std::size_t offset) {
+    const ByteClasses& classes = byteClasses();
+    std::size_t boundary = 0;
+    while (boundary < offset) boundary += characterLength(classes, bytesOf(cell), boundary, cell.size());
+    return boundary == offset;
 }
 
 bool TCellMatcher::matches(std::string_view cell) const {
@@ -322,6 +346,8 @@ bool TCellMatcher::matches(std::string_view cell) const {
     case Mode::nothing:
         return false;
     case Mode::bytes:
+        if (!options_.wholeCell) return containsBytes(cell);
+        [[fallthrough]];
     case Mode::foldedBytes:
         return findBytes(cell, 0).has_value();
     case Mode::units:
@@ -331,12 +357,16 @@ bool TCellMatcher::matches(std::string_view cell) const {
     return findUnits(cellUnits_, 0, options_.japanese ? &cellBoundaries_ : nullptr).has_value();
 }
 
-bool TCellMatcher::matches(const TPointMarkTable& table, int column, int row, TFoldedCells* cache) const {
-    const std::string& cell = table.cell(column, row);
-    if (mode_ != Mode::units || !options_.japanese || !cache || column < 0 || column >= kColumnCount || row < 0)
-        return matches(cell);
+bool TCellMatcher::matchesCached(std::string_view cell, int column, int row, TFoldedCells& cache) const {
+    if (column < 0 || column >= kColumnCount || row < 0) return matches(cell);
+    // An ASCII cell is its own normalization: it is compared as it stands and not kept.
+    if (std::all_of(cell.begin(), cell.end(), [](char byte) { return static_cast<std::uint8_t>(byte) < 0x80; })) {
+        if (!asciiText_) return false;
+        cellUnits_.assign(cell.begin(), cell.end());
+        return findUnits(cellUnits_, 0, nullptr).has_value();
+    }
     bool wholeCharacters = false;
-    const std::u16string_view text = cache->text(column, row, cell, wholeCharacters);
+    const std::u16string_view text = cache.text(column, row, cell, wholeCharacters);
     if (!findUnits(text, 0, nullptr)) return false;
     // A match found inside the fold of one cell character may not count: look again with the
     // boundaries, which only such cells need.
@@ -354,6 +384,10 @@ std::optional<TByteRange> TCellMatcher::find(std::string_view cell, std::size_t 
         break;
     }
     unfold(cell);
+    return findUnfolded(from);
+}
+
+std::optional<TByteRange> TCellMatcher::findUnfolded(std::size_t from) const {
     std::size_t start = 0;
     while (start < cellUnits_.size() && (cellBoundaries_[start] == kNoBoundary || cellBoundaries_[start] < from))
         ++start;
@@ -364,27 +398,19 @@ std::optional<TByteRange> TCellMatcher::find(std::string_view cell, std::size_t 
 
 std::optional<std::string> TCellMatcher::replaced(std::string_view cell, std::string_view replacement) const {
     if (options_.wholeCell) return matches(cell) ? std::optional<std::string>(replacement) : std::nullopt;
+    auto next = [&](std::size_t from) { return mode_ == Mode::units ? findUnfolded(from) : findBytes(cell, from); };
+    if (mode_ == Mode::nothing) return std::nullopt;
+    if (mode_ == Mode::units) unfold(cell);
+    std::optional<TByteRange> range = next(0);
+    if (!range) return std::nullopt;
     std::string result;
+    result.reserve(cell.size() + replacement.size());
     std::size_t copied = 0;
-    bool found = false;
-    auto replace = [&](std::size_t begin, std::size_t end) {
-        result.append(cell.substr(copied, begin - copied));
-        result.append(replacement);
-        copied = end;
-        found = true;
-    };
-    if (mode_ == Mode::bytes || mode_ == Mode::foldedBytes) {
-        for (auto range = findBytes(cell, 0); range; range = findBytes(cell, range->end))
-            replace(range->begin, range->end);
-    } else if (mode_ == Mode::units) {
-        unfold(cell);
-        for (auto start = findUnits(cellUnits_, 0, &cellBoundaries_); start;
-             start = findUnits(cellUnits_, *start + units_.size(), &cellBoundaries_))
-            replace(cellBoundaries_[*start], cellBoundaries_[*start + units_.size()]);
+    for (; range; range = next(range->end)) {
+        result.append(cell.substr(copied, range->begin - copied)).append(replacement);
+        copied = range->end;
     }
-    if (!found) return std::nullopt;
-    result.append(cell.substr(copied));
-    return result;
+    return result.append(cell.substr(copied));
 }
 
 std::u16string_view TFoldedCells::text(int column, int row, std::string_view cell, bool& wholeCharacters) {
@@ -396,27 +422,30 @@ std::u16string_view TFoldedCells::text(int column, int row, std::string_view cel
         return std::u16string_view(folded_).substr(entry.folded, entry.foldedSize & ~kWholeBit);
     }
     ++foldCount_;
-    std::u16string& fresh = fresh_;
-    wholeCharacters = foldCell(cell, fresh, nullptr);
     if (entry.sourceSize != kUnset) {
         liveSources_ -= entry.sourceSize;
         liveFolded_ -= entry.foldedSize & ~kWholeBit;
         entry.sourceSize = kUnset;
     }
     if (sources_.size() > 2 * liveSources_ + 4096 || folded_.size() > 2 * liveFolded_ + 4096) compact();
+    const std::size_t folded = folded_.size();
+    wholeCharacters = appendFoldedCell(cell, folded_, nullptr);
+    const std::size_t size = folded_.size() - folded;
     constexpr std::size_t limit = kWholeBit - 1;
-    if (cell.size() > limit || fresh.size() > limit || sources_.size() + cell.size() > limit ||
-        folded_.size() + fresh.size() > limit)
-        return fresh; // beyond what an entry can hold: not kept
+    if (sources_.size() + cell.size() > limit || folded_.size() > limit) {
+        // Beyond what an entry can address: answered, not kept.
+        fresh_.assign(folded_, folded, size);
+        folded_.resize(folded);
+        return fresh_;
+    }
     entry.source = static_cast<std::uint32_t>(sources_.size());
     entry.sourceSize = static_cast<std::uint32_t>(cell.size());
-    entry.folded = static_cast<std::uint32_t>(folded_.size());
-    entry.foldedSize = static_cast<std::uint32_t>(fresh.size()) | (wholeCharacters ? kWholeBit : 0);
+    entry.folded = static_cast<std::uint32_t>(folded);
+    entry.foldedSize = static_cast<std::uint32_t>(size) | (wholeCharacters ? kWholeBit : 0);
     sources_.append(cell);
-    folded_.append(fresh);
     liveSources_ += cell.size();
-    liveFolded_ += fresh.size();
-    return std::u16string_view(folded_).substr(entry.folded, fresh.size());
+    liveFolded_ += size;
+    return std::u16string_view(folded_).substr(folded, size);
 }
 
 void TFoldedCells::compact() {
@@ -455,7 +484,7 @@ namespace {
 class ScopeCells {
 public:
     ScopeCells(const TPointMarkTable& table, const TSearchScope& scope)
-        : rows_(scope.rows), first_(table.fixedRows()), end_(table.rowCount()),
+        : table_(table), rows_(scope.rows), first_(table.fixedRows()), end_(table.rowCount()),
           column_(scope.column >= 0 && scope.column < kColumnCount ? scope.column : kAllColumns),
           columns_(column_ == kAllColumns ? kColumnCount : 1) {
         if (scope.column != kAllColumns && column_ == kAllColumns) { // no such column: no cell
@@ -467,12 +496,6 @@ public:
         return rows_ ? rows_->size() : static_cast<std::size_t>(std::max(end_ - first_, 0));
     }
     std::size_t size() const { return rowCount() * static_cast<std::size_t>(columns_); }
-    TCellPos at(std::size_t position) const {
-        const std::size_t r = position / static_cast<std::size_t>(columns_);
-        const int column = column_ == kAllColumns ? static_cast<int>(position % kColumnCount) : column_;
-        return {column, rows_ ? (*rows_)[r] : first_ + static_cast<int>(r)};
-    }
-    bool inTable(const TCellPos& cell) const { return cell.row >= first_ && cell.row < end_; }
     // Number of positions whose cell comes before cell (orEqual: or is it) in row-major order.
     std::size_t countBefore(const TCellPos& cell, bool orEqual) const {
         std::size_t rowsBefore = 0;
@@ -494,8 +517,37 @@ public:
         }
         return rowsBefore * static_cast<std::size_t>(columns_) + columnsBefore;
     }
+    // Visits every cell once, beginning at position start and going on forward or backward
+    // around the end, until visit(cell, column, row) answers true; returns that cell.
+    template <class Visit> std::optional<TCellPos> walk(std::size_t start, bool backward, Visit&& visit) const {
+        const std::size_t rows = rowCount(), total = size();
+        if (total == 0) return std::nullopt;
+        const std::vector<TPointMarkRow>& cells = table_.rows();
+        start %= total;
+        std::size_t r = start / static_cast<std::size_t>(columns_);
+        int c = static_cast<int>(start % static_cast<std::size_t>(columns_));
+        for (std::size_t visited = 0; visited < total;) {
+            const int row = rows_ ? (*rows_)[r] : first_ + static_cast<int>(r);
+            const bool inTable = row >= first_ && row < end_;
+            for (; c >= 0 && c < columns_ && visited < total; c += backward ? -1 : 1, ++visited) {
+                const int column = column_ == kAllColumns ? c : column_;
+                if (inTable &&
+                    visit(cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)], column, row))
+                    return TCellPos{column, row};
+            }
+            if (backward) {
+                r = r == 0 ? rows - 1 : r - 1;
+                c = columns_ - 1;
+            } else {
+                r = r + 1 == rows ? 0 : r + 1;
+                c = 0;
+            }
+        }
+        return std::nullopt;
+    }
 
 private:
+    const TPointMarkTable& table_;
     const std::vector<int>* rows_;
     int first_, end_;
     int column_, columns_;
@@ -505,28 +557,85 @@ private:
 
 std::optional<TCellPos> findCell(const TPointMarkTable& table, const TCellMatcher& matcher, TCellPos from,
                                  bool backward, const TSearchScope& scope, TFoldedCells* cache) {
+    if (matcher.matchesNothing()) return std::nullopt;
     const ScopeCells cells(table, scope);
-    const std::size_t count = cells.size();
-    if (count == 0 || matcher.matchesNothing()) return std::nullopt;
     // Forward: from the first cell after from; backward: from the last cell before it.
-    std::size_t position = backward ? cells.countBefore(from, false) + count - 1 : cells.countBefore(from, true);
-    for (std::size_t visited = 0; visited < count; ++visited, position += backward ? count - 1 : 1) {
-        const TCellPos cell = cells.at(position % count);
-        if (cells.inTable(cell) && matcher.matches(table, cell.column, cell.row, cache)) return cell;
-    }
-    return std::nullopt;
+    const std::size_t start =
+        backward ? cells.countBefore(from, false) + cells.size() - 1 : cells.countBefore(from, true);
+    return cells.walk(start, backward, [&](const std::string& cell, int column, int row) {
+        return matcher.matches(cell, column, row, cache);
+    });
 }
 
 std::vector<TCellPos> matchingCells(const TPointMarkTable& table, const TCellMatcher& matcher,
                                     const TSearchScope& scope, TFoldedCells* cache) {
     std::vector<TCellPos> found;
     if (matcher.matchesNothing()) return found;
-    const ScopeCells cells(table, scope);
-    for (std::size_t position = 0; position < cells.size(); ++position) {
-        const TCellPos cell = cells.at(position);
-        if (cells.inTable(cell) && matcher.matches(table, cell.column, cell.row, cache)) found.push_back(cell);
-    }
+    ScopeCells(table, scope).walk(0, false, [&](const std::string& cell, int column, int row) {
+        if (matcher.matches(cell, column, row, cache)) found.push_back({column, row});
+        return false;
+    });
     return found;
+}
+
+namespace {
+
+// Cells replaced in place: made while they were found, so the first toggle (when the step takes
+// the change) only tells the views; every later toggle swaps the values held with the table's.
+class ReplacedCellsChange : public TTableChange {
+public:
+    explicit ReplacedCellsChange(std::vector<TCellValue> previous) : values_(std::move(previous)) {}
+
+    void toggle(TPointMarkTable& table) override {
+        std::vector<TPointMarkRow>& rows = table.rows();
+        if (!made_)
+            for (TCellValue& cell : values_)
+                std::swap(rows[static_cast<std::size_t>(cell.row)][static_cast<std::size_t>(cell.column)], cell.value);
+        made_ = false;
+        table.notifyRowsChanged(values_.front().row, values_.back().row);
+    }
+
+    std::size_t heldBytes() const override {
+        std::size_t bytes = values_.capacity() * sizeof(TCellValue);
+        for (const TCellValue& cell : values_)
+            if (cell.value.capacity() > std::string().capacity()) bytes += cell.value.capacity() + 1;
+        return bytes;
+    }
+
+private:
+    std::vector<TCellValue> values_; // row-major order
+    bool made_ = true;
+};
+
+} // namespace
+
+TReplaceAll replaceAll(TPointMarkTable& table, const TCellMatcher& matcher, std::string_view replacement,
+                       const TSearchScope& scope, TFoldedCells* cache) {
+    TReplaceAll result;
+    if (matcher.matchesNothing()) return result;
+    std::vector<TPointMarkRow>& rows = table.rows();
+    std::vector<TCellValue> previous;
+    try {
+        ScopeCells(table, scope).walk(0, false, [&](const std::string& cell, int column, int row) {
+            // With the Japanese option the cache tells most cells without a match at once.
+            if (cache && matcher.options().japanese && !matcher.matches(cell, column, row, cache)) return false;
+            std::optional<std::string> value = matcher.replaced(cell, replacement);
+            if (!value || *value == cell) return false;
+            // The cell is stored while it is at hand; nothing below may fail once it is moved.
+            if (previous.size() == previous.capacity()) previous.reserve(2 * previous.size() + 64);
+            std::string& stored = rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+            previous.push_back({column, row, std::move(stored)});
+            stored = std::move(*value);
+            return false;
+        });
+    } catch (...) {
+        for (auto cell = previous.rbegin(); cell != previous.rend(); ++cell)
+            std::swap(rows[static_cast<std::size_t>(cell->row)][static_cast<std::size_t>(cell->column)], cell->value);
+        throw;
+    }
+    result.cells = static_cast<int>(previous.size());
+    if (!previous.empty()) result.change = std::make_unique<ReplacedCellsChange>(std::move(previous));
+    return result;
 }
 
 TRowFilter::TRowFilter(const std::vector<TFilterCondition>& conditions, TMatchOptions options) {
@@ -541,13 +650,15 @@ TRowFilter::TRowFilter(const std::vector<TFilterCondition>& conditions, TMatchOp
 
 bool TRowFilter::accepts(const TPointMarkTable& table, int row, TFoldedCells* cache) const {
     if (row < table.fixedRows() || row >= table.rowCount() || nothingMatches_) return false;
+    const TPointMarkRow& cells = table.rows()[static_cast<std::size_t>(row)];
     for (const Condition& condition : conditions_) {
         bool met = false;
         if (condition.column != kAllColumns) {
-            met = condition.matcher.matches(table, condition.column, row, cache);
+            met = condition.matcher.matches(cells[static_cast<std::size_t>(condition.column)], condition.column, row,
+                                            cache);
         } else {
             for (int column = 0; column < kColumnCount && !met; ++column)
-                met = condition.matcher.matches(table, column, row, cache);
+                met = condition.matcher.matches(cells[static_cast<std::size_t>(column)], column, row, cache);
         }
         if (!met) return false;
     }

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/edit_history.h"
 #include "app/point_mark_table.h"
 #include "text/exception.h"
 
@@ -71,8 +74,8 @@ std::string representableCell(std::u16string_view text);
 
 class TFoldedCells;
 
-// A text to find, prepared once for the options and then tested against many cells.
-// Not thread-safe: the tests reuse working buffers of the matcher.
+// A text to find, prepared once for the options and then tested against many cells. Not
+// thread-safe: matching a cell reuses working buffers of the matcher.
 class TCellMatcher {
 public:
     TCellMatcher(std::u16string_view text, TMatchOptions options);
@@ -84,9 +87,13 @@ public:
 
     // Whether the cell holds a match (is one, with wholeCell).
     bool matches(std::string_view cell) const;
-    // The same for the cell (column, row) of the table; with the Japanese option the cell's
+    // The same for the cell at (column, row) of a table; with the Japanese option the cell's
     // normalized text is taken from the cache when one is given (see TFoldedCells).
-    bool matches(const TPointMarkTable& table, int column, int row, TFoldedCells* cache) const;
+    bool matches(std::string_view cell, int column, int row, TFoldedCells* cache) const {
+        if (mode_ == Mode::bytes && !options_.wholeCell) return containsBytes(cell);
+        return mode_ == Mode::units && options_.japanese && cache ? matchesCached(cell, column, row, *cache)
+                                                                  : matches(cell);
+    }
     // The first match that begins at or after byte from (which must begin a character of the cell).
     std::optional<TByteRange> find(std::string_view cell, std::size_t from = 0) const;
     // The cell with every match, left to right and without overlap, replaced by replacement
@@ -100,6 +107,25 @@ private:
         foldedBytes, // the same, ASCII letters of the text in either case
         units        // the cell decoded (and normalized, with the Japanese option) and compared by units
     };
+    bool matchesCached(std::string_view cell, int column, int row, TFoldedCells& cache) const;
+    // Whether the cell holds the text's bytes at the beginning of a character (bytes mode, not
+    // wholeCell). Inline, as a find or filter asks it of every cell.
+    bool containsBytes(std::string_view cell) const {
+        const std::size_t m = bytes_.size();
+        if (cell.size() < m) return false;
+        const char* const first = cell.data();
+        const char* const last = first + (cell.size() - m);
+        for (const char* at = first; at <= last; ++at) {
+            at = static_cast<const char*>(std::memchr(at, bytes_[0], static_cast<std::size_t>(last - at) + 1));
+            if (!at) return false;
+            if (std::memcmp(at + 1, bytes_.data() + 1, m - 1) == 0 &&
+                beginsCharacter(cell, static_cast<std::size_t>(at - first)))
+                return true;
+        }
+        return false;
+    }
+    // Whether byte offset begins a character of the cell.
+    static bool beginsCharacter(std::string_view cell, std::size_t offset);
     std::optional<TByteRange> findBytes(std::string_view cell, std::size_t from) const;
     // First match in units_ of the cell's units at or after unit from; boundaries (when given)
     // holds the byte offset of each unit position where a match may begin or end, or kNoBoundary.
@@ -107,12 +133,15 @@ private:
                                          const std::vector<std::uint32_t>* boundaries) const;
     // The cell's units and their boundaries into the working buffers.
     void unfold(std::string_view cell) const;
+    // The first match in the working buffers that begins at or after byte from.
+    std::optional<TByteRange> findUnfolded(std::size_t from) const;
 
     TMatchOptions options_;
     Mode mode_ = Mode::nothing;
     std::string bytes_;      // the text's bytes; ASCII letters in lower case for foldedBytes
     std::string foldedByte_; // per byte of bytes_: 1 where a single-byte ASCII letter is compared in either case
     std::u16string units_;   // the text as cells are compared in units mode (lower-case ASCII without matchCase)
+    bool asciiText_ = false; // units_ is all ASCII, so an ASCII cell may match (Japanese option)
     mutable std::u16string cellUnits_;
     mutable std::vector<std::uint32_t> cellBoundaries_;
 };
@@ -122,6 +151,7 @@ private:
 // kept by (column, row) together with the bytes they were made from; a cell whose bytes differ
 // (edited, or another row moved there) is normalized again when it is next asked for, and only
 // then. Any table may be searched through any cache; the results are the same as without one.
+// The editor's core keeps one for its table (TMainFormCore::SearchCache).
 class TFoldedCells {
 public:
     // The normalized text of the cell (column, row) whose bytes are cell. wholeCharacters tells
@@ -170,6 +200,17 @@ std::optional<TCellPos> findCell(const TPointMarkTable& table, const TCellMatche
 // Every matching cell of the scope, in row-major order.
 std::vector<TCellPos> matchingCells(const TPointMarkTable& table, const TCellMatcher& matcher,
                                     const TSearchScope& scope = {}, TFoldedCells* cache = nullptr);
+
+// Replace-all: every cell of the scope with a match becomes TCellMatcher::replaced of it with
+// replacement (code page 932 bytes), in the same pass that finds it. change holds what the cells
+// held before, for the edit history (TEditStep::apply takes it without changing the table again;
+// undo and redo swap the values); none when no cell changed. cells is the number of cells changed.
+struct TReplaceAll {
+    std::unique_ptr<TTableChange> change;
+    int cells = 0;
+};
+TReplaceAll replaceAll(TPointMarkTable& table, const TCellMatcher& matcher, std::string_view replacement,
+                       const TSearchScope& scope = {}, TFoldedCells* cache = nullptr);
 
 // One condition of a filter: the cell of column (or any cell of the row, with kAllColumns)
 // contains text (or is it, with wholeCell).

@@ -364,15 +364,12 @@ bool TMainFormCore::EditReplaceClick(TCellPos cell, std::u16string_view text, st
 int TMainFormCore::EditReplaceAllClick(std::u16string_view text, std::u16string_view replacement,
                                        const TMatchOptions& options, const TSearchScope& scope) {
     const std::string bytes = representableCell(replacement);
-    const TCellMatcher matcher(text, options);
-    std::vector<TCellValue> values;
-    for (const TCellPos& cell : matchingCells(Table, matcher, scope, &SearchCache)) {
-        std::optional<std::string> value = matcher.replaced(Table.cell(cell.column, cell.row), bytes);
-        if (value && *value != Table.cell(cell.column, cell.row))
-            values.push_back({cell.column, cell.row, std::move(*value)});
-    }
-    const int changed = static_cast<int>(values.size());
-    if (changed > 0) edit([&](TEditStep& step) { step.apply(cellsChange(std::move(values))); });
+    int changed = 0;
+    edit([&](TEditStep& step) {
+        TReplaceAll replaced = replaceAll(Table, TCellMatcher(text, options), bytes, scope, &SearchCache);
+        changed = replaced.cells;
+        if (replaced.change) step.apply(std::move(replaced.change));
+    });
     return changed;
 }
 

@@ -1,8 +1,9 @@
-// pointmark-convert INPUT OUTPUT [--sort-by COLUMN]
+// pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]...
 //
-// Loads INPUT as the editor's load command does, optionally sorts the records by one column as
-// the sort command does, and saves OUTPUT as the save command does. The format of each file is
-// chosen by the end of its name: ".csv"/".CSV" or ".xml"/".XML".
+// Loads INPUT as the editor's load command does, optionally keeps only the records whose cells
+// contain given texts, optionally sorts the records by one column as the sort command does, and
+// saves OUTPUT as the save command does. The format of each file is chosen by the end of its
+// name: ".csv"/".CSV" or ".xml"/".XML".
 //
 // The messages that the XML parser reported while reading a point-mark INPUT are printed on
 // standard error, one line each.
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cell_search.h"
 #include "app/common.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
@@ -32,9 +34,11 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] = "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN]\n"
+const char kUsage[] = "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]...\n"
                       "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
-                      "  COLUMN is a column number 0-15 or a column header such as 地点名.\n";
+                      "  COLUMN is a column number 0-15 or a column header such as 地点名.\n"
+                      "  --where keeps the records whose cell in COLUMN contains TEXT (UTF-8, letter case\n"
+                      "  counts); when given more than once, a record must meet every condition.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "pointmark-convert: %s\n%s", message.c_str(), kUsage);
@@ -71,6 +75,7 @@ bool sameFile(const std::string& first, const std::string& second) {
 int main(int argc, char** argv) {
     std::vector<std::string> names;
     int sortColumn = -1;
+    std::vector<TFilterCondition> where;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -81,6 +86,16 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc) return usageError("--sort-by needs a column");
             sortColumn = parseColumn(argv[++i]);
             if (sortColumn < 0) return usageError("unknown column \"" + std::string(argv[i]) + "\"");
+        } else if (argument == "--where") {
+            if (i + 1 >= argc) return usageError("--where needs COLUMN=TEXT");
+            const std::string condition = argv[++i];
+            const std::size_t equals = condition.find('=');
+            const int column = equals == std::string::npos ? -1 : parseColumn(condition.substr(0, equals));
+            if (column < 0) return usageError("--where needs COLUMN=TEXT with a known column: \"" + condition + "\"");
+            const std::string text = condition.substr(equals + 1);
+            const std::u16string wide = utf8ToUtf16(text);
+            if (utf16ToUtf8(wide) != text) return usageError("the text of --where is not UTF-8: \"" + condition + "\"");
+            where.push_back({column, wide});
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return usageError("unknown option \"" + argument + "\"");
         } else {
@@ -107,7 +122,15 @@ int main(int argc, char** argv) {
         if (editor.Memo1.size() > 1) return failure("cannot read the input: no record was read from \"" + input + "\"");
         editor.Table.RecordCount = 0;
         editor.Table.setRowCount(1); // the header row alone, without the start-up's empty record
-
+    }
+    if (!where.empty() && editor.Table.RecordCount > 0) {
+        // Plain contains on the cells as characters, letter case counting.
+        const std::vector<int> kept = TRowFilter(where, {true, false, false}).matchingRows(editor.Table);
+        std::vector<TPointMarkRow> rows{editor.Table.row(0)};
+        for (const int row : kept) rows.push_back(std::move(editor.Table.rows()[static_cast<std::size_t>(row)]));
+        editor.Table.swapRows(rows);
+        editor.Table.RecordCount = static_cast<int>(kept.size());
+        if (kept.empty()) editor.Table.setRowCount(1);
     }
     if (sortColumn >= 0) editor.EditSortClick(sortColumn);
     try {

@@ -96,6 +96,26 @@ TEST_F(PointmarkConvert, SortsAndWritesCsv) {
     EXPECT_EQ(readWholeFile(path("copy.csv")), readWholeFile(kData + "records.csv"));
 }
 
+TEST_F(PointmarkConvert, KeepsTheRecordsThatMeetEveryWhereCondition) {
+    const std::string input = kData + "records.csv";
+    std::vector<std::string> lines; // the input's lines with their CR LF; each record reads back as it is
+    const std::string text = readWholeFile(input);
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end + 2 - start));
+    ToolRun run = convert({input, path("park.csv"), "--where", "住所=公園"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("park.csv")), lines[0] + lines[1]);
+
+    run = convert({input, path("both.csv"), "--where", "0=TOKYO", "--where", "カテゴリ=公", "--sort-by", "4"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("both.csv")), lines[0] + lines[4]);
+
+    // Letter case counts; no record left gives the header line alone.
+    run = convert({input, path("none.csv"), "--where", "0=tokyo"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("none.csv")), lines[0]);
+}
+
 TEST_F(PointmarkConvert, RefusesBadCommandLinesWithUsage) {
     const std::string input = kData + "records.csv";
     for (const std::vector<std::string>& arguments :
@@ -106,7 +126,12 @@ TEST_F(PointmarkConvert, RefusesBadCommandLinesWithUsage) {
                                                {input, path("a.csv"), "--sort-by", "16"},
                                                {input, path("a.csv"), "--sort-by", "-1"},
                                                {input, path("a.csv"), "--sort-by", "name"},
-                                               {input, path("a.csv"), "--reverse"}}) {
+                                               {input, path("a.csv"), "--reverse"},
+                                               {input, path("a.csv"), "--where"},
+                                               {input, path("a.csv"), "--where", "4"},
+                                               {input, path("a.csv"), "--where", "16=x"},
+                                               {input, path("a.csv"), "--where", "名前=x"},
+                                               {input, path("a.csv"), "--where", "4=\xFF"}}) {
         const ToolRun run = convert(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.size();
         EXPECT_TRUE(contains(run.errors, "usage: pointmark-convert INPUT OUTPUT")) << run.errors;
