@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <numeric>
 
@@ -41,6 +42,11 @@ constexpr QRgb kGraticuleLine = 0xffd3dbe3;
 constexpr QRgb kEmptyCategory = 0xff808080;
 constexpr QRgb kSelectionOutline = 0xff000000;
 constexpr QRgb kSelectionRing = 0xffffffff;
+// Colours that stay apart from each other, from grey (a record without category) and on a light ground.
+constexpr QRgb kPalette[] = {0xff1f77b4, 0xffff7f0e, 0xff2ca02c, 0xffd62728, 0xff9467bd, 0xff8c564b,
+                             0xffe377c2, 0xff17becf, 0xffbcbd22, 0xff393b79, 0xffad494a, 0xff637939};
+// The legend lists this many categories and counts the others in one line.
+constexpr std::size_t kLegendLines = 10;
 
 constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
@@ -158,24 +164,21 @@ TMapView::TMapView(QWidget* parent) : QWidget(parent) {
 
 TMapView::~TMapView() = default;
 
-QRgb TMapView::categoryColour(std::string_view category) {
-    if (category.empty()) return kEmptyCategory;
-    std::uint32_t hash = 2166136261u; // FNV-1a, then mixed so that every byte moves the hue
-    for (const unsigned char c : category) hash = (hash ^ c) * 16777619u;
-    hash ^= hash >> 15;
-    hash *= 0x2c1b3c6du;
-    hash ^= hash >> 12;
-    const int hue = static_cast<int>(hash % 360);
-    const int saturation = 170 + static_cast<int>((hash >> 9) % 3) * 40;
-    const int value = 160 + static_cast<int>((hash >> 11) % 3) * 35;
-    return QColor::fromHsv(hue, saturation, value).rgb();
-}
+QRgb TMapView::categoryColour(const std::string& category) { return palette_[colourIndex(category)].fill; }
 
 std::uint32_t TMapView::colourIndex(const std::string& category) {
     const auto [at, added] = colourOfCategory_.try_emplace(category, static_cast<std::uint32_t>(palette_.size()));
     if (added) {
-        const QRgb fill = categoryColour(category);
-        palette_.push_back({fill, QColor(fill).darker(160).rgb()});
+        QRgb fill = kEmptyCategory;
+        if (!category.empty()) {
+            const std::size_t n = palette_.size() - colourOfCategory_.count(std::string());
+            // Past the palette, hues a golden angle apart, in three shades.
+            fill = n < std::size(kPalette)
+                       ? kPalette[n]
+                       : QColor::fromHsv(static_cast<int>(n * 137.508) % 360, 200, 150 + static_cast<int>(n % 3) * 40)
+                             .rgb();
+        }
+        palette_.push_back({fill, QColor(fill).darker(160).rgb(), category});
     }
     return at->second;
 }
@@ -191,8 +194,6 @@ bool TMapView::readRow(int row, TPoint& point) {
 
 void TMapView::rebuildPoints() {
     points_.clear();
-    palette_.clear();
-    colourOfCategory_.clear();
     pointOfRow_.assign(table_ ? static_cast<std::size_t>(table_->rowCount()) : 0, -1);
     if (table_) {
         for (int row = table_->fixedRows(); row < table_->rowCount(); ++row) {
@@ -341,6 +342,55 @@ void TMapView::paintEvent(QPaintEvent*) {
     if (!dotsValid_) drawPoints();
     painter.drawImage(QPointF(0, 0), dots_);
     drawGraticule(painter, true);
+    drawLegend(painter);
+}
+
+std::vector<TMapView::TLegendEntry> TMapView::legend() const {
+    std::vector<int> counts(palette_.size(), 0);
+    for (const TPoint& point : points_)
+        if (isShown(point.row)) ++counts[point.colour];
+    std::vector<TLegendEntry> entries;
+    for (std::size_t i = 0; i < palette_.size(); ++i)
+        if (counts[i] > 0) entries.push_back({cellToQString(palette_[i].category), palette_[i].fill, counts[i]});
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.count > b.count; });
+    return entries;
+}
+
+void TMapView::drawLegend(QPainter& painter) const {
+    if (legend_.empty()) return;
+    const QFontMetrics metrics(font());
+    const int lines = static_cast<int>(std::min(legend_.size(), kLegendLines));
+    // Names on the left, counts right-aligned beside them, and the categories left over below.
+    QStringList names, counts;
+    for (int i = 0; i < lines; ++i) {
+        const QString& category = legend_[i].category;
+        names.push_back(category.isEmpty() ? QString::fromUtf8("(カテゴリなし)") : category);
+        counts.push_back(QString::number(legend_[i].count));
+    }
+    if (legend_.size() > kLegendLines)
+        names.push_back(QString::fromUtf8("ほか %1 種").arg(legend_.size() - kLegendLines));
+    int nameWidth = 0, countWidth = 0;
+    for (const QString& name : names) nameWidth = std::max(nameWidth, metrics.horizontalAdvance(name));
+    for (const QString& count : counts) countWidth = std::max(countWidth, metrics.horizontalAdvance(count));
+    const int line = metrics.height(), swatch = line / 2, padding = 6;
+    const QSize size(padding * 5 + swatch + nameWidth + countWidth,
+                     padding * 2 + line * static_cast<int>(names.size()));
+    const QRect box(QPoint(width() - size.width() - padding, height() - size.height() - padding), size);
+    painter.setPen(QColor(kGraticuleLine));
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRect(box);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+        const QRect row(box.left() + padding, box.top() + padding + i * line, box.width() - 2 * padding, line);
+        if (i < lines) {
+            painter.setPen(QColor(legend_[i].colour).darker(160));
+            painter.setBrush(QColor(legend_[i].colour));
+            painter.drawEllipse(QRectF(row.left(), row.center().y() - swatch / 2.0, swatch, swatch));
+        }
+        painter.setPen(QColor(0x30, 0x38, 0x40));
+        painter.drawText(row.adjusted(swatch + padding, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+        if (i < lines) painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, counts[i]);
+    }
 }
 
 void TMapView::drawGraticule(QPainter& painter, bool labels) const {
@@ -370,10 +420,11 @@ void TMapView::drawGraticule(QPainter& painter, bool labels) const {
     }
     for (double k = firstLatitude; k <= lastLatitude; ++k) {
         const double y = viewPosition(0, k * step).y();
-        if (labels)
-            label(degreeLabel(k * step, decimals, 'N', 'S'), QPointF(3, y - metrics.height() - 1));
-        else
+        // Latitude labels stand above their lines, clear of the longitude labels along the top.
+        if (!labels)
             painter.drawLine(QPointF(0, y), QPointF(width(), y));
+        else if (y - metrics.height() - 1 > metrics.height() + 2)
+            label(degreeLabel(k * step, decimals, 'N', 'S'), QPointF(3, y - metrics.height() - 1));
     }
 }
 
@@ -384,6 +435,7 @@ void TMapView::drawPoints() {
     dots_.setDevicePixelRatio(ratio);
     dots_.fill(Qt::transparent);
     dotsValid_ = true;
+    legend_ = legend();
     if (size.isEmpty()) return;
     auto* pixels = reinterpret_cast<QRgb*>(dots_.bits());
     const qsizetype stride = dots_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));

@@ -46,9 +46,17 @@ public:
     // Zooms and pans so that every shown record is in view (Japan when there is none).
     void fitAll();
 
-    // The colour of a category's dots: a function of the category's bytes alone, so a category
-    // keeps its colour whatever else the table holds and after a reload.
-    static QRgb categoryColour(std::string_view category);
+    // The colour of a category's dots. Categories get well-told-apart colours in the order the view
+    // meets them and keep them for the view's life, through sorts, filters, edits and reloads.
+    QRgb categoryColour(const std::string& category);
+
+    // The categories of the shown records with their colours, the most frequent first.
+    struct TLegendEntry {
+        QString category;
+        QRgb colour;
+        int count;
+    };
+    std::vector<TLegendEntry> legend() const;
 
     QSize sizeHint() const override { return QSize(480, 400); }
 
@@ -84,6 +92,7 @@ private:
     struct TPaletteEntry {
         QRgb fill;
         QRgb edge;
+        std::string category;
     };
 
     // Reads a row's coordinates and category into point; false when it has no usable coordinates.
@@ -102,6 +111,8 @@ private:
     // The graticule's lines, or its labels.
     void drawGraticule(QPainter& painter, bool labels) const;
     void drawPoints();
+    // The most frequent categories in a box in the bottom right corner.
+    void drawLegend(QPainter& painter) const;
     // Point indices ordered by longitude, for finding the dots near a position.
     const std::vector<int>& longitudeOrder() const;
     // Indices into longitudeOrder() of the points between two longitudes.
@@ -129,6 +140,7 @@ private:
 
     QImage dots_; // the drawn dots, kept while neither the view nor the points change
     bool dotsValid_ = false;
+    std::vector<TLegendEntry> legend_; // of the drawn dots
 
     // The mouse: where the left button went down, whether it is dragging the map or a rectangle.
     QPoint pressPos_;

@@ -74,23 +74,49 @@ TEST_F(MapViewTest, DrawsRecordsInCategoryColoursAndHidesFilteredOnes) {
     record(1, "35.0", "135.0", kPark);
     record(2, "43.0", "141.3", kPark);
     record(3, "26.2", "127.7", kFood);
-    const QRgb park = TMapView::categoryColour(kPark), food = TMapView::categoryColour(kFood);
+    record(4, "33.0", "131.0", "");
+    const QRgb park = view.categoryColour(kPark), food = view.categoryColour(kFood);
     EXPECT_NE(park, food);
-    EXPECT_EQ(TMapView::categoryColour(kPark), park); // stable
+    EXPECT_NE(view.categoryColour(""), park);
     // Fitted: every record inside the view, each in its category's colour.
     for (const QPointF p : {at(135.0, 35.0), at(141.3, 43.0), at(127.7, 26.2)})
         EXPECT_TRUE(view.rect().contains(p.toPoint())) << p.x() << "," << p.y();
     EXPECT_EQ(pixel(at(135.0, 35.0)), park);
     EXPECT_EQ(pixel(at(141.3, 43.0)), park);
     EXPECT_EQ(pixel(at(127.7, 26.2)), food);
+    auto legend = [this] {
+        QStringList lines;
+        for (const TMapView::TLegendEntry& e : view.legend())
+            lines.push_back(QString("%1 %2").arg(e.category).arg(e.count));
+        return lines.join("; ");
+    };
+    EXPECT_EQ(legend(), QString::fromUtf8("公園 2; 飲食店 1;  1"));
+    EXPECT_EQ(view.legend()[1].colour, food);
 
-    const std::vector<char> shown = {1, 1, 0}; // row 3 is past the end: shown
+    const std::vector<char> shown = {1, 1, 0}; // rows 3 and 4 are past the end: shown
     view.setShownRows(&shown);
     EXPECT_NE(pixel(at(141.3, 43.0)), park);
     EXPECT_EQ(view.recordAt(at(141.3, 43.0).toPoint()), -1);
     EXPECT_EQ(pixel(at(127.7, 26.2)), food);
+    EXPECT_EQ(legend(), QString::fromUtf8("公園 1; 飲食店 1;  1"));
     view.setShownRows(nullptr);
     EXPECT_EQ(pixel(at(141.3, 43.0)), park);
+
+    // Another table, with its categories in another order: the colours stay.
+    const std::string station = cp932::encode(u"駅");
+    TPointMarkTable other;
+    other.setRowCount(4);
+    for (const auto& [row, category] : {std::pair{1, station}, {2, kFood}, {3, kPark}}) {
+        other.setCell(6, row, "35");
+        other.setCell(7, row, std::to_string(134 + row));
+        other.setCell(9, row, category);
+    }
+    view.setTable(&other);
+    EXPECT_EQ(view.categoryColour(kPark), park);
+    EXPECT_EQ(view.categoryColour(kFood), food);
+    EXPECT_NE(view.categoryColour(station), park);
+    EXPECT_NE(view.categoryColour(station), food);
+    EXPECT_EQ(pixel(at(137, 35)), park);
 }
 
 TEST_F(MapViewTest, PlotsOnlyDecimalDegreesWithinRange) {
@@ -131,10 +157,10 @@ TEST_F(MapViewTest, ClicksAndShiftRectanglesReportRecords) {
     EXPECT_EQ(clicked, std::vector<int>{1});
     // Equally near dots: the one drawn on top, which a selection puts above the others.
     EXPECT_EQ(view.recordAt(at(135.2, 35.2).toPoint()), 3);
-    EXPECT_EQ(pixel(at(135.2, 35.2)), TMapView::categoryColour(kPark));
+    EXPECT_EQ(pixel(at(135.2, 35.2)), view.categoryColour(kPark));
     view.setSelectedRows({2});
     EXPECT_EQ(view.recordAt(at(135.2, 35.2).toPoint()), 2);
-    EXPECT_EQ(pixel(at(135.2, 35.2)), TMapView::categoryColour(kFood));
+    EXPECT_EQ(pixel(at(135.2, 35.2)), view.categoryColour(kFood));
 
     const std::vector<char> shown = {1, 1, 1, 0};
     view.setShownRows(&shown);
@@ -149,10 +175,10 @@ TEST_F(MapViewTest, SelectedRecordsAreLargerAndOutlined) {
     view.setSelectedRows({2, 7});
     const QImage image = view.grab().toImage();
     const QPoint selectedDot = at(136.0, 36.0).toPoint(), plainDot = at(135.0, 35.0).toPoint();
-    EXPECT_EQ(image.pixel(selectedDot), TMapView::categoryColour(kPark));
+    EXPECT_EQ(image.pixel(selectedDot), view.categoryColour(kPark));
     EXPECT_EQ(image.pixel(selectedDot + QPoint(6, 0)), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(selectedDot + QPoint(0, -5)), qRgb(255, 255, 255));
-    EXPECT_EQ(image.pixel(plainDot), TMapView::categoryColour(kPark));
+    EXPECT_EQ(image.pixel(plainDot), view.categoryColour(kPark));
     EXPECT_NE(image.pixel(plainDot + QPoint(6, 0)), qRgb(0, 0, 0));
     EXPECT_NE(image.pixel(plainDot + QPoint(3, 0)), image.pixel(plainDot + QPoint(6, 0)));
 }
@@ -196,7 +222,7 @@ TEST_F(MapViewTest, FollowsChangedRows) {
     view.rowsChanged(1, 1);
     EXPECT_EQ(view.recordAt(at(135.0, 35.0).toPoint()), -1);
     EXPECT_EQ(view.recordAt(at(135.0, 35.2).toPoint()), 1);
-    EXPECT_EQ(pixel(at(135.0, 35.2)), TMapView::categoryColour(kFood));
+    EXPECT_EQ(pixel(at(135.0, 35.2)), view.categoryColour(kFood));
     table.setCell(7, 2, "");
     view.rowsChanged(2, 2);
     EXPECT_EQ(view.recordAt(at(136.0, 36.0).toPoint()), -1);
