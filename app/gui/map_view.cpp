@@ -13,6 +13,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <numbers>
 #include <numeric>
 
 #include "app/gui/point_mark_model.h"
@@ -204,7 +205,7 @@ void TMapView::rebuildPoints() {
         }
     }
     byLongitudeValid_ = false;
-    dotsValid_ = false;
+    mapValid_ = false;
 }
 
 void TMapView::removePoint(int index) {
@@ -299,7 +300,7 @@ void TMapView::fitAll() {
     if (west > east) west = kJapanWest, east = kJapanEast, south = kJapanSouth, north = kJapanNorth;
     centreLongitude_ = (west + east) / 2;
     centreLatitude_ = (south + north) / 2;
-    xFactor_ = std::max(0.1, std::cos(centreLatitude_ * M_PI / 180));
+    xFactor_ = std::max(0.1, std::cos(centreLatitude_ * std::numbers::pi / 180));
     const double across = std::max(width() - 2.0 * kFitMargin, 1.0) / (std::max(east - west, kMinimumSpan) * xFactor_);
     const double down = std::max(height() - 2.0 * kFitMargin, 1.0) / std::max(north - south, kMinimumSpan);
     scale_ = std::clamp(std::min(across, down), kMinimumScale, kMaximumScale);
@@ -324,7 +325,7 @@ void TMapView::panBy(QPointF offset) {
 }
 
 void TMapView::viewChanged() {
-    dotsValid_ = false;
+    mapValid_ = false;
     update();
 }
 
@@ -336,11 +337,9 @@ void TMapView::resizeEvent(QResizeEvent*) {
 }
 
 void TMapView::paintEvent(QPaintEvent*) {
+    if (!mapValid_) drawMap();
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(kBackground));
-    drawGraticule(painter, false);
-    if (!dotsValid_) drawPoints();
-    painter.drawImage(QPointF(0, 0), dots_);
+    painter.drawImage(QPointF(0, 0), map_);
     drawGraticule(painter, true);
     drawLegend(painter);
 }
@@ -428,17 +427,22 @@ void TMapView::drawGraticule(QPainter& painter, bool labels) const {
     }
 }
 
-void TMapView::drawPoints() {
+void TMapView::drawMap() {
     const qreal ratio = devicePixelRatioF();
     const QSize size = (QSizeF(this->size()) * ratio).toSize();
-    if (dots_.size() != size) dots_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    dots_.setDevicePixelRatio(ratio);
-    dots_.fill(Qt::transparent);
-    dotsValid_ = true;
+    if (map_.size() != size) map_ = QImage(size, QImage::Format_RGB32);
+    map_.setDevicePixelRatio(ratio);
+    map_.fill(kBackground);
+    mapValid_ = true;
     legend_ = legend();
     if (size.isEmpty()) return;
-    auto* pixels = reinterpret_cast<QRgb*>(dots_.bits());
-    const qsizetype stride = dots_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    {
+        QPainter painter(&map_);
+        drawGraticule(painter, false);
+    }
+    // The dots are written straight into the image's pixels: far faster than painting each one.
+    auto* pixels = reinterpret_cast<QRgb*>(map_.bits());
+    const qsizetype stride = map_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
     const int width = size.width(), height = size.height();
     // Device pixels from degrees: x = x0 + longitude * sx, y = y0 - latitude * sy.
     const double sx = scale_ * xFactor_ * ratio, sy = scale_ * ratio;

@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -16,12 +15,15 @@ class QRubberBand;
 
 // A map of the records of a point-mark table: every record whose 緯度 and 経度 cells hold decimal
 // degrees is a dot at its longitude and latitude, coloured by its カテゴリ, over a graticule of
-// labelled degree lines. The projection is equirectangular with its standard parallel at the
-// middle of the records, so that shapes near it keep their proportions.
+// labelled degree lines, with a legend of the categories. The projection is equirectangular with
+// its standard parallel at the middle of the records, so that shapes near it keep their proportions.
 //
 // The mouse wheel zooms around the cursor, + and - around the centre; dragging and the arrow keys
 // pan; Home fits the shown records into the view. A click on a dot reports its record, Shift and a
 // drag report the records inside the rectangle, and hovering shows a record's number and name.
+// Until the user zooms or pans, and again after Home, the view fits the records whenever the table
+// or the widget's size changes; after that it stays where the user put it, unless a change of the
+// table would leave no shown record in view.
 //
 // The view reads the table but does not watch it: its owner forwards the table's changes.
 class TMapView : public QWidget {
@@ -106,11 +108,12 @@ private:
     QPointF geoPosition(QPointF pos) const;
     void zoomBy(double factor, QPointF around);
     void panBy(QPointF offset);
-    // The view changed: the dots are drawn anew at the next paint.
+    // The view or the records changed: the map is drawn anew at the next paint.
     void viewChanged();
     // The graticule's lines, or its labels.
     void drawGraticule(QPainter& painter, bool labels) const;
-    void drawPoints();
+    // The background, the graticule's lines and the dots, into map_.
+    void drawMap();
     // The most frequent categories in a box in the bottom right corner.
     void drawLegend(QPainter& painter) const;
     // Point indices ordered by longitude, for finding the dots near a position.
@@ -138,9 +141,9 @@ private:
     // True until the user moves the view: the view then follows the table and the widget's size.
     bool followTable_ = true;
 
-    QImage dots_; // the drawn dots, kept while neither the view nor the points change
-    bool dotsValid_ = false;
-    std::vector<TLegendEntry> legend_; // of the drawn dots
+    QImage map_; // kept while neither the view nor the records change
+    bool mapValid_ = false;
+    std::vector<TLegendEntry> legend_; // of the records in map_
 
     // The mouse: where the left button went down, whether it is dragging the map or a rectangle.
     QPoint pressPos_;
