@@ -35,6 +35,7 @@
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
+#include "app/gui/map_view.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
 #include "app/gui/point_mark_model.h"
@@ -112,7 +113,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(FindBar, &TFindBar::findRequested, this, &TMainForm::findNext);
     connect(FindBar, &TFindBar::replaceRequested, this, &TMainForm::replaceOne);
     connect(FindBar, &TFindBar::replaceAllRequested, this, &TMainForm::replaceAll);
-    Filter->OnSourceReset = [this] { return shownRows(); };
+    Filter->OnSourceReset = [this] {
+        std::vector<char> shown = shownRows();
+        showOnMap(shown);
+        return shown;
+    };
     // A click on a column header sorts by it, a second click the other way round.
     StringGridXML->horizontalHeader()->setSectionsClickable(true);
     connect(StringGridXML->horizontalHeader(), &QHeaderView::sectionClicked, this, &TMainForm::sortByHeader);
@@ -168,6 +173,46 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     MessagePanel->setWidget(Memo1);
     addDockWidget(Qt::BottomDockWidgetArea, MessagePanel);
     MessagePanel->hide();
+
+    // The map of the records, in a panel beside the table; it follows the table, the filter and
+    // the selection while it is shown.
+    MapView = new TMapView(this);
+    MapView->setObjectName("MapView");
+    MapPanel = new QDockWidget(QString::fromUtf8("地図"), this);
+    MapPanel->setObjectName("MapPanel");
+    MapPanel->setWidget(MapView);
+    MapPanel->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, MapPanel);
+    MapPanel->hide();
+    connect(Model, &QAbstractItemModel::modelReset, MapView, &TMapView::tableChanged);
+    connect(Model, &QAbstractItemModel::rowsInserted, MapView, &TMapView::tableChanged);
+    connect(Model, &QAbstractItemModel::rowsRemoved, MapView, &TMapView::tableChanged);
+    connect(Model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& first, const QModelIndex& last) {
+        MapView->rowsChanged(Model->tableRow(first.row()), Model->tableRow(last.row()));
+    });
+    connect(StringGridXML->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (MapPanel->isVisible()) MapView->setSelectedRows(selectedRows());
+    });
+    connect(MapView, &TMapView::recordClicked, this, [this](int row) {
+        const QModelIndex current = StringGridXML->currentIndex();
+        const QModelIndex index = TableIndex(current.isValid() ? current.column() : 0, row);
+        if (!index.isValid()) return;
+        StringGridXML->setCurrentIndex(index);
+        StringGridXML->scrollTo(index);
+    });
+    connect(MapView, &TMapView::recordsSelected, this, [this](const std::vector<int>& rows) {
+        QItemSelection selection;
+        for (const int row : rows) {
+            const QModelIndex first = TableIndex(0, row);
+            if (first.isValid()) selection.select(first, TableIndex(kColumnCount - 1, row));
+        }
+        StringGridXML->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    });
+    connect(MapPanel, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        ViewMap->setChecked(visible);
+        if (visible) MapView->setSelectedRows(selectedRows());
+    });
+    MapView->setTable(&Core.Table);
 
     createMenus();
     AboutBox = new TAboutBox(this);
@@ -275,6 +320,10 @@ void TMainForm::createMenus() {
     popUp(StringGridXML, StringGridXML->viewport());
     popUp(StringGridXML->verticalHeader(), StringGridXML->verticalHeader()->viewport());
     updateEditActions();
+    MenuView = menuBar()->addMenu("表示(&V)");
+    MenuView->setObjectName("View");
+    ViewMap = action(MenuView, "ViewMap", "地図", QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ViewMapClick);
+    ViewMap->setCheckable(true);
     MenuHelp = menuBar()->addMenu("ヘルプ(&H)");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
@@ -733,9 +782,25 @@ std::vector<char> TMainForm::shownRows() {
 }
 
 void TMainForm::applyFilter() {
-    runCommand([this] { Filter->setShownRows(shownRows()); });
+    runCommand([this] {
+        std::vector<char> shown = shownRows();
+        showOnMap(shown);
+        Filter->setShownRows(std::move(shown));
+    });
     Timer1Timer();
 }
+
+void TMainForm::showOnMap(const std::vector<char>& shownByModelRow) {
+    // The map counts table rows; the header row, when there is one, is shown like any other.
+    mapShown_.clear();
+    if (!shownByModelRow.empty()) {
+        mapShown_.assign(static_cast<std::size_t>(Core.Table.fixedRows()), 1);
+        mapShown_.insert(mapShown_.end(), shownByModelRow.begin(), shownByModelRow.end());
+    }
+    MapView->setShownRows(mapShown_.empty() ? nullptr : &mapShown_);
+}
+
+void TMainForm::ViewMapClick() { MapPanel->setVisible(ViewMap->isChecked()); }
 
 void TMainForm::EditFilterClick() {
     FilterRow->setVisible(EditFilter->isChecked());

@@ -22,6 +22,7 @@ class TAboutBox;
 class TFilterBar;
 class TFindBar;
 class TFormSort;
+class TMapView;
 class TPointMarkModel;
 class TRecordFilterModel;
 class TStringGrid;
@@ -52,6 +53,11 @@ public:
     QMenu* MenuFile;
     QMenu* MenuEdit;
     QMenu* MenuHelp;
+    QMenu* MenuView;
+    // Shows or hides the map panel.
+    QAction* ViewMap;
+    QDockWidget* MapPanel;
+    TMapView* MapView;
     QAction* FileLoadXML;
     QAction* FileAdd;
     // Saves to the current file; asks for a name only when there is none the editor can write.
@@ -133,6 +139,7 @@ public slots:
     void EditReplaceClick();
     void EditGoToClick();
     void EditFilterClick();
+    void ViewMapClick();
     void HelpVersionClick();
     void HelpMessagesClick();
     void Timer1Timer();
@@ -199,10 +206,13 @@ private:
     // The rows the filter row's texts show (by model row of Model); empty: every row.
     std::vector<char> shownRows();
     void applyFilter();
+    // Hands the rows a filter shows to the map (by table row).
+    void showOnMap(const std::vector<char>& shownByModelRow);
     void sortByHeader(int column);
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};
+    std::vector<char> mapShown_; // the map's shown rows, by table row; empty: all
 };
 
 // The application title and the main window's caption.

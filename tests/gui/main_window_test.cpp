@@ -29,6 +29,7 @@
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/main_window.h"
+#include "app/gui/map_view.h"
 #include "app/gui/point_mark_model.h"
 #include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
@@ -132,6 +133,7 @@ TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
                                   "EditSort 並び替え ; EditAdd 項目追加 Ctrl+N; EditInsert 行の挿入 Ctrl+Shift+N; "
                                   "EditDelete 削除 Ctrl+D; EditFind 検索 Ctrl+F; EditReplace 置換 Ctrl+H; "
                                   "EditGoTo 指定のレコードへ移動 Ctrl+G; EditFilter 絞り込み Ctrl+Shift+L;",
+                                  "表示(&V): ViewMap 地図 Ctrl+M;",
                                   "ヘルプ(&H): HelpVersion バージョン情報 ; HelpMessages 読込メッセージ ;"}));
 }
 
@@ -532,4 +534,46 @@ TEST_F(MainWindowTest, FindBarFilterGoToAndHeaderSort) {
     EXPECT_EQ(form->Core.Table.cell(0, 5), "");
     form->EditUndo->trigger();
     EXPECT_EQ(form->Core.Table.cell(0, 2), "1");
+}
+
+TEST_F(MainWindowTest, TheMapShowsALoadedFileAndFollowsTheSelectionBothWays) {
+    const std::string csv = writeFile("places.csv", "h\r\n1,,,,a,,35.68,139.77,,shop\r\n2,,,,b,,34.69,135.50,,park\r\n"
+                                                    "3,,,,c,,43.06,141.35,,shop\r\n");
+    form->nextFileNames = {QString::fromStdString(csv)};
+    form->FileLoadXML->trigger();
+    form->ViewMap->trigger();
+    ASSERT_TRUE(form->MapPanel->isVisible());
+    processEventsFor(50);
+    TMapView* map = form->MapView;
+    // Each record is a dot where its coordinates project, in its category's colour.
+    const QImage image = map->grab().toImage();
+    for (int row = 1; row <= 3; ++row) {
+        const QPointF at = map->viewPosition(std::stod(form->Core.Table.cell(7, row)), std::stod(form->Core.Table.cell(6, row)));
+        EXPECT_EQ(image.pixel(at.toPoint()), map->categoryColour(form->Core.Table.cell(9, row))) << row;
+        EXPECT_EQ(map->recordAt(at.toPoint()), row);
+    }
+    // A click on a dot selects its record in the table; a selection in the table shows on the map.
+    emit map->recordClicked(2);
+    EXPECT_EQ(form->tableRowOf(form->StringGridXML->currentIndex()), 2);
+    emit map->recordsSelected({1, 3});
+    std::vector<int> selected;
+    for (const QModelIndex& index : form->StringGridXML->selectionModel()->selectedRows())
+        selected.push_back(form->tableRowOf(index));
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, (std::vector<int>{1, 3}));
+    // and the table's selection comes back to the map: the selected dots are outlined.
+    const QImage marked = map->grab().toImage();
+    auto outlined = [&](int row) {
+        const QPointF at = map->viewPosition(std::stod(form->Core.Table.cell(7, row)), std::stod(form->Core.Table.cell(6, row)));
+        return marked.pixel(at.toPoint() + QPoint(6, 0)) == qRgb(0, 0, 0);
+    };
+    EXPECT_TRUE(outlined(1));
+    EXPECT_FALSE(outlined(2));
+    EXPECT_TRUE(outlined(3));
+    // A filter hides the dots of the records it hides.
+    form->EditFilter->trigger();
+    form->FilterRow->Texts[9]->setText("park");
+    processEventsFor(400);
+    const QPointF hidden = map->viewPosition(139.77, 35.68);
+    EXPECT_EQ(map->recordAt(hidden.toPoint()), -1);
 }
