@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <stdexcept>
 #include <utility>
 
 #include "app/built_in_dtd.h"
@@ -64,6 +65,18 @@ std::vector<TPointMarkRow> csvRowsInBlocks(TCsvText& text, std::size_t first, co
         progress(done, total);
     }
     return rows;
+}
+
+// Keeps row 0 of rows (not a record) and the records after it that the filter chooses.
+void keepChosenRecords(std::vector<TPointMarkRow>& rows, const TMainFormCore::TAddFilter& filter) {
+    std::vector<TPointMarkRow> records(std::make_move_iterator(rows.begin() + 1), std::make_move_iterator(rows.end()));
+    const std::vector<bool> keep = filter(records);
+    if (keep.size() != records.size())
+        throw std::invalid_argument("the add filter answered " + std::to_string(keep.size()) + " flags for " +
+                                    std::to_string(records.size()) + " records");
+    rows.resize(1);
+    for (std::size_t k = 0; k < records.size(); ++k)
+        if (keep[k]) rows.push_back(std::move(records[k]));
 }
 
 } // namespace
@@ -191,10 +204,12 @@ void TMainFormCore::fitRowsToRecords(TEditStep& step) {
     if (count < target) step.apply(insertRowsChange(std::move(indices), std::vector<TPointMarkRow>(target - count)));
 }
 
-int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool replace) {
+int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool replace, const TAddFilter& filter) {
     TReadRows read = readRows(fileName, replace);
     if (read.rows.size() < 2) return 0;
+    if (filter) keepChosenRecords(read.rows, filter);
     const int records = static_cast<int>(read.rows.size()) - 1;
+    if (records == 0) return 0; // every record was left out: the table stays as it was
     if (replace) {
         if (!read.baseRowChanged) read.rows[0] = Table.row(0);
         step.apply(replaceRowsChange(std::move(read.rows)));
@@ -232,9 +247,9 @@ template <typename Make> bool TMainFormCore::edit(Make&& make) {
     return true;
 }
 
-int TMainFormCore::LoadFile(const std::string& fileName) {
+int TMainFormCore::LoadFile(const std::string& fileName, const TAddFilter& filter) {
     int records = 0;
-    edit([&](TEditStep& step) { records = readInto(step, fileName, false); });
+    edit([&](TEditStep& step) { records = readInto(step, fileName, false, filter); });
     return records;
 }
 
@@ -266,9 +281,9 @@ int TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
     return records;
 }
 
-int TMainFormCore::FileAddClick(const std::string& fileName) {
+int TMainFormCore::FileAddClick(const std::string& fileName, const TAddFilter& filter) {
     beginRead();
-    const int records = LoadFile(fileName);
+    const int records = LoadFile(fileName, filter);
     if (records > 0) Table.StatusText = "add: " + fileName;
     return records;
 }
@@ -427,20 +442,32 @@ bool TMainFormCore::StringGridXMLKeyDown(int& column, int& row) const {
     return false;
 }
 
-void TMainFormCore::DropFiles(const std::vector<std::string>& fileNames) {
+void TMainFormCore::DropFiles(const std::vector<std::string>& fileNames, const TAddFilter& filter) {
     beginRead();
     // One step for the whole drop; a file that fails does not stop the others.
     std::exception_ptr firstFailure;
     edit([&](TEditStep& step) {
         for (const std::string& name : fileNames) {
             try {
-                readInto(step, name, false);
+                readInto(step, name, false, filter);
             } catch (...) {
                 if (!firstFailure) firstFailure = std::current_exception();
             }
         }
     });
     if (firstFailure) std::rethrow_exception(firstFailure);
+}
+
+std::vector<TDatumSkip> TMainFormCore::EditConvertDatum(const std::vector<int>& rows, TDatum target) {
+    TDatumConversion conversion = convertDatum(Table, rows, target, datumTransform());
+    if (!conversion.values.empty())
+        edit([&](TEditStep& step) { step.apply(cellsChange(std::move(conversion.values))); });
+    return std::move(conversion.skipped);
+}
+
+TDatumTransform& TMainFormCore::datumTransform() {
+    if (!datumTransform_) datumTransform_ = std::make_unique<TDatumTransform>();
+    return *datumTransform_;
 }
 
 std::string TMainFormCore::Timer1Timer() const {

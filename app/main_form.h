@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/cell_search.h"
+#include "app/datum_conversion.h"
 #include "app/edit_history.h"
 #include "app/point_mark_table.h"
 #include "app/point_mark_writer.h"
@@ -64,13 +65,20 @@ public:
     // Appends the English message line of e to Memo1 (bound to the parser's error events).
     void ParserMessage(TXmlToDomParser* xmlToDomParser, TXmlParserError& e);
 
+    // Chooses which records of a file being added go into the table: given the file's records in
+    // order, answers one flag per record (true: add it). Called once per file, after the file was
+    // read and before the table changes, so that the window can look for duplicates
+    // (findDuplicatesOf) and ask the user; the records kept are added as one step. An answer of
+    // another length raises std::invalid_argument and the file adds nothing.
+    using TAddFilter = std::function<std::vector<bool>(const std::vector<TPointMarkRow>& records)>;
     // Reads a file by the end of its name (".csv"/".CSV", ".xml"/".XML") and appends its records
-    // after row RecordCount; a CSV file's first line is its header and is not added. Returns the
-    // number of records read; with none, the table is unchanged and Memo1 says why. A name with
+    // (those the filter keeps) after row RecordCount; a CSV file's first line is its header and is
+    // not added. Returns the number of records added; with none read, the table is unchanged and
+    // Memo1 says why. A name with
     // neither ending raises EFOpenError; so does a file that cannot be read (the table is then
     // unchanged too). A point-mark file's DTD is taken from the file's directory, or from the
     // built-in definition when it is not there.
-    int LoadFile(const std::string& fileName);
+    int LoadFile(const std::string& fileName, const TAddFilter& filter = {});
     // Writes by the end of the name: CSV (every row) or a point-mark file. A name with neither
     // ending raises EFCreateError and writes nothing. Clears Modified.
     TSaveReport SaveFile(const std::string& fileName);
@@ -79,8 +87,9 @@ public:
     // 0). On success StatusText "load: NAME", the file becomes the current file and Modified is
     // cleared; without a record nothing changes. Returns the number of records read.
     int FileLoadXMLClick(const std::string& fileName);
-    // Add command: the file's records are appended. On success StatusText "add: NAME" and Modified.
-    int FileAddClick(const std::string& fileName);
+    // Add command: the file's records (those the filter keeps) are appended. On success StatusText
+    // "add: NAME" and Modified.
+    int FileAddClick(const std::string& fileName, const TAddFilter& filter = {});
     // Save command: SaveFile, then StatusText "save: NAME" and the file becomes the current file.
     TSaveReport FileSaveXMLClick(const std::string& fileName);
     // Undo and redo: take back the last change of the table, or make the last one undone again.
@@ -126,7 +135,12 @@ public:
     bool StringGridXMLKeyDown(int& column, int& row) const;
     // Files dropped on the window: each is added as by the add command, in the order given. A file
     // that fails does not stop the others; the first failure is raised after the last file.
-    void DropFiles(const std::vector<std::string>& fileNames);
+    void DropFiles(const std::vector<std::string>& fileNames, const TAddFilter& filter = {});
+    // Datum conversion: the coordinates of the given table rows (none given: every record) in the
+    // target datum, as one step (see convertDatum). Answers the records left alone.
+    std::vector<TDatumSkip> EditConvertDatum(const std::vector<int>& rows, TDatum target);
+    // The transformation between the datums, set up on first use (datum conversion, duplicates).
+    TDatumTransform& datumTransform();
 
     // The status line: five blanks, SelectedRow, " / ", RecordCount, seven blanks, StatusText (UTF-8).
     std::string Timer1Timer() const;
@@ -142,7 +156,7 @@ private:
     TReadRows readPointMarkFile(const std::string& fileName, int base);
     TReadRows readCsvFile(const std::string& fileName, bool replace);
     // Reads a file into the step: its records replace the table's or follow them. The number read.
-    int readInto(TEditStep& step, const std::string& fileName, bool replace);
+    int readInto(TEditStep& step, const std::string& fileName, bool replace, const TAddFilter& filter = {});
     // Makes the row count RecordCount + 1 (rows removed from or added at the end, empty).
     void fitRowsToRecords(TEditStep& step);
     // Runs a command's changes as one step of the history; a command that raises takes back what
@@ -156,6 +170,7 @@ private:
 
     int parserMessageCount_ = 0;         // messages of the XML parser so far
     std::int64_t progressReported_ = -1; // the last position given to OnProgress
+    std::unique_ptr<TDatumTransform> datumTransform_;
 };
 
 // True when the name ends in ".csv" or ".CSV" (".xml" or ".XML"); other letter cases do not count.

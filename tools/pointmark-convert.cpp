@@ -1,9 +1,16 @@
-// pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]...
+// pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]... [--datum WGS84|TOKYO] [--dedupe]
+// pointmark-convert INPUT --check [same options]
 //
 // Loads INPUT as the editor's load command does, optionally keeps only the records whose cells
-// contain given texts, optionally sorts the records by one column as the sort command does, and
-// saves OUTPUT as the save command does. The format of each file is chosen by the end of its
-// name: ".csv"/".CSV" or ".xml"/".XML".
+// contain given texts, converts the records to one datum (records left alone are listed on
+// standard error), keeps only the first record of each group of duplicates (10 m apart at most,
+// those left out listed on standard error) and sorts the records by one column as the editor's
+// commands do, and saves OUTPUT as the save command does. The format of each file is chosen by
+// the end of its name: ".csv"/".CSV" or ".xml"/".XML".
+//
+// With --check nothing is written: every problem that the field checks find in the records is
+// printed on standard output, "record N, column NAME: error: REASON" (or "warning: REASON"), and
+// the exit status is 1 when there is an error, else 0.
 //
 // The messages that the XML parser reported while reading a point-mark INPUT are printed on
 // standard error, one line each.
@@ -13,17 +20,21 @@
 //
 // Exit status: 0 on success (rows that a point-mark save left out or changed are listed on
 // standard error), 1 when the input cannot be read, when reading it reported messages and gave no
-// record, or when the output cannot be written; 2 for a wrong command line, the output being the
+// record, when the output cannot be written, when PROJ cannot be set up for --datum or --dedupe,
+// and with --check when a record has an error; 2 for a wrong command line, the output being the
 // input file among them (nothing is written then).
 
 #include <cstdio>
 #include <sys/stat.h>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cell_search.h"
 #include "app/common.h"
+#include "app/duplicates.h"
+#include "app/field_checks.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
 #include "text/code_page_932.h"
@@ -34,11 +45,16 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] = "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]...\n"
-                      "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
-                      "  COLUMN is a column number 0-15 or a column header such as 地点名.\n"
-                      "  --where keeps the records whose cell in COLUMN contains TEXT (UTF-8, letter case\n"
-                      "  counts); when given more than once, a record must meet every condition.\n";
+const char kUsage[] =
+    "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]... [--datum WGS84|TOKYO] [--dedupe]\n"
+    "       pointmark-convert INPUT --check [same options]\n"
+    "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
+    "  COLUMN is a column number 0-15 or a column header such as 地点名.\n"
+    "  --where keeps the records whose cell in COLUMN contains TEXT (UTF-8, letter case\n"
+    "  counts); when given more than once, a record must meet every condition.\n"
+    "  --datum converts the coordinates of every record to that datum.\n"
+    "  --dedupe keeps the first of records with the same 地点名 within 10 m.\n"
+    "  --check prints the problems of the records and writes no file.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "pointmark-convert: %s\n%s", message.c_str(), kUsage);
@@ -70,12 +86,43 @@ bool sameFile(const std::string& first, const std::string& second) {
            a.st_ino == b.st_ino;
 }
 
+// Removes all but the first record of each group of duplicates, naming each record removed.
+void removeDuplicates(TMainFormCore& editor) {
+    std::vector<int> removed;
+    for (const std::vector<int>& group : findDuplicateGroups(editor.Table, editor.datumTransform())) {
+        for (std::size_t k = 1; k < group.size(); ++k) {
+            std::fprintf(stderr, "pointmark-convert: record %d duplicates record %d and was left out\n", group[k],
+                         group[0]);
+            removed.push_back(group[k]);
+        }
+    }
+    editor.EditDeleteRows(std::move(removed));
+}
+
+// Prints the problems of every record (the rows after the header row); the exit status: failure
+// when any is an error.
+int printProblems(const TPointMarkTable& table) {
+    int errors = 0;
+    for (int row = 1; row < table.rowCount(); ++row) {
+        const TRecordProblems problems = checkRecord(table.row(row));
+        errors += problems.count(TSeverity::error);
+        for (TFieldProblem problem : problems) {
+            const TFieldProblemInfo& info = fieldProblemInfo(problem);
+            std::printf("record %d, column %s: %s: %s\n", row, columnHeaderUtf8(info.column),
+                        info.severity == TSeverity::error ? "error" : "warning", info.reason);
+        }
+    }
+    return errors > 0 ? kExitFailure : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> names;
     int sortColumn = -1;
     std::vector<TFilterCondition> where;
+    std::optional<TDatum> datum;
+    bool dedupe = false, check = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -96,18 +143,23 @@ int main(int argc, char** argv) {
             const std::u16string wide = utf8ToUtf16(text);
             if (utf16ToUtf8(wide) != text) return usageError("the text of --where is not UTF-8: \"" + condition + "\"");
             where.push_back({column, wide});
+        } else if (argument == "--datum") {
+            if (i + 1 >= argc || !(datum = datumOfCell(argv[++i]))) return usageError("--datum needs WGS84 or TOKYO");
+        } else if (argument == "--dedupe" || argument == "--check") {
+            (argument == "--check" ? check : dedupe) = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
             return usageError("unknown option \"" + argument + "\"");
         } else {
             names.push_back(argument);
         }
     }
-    if (names.size() != 2) return usageError("expected an input and an output file");
+    if (names.size() != (check ? 1u : 2u))
+        return usageError(check ? "--check takes an input file and no output" : "expected an input and an output file");
     const std::string& input = names[0];
-    const std::string& output = names[1];
+    const std::string& output = names.back();
     for (const std::string& name : names)
         if (!hasKnownEnding(name)) return usageError("\"" + name + "\" ends in neither .xml/.XML nor .csv/.CSV");
-    if (sameFile(input, output)) return usageError("the output \"" + output + "\" is the input file");
+    if (!check && sameFile(input, output)) return usageError("the output \"" + output + "\" is the input file");
     TMainFormCore editor;
     int records = 0;
     try {
@@ -132,7 +184,17 @@ int main(int argc, char** argv) {
         editor.Table.RecordCount = static_cast<int>(kept.size());
         if (kept.empty()) editor.Table.setRowCount(1);
     }
+    try {
+        if (datum)
+            for (const TDatumSkip& skip : editor.EditConvertDatum({}, *datum))
+                std::fprintf(stderr, "pointmark-convert: record %d was left in its datum: %s\n", skip.row,
+                             datumSkipReasonText(skip.reason));
+        if (dedupe) removeDuplicates(editor);
+    } catch (const std::exception& error) {
+        return failure(error.what());
+    }
     if (sortColumn >= 0) editor.EditSortClick(sortColumn);
+    if (check) return printProblems(editor.Table);
     try {
         const TSaveReport report = editor.FileSaveXMLClick(output);
         if (!report.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", saveReportMessage(report).c_str());

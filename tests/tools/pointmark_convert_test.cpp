@@ -13,6 +13,7 @@ namespace {
 struct ToolRun {
     int exitCode = -1;
     std::string errors;
+    std::string output;
 };
 
 const std::string kData = std::string(TEST_DATA_DIR) + "/csv/";
@@ -30,17 +31,19 @@ protected:
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    // Runs the tool with the arguments (each put in single quotes) and captures standard error.
+    // Runs the tool with the arguments (each put in single quotes) and captures standard output and error.
     ToolRun convert(const std::vector<std::string>& arguments) const {
         std::string command = std::string("'") + TOOLS_DIR + "/pointmark-convert'";
         for (const std::string& argument : arguments) command += " '" + argument + "'";
-        const std::string errorFile = path("stderr.txt");
-        command += " >/dev/null 2>'" + errorFile + "'";
+        const std::string errorFile = path("stderr.txt"), outputFile = path("stdout.txt");
+        command += " >'" + outputFile + "' 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
         ToolRun run;
         if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
         run.errors = readWholeFile(errorFile);
+        run.output = readWholeFile(outputFile);
         std::filesystem::remove(errorFile);
+        std::filesystem::remove(outputFile);
         return run;
     }
     std::string dir_;
@@ -198,4 +201,76 @@ TEST_F(PointmarkConvert, RefusesToWriteOverItsInputAndTellsWhatCsvReadingChanged
     EXPECT_TRUE(contains(run.errors, path("odd.csv") + ", line 2: a NUL byte was left out")) << run.errors;
     EXPECT_TRUE(contains(run.errors, path("odd.csv") + ", line 2: 17 fields")) << run.errors;
     EXPECT_TRUE(contains(readWholeFile(path("odd-out.csv")), "\r\nab,1,2,")) << readWholeFile(path("odd-out.csv"));
+}
+
+TEST_F(PointmarkConvert, ChecksRecordsWithoutWritingAndFailsOnlyOnErrors) {
+    // Record 1 is sound, 2 has warnings only, 3 has errors (and a warning), 4 is empty.
+    const std::string good = "WGS84,DEG,20240229120000,,A,,35.6,139.7,,1,icon,,,ON,,";
+    writeFileAtomically(path("in.csv"), "H\r\n" + good + "\r\n" +
+                                            "TOKYO,dms,20240229120000,,B,,139.7,35.6,,1,icon,,,,,\r\n"
+                                            "WGS84,DEG,20230229240000,,C,,35.6,10.5,,,icon,,-1,yes,,x\r\n"
+                                            ",,,,,,,,,,,,,,,\r\n");
+    ToolRun run = convert({path("in.csv"), "--check"});
+    EXPECT_EQ(run.exitCode, 1) << run.errors;
+    EXPECT_EQ(run.output, "record 2, column UNIT: warning: unit is not DEG; the coordinates were checked as decimal "
+                          "degrees\n"
+                          "record 2, column 緯度: error: latitude outside -90 to 90\n"
+                          "record 2, column 緯度: warning: latitude and longitude look swapped: exchanged, the point "
+                          "lies in Japan\n"
+                          "record 2, column 経度: warning: latitude and longitude look swapped: exchanged, the point "
+                          "lies in Japan\n"
+                          "record 3, column TIME: error: no such date\n"
+                          "record 3, column TIME: error: no such time of day (00:00:00 to 23:59:59)\n"
+                          "record 3, column 経度: warning: longitude outside Japan (122 to 154 E)\n"
+                          "record 3, column カテゴリ: error: required value is empty\n"
+                          "record 3, column 繰り返し: error: not a non-negative integer\n"
+                          "record 3, column 有効/無効: error: neither ON nor OFF\n"
+                          "record 3, column 距離2: error: not a non-negative integer\n");
+    EXPECT_EQ(run.errors, "");
+
+    writeFileAtomically(path("warned.csv"), "H\r\nWGS84,deg,20240229120000,,A,,35.6,139.7,,1,icon,,,,,\r\n");
+    run = convert({"--check", path("warned.csv")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(contains(run.output, "record 1, column UNIT: warning:")) << run.output;
+    writeFileAtomically(path("good.csv"), "H\r\n" + good + "\r\n");
+    run = convert({path("good.csv"), "--check"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "");
+
+    // No output file with --check; one given is a wrong command line.
+    run = convert({path("good.csv"), path("out.csv"), "--check"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 3); // nothing but the inputs
+}
+
+TEST_F(PointmarkConvert, ConvertsDatumsAndLeavesOutDuplicates) {
+    // Tokyo station in the Tokyo datum, then in WGS 84 (as cs2cs EPSG:4301 EPSG:4326 gives it),
+    // an unknown datum, and Tokyo station again in the Tokyo datum.
+    writeFileAtomically(path("in.csv"), "H\r\n"
+                                        "TOKYO,DEG,,,Station,,35.681236,139.767125\r\n"
+                                        "WGS84,DEG,,,Station,,35.684475,139.763891\r\n"
+                                        "BESSEL,DEG,,,Hut,,35.0,139.0\r\n"
+                                        "TOKYO,DEG,,,Station,,35.681236,139.767125\r\n");
+    ToolRun run = convert({path("in.csv"), path("wgs.csv"), "--datum", "WGS84"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.errors, "pointmark-convert: record 3 was left in its datum: datum is neither TOKYO nor WGS84\n");
+    EXPECT_EQ(readWholeFile(path("wgs.csv")), "H,,,,,,,,,,,,,,,\r\n"
+                                              "WGS84,DEG,,,Station,,35.684475,139.763891,,,,,,,,\r\n"
+                                              "WGS84,DEG,,,Station,,35.684475,139.763891,,,,,,,,\r\n"
+                                              "BESSEL,DEG,,,Hut,,35.0,139.0,,,,,,,,\r\n"
+                                              "WGS84,DEG,,,Station,,35.684475,139.763891,,,,,,,,\r\n");
+
+    run = convert({path("in.csv"), path("once.csv"), "--dedupe"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.errors, "pointmark-convert: record 2 duplicates record 1 and was left out\n"
+                          "pointmark-convert: record 4 duplicates record 1 and was left out\n");
+    EXPECT_EQ(readWholeFile(path("once.csv")), "H,,,,,,,,,,,,,,,\r\n"
+                                               "TOKYO,DEG,,,Station,,35.681236,139.767125,,,,,,,,\r\n"
+                                               "BESSEL,DEG,,,Hut,,35.0,139.0,,,,,,,,\r\n");
+
+    for (const char* datum : {"JGD2000", "wgs84"}) {
+        run = convert({path("in.csv"), path("x.csv"), "--datum", datum});
+        EXPECT_EQ(run.exitCode, 2) << datum;
+    }
 }

@@ -1,0 +1,139 @@
+#include "app/datum_conversion.h"
+
+#include <proj.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "app/field_checks.h"
+
+std::optional<TDatum> datumOfCell(const std::string& cell) {
+    if (cell == "TOKYO") return TDatum::tokyo;
+    if (cell == "WGS84") return TDatum::wgs84;
+    return std::nullopt;
+}
+
+const char* datumName(TDatum datum) { return datum == TDatum::tokyo ? "TOKYO" : "WGS84"; }
+
+// One context per transform, so that transforms in different threads never share PROJ state.
+// The operation keeps the axis order of the EPSG definitions: latitude first, then longitude.
+struct TDatumTransform::Impl {
+    PJ_CONTEXT* context = nullptr;
+    PJ* tokyoToWgs84 = nullptr;
+
+    ~Impl() {
+        if (tokyoToWgs84) proj_destroy(tokyoToWgs84);
+        if (context) proj_context_destroy(context);
+    }
+};
+
+TDatumTransform::TDatumTransform() : impl_(std::make_unique<Impl>()) {
+    impl_->context = proj_context_create();
+    if (!impl_->context) throw EDatumError("PROJ could not create a context");
+    // Only what is installed: no grid is ever fetched over the network, whatever PROJ_NETWORK says.
+    proj_context_set_enable_network(impl_->context, 0);
+    proj_log_level(impl_->context, PJ_LOG_NONE);
+    impl_->tokyoToWgs84 = proj_create_crs_to_crs(impl_->context, "EPSG:4301", "EPSG:4326", nullptr);
+    if (!impl_->tokyoToWgs84)
+        throw EDatumError(std::string("PROJ has no transformation from Tokyo (EPSG:4301) to WGS 84 (EPSG:4326): ") +
+                          proj_context_errno_string(impl_->context, proj_context_errno(impl_->context)));
+}
+
+TDatumTransform::~TDatumTransform() = default;
+
+void TDatumTransform::transform(TDatum from, TDatum to, double* latitudes, double* longitudes, std::size_t count) {
+    if (from == to || count == 0) return;
+    const PJ_DIRECTION direction = from == TDatum::tokyo ? PJ_FWD : PJ_INV;
+    proj_trans_generic(impl_->tokyoToWgs84, direction, latitudes, sizeof(double), count, longitudes, sizeof(double),
+                       count, nullptr, 0, 0, nullptr, 0, 0);
+}
+
+const char* datumSkipReasonText(TDatumSkipReason reason) {
+    switch (reason) {
+    case TDatumSkipReason::unknownDatum:
+        return "datum is neither TOKYO nor WGS84";
+    case TDatumSkipReason::unreadableCoordinates:
+        return "latitude or longitude is not decimal degrees within range";
+    case TDatumSkipReason::transformFailed:
+        return "PROJ could not transform the point";
+    }
+    return "";
+}
+
+const char* datumSkipReasonJapanese(TDatumSkipReason reason) {
+    switch (reason) {
+    case TDatumSkipReason::unknownDatum:
+        return "測地系が TOKYO でも WGS84 でもありません";
+    case TDatumSkipReason::unreadableCoordinates:
+        return "緯度か経度が範囲内の度の10進数ではありません";
+    case TDatumSkipReason::transformFailed:
+        return "PROJ が座標を変換できませんでした";
+    }
+    return "";
+}
+
+std::string formatDegrees(double value, int decimals) {
+    std::string text(static_cast<std::size_t>(decimals) + 8, '\0'); // sign, three digits, point, decimals
+    const auto result =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
+    text.resize(static_cast<std::size_t>(result.ptr - text.data()));
+    // A value that rounds to zero keeps no minus sign.
+    if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+TDatumConversion convertDatum(const TPointMarkTable& table, const std::vector<int>& rows, TDatum target,
+                              TDatumTransform& transform) {
+    TDatumConversion conversion;
+    // The records to transform, with their source datum's points in one batch each.
+    struct Pending {
+        int row;
+        int latitudeDecimals;
+        int longitudeDecimals;
+    };
+    std::vector<Pending> pending;
+    std::vector<double> latitudes, longitudes;
+    const TDatum source = target == TDatum::tokyo ? TDatum::wgs84 : TDatum::tokyo;
+    auto consider = [&](int r) {
+        if (r < table.fixedRows() || r >= table.rowCount()) return;
+        const TPointMarkRow& row = table.rows()[static_cast<std::size_t>(r)];
+        const std::optional<TDatum> datum = datumOfCell(row[kDatumColumn]);
+        if (datum == target || (!datum && isBlankRecord(row))) return;
+        if (!datum) return conversion.skipped.push_back({r, TDatumSkipReason::unknownDatum});
+        const std::optional<TDecimalDegrees> latitude = parseDecimalDegrees(row[kLatitudeColumn]);
+        const std::optional<TDecimalDegrees> longitude = parseDecimalDegrees(row[kLongitudeColumn]);
+        if (!latitude || !longitude || std::abs(latitude->value) > 90 || std::abs(longitude->value) > 180)
+            return conversion.skipped.push_back({r, TDatumSkipReason::unreadableCoordinates});
+        pending.push_back({r, latitude->decimals, longitude->decimals});
+        latitudes.push_back(latitude->value);
+        longitudes.push_back(longitude->value);
+    };
+    if (rows.empty()) {
+        for (int r = table.fixedRows(); r < table.rowCount(); ++r) consider(r);
+    } else {
+        std::vector<int> sorted = rows;
+        std::sort(sorted.begin(), sorted.end());
+        sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+        for (int r : sorted) consider(r);
+    }
+    transform.transform(source, target, latitudes.data(), longitudes.data(), pending.size());
+
+    conversion.values.reserve(pending.size() * 3);
+    for (std::size_t k = 0; k < pending.size(); ++k) {
+        const int r = pending[k].row;
+        if (!std::isfinite(latitudes[k]) || !std::isfinite(longitudes[k]) || std::abs(latitudes[k]) > 90 ||
+            std::abs(longitudes[k]) > 180) {
+            conversion.skipped.push_back({r, TDatumSkipReason::transformFailed});
+            continue;
+        }
+        conversion.values.push_back({kDatumColumn, r, datumName(target)});
+        conversion.values.push_back(
+            {kLatitudeColumn, r, formatDegrees(latitudes[k], std::max(pending[k].latitudeDecimals, 6))});
+        conversion.values.push_back(
+            {kLongitudeColumn, r, formatDegrees(longitudes[k], std::max(pending[k].longitudeDecimals, 6))});
+    }
+    std::sort(conversion.skipped.begin(), conversion.skipped.end(),
+              [](const TDatumSkip& a, const TDatumSkip& b) { return a.row < b.row; });
+    return conversion;
+}
