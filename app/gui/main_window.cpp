@@ -35,6 +35,7 @@
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
+#include "app/duplicates.h"
 #include "app/gui/map_view.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
@@ -90,6 +91,20 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     StringGridXML->setFont(mapFont(EFontFace::gothic, 13));
     Model = new TPointMarkModel(Core.Table, this);
     // The grid shows the table through the filter; TableIndex and tableRowOf map between them.
+    // The checks of the cells follow every change of the rows; connected before the grid's
+    // models, so that the marks are up to date when the grid draws.
+    Model->Checks = &Checks;
+    Checks.checkAll(Core.Table);
+    connect(Model, &QAbstractItemModel::modelReset, this, [this] { Checks.checkAll(Core.Table); });
+    connect(Model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        Checks.rowsInserted(Core.Table, Model->tableRow(first), last - first + 1);
+    });
+    connect(Model, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+        Checks.rowsRemoved(Model->tableRow(first), last - first + 1);
+    });
+    connect(Model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& first, const QModelIndex& last) {
+        Checks.checkRows(Core.Table, Model->tableRow(first.row()), Model->tableRow(last.row()));
+    });
     Filter = new TRecordFilterModel(this);
     Filter->setSourceModel(Model);
     StringGridXML->setModel(Filter);
@@ -146,6 +161,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     statusBar()->setSizeGripEnabled(true);
     statusBar()->setFixedHeight(19);
     statusBar()->addWidget(StatusLabel, 1);
+    ProblemLabel = new QLabel(this);
+    ProblemLabel->setObjectName("ProblemLabel");
+    statusBar()->addPermanentWidget(ProblemLabel);
     FilterLabel = new QLabel(this);
     FilterLabel->setObjectName("FilterLabel");
     statusBar()->addPermanentWidget(FilterLabel);
@@ -303,6 +321,17 @@ void TMainForm::createMenus() {
     EditFilter = action(MenuEdit, "EditFilter", "絞り込み", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
                         &TMainForm::EditFilterClick);
     EditFilter->setCheckable(true);
+    MenuEdit->addSeparator();
+    EditNextProblem = action(MenuEdit, "EditNextProblem", "次の問題へ", QKeySequence(Qt::Key_F8),
+                             &TMainForm::EditNextProblemClick);
+    QMenu* datum = MenuEdit->addMenu(QString::fromUtf8("測地系変換"));
+    datum->setObjectName("EditDatum");
+    EditToWgs84 = action(datum, "EditToWgs84", "WGS84 に変換", QKeySequence(), &TMainForm::EditToWgs84Click);
+    EditToTokyo = action(datum, "EditToTokyo", "TOKYO (日本測地系) に変換", QKeySequence(), &TMainForm::EditToTokyoClick);
+    EditFindDuplicates =
+        action(MenuEdit, "EditFindDuplicates", "重複の検出", QKeySequence(), &TMainForm::EditFindDuplicatesClick);
+    EditDuplicateDistance = action(MenuEdit, "EditDuplicateDistance", "重複とみなす距離...", QKeySequence(),
+                                   &TMainForm::EditDuplicateDistanceClick);
     // The same commands on a right click in the grid or on its row numbers.
     GridMenu = new QMenu(this);
     GridMenu->setObjectName("GridMenu");
@@ -425,7 +454,7 @@ void TMainForm::FileAddClick() {
         const QStringList names = execFileDialog(*OpenDialogAdd);
         if (names.isEmpty()) return;
         TReadProgress progress(this, Core);
-        Core.FileAddClick(toFileName(names.front()));
+        Core.FileAddClick(toFileName(names.front()), duplicateFilter());
     });
 }
 
@@ -843,8 +872,111 @@ void TMainForm::sortByHeader(int column) {
     updateEditActions();
 }
 
+void TMainForm::EditNextProblemClick() {
+    const QModelIndex current = StringGridXML->currentIndex();
+    TCellPos at = current.isValid() ? TCellPos{current.column(), tableRowOf(current)} : TCellPos{kColumnCount - 1, 0};
+    // Problems in records the filter hides are passed over.
+    for (int tries = Checks.errorCount() + Checks.warningCount(); tries > 0; --tries) {
+        const std::optional<TCellPos> next = Checks.nextProblemCell(at);
+        if (!next) break;
+        const QModelIndex index = TableIndex(next->column, next->row);
+        if (index.isValid()) {
+            StringGridXML->setCurrentIndex(index);
+            StringGridXML->scrollTo(index);
+            return;
+        }
+        at = *next;
+    }
+    statusBar()->showMessage(QString::fromUtf8("問題のあるセルはありません"), 4000);
+}
+
+void TMainForm::convertDatum(TDatum target) {
+    const std::vector<int> rows = selectedRows();
+    runCommand([&] {
+        // Several selected records: those; otherwise every record.
+        const std::vector<TDatumSkip> skipped = Core.EditConvertDatum(rows.size() > 1 ? rows : std::vector<int>{}, target);
+        if (skipped.empty()) return;
+        QString text = QString::fromUtf8("次の %1 件は変換しませんでした:").arg(skipped.size());
+        for (std::size_t i = 0; i < skipped.size() && i < 20; ++i)
+            text += QString::fromUtf8("\nレコード %1: %2").arg(skipped[i].row).arg(QString::fromUtf8(datumSkipReasonJapanese(skipped[i].reason)));
+        if (skipped.size() > 20) text += QString::fromUtf8("\n... (ほか %1 件)").arg(skipped.size() - 20);
+        showMessage(QMessageBox::Information, text);
+    });
+    updateEditActions();
+}
+
+void TMainForm::EditToWgs84Click() { convertDatum(TDatum::wgs84); }
+
+void TMainForm::EditToTokyoClick() { convertDatum(TDatum::tokyo); }
+
+double TMainForm::duplicateMetres() const {
+    return QSettings().value("duplicates/metres", kDefaultDuplicateMetres).toDouble();
+}
+
+TMainFormCore::TAddFilter TMainForm::duplicateFilter() {
+    return [this](const std::vector<TPointMarkRow>& records) {
+        const std::vector<int> duplicates =
+            findDuplicatesOf(Core.Table, records, Core.datumTransform(), duplicateMetres());
+        std::vector<bool> keep(records.size(), true);
+        const auto count = std::count_if(duplicates.begin(), duplicates.end(), [](int row) { return row >= 0; });
+        if (count == 0) return keep;
+        QString question = QString::fromUtf8("追加する %1 件のうち %2 件は、表にある地点と名前が同じで %3 m 以内にあります。")
+                               .arg(records.size())
+                               .arg(count)
+                               .arg(duplicateMetres());
+        int listed = 0;
+        for (std::size_t i = 0; i < duplicates.size() && listed < 10; ++i)
+            if (duplicates[i] >= 0) {
+                question += QString::fromUtf8("\n「%1」(表のレコード %2)").arg(cellToQString(records[i][4])).arg(duplicates[i]);
+                ++listed;
+            }
+        if (askQuestion(question, {QString::fromUtf8("重複を追加しない"), QString::fromUtf8("すべて追加")}, 0) == 1)
+            return keep;
+        for (std::size_t i = 0; i < duplicates.size(); ++i) keep[i] = duplicates[i] < 0;
+        return keep;
+    };
+}
+
+void TMainForm::EditFindDuplicatesClick() {
+    runCommand([this] {
+        const std::vector<std::vector<int>> groups =
+            findDuplicateGroups(Core.Table, Core.datumTransform(), duplicateMetres());
+        if (groups.empty()) {
+            showMessage(QMessageBox::Information, QString::fromUtf8("重複はありません。"));
+            return;
+        }
+        // Every record but the first of each group is selected, ready for 削除.
+        QItemSelection selection;
+        int selected = 0;
+        for (const std::vector<int>& group : groups)
+            for (std::size_t i = 1; i < group.size(); ++i) {
+                const QModelIndex first = TableIndex(0, group[i]);
+                if (!first.isValid()) continue;
+                selection.select(first, TableIndex(kColumnCount - 1, group[i]));
+                ++selected;
+            }
+        StringGridXML->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        showMessage(QMessageBox::Information,
+                    QString::fromUtf8("重複が %1 組あります。各組の最初のレコードを残し、ほかの %2 件を選択しました"
+                                      "(削除 Ctrl+D で取り除けます)。")
+                        .arg(groups.size())
+                        .arg(selected));
+    });
+}
+
+void TMainForm::EditDuplicateDistanceClick() {
+    bool ok = false;
+    const double metres = QInputDialog::getDouble(this, QString::fromUtf8("重複とみなす距離"),
+                                                  QString::fromUtf8("同じ名前の地点をこの距離 (m) 以内なら重複とみなす:"),
+                                                  duplicateMetres(), 0, 100000, 1, &ok);
+    if (ok) QSettings().setValue("duplicates/metres", metres);
+}
+
 void TMainForm::Timer1Timer() {
     StatusLabel->setText(QString::fromUtf8(Core.Timer1Timer()));
+    const int errors = Checks.errorCount(), warnings = Checks.warningCount();
+    ProblemLabel->setText(errors + warnings == 0 ? QString()
+                                                 : QString::fromUtf8("エラー %1・警告 %2 (F8)").arg(errors).arg(warnings));
     FilterLabel->setText(Filter->isFiltering() ? QString::fromUtf8("表示 %1 / %2 件")
                                                      .arg(Filter->rowCount())
                                                      .arg(Model->rowCount())
@@ -885,6 +1017,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     runLoadCommand([this, &names] {
         TReadProgress progress(this, Core);
-        Core.DropFiles(names);
+        Core.DropFiles(names, duplicateFilter());
     });
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/field_checks.h"
 #include "app/main_form.h"
 
 class QAction;
@@ -90,6 +91,15 @@ public:
     TFilterBar* FilterRow;
     // "shown / total" while a filter hides records.
     QLabel* FilterLabel;
+    // The number of cells with problems.
+    QLabel* ProblemLabel;
+    QAction* EditNextProblem;
+    QAction* EditToWgs84;
+    QAction* EditToTokyo;
+    QAction* EditFindDuplicates;
+    QAction* EditDuplicateDistance;
+    // The problems of every record, kept in step with the table for the marks and F8.
+    TTableChecks Checks;
     // The menu of a right click on the cells or the row numbers.
     QMenu* GridMenu;
     QAction* HelpVersion;
@@ -140,6 +150,11 @@ public slots:
     void EditGoToClick();
     void EditFilterClick();
     void ViewMapClick();
+    void EditNextProblemClick();
+    void EditToWgs84Click();
+    void EditToTokyoClick();
+    void EditFindDuplicatesClick();
+    void EditDuplicateDistanceClick();
     void HelpVersionClick();
     void HelpMessagesClick();
     void Timer1Timer();
@@ -209,6 +224,10 @@ private:
     // Hands the rows a filter shows to the map (by table row).
     void showOnMap(const std::vector<char>& shownByModelRow);
     void sortByHeader(int column);
+    void convertDatum(TDatum target);
+    // Records of a file being added that duplicate one of the table are asked about.
+    TMainFormCore::TAddFilter duplicateFilter();
+    double duplicateMetres() const;
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};

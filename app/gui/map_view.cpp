@@ -1,3 +1,4 @@
+#include "app/field_checks.h" // the column numbers
 #include "app/gui/map_view.h"
 
 #include <QApplication>
@@ -19,11 +20,6 @@
 #include "app/gui/point_mark_model.h"
 
 namespace {
-
-constexpr int kNameColumn = 4;
-constexpr int kLatitudeColumn = 6;
-constexpr int kLongitudeColumn = 7;
-constexpr int kCategoryColumn = 9;
 
 // The extent of the view when there is nothing to fit: Japan.
 constexpr double kJapanWest = 122.0, kJapanEast = 154.0, kJapanSouth = 20.0, kJapanNorth = 46.0;

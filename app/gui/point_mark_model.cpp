@@ -1,5 +1,8 @@
 #include "app/gui/point_mark_model.h"
 
+#include <QColor>
+#include <QStringList>
+
 #include "text/code_page_932.h"
 
 QString cellToQString(const std::string& cell) {
@@ -34,8 +37,21 @@ int TPointMarkModel::rowCount(const QModelIndex& parent) const { return parent.i
 int TPointMarkModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 
 QVariant TPointMarkModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return QVariant();
-    return cellToQString(table_.cell(index.column(), tableRow(index.row())));
+    if (!index.isValid()) return QVariant();
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return cellToQString(table_.cell(index.column(), tableRow(index.row())));
+    if ((role != Qt::BackgroundRole && role != Qt::ToolTipRole) || !Checks) return QVariant();
+    const TRecordProblems problems = Checks->problemsOf(index.column(), tableRow(index.row()));
+    if (problems.empty()) return QVariant();
+    if (role == Qt::BackgroundRole)
+        return problems.count(TSeverity::error) > 0 ? QColor(255, 200, 200) : QColor(255, 236, 170);
+    QStringList reasons;
+    for (const TFieldProblem problem : problems) {
+        const TFieldProblemInfo& info = fieldProblemInfo(problem);
+        reasons.push_back(QString::fromUtf8(info.severity == TSeverity::error ? "エラー: " : "警告: ") +
+                          QString::fromUtf8(info.reasonJapanese));
+    }
+    return reasons.join(u'\n');
 }
 
 QVariant TPointMarkModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "app/field_checks.h"
 #include "app/point_mark_table.h"
 
 // Adapts the point-mark table to Qt's item views. While the table has its header row, row 0 is
@@ -25,6 +26,9 @@ public:
     // An unchanged text keeps the cell's bytes as they are, so cells holding bytes that do not
     // decode survive an edit that was not one.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // The problems of the cells, shown as a background colour and a tooltip; none when null.
+    const TTableChecks* Checks = nullptr;
 
     // An edit of the cell (column, table row) to the given bytes, for the editor's commands.
     std::function<void(int column, int row, const std::string& cell)> OnEdit;

@@ -132,7 +132,9 @@ TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
                                   "EditCopy コピー Ctrl+C; EditPaste 貼り付け Ctrl+V; EditClear 内容のクリア Del; "
                                   "EditSort 並び替え ; EditAdd 項目追加 Ctrl+N; EditInsert 行の挿入 Ctrl+Shift+N; "
                                   "EditDelete 削除 Ctrl+D; EditFind 検索 Ctrl+F; EditReplace 置換 Ctrl+H; "
-                                  "EditGoTo 指定のレコードへ移動 Ctrl+G; EditFilter 絞り込み Ctrl+Shift+L;",
+                                  "EditGoTo 指定のレコードへ移動 Ctrl+G; EditFilter 絞り込み Ctrl+Shift+L; "
+                                  "EditNextProblem 次の問題へ F8;  測地系変換 ; EditFindDuplicates 重複の検出 ; "
+                                  "EditDuplicateDistance 重複とみなす距離... ;",
                                   "表示(&V): ViewMap 地図 Ctrl+M;",
                                   "ヘルプ(&H): HelpVersion バージョン情報 ; HelpMessages 読込メッセージ ;"}));
 }
@@ -576,4 +578,47 @@ TEST_F(MainWindowTest, TheMapShowsALoadedFileAndFollowsTheSelectionBothWays) {
     processEventsFor(400);
     const QPointF hidden = map->viewPosition(139.77, 35.68);
     EXPECT_EQ(map->recordAt(hidden.toPoint()), -1);
+}
+
+TEST_F(MainWindowTest, ProblemsAreMarkedAndDatumAndDuplicatesWorkFromTheMenus) {
+    // Record 1 is clean, record 2 has a bad TIME (error) and a point outside Japan (warning).
+    const std::string csv = writeFile("checked.csv", cp932::encode(u"h\r\n"
+        u"WGS84,DEG,20260101120000,,東京駅,,35.681236,139.767125,,駅,i1,,,ON,100,50\r\n"
+        u"TOKYO,DEG,20261399000000,,大阪,,10.5,135.5,,駅,i1,,,ON,100,50\r\n"));
+    form->nextFileNames = {QString::fromStdString(csv)};
+    form->FileLoadXML->trigger();
+    ASSERT_EQ(form->Core.Table.RecordCount, 2);
+    TPointMarkModel* model = form->Model;
+    EXPECT_FALSE(model->data(model->index(0, 2), Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(model->data(model->index(1, 2), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model->data(model->index(1, 2), Qt::ToolTipRole).toString().isEmpty());
+    processEventsFor(150);
+    EXPECT_TRUE(form->ProblemLabel->text().startsWith(QString::fromUtf8("エラー 1・警告")));
+    // F8 goes to the first problem cell, then on; an edit that mends it clears its mark.
+    form->StringGridXML->setCurrentIndex(cellIndex(0, 1));
+    form->EditNextProblem->trigger();
+    EXPECT_EQ(form->StringGridXML->currentIndex(), cellIndex(2, 2));
+    model->setData(cellIndex(2, 2), "20261231000000");
+    EXPECT_FALSE(model->data(model->index(1, 2), Qt::BackgroundRole).isValid());
+
+    // Datum conversion of every record, one undo step; the TOKYO record becomes WGS84.
+    form->EditToWgs84->trigger();
+    EXPECT_EQ(form->Core.Table.cell(0, 2), "WGS84");
+    EXPECT_NE(form->Core.Table.cell(6, 2), "10.5");
+    form->EditUndo->trigger();
+    EXPECT_EQ(form->Core.Table.cell(0, 2), "TOKYO");
+
+    // Adding the same file again: the duplicates are asked about and left out on request.
+    form->questions.answers = {0};
+    form->nextFileNames = {QString::fromStdString(csv)};
+    form->FileAdd->trigger();
+    ASSERT_FALSE(form->questions.asked.empty());
+    EXPECT_TRUE(form->questions.asked.back().contains(QString::fromUtf8("東京駅")));
+    EXPECT_EQ(form->Core.Table.RecordCount, 2);
+    form->questions.answers = {1}; // all of them this time
+    form->FileAdd->trigger();
+    EXPECT_EQ(form->Core.Table.RecordCount, 4);
+    form->EditFindDuplicates->trigger();
+    EXPECT_EQ(form->StringGridXML->selectionModel()->selectedRows().size(), 2);
+    EXPECT_TRUE(form->messages.back().contains(QString::fromUtf8("重複が 2 組")));
 }
