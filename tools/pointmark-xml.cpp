@@ -10,11 +10,12 @@
 // resolved before that test. Anything else (a URL, a path outside those trees, a directory, a
 // device, a FIFO) is refused with a message that names the file as the document wrote it.
 //
-// check: parses each file and prints every message of the run in English, one line each, on
-//        standard output, then "FILE: ok" or "FILE: N message(s)". A file that cannot be read, or
-//        any other failure that stops a run, is printed as "pointmark-xml: FILE: REASON" on
-//        standard error.
-// validate: as check, and a file without fatal error is then validated against its DTD: element
+// check: parses each file, checks the well-formedness constraints on entity references (declared,
+//        parsed, not recursive, replacement text well-formed where it is used), and prints every
+//        message in English, one line each, on standard output, then "FILE: ok" or "FILE: N
+//        message(s)". A file that cannot be read, or any other failure that stops a run, is
+//        printed as "pointmark-xml: FILE: REASON" on standard error.
+// validate: as check, and a well-formed file is then validated against its DTD: element
 //        content, attributes, ID and IDREF values, entity references. A file without document type
 //        declaration is not valid. The problems are printed in the same form and counted with the
 //        messages of the parse.
@@ -38,6 +39,7 @@
 #include "dom/element.h"
 #include "dom/implementation.h"
 #include "parser/doc_builder.h"
+#include "parser/entity_constraints.h"
 #include "parser/error_handler.h"
 #include "parser/locator.h"
 #include "parser/parser_error.h"
@@ -121,9 +123,15 @@ public:
         };
     }
 
-    // Validates a document that parsed without fatal error against its DTD, printing each problem.
+    // The constraints on entity references that the parse leaves to the document, on a document
+    // that parsed without fatal error.
+    void checkEntities(TdomDocument* document) {
+        entitiesWellFormed_ = fatalCount_ == 0 && checkEntityConstraints(document, this);
+    }
+
+    // Validates a well-formed document against its DTD, printing each problem.
     void validate(TdomDocument* document) {
-        if (fatalCount_ > 0 || !document->documentElement()) return;
+        if (fatalCount_ > 0 || !entitiesWellFormed_ || !document->documentElement()) return;
         TdomElement* root = document->documentElement();
         if (!document->doctype()) {
             // Nothing declares the root element, so the document cannot be valid.
@@ -177,6 +185,7 @@ private:
     }
     void fatalError(void* sender, const TdomStandardLocator*, std::u16string_view code,
                     std::string_view errorClass) override {
+        ++fatalCount_;
         report(sender, code, errorClass);
     }
     void warning(void* sender, const TdomStandardLocator*, std::u16string_view code,
@@ -212,6 +221,7 @@ private:
     std::unordered_map<const void*, Position> positions_;
     int messageCount_ = 0;
     int fatalCount_ = 0;
+    bool entitiesWellFormed_ = false;
     bool failed_ = false;
 };
 
@@ -221,6 +231,7 @@ int check(const std::vector<std::string>& files, const TExternalFilePolicy& poli
     checker.recordPositions();
     for (const std::string& file : files) {
         if (TdomDocument* document = checker.parse(file)) {
+            checker.checkEntities(document);
             if (validity) checker.validate(document);
             if (checker.messageCount() == 0)
                 std::printf("%s: ok\n", file.c_str());
