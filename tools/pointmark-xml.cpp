@@ -116,6 +116,11 @@ public:
     // Remembers where each element and entity reference was read, so that the problems found
     // after the parse can tell it.
     void recordPositions() {
+        // The builder leaves the document's standalone declaration alone; the entity constraints
+        // depend on it.
+        parser_.docBuilder()->OnXmlDeclaration = [this](TXmlCustomProcessorAgent*, TdomStandardLocator*,
+                                                        std::u16string&, std::u16string&,
+                                                        std::u16string& standalone) { standalone_ = standalone; };
         parser_.docBuilder()->OnNodeBuilt = [this](TdomNode* node, const TdomStandardLocator* locator) {
             if (locator)
                 positions_[node] = {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(),
@@ -126,6 +131,7 @@ public:
     // The constraints on entity references that the parse leaves to the document, on a document
     // that parsed without fatal error.
     void checkEntities(TdomDocument* document) {
+        document->setStandalone(standalone_);
         entitiesWellFormed_ = fatalCount_ == 0 && checkEntityConstraints(document, this);
     }
 
@@ -146,6 +152,7 @@ public:
     TdomDocument* parse(const std::string& fileName) {
         implementation_.releaseAll();
         positions_.clear();
+        standalone_.clear();
         document_ = fileName;
         messageCount_ = 0;
         fatalCount_ = 0;
@@ -219,6 +226,7 @@ private:
     TExternalFilePolicy policy_;
     std::string document_;
     std::unordered_map<const void*, Position> positions_;
+    std::u16string standalone_;
     int messageCount_ = 0;
     int fatalCount_ = 0;
     bool entitiesWellFormed_ = false;
