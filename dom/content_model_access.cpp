@@ -2,6 +2,7 @@
 
 #include "dtd/cm_declaration.h"
 #include "dtd/cm_object.h"
+#include "dtd/cm_particle.h"
 
 namespace cmaccess {
 
@@ -11,7 +12,9 @@ TdomCMEntityDeclaration* asEntity(TdomCMNode* node) {
                                                                          : nullptr;
 }
 AttributeDefinition toDefinition(const TdomCMAttrDefinition* d) {
-    return AttributeDefinition{d->nodeName(), d->declaredType(), d->defaultKind(), d->defaultValue()};
+    AttributeDefinition definition{d->nodeName(), d->declaredType(), d->defaultKind(), d->defaultValue(), {}};
+    for (const TdomCMNode* token : d->children()) definition.tokens.push_back(token->nodeName());
+    return definition;
 }
 } // namespace
 
@@ -62,6 +65,40 @@ std::vector<AttributeDefinition> attributeDefinitions(TdomCMObject* model, std::
 
 bool hasElementContent(TdomCMObject* model, std::u16string_view elementName) {
     return model && model->hasElementContent(elementName);
+}
+
+ElementContent elementContent(TdomCMObject* model, std::u16string_view elementName) {
+    const TdomCMElementTypeDeclaration* declaration = model ? model->findElementTypeDeclaration(elementName) : nullptr;
+    if (!declaration) return ElementContent::undeclared;
+    switch (declaration->contentKind()) {
+    case TdomCMContentKind::empty:
+        return ElementContent::empty;
+    case TdomCMContentKind::any:
+        return ElementContent::any;
+    case TdomCMContentKind::mixed:
+        return ElementContent::mixed;
+    default:
+        return ElementContent::elements;
+    }
+}
+
+bool mixedContentAllows(TdomCMObject* model, std::u16string_view elementName, std::u16string_view childName) {
+    const TdomCMElementTypeDeclaration* declaration = model ? model->findElementTypeDeclaration(elementName) : nullptr;
+    const TdomCMParticle* choice = declaration ? declaration->particle() : nullptr;
+    if (!choice) return false;
+    for (const TdomCMNode* particle : choice->children())
+        if (particle->nodeName() == childName) return true;
+    return false;
+}
+
+bool validateElementContent(TdomCMObject* model, std::u16string_view elementName,
+                            std::span<const std::u16string> childNames, TdomCustomErrorHandler* errorHandler) {
+    return model && model->validateElementContent(elementName, childNames, errorHandler);
+}
+
+bool isUnparsedEntity(TdomCMObject* model, std::u16string_view name) {
+    const TdomCMEntityDeclaration* entity = model ? model->findEntityDeclaration(name) : nullptr;
+    return entity && !entity->parsed();
 }
 
 TdomDocument* attachedDocument(TdomCMObject* model) { return model ? model->document() : nullptr; }

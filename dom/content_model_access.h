@@ -3,6 +3,7 @@
 // The questions the document object model asks of the content model (the DTD object model) attached
 // to a document. Every function answers "nothing" (nullptr, false, empty) for a null model.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 class TdomCMNode;
 class TdomCMObject;
 class TdomDocument;
+class TdomCustomErrorHandler;
 
 namespace cmaccess {
 
@@ -30,6 +32,7 @@ struct AttributeDefinition {
     std::u16string declaredType; // "CDATA", a tokenized type, "NOTATION", or empty for an enumeration
     std::u16string defaultKind;  // "#REQUIRED", "#IMPLIED", "#FIXED" or empty
     std::u16string defaultValue;
+    std::vector<std::u16string> tokens; // the names of an enumeration or a NOTATION type
 };
 // The definition of attribute attributeName of element type elementName; false when none.
 bool attributeDefinition(TdomCMObject* model, std::u16string_view elementName, std::u16string_view attributeName,
@@ -38,6 +41,18 @@ bool attributeDefinition(TdomCMObject* model, std::u16string_view elementName, s
 std::vector<AttributeDefinition> attributeDefinitions(TdomCMObject* model, std::u16string_view elementName);
 // True when element type elementName is declared with element content.
 bool hasElementContent(TdomCMObject* model, std::u16string_view elementName);
+
+// What the element type declaration of elementName allows as content.
+enum class ElementContent { undeclared, empty, any, mixed, elements };
+ElementContent elementContent(TdomCMObject* model, std::u16string_view elementName);
+// True when childName is one of the element types listed in the mixed content of elementName.
+bool mixedContentAllows(TdomCMObject* model, std::u16string_view elementName, std::u16string_view childName);
+// Matches the names of the child elements against the element content of elementName; a mismatch is
+// reported to errorHandler with elementName as the code.
+bool validateElementContent(TdomCMObject* model, std::u16string_view elementName,
+                            std::span<const std::u16string> childNames, TdomCustomErrorHandler* errorHandler);
+// True when name is declared as an unparsed entity.
+bool isUnparsedEntity(TdomCMObject* model, std::u16string_view name);
 
 // The document a content model is attached to (nullptr) and the link from the model to it.
 TdomDocument* attachedDocument(TdomCMObject* model);

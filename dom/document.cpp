@@ -143,8 +143,8 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(const Node
         auto address = reinterpret_cast<std::uintptr_t>(object);
         auto start = [&](std::size_t page) { return reinterpret_cast<std::uintptr_t>(pages_[page]); };
         if (last < pages_.size() && address - start(last) < kPageSize) return last;
-        auto after = std::upper_bound(pages_.begin(), pages_.end(), reinterpret_cast<const char*>(object),
-                                      std::less<>());
+        auto after =
+            std::upper_bound(pages_.begin(), pages_.end(), reinterpret_cast<const char*>(object), std::less<>());
         if (after == pages_.begin()) return kNone;
         std::size_t page = static_cast<std::size_t>(after - pages_.begin()) - 1;
         if (address - start(page) >= kPageSize) return kNone;
@@ -881,9 +881,10 @@ bool TdomDocument::validate(TdomCustomErrorHandler* errorHandler, int option) {
     idList_->clearAll();
     for (TdomNode* child : children_)
         if (!child->validate(errorHandler)) result = false;
-    if (result) {
-        result = checkIdReferences(errorHandler);
-        if (!result) idList_->clearAll();
+    // The references are checked even after other problems, so that every problem is reported.
+    if (!checkIdReferences(errorHandler)) {
+        result = false;
+        idList_->clearAll();
     }
     return result;
 }

@@ -1,4 +1,5 @@
 #include "dom/element.h"
+#include "dom/element_validation.h"
 
 #include "dom/character_data.h"
 #include "dom/content_model_access.h"
@@ -105,24 +106,47 @@ void TdomElement::setReadonly(bool value) {
 void TdomElement::normalize() { dominternal::normalizeSubtree(this); }
 
 bool TdomElement::validate(TdomCustomErrorHandler* errorHandler) {
-    // Entity references check their own content; everything else below an element is valid here.
+    // This element and every element below it, in document order; entity references check their
+    // entity and their own content.
     bool valid = true;
-    std::vector<TdomNode*> stack(children().rbegin(), children().rend());
+    std::vector<TdomNode*> stack{this};
     while (!stack.empty()) {
         TdomNode* node = stack.back();
         stack.pop_back();
         if (node->nodeType() == TdomNodeType::entityReference) {
             if (!node->validate(errorHandler)) valid = false;
         } else if (node->nodeType() == TdomNodeType::element) {
+            auto* element = static_cast<TdomElement*>(node);
+            if (!domvalidation::checkElement(element, errorHandler)) valid = false;
+            for (TdomNode* attribute : element->attributeNodes())
+                if (!attribute->validate(errorHandler)) valid = false;
             for (auto it = node->children().rbegin(); it != node->children().rend(); ++it) stack.push_back(*it);
         }
     }
     return valid;
 }
 
-bool TdomElement::checkIdReferences(TdomCustomErrorHandler*) { return true; }
+bool TdomElement::checkIdReferences(TdomCustomErrorHandler* errorHandler) {
+    // Every IDREF and IDREFS attribute of this element and the elements below it, entity content
+    // included.
+    bool valid = true;
+    std::vector<TdomNode*> stack{this};
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->nodeType() == TdomNodeType::element)
+            for (TdomNode* attribute : static_cast<TdomElement*>(node)->attributeNodes())
+                if (!attribute->checkIdReferences(errorHandler)) valid = false;
+        for (auto it = node->children().rbegin(); it != node->children().rend(); ++it) stack.push_back(*it);
+    }
+    return valid;
+}
 
-bool TdomElement::checkEntityReferences(int) { return true; }
+bool TdomElement::checkEntityReferences(int option) {
+    for (TdomNode* attribute : attributeNodes())
+        if (!attribute->checkEntityReferences(option)) return false;
+    return TdomNode::checkEntityReferences(option);
+}
 
 void TdomElement::checkPlain() const {
     if (attributesNamespaceAware()) throw ENamespace_Err();
@@ -332,6 +356,8 @@ bool TdomAttr::validate(TdomCustomErrorHandler* errorHandler) {
     return valid;
 }
 
-bool TdomAttr::checkIdReferences(TdomCustomErrorHandler*) { return true; }
+bool TdomAttr::checkIdReferences(TdomCustomErrorHandler* errorHandler) {
+    return domvalidation::checkIdReferences(this, errorHandler);
+}
 
-bool TdomAttr::checkEntityReferences(int) { return true; }
+bool TdomAttr::checkEntityReferences(int option) { return TdomNode::checkEntityReferences(option); }

@@ -4,6 +4,7 @@
 #include "dom/content_model_access.h"
 #include "dom/document.h"
 #include "dom/dom_exception.h"
+#include "dom/element_validation.h"
 #include "parser/error_handler.h"
 #include "parser/parser_exception.h"
 #include "parser/xml_to_dom_parser.h"
@@ -19,7 +20,9 @@ TdomEntityReference::TdomEntityReference(TdomDocument* ownerDocument, const std:
 
 void TdomEntityReference::setNodeValue(std::u16string_view) {}
 
-bool TdomEntityReference::checkEntityReferences(int) { return true; }
+bool TdomEntityReference::checkEntityReferences(int option) {
+    return domvalidation::entityReferenceResolvable(this) && TdomNode::checkEntityReferences(option);
+}
 
 TdomNode* TdomEntityReference::cloneNode(bool deep) {
     TdomNode* copy = TdomNode::cloneNode(deep);
@@ -55,37 +58,22 @@ bool TdomEntityReference::fillByParsing() {
     return true;
 }
 
-namespace {
-// Reports a problem; a handler that raises while reporting does not end the validation.
-void report(TdomCustomErrorHandler* errorHandler, bool fatal, TdomNode* sender, std::u16string_view code,
-            std::string_view errorClass) {
-    if (!errorHandler) return;
-    try {
-        if (fatal)
-            errorHandler->fatalError(sender, nullptr, code, errorClass);
-        else
-            errorHandler->error(sender, nullptr, code, errorClass);
-    } catch (...) {
-    }
-}
-} // namespace
-
 bool TdomEntityReference::validate(TdomCustomErrorHandler* errorHandler) {
     TdomCMObject* model = ownerDocument()->contentModel();
     TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName());
     if (!entity) {
         if (isPredefined()) return true;
-        report(errorHandler, false, this, nodeName(), EParserMissing_Entity_Declaration_Err::kClassName);
+        domvalidation::report(errorHandler, false, this, nodeName(), EParserMissing_Entity_Declaration_Err::kClassName);
         return false;
     }
     bool valid = true;
     if (cmaccess::entityRefersToUnparsed(model, entity)) {
         valid = false;
-        report(errorHandler, true, this, nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
+        domvalidation::report(errorHandler, true, this, nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
     }
     if (cmaccess::entityIsUnusable(model, entity)) {
         valid = false;
-        report(errorHandler, true, this, nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
+        domvalidation::report(errorHandler, true, this, nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
     }
     for (TdomNode* child : children())
         if (!child->validate(errorHandler)) valid = false;

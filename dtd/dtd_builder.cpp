@@ -721,6 +721,17 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
 }
 
+TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                                const std::u16string& text) {
+    if (nestingLevel_ >= kMaxNestingLevel)
+        return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
+    if (!budget_->charge(text.size() + 2))
+        return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
+    if (!readNested(processorAgent, locator, u" " + text + u" "))
+        return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
+    return nullptr;
+}
+
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* processorAgent,
                                                    TdomStandardLocator* locator, std::u16string data) {
     if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
@@ -733,16 +744,22 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
             return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
         }
         if (!appendOrFree(reference)) return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
-    } else if (externalActive_ && externalTarget_) {
+        // The declarations of the replacement text take effect where the reference stands. An
+        // external entity that was declared but not fetched is skipped.
         std::u16string text;
-        if (!lookUp(externalIndex_, &externalTarget_->parameterEntityList(), data, text))
+        if (lookUp(internalIndex_, &internalTarget_->parameterEntityList(), data, text)) {
+            if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
+        } else if (!internalTarget_->findParameterEntityDeclaration(data)) {
             return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
-        if (nestingLevel_ >= kMaxNestingLevel)
-            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
-        if (!budget_->charge(text.size() + 2))
-            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
-        if (!readNested(processorAgent, locator, u" " + text + u" "))
-            return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
+        }
+    } else if (externalActive_ && externalTarget_) {
+        // The parameter entities of the internal subset, read first, are visible here too.
+        bool found = false;
+        std::u16string text;
+        findParameterEntity(processorAgent, locator, found, text, data);
+        if (!found)
+            return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
     }
     return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
 }

@@ -21,8 +21,9 @@ struct TXmlExpansionBudget;
 // object it builds (the external or the internal subset), parses content specifications,
 // enumerations and entity values, keeps the replacement texts of parameter entities and answers
 // findParameterEntity with them, fetches external parameter entities through the DOM
-// implementation's onExternalParsedEntity, and re-reads parameter-entity references between
-// declarations and included conditional sections of the external subset with a nested parser.
+// implementation's onExternalParsedEntity, and re-reads the parameter-entity references between
+// declarations (of either subset) and the included conditional sections of the external subset
+// with a nested parser. The external subset sees the parameter entities of the internal one.
 //
 // Bounds: replacement texts are limited to kMaxExpandedTextLength code units, the expansions of a
 // run (including those of nested reads) to kMaxExpansionTotal, and nested reads to
@@ -121,6 +122,10 @@ private:
     void buildElementContent(TdomCMElementTypeDeclaration* declaration, const std::u16string& contentSpec);
     void buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
                           const std::u16string& bracket);
+    // Reads the replacement text of a parameter-entity reference between declarations into the
+    // subset being built, within the nesting and expansion bounds.
+    TXmlErrorRecord readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                    const std::u16string& text);
     // The replacement text of an internal parameter entity; raises EConvertError.
     std::u16string normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   const std::u16string& value);

@@ -281,6 +281,7 @@ TXmlErrorRecord TXmlDocBuilder::buildStartElement(TXmlCustomProcessorAgent* proc
             return createError(processorAgent, locator, code, failure);
         }
         currentNode_ = element;
+        if (OnNodeBuilt) OnNodeBuilt(element, locator);
     }
     return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI, tagName, attributes)
                          : nullptr;
@@ -412,6 +413,7 @@ TXmlErrorRecord TXmlDocBuilder::entityRef(TXmlCustomProcessorAgent* processorAge
         if (TXmlErrorRecord error =
                 appendNode(processorAgent, locator, node, data, EParserInvalidEntityName_Err::kClassName))
             return error;
+        if (OnNodeBuilt) OnNodeBuilt(node, locator);
     }
     return NextHandler() ? NextHandler()->entityRef(processorAgent, locator, std::move(data)) : nullptr;
 }

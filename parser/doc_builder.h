@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ public:
     // run and clears it afterwards; nullptr makes the builder only forward signals.
     TdomNode* currentNode() const { return currentNode_; }
     void setReferenceNode(TdomNode* node) { currentNode_ = node; }
+
+    // Told of every element and entity reference once it is in the tree, with the locator of its
+    // tag or reference, for callers that want to tell later where a node was read.
+    std::function<void(TdomNode* node, const TdomStandardLocator* locator)> OnNodeBuilt;
 
     TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                           std::u16string data) override;

@@ -1,4 +1,5 @@
 // pointmark-xml [--allow-external DIR]... check FILE...
+// pointmark-xml [--allow-external DIR]... validate FILE...
 // pointmark-xml [--allow-external DIR]... dump FILE
 //
 // Reads XML files with the same parser front that the editor uses, for users whose file does not
@@ -9,25 +10,40 @@
 // resolved before that test. Anything else (a URL, a path outside those trees, a directory, a
 // device, a FIFO) is refused with a message that names the file as the document wrote it.
 //
-// check: parses each file and prints every message of the run in English, one line each, on
-//        standard output, then "FILE: ok" or "FILE: N message(s)". A file that cannot be read, or
-//        any other failure that stops a run, is printed as "pointmark-xml: FILE: REASON" on
-//        standard error.
+// check: parses each file, checks the well-formedness constraints on entity references (declared,
+//        parsed, not recursive, replacement text well-formed where it is used), and prints every
+//        message in English, one line each, on standard output, then "FILE: ok" or "FILE: N
+//        message(s)". A file that cannot be read, or any other failure that stops a run, is
+//        printed as "pointmark-xml: FILE: REASON" on standard error.
+// validate: as check, and a well-formed file is then validated against its DTD: element
+//        content, attributes, ID and IDREF values, entity references. A file without document type
+//        declaration is not valid. The problems are printed in the same form and counted with the
+//        messages of the parse.
 // dump:  parses the file and prints the document as UTF-8 XML text on standard output; the
 //        messages of the run go to standard error.
 //
 // Exit status: 0 when every file parsed without a message, 1 when any file had a message or
 // could not be read, 2 for a wrong command line.
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "dom/document.h"
+#include "dom/document_type.h"
+#include "dom/element.h"
 #include "dom/implementation.h"
+#include "parser/doc_builder.h"
+#include "parser/entity_constraints.h"
+#include "parser/error_handler.h"
+#include "parser/locator.h"
 #include "parser/parser_error.h"
+#include "parser/parser_exception.h"
 #include "parser/xml_to_dom_parser.h"
 #include "text/exception.h"
 #include "text/external_file_policy.h"
@@ -40,9 +56,11 @@ constexpr int kExitProblems = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] = "usage: pointmark-xml [--allow-external DIR]... check FILE...\n"
+                      "       pointmark-xml [--allow-external DIR]... validate FILE...\n"
                       "       pointmark-xml [--allow-external DIR]... dump FILE\n"
-                      "  check  parse each FILE and print every message in English\n"
-                      "  dump   parse FILE and print the document as UTF-8 XML\n"
+                      "  check     parse each FILE and print every message in English\n"
+                      "  validate  check, then validate each well-formed FILE against its DTD\n"
+                      "  dump      parse FILE and print the document as UTF-8 XML\n"
                       "  --allow-external DIR  also open DTDs and entities below DIR (by default only\n"
                       "                        those below the directory of the document itself)\n";
 
@@ -61,14 +79,19 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
+// Where the builder read an element or entity reference: the piece of its tag or reference.
+struct Position {
+    std::int32_t startLine, startColumn, endLine, endColumn;
+};
+
 // One parser front and implementation for the whole command, as in the editor.
-class Checker {
+class Checker : private TdomCustomErrorHandler {
 public:
     Checker(std::FILE* messages, TExternalFilePolicy policy) : messages_(messages), policy_(std::move(policy)) {
         parser_.setDOMImpl(&implementation_);
         auto print = [this](TXmlToDomParser*, TXmlParserError& e) {
-            ++messageCount_;
-            std::fprintf(messages_, "%s\n", utf16ToUtf8(e.errorMessage(TXmlMessageLanguage::en)).c_str());
+            if (e.errorType() == TXmlErrorType::fatal) ++fatalCount_;
+            this->print(e);
         };
         parser_.OnError = print;
         parser_.OnFatalError = print;
@@ -90,12 +113,49 @@ public:
         };
     }
 
+    // Remembers where each element and entity reference was read, so that the problems found
+    // after the parse can tell it.
+    void recordPositions() {
+        // The builder leaves the document's standalone declaration alone; the entity constraints
+        // depend on it.
+        parser_.docBuilder()->OnXmlDeclaration = [this](TXmlCustomProcessorAgent*, TdomStandardLocator*,
+                                                        std::u16string&, std::u16string&,
+                                                        std::u16string& standalone) { standalone_ = standalone; };
+        parser_.docBuilder()->OnNodeBuilt = [this](TdomNode* node, const TdomStandardLocator* locator) {
+            if (locator)
+                positions_[node] = {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(),
+                                    locator->column()};
+        };
+    }
+
+    // The constraints on entity references that the parse leaves to the document, on a document
+    // that parsed without fatal error.
+    void checkEntities(TdomDocument* document) {
+        document->setStandalone(standalone_);
+        entitiesWellFormed_ = fatalCount_ == 0 && checkEntityConstraints(document, this);
+    }
+
+    // Validates a well-formed document against its DTD, printing each problem.
+    void validate(TdomDocument* document) {
+        if (fatalCount_ > 0 || !entitiesWellFormed_ || !document->documentElement()) return;
+        TdomElement* root = document->documentElement();
+        if (!document->doctype()) {
+            // Nothing declares the root element, so the document cannot be valid.
+            error(root, nullptr, root->nodeName(), EParserElement_Type_Declaration_Not_Found_Err::kClassName);
+            return;
+        }
+        document->validate(this, 0);
+    }
+
     // Parses the file; the document is the implementation's until the next parse. nullptr when an
     // exception stopped the run (its message printed).
     TdomDocument* parse(const std::string& fileName) {
         implementation_.releaseAll();
+        positions_.clear();
+        standalone_.clear();
         document_ = fileName;
         messageCount_ = 0;
+        fatalCount_ = 0;
         try {
             return parser_.fileToDocument(fileName);
         } catch (const std::exception& e) {
@@ -112,6 +172,34 @@ public:
     }
 
 private:
+    void print(TXmlParserError& e) {
+        ++messageCount_;
+        std::fprintf(messages_, "%s\n", utf16ToUtf8(e.errorMessage(TXmlMessageLanguage::en)).c_str());
+    }
+
+    // The problems found in the document after the parse, with the position of the node they
+    // concern where the builder told it.
+    void report(void* sender, std::u16string_view code, std::string_view errorClass) {
+        Position at{0, 0, 0, 0};
+        if (auto it = positions_.find(sender); it != positions_.end()) at = it->second;
+        TXmlParserError e(std::string(errorClass), std::u16string(code), u"", utf8ToUtf16(document_), at.startLine,
+                          at.startColumn, at.endLine, at.endColumn);
+        print(e);
+    }
+    void error(void* sender, const TdomStandardLocator*, std::u16string_view code,
+               std::string_view errorClass) override {
+        report(sender, code, errorClass);
+    }
+    void fatalError(void* sender, const TdomStandardLocator*, std::u16string_view code,
+                    std::string_view errorClass) override {
+        ++fatalCount_;
+        report(sender, code, errorClass);
+    }
+    void warning(void* sender, const TdomStandardLocator*, std::u16string_view code,
+                 std::string_view errorClass) override {
+        report(sender, code, errorClass);
+    }
+
     // Opens what systemId names relative to parent as the policy allows; on success systemId
     // becomes the path, so that names inside the file are looked up from its own directory. False
     // when a named file could not be opened.
@@ -137,14 +225,22 @@ private:
     std::FILE* messages_;
     TExternalFilePolicy policy_;
     std::string document_;
+    std::unordered_map<const void*, Position> positions_;
+    std::u16string standalone_;
     int messageCount_ = 0;
+    int fatalCount_ = 0;
+    bool entitiesWellFormed_ = false;
     bool failed_ = false;
 };
 
-int check(const std::vector<std::string>& files, const TExternalFilePolicy& policy) {
+// check, and with validity also validate.
+int check(const std::vector<std::string>& files, const TExternalFilePolicy& policy, bool validity) {
     Checker checker(stdout, policy);
+    checker.recordPositions();
     for (const std::string& file : files) {
-        if (checker.parse(file)) {
+        if (TdomDocument* document = checker.parse(file)) {
+            checker.checkEntities(document);
+            if (validity) checker.validate(document);
             if (checker.messageCount() == 0)
                 std::printf("%s: ok\n", file.c_str());
             else
@@ -196,7 +292,11 @@ int main(int argc, char** argv) {
     try {
         if (command == "check") {
             if (files.empty()) return usageError("check needs at least one FILE");
-            return check(files, policy);
+            return check(files, policy, false);
+        }
+        if (command == "validate") {
+            if (files.empty()) return usageError("validate needs at least one FILE");
+            return check(files, policy, true);
         }
         if (command == "dump") {
             if (files.size() != 1) return usageError("dump needs exactly one FILE");

@@ -99,8 +99,12 @@ TEST(DtdBuilderEntities, ParameterEntityReplacementTexts) {
     EXPECT_EQ(DtdBuildChain::text(chain.internal),
               "<!ENTITY % a \t\"&#x41;&amp;\">\n<!ENTITY % b \t\"[%a;]\">\n<!ENTITY e \t\"v\">\n");
 
-    EXPECT_EQ(declarationsOf("<!ENTITY % a 'x'><!NOTATION n SYSTEM 'n'>%a;", false),
-              "<!ENTITY % a \t\"x\">\n<!NOTATION n  SYSTEM \"n\" >\n%a;\n");
+    // A reference between declarations is kept, and the declarations of its text take effect there;
+    // a text that is no declaration is refused.
+    EXPECT_EQ(declarationsOf("<!ENTITY % a '<!ELEMENT x ANY>'><!NOTATION n SYSTEM 'n'>%a;", false),
+              "<!ENTITY % a \t\"<!ELEMENT x ANY>\">\n<!NOTATION n  SYSTEM \"n\" >\n%a;\n<!ELEMENT x ANY  >\n");
+    EXPECT_EQ(errorOf("<!ENTITY % a 'x'>%a;", false), "EParserInvalidEntityName_Err");
+    EXPECT_EQ(errorOf("<!ELEMENT x ANY>%undeclared;", false), "EParserUnresolvable_Parameter_Entity_Reference_Err");
     for (const char* bad : {"<!ENTITY % a 'x&y'>", "<!ENTITY % a '%nope;'>", "<!ENTITY % a '&#0;'>"})
         EXPECT_EQ(errorOf(bad, false), "EParserInvalidEntityDeclaration_Err") << bad;
 }

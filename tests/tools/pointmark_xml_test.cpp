@@ -165,3 +165,52 @@ TEST_F(PointmarkXml, WrongCommandLinesShowTheUsage) {
         EXPECT_TRUE(contains(result.errors, "usage: pointmark-xml"));
     }
 }
+
+TEST_F(PointmarkXml, ValidateReportsEachBreachOfThePointMarkDtdWithItsPosition) {
+    XmlToolRun result = run({"validate", kFront + "valid_points.xml", kFront + "points.xml"});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(lineCount(result.out), 2) << result.out;
+
+    // A missing required attribute, a misplaced element and a duplicate ID: one line each.
+    result = run({"validate", kFront + "invalid_points.xml"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(lineCount(result.out), 4) << result.out;
+    EXPECT_TRUE(contains(result.out, "in line 4, between position 1 and 18 -- Required attribute not found: version"));
+    EXPECT_TRUE(contains(result.out, "in line 6, between position 1 and 8 -- Content of an element with element "
+                                     "content does not match the declaration: format"));
+    EXPECT_TRUE(contains(result.out, "in line 6, between position 68 and 81 -- Duplicate ID value: p1"));
+    // check does not look at validity.
+    EXPECT_EQ(run({"check", kFront + "invalid_points.xml"}).exitCode, 0);
+}
+
+TEST_F(PointmarkXml, ValidateNeedsADocumentTypeAndAWellFormedDocument) {
+    writeFileAtomically(path("plain.xml"), "<a/>");
+    XmlToolRun result = run({"validate", path("plain.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Element type declaration not found: a")) << result.out;
+    // Validity is not asked of a document that breaks an entity constraint: one message only.
+    writeFileAtomically(path("bad.xml"), "<!DOCTYPE a [<!ELEMENT a EMPTY>]><a>&e;</a>");
+    result = run({"validate", path("bad.xml")});
+    EXPECT_EQ(lineCount(result.out), 2) << result.out;
+    EXPECT_TRUE(contains(result.out, "Missing entity declaration: e"));
+}
+
+TEST_F(PointmarkXml, CheckReportsTheEntityConstraintsWithThePositionOfTheReference) {
+    writeFileAtomically(path("e.xml"), "<!DOCTYPE a [<!ENTITY e \"</a><a>\">]>\n<a>\n  &e;</a>");
+    XmlToolRun result = run({"check", path("e.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "in line 3, between position 3 and 5 -- Reference to an entity containing no "
+                                     "proper markup: e"))
+        << result.out;
+    writeFileAtomically(path("ok.xml"), "<!DOCTYPE a [<!ENTITY e \"<b/>\">]>\n<a>&e;&amp;</a>");
+    EXPECT_EQ(run({"check", path("ok.xml")}).exitCode, 0);
+}
+
+TEST_F(PointmarkXml, TheExternalSubsetSeesTheParameterEntitiesOfTheInternalSubset) {
+    writeFileAtomically(path("ext.dtd"), "<!ELEMENT a %content;>");
+    writeFileAtomically(path("doc.xml"), "<!DOCTYPE a SYSTEM \"ext.dtd\" [<!ENTITY % content \"(#PCDATA)\">]><a>t</a>");
+    XmlToolRun result = run({"validate", path("doc.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    writeFileAtomically(path("doc.xml"), "<!DOCTYPE a SYSTEM \"ext.dtd\"><a>t</a>");
+    EXPECT_EQ(run({"validate", path("doc.xml")}).exitCode, 1);
+}

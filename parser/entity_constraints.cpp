@@ -1,0 +1,144 @@
+#include "parser/entity_constraints.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dom/content_model_access.h"
+#include "dom/document.h"
+#include "dom/document_type.h"
+#include "dom/element.h"
+#include "dom/element_validation.h"
+#include "dom/entity_reference.h"
+#include "dtd/cm_node.h"
+#include "dtd/cm_object.h"
+#include "parser/parser_exception.h"
+#include "text/exception.h"
+
+namespace {
+
+// Deeper nesting of references than this is reported as recursion; the DTD side refuses deeper
+// expansions as well.
+constexpr int kMaxDepth = 64;
+
+class TEntityChecker {
+public:
+    TEntityChecker(TdomDocument* document, TdomCustomErrorHandler* errorHandler)
+        : document_(document), model_(document->contentModel()), errorHandler_(errorHandler),
+          declarationsRequired_(declarationsRequired(document)) {}
+
+    bool run() {
+        walk(document_, nullptr, 0);
+        return valid_;
+    }
+
+private:
+    // Whether a reference to an undeclared entity breaks well-formedness rather than validity: the
+    // declarations it could have are all known.
+    static bool declarationsRequired(TdomDocument* document) {
+        if (document->standalone() == u"yes") return true;
+        TdomDocumentType* type = document->doctype();
+        if (!type) return true;
+        if (!type->systemId().empty() || !type->publicId().empty()) return false;
+        TdomCMObject* model = document->contentModel();
+        if (!model || !model->internalSubset()) return true;
+        for (const TdomCMNode* node : model->internalSubset()->children())
+            if (node->nodeType() == TdomCMNodeType::parameterEntityReference) return false;
+        return true;
+    }
+
+    void problem(TdomNode* sender, std::u16string_view code, std::string_view errorClass, bool fatal = true) {
+        valid_ = false;
+        domvalidation::report(errorHandler_, fatal, sender, code, errorClass);
+    }
+
+    // Undeclared names are the only problem of a reference to a name without declaration.
+    TdomCMNode* declared(TdomNode* sender, const std::u16string& name) {
+        TdomCMNode* entity = cmaccess::declaredEntity(model_, name);
+        if (!entity && predefinedEntityText(name).empty() && declarationsRequired_)
+            problem(sender, name, EParserMissing_Entity_Declaration_Err::kClassName, false);
+        return entity;
+    }
+
+    // The children of node; reporter is the reference problems inside node are told with (none:
+    // the node itself).
+    void walk(TdomNode* node, TdomNode* reporter, int depth) {
+        for (TdomNode* child : node->children()) {
+            if (child->nodeType() == TdomNodeType::element) {
+                for (TdomNode* attribute : static_cast<TdomElement*>(child)->attributeNodes())
+                    checkAttribute(reporter ? reporter : child, attribute);
+                walk(child, reporter, depth);
+            } else if (child->nodeType() == TdomNodeType::entityReference) {
+                checkReference(static_cast<TdomEntityReference*>(child), reporter ? reporter : child, depth);
+            }
+        }
+    }
+
+    void checkReference(TdomEntityReference* reference, TdomNode* reporter, int depth) {
+        TdomCMNode* entity = declared(reporter, reference->nodeName());
+        if (!entity) return;
+        if (cmaccess::isUnparsedEntity(model_, reference->nodeName())) {
+            problem(reporter, reference->nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
+            return;
+        }
+        if (cmaccess::entityIsUnusable(model_, entity) || depth >= kMaxDepth) {
+            problem(reporter, reference->nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
+            return;
+        }
+        // An external entity has no replacement text here: it is neither read nor checked.
+        if (cmaccess::entityReplacementText(model_, entity).empty() || !reference->children().empty()) return;
+        bool filled = false;
+        try {
+            filled = reference->fillByParsing();
+        } catch (const Exception&) {
+        }
+        if (!filled) {
+            problem(reporter, reference->nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
+            return;
+        }
+        walk(reference, reporter, depth + 1);
+    }
+
+    void checkAttribute(TdomNode* reporter, TdomNode* attribute) {
+        for (TdomNode* child : attribute->children())
+            if (child->nodeType() == TdomNodeType::entityReference)
+                checkAttributeEntity(reporter, child->nodeName(), 0);
+    }
+
+    // An entity referred to from an attribute value, and the entities its replacement text refers to.
+    void checkAttributeEntity(TdomNode* reporter, const std::u16string& name, int depth) {
+        TdomCMNode* entity = declared(reporter, name);
+        if (!entity) return;
+        if (cmaccess::entityRefersToExternal(model_, entity)) {
+            problem(reporter, name, EParserAttributeValueRefersToExternalEntity_Err::kClassName);
+            return;
+        }
+        if (cmaccess::entityIsUnusable(model_, entity) || depth >= kMaxDepth) {
+            problem(reporter, name, EParserNoProperMarkupReferenced_Err::kClassName);
+            return;
+        }
+        const std::u16string text = cmaccess::entityReplacementText(model_, entity);
+        if (text.find(u'<') != std::u16string::npos) {
+            problem(reporter, name, EParserLtInAttributeValue_Err::kClassName);
+            return;
+        }
+        // General entity references are kept as written in the replacement text.
+        for (std::size_t at = text.find(u'&'); at != std::u16string::npos; at = text.find(u'&', at + 1)) {
+            const std::size_t end = text.find(u';', at);
+            if (end == std::u16string::npos) break;
+            if (text[at + 1] != u'#') checkAttributeEntity(reporter, text.substr(at + 1, end - at - 1), depth + 1);
+        }
+    }
+
+    TdomDocument* document_;
+    TdomCMObject* model_;
+    TdomCustomErrorHandler* errorHandler_;
+    const bool declarationsRequired_;
+    bool valid_ = true;
+};
+
+} // namespace
+
+bool checkEntityConstraints(TdomDocument* document, TdomCustomErrorHandler* errorHandler) {
+    return TEntityChecker(document, errorHandler).run();
+}

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dom/document.h"
+#include "dom/element.h"
+#include "dom/implementation.h"
+#include "dom/wide_string_list.h"
+#include "parser/error_handler.h"
+#include "parser/parser_error.h"
+#include "parser/xml_to_dom_parser.h"
+
+namespace {
+
+// Parses the document (which must be well-formed) and answers the classes that its validation
+// reports, in order, or "valid".
+std::string validityOf(const std::u16string& text) {
+    TDomImplementation implementation;
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&implementation);
+    TdomDocument* document = parser.wideStringToDocument(text);
+    if (!document) return "not parsed";
+    TdomStandardErrorHandler handler;
+    const bool valid = document->validate(&handler, 0);
+    std::string classes;
+    for (const auto& error : handler.errorList()) classes += (classes.empty() ? "" : " ") + error->errorClass();
+    if (valid != classes.empty()) classes += " (answer disagrees)";
+    return classes.empty() ? "valid" : classes;
+}
+
+struct Case {
+    const char16_t* declarations; // the internal subset of a document whose root is a
+    const char16_t* content;      // the document element
+    const char* expected;
+};
+
+} // namespace
+
+TEST(ElementValidation, EachConstraintIsKeptOrReportedOnce) {
+    const Case cases[] = {
+        // element content
+        {u"<!ELEMENT a (b, c?)><!ELEMENT b EMPTY><!ELEMENT c EMPTY>", u"<a> <b/><!--x--><c/></a>", "valid"},
+        {u"<!ELEMENT a (b, c?)><!ELEMENT b EMPTY><!ELEMENT c EMPTY>", u"<a><c/><b/></a>",
+         "EParserElement_With_Illegal_Element_Content_Err"},
+        {u"<!ELEMENT a (b)><!ELEMENT b EMPTY>", u"<a>t<b/></a>", "EParserElement_With_Illegal_Element_Content_Err"},
+        // EMPTY, ANY, mixed, undeclared
+        {u"<!ELEMENT a EMPTY>", u"<a> </a>", "EParserElement_Declared_Empty_Has_Content_Err"},
+        {u"<!ELEMENT a ANY><!ELEMENT b EMPTY>", u"<a>t<b/></a>", "valid"},
+        {u"<!ELEMENT a (#PCDATA|b)*><!ELEMENT b EMPTY><!ELEMENT c EMPTY>", u"<a>t<b/>t</a>", "valid"},
+        {u"<!ELEMENT a (#PCDATA|b)*><!ELEMENT b EMPTY><!ELEMENT c EMPTY>", u"<a>t<c/></a>",
+         "EParserElement_With_Illegal_Mixed_Content_Err"},
+        {u"<!ELEMENT a ANY>", u"<a><b/></a>", "EParserElement_Type_Declaration_Not_Found_Err"},
+        // attributes: declared, type, #REQUIRED, #FIXED
+        {u"<!ELEMENT a EMPTY>", u"<a x='1'/>", "EParserAttribute_Definition_Not_Found_Err"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x NMTOKEN #IMPLIED>", u"<a x=' t1 '/>", "valid"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x NMTOKEN #IMPLIED>", u"<a x='t 1'/>", "EParserAttribute_Type_Mismatch_Err"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x (p|q) #IMPLIED>", u"<a x='r'/>", "EParserAttribute_Type_Mismatch_Err"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x CDATA #REQUIRED>", u"<a/>", "EParserRequired_Attribute_Not_Found_Err"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x CDATA #FIXED 'v'>", u"<a x='v'/>", "valid"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a x CDATA #FIXED 'v'>", u"<a x='w'/>", "EParserFixed_Attribute_Mismatch_Err"},
+        // ID, IDREF, IDREFS, ENTITY
+        {u"<!ELEMENT a (b*)><!ELEMENT b EMPTY><!ATTLIST b i ID #IMPLIED r IDREFS #IMPLIED>",
+         u"<a><b i='p' r='q p'/><b i='q'/></a>", "valid"},
+        {u"<!ELEMENT a (b*)><!ELEMENT b EMPTY><!ATTLIST b i ID #IMPLIED>", u"<a><b i='p'/><b i='p'/></a>",
+         "EParserDuplicate_ID_Value_Err"},
+        {u"<!ELEMENT a (b*)><!ELEMENT b EMPTY><!ATTLIST b i ID #IMPLIED r IDREF #IMPLIED>",
+         u"<a><b i='p' r='z'/><b i='p'/></a>", "EParserDuplicate_ID_Value_Err EParserTarget_ID_Value_Not_Found_Err"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a e ENTITY #IMPLIED><!NOTATION n SYSTEM 'n'><!ENTITY u SYSTEM 'u' NDATA n>",
+         u"<a e='u'/>", "valid"},
+        {u"<!ELEMENT a EMPTY><!ATTLIST a e ENTITY #IMPLIED><!ENTITY p 'parsed'>", u"<a e='p'/>",
+         "EParserTarget_Unparsed_Entity_Not_Found_Err"},
+    };
+    for (const Case& c : cases) {
+        const std::u16string text = u"<!DOCTYPE a [" + std::u16string(c.declarations) + u"]>" + c.content;
+        EXPECT_EQ(validityOf(text), c.expected) << std::string(text.begin(), text.end());
+    }
+}
+
+TEST(ElementValidation, TheIdListHoldsTheIdsOfAValidDocument) {
+    TDomImplementation implementation;
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&implementation);
+    TdomDocument* document = parser.wideStringToDocument(
+        u"<!DOCTYPE a [<!ELEMENT a (b*)><!ELEMENT b EMPTY><!ATTLIST b i ID #REQUIRED>]><a><b i='y'/><b i='x'/></a>");
+    ASSERT_TRUE(document->validate(nullptr, 0));
+    ASSERT_EQ(document->idList().count(), 2);
+    EXPECT_EQ(document->idList().stringAt(0), u"x");
+    // A second run starts from an empty list, so the same IDs are no duplicates.
+    EXPECT_TRUE(document->validate(nullptr, 0));
+}
