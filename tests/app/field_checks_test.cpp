@@ -90,6 +90,7 @@ TEST(FieldChecks, CoordinatesAreDecimalDegreesInRangeAndInJapan) {
     EXPECT_EQ(at("90.000001", "139.7"), setOf({P::latitudeOutOfRange}));
     EXPECT_EQ(at("35.6", "-180"), setOf({P::longitudeOutsideJapan}));
     EXPECT_EQ(at("35.6", "180.000001"), setOf({P::longitudeOutOfRange}));
+    EXPECT_EQ(at(("1" + std::string(400, '0')).c_str(), "139.7"), setOf({P::latitudeOutOfRange}));
     // Japan's bounds: the coordinate outside its band is marked.
     EXPECT_EQ(at("19.999999", "139.7"), setOf({P::latitudeOutsideJapan}));
     EXPECT_EQ(at("46.000001", "139.7"), setOf({P::latitudeOutsideJapan}));
