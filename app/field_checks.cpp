@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <string>
+#include <system_error>
 
 namespace {
 
@@ -155,9 +158,11 @@ std::optional<TDecimalDegrees> parseDecimalDegrees(std::string_view cell) {
     if (i != cell.size()) return std::nullopt;
     TDecimalDegrees degrees;
     degrees.decimals = decimals;
-    // from_chars takes no plus sign; the syntax is already checked, so the number always reads.
+    // from_chars takes no plus sign; the syntax is already checked, so the number always reads,
+    // except beyond the range of a double, where strtod gives the infinity or zero it rounds to.
     const std::size_t start = cell[0] == '+' ? 1 : 0;
-    std::from_chars(cell.data() + start, cell.data() + cell.size(), degrees.value);
+    if (std::from_chars(cell.data() + start, cell.data() + cell.size(), degrees.value).ec != std::errc())
+        degrees.value = std::strtod(std::string(cell).c_str(), nullptr);
     return degrees;
 }
 
@@ -210,6 +215,8 @@ void TTableChecks::checkAll(const TPointMarkTable& table) {
 }
 
 void TTableChecks::checkRows(const TPointMarkTable& table, int first, int last) {
+    // Rows the table no longer has take their problems out of the counts.
+    for (std::size_t r = static_cast<std::size_t>(table.rowCount()); r < rows_.size(); ++r) count(rows_[r], -1);
     rows_.resize(static_cast<std::size_t>(table.rowCount()));
     first = std::max(first, 0);
     last = std::min(last, table.rowCount() - 1);

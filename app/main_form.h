@@ -74,10 +74,9 @@ public:
     // Reads a file by the end of its name (".csv"/".CSV", ".xml"/".XML") and appends its records
     // (those the filter keeps) after row RecordCount; a CSV file's first line is its header and is
     // not added. Returns the number of records added; with none read, the table is unchanged and
-    // Memo1 says why. A name with
-    // neither ending raises EFOpenError; so does a file that cannot be read (the table is then
-    // unchanged too). A point-mark file's DTD is taken from the file's directory, or from the
-    // built-in definition when it is not there.
+    // Memo1 says why. A name with neither ending raises EFOpenError; so does a file that cannot be
+    // read (the table is then unchanged too). A point-mark file's DTD is taken from the file's
+    // directory, or from the built-in definition when it is not there.
     int LoadFile(const std::string& fileName, const TAddFilter& filter = {});
     // Writes by the end of the name: CSV (every row) or a point-mark file. A name with neither
     // ending raises EFCreateError and writes nothing. Clears Modified.

@@ -185,11 +185,11 @@ int main(int argc, char** argv) {
         if (kept.empty()) editor.Table.setRowCount(1);
     }
     try {
-        if (datum)
+        if (datum && records > 0)
             for (const TDatumSkip& skip : editor.EditConvertDatum({}, *datum))
                 std::fprintf(stderr, "pointmark-convert: record %d was left in its datum: %s\n", skip.row,
                              datumSkipReasonText(skip.reason));
-        if (dedupe) removeDuplicates(editor);
+        if (dedupe && records > 0) removeDuplicates(editor);
     } catch (const std::exception& error) {
         return failure(error.what());
     }
