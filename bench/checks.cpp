@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_times.h"
 #include "app/csv_file.h"
 #include "app/datum_conversion.h"
 #include "app/duplicates.h"
@@ -29,12 +30,6 @@ namespace {
 
 constexpr int kRecords = 100000;
 constexpr int kRuns = 5;
-
-double millisecondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
 
 // The median time of kRuns runs; prepare runs untimed before each.
 double medianOf(const std::function<void()>& work, const std::function<void()>& prepare = {}) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_times.h"
 #include "app/main_form.h"
 #include "text/code_page_932.h"
 
@@ -34,17 +35,6 @@ void fillTable(TMainFormCore& form) {
     }
     form.Table.swapRows(rows);
     form.Table.RecordCount = kRecords;
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::size_t tableBytes(const TPointMarkTable& table) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_times.h"
 #include "app/cell_search.h"
 #include "app/main_form.h"
 #include "text/code_page_932.h"
@@ -66,17 +67,6 @@ void fillTable(TMainFormCore& form) {
     }
     form.Table.swapRows(rows);
     form.Table.RecordCount = kRecords;
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 volatile std::size_t sink;

@@ -56,13 +56,6 @@ void fillTable(TPointMarkTable& table, unsigned seed) {
     }
 }
 
-double millisecondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_times.h"
 #include "app/common.h"
 #include "app/point_mark_table.h"
 #include "text/code_page_932.h"
@@ -45,13 +46,6 @@ void fillTable(TPointMarkTable& table, unsigned seed) {
         row[0] = std::to_string(r);
         table.setRow(r, std::move(row));
     }
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count();
 }
 
 // Baseline: keys from ICU for every row, std::sort of the rows by them, rows moved into place.

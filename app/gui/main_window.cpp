@@ -739,18 +739,25 @@ TMatchOptions TMainForm::findOptions() const {
 
 std::u16string TMainForm::findText() const { return FindBar->FindText->text().toStdU16String(); }
 
+std::vector<int> TMainForm::shownTableRows() const {
+    std::vector<int> rows;
+    if (!Filter->isFiltering()) return rows;
+    rows.reserve(static_cast<std::size_t>(Filter->rowCount()));
+    for (int r = 0; r < Filter->rowCount(); ++r) rows.push_back(tableRowOf(Filter->index(r, 0)));
+    return rows;
+}
+
+TSearchScope TMainForm::findScope(const std::vector<int>& shownRows) const {
+    // With a filter, only the rows shown are searched.
+    return {FindBar->column(), Filter->isFiltering() ? &shownRows : nullptr};
+}
+
 std::optional<TCellPos> TMainForm::findFrom(const QModelIndex& current, bool forward) {
     const TCellMatcher matcher(findText(), findOptions());
     const TCellPos from = current.isValid() ? TCellPos{current.column(), tableRowOf(current)}
                                             : TCellPos{0, Core.Table.fixedRows()};
-    // With a filter, only the rows shown are searched.
-    std::vector<int> rows;
-    TSearchScope scope{FindBar->column(), nullptr};
-    if (Filter->isFiltering()) {
-        for (int r = 0; r < Filter->rowCount(); ++r) rows.push_back(tableRowOf(Filter->index(r, 0)));
-        scope.rows = &rows;
-    }
-    return findCell(Core.Table, matcher, from, !forward, scope, &Core.SearchCache);
+    const std::vector<int> rows = shownTableRows();
+    return findCell(Core.Table, matcher, from, !forward, findScope(rows), &Core.SearchCache);
 }
 
 void TMainForm::showFound(const std::optional<TCellPos>& found) {
@@ -779,14 +786,9 @@ void TMainForm::replaceOne() {
 
 void TMainForm::replaceAll() {
     runCommand([&] {
-        std::vector<int> rows;
-        TSearchScope scope{FindBar->column(), nullptr};
-        if (Filter->isFiltering()) {
-            for (int r = 0; r < Filter->rowCount(); ++r) rows.push_back(tableRowOf(Filter->index(r, 0)));
-            scope.rows = &rows;
-        }
+        const std::vector<int> rows = shownTableRows();
         const int changed = Core.EditReplaceAllClick(findText(), FindBar->ReplaceText->text().toStdU16String(),
-                                                     findOptions(), scope);
+                                                     findOptions(), findScope(rows));
         showMessage(QMessageBox::Information, QString::fromUtf8("%1 個のセルを置換しました。").arg(changed));
     });
     updateEditActions();

@@ -213,6 +213,10 @@ private:
     // Find and replace with the find bar's text and options, from the current cell.
     TMatchOptions findOptions() const;
     std::u16string findText() const;
+    // The table rows the filter shows, in order (empty without a filter), and the scope of a find
+    // over them in the find bar's column.
+    std::vector<int> shownTableRows() const;
+    TSearchScope findScope(const std::vector<int>& shownRows) const;
     std::optional<TCellPos> findFrom(const QModelIndex& current, bool forward);
     void showFound(const std::optional<TCellPos>& found);
     void findNext(bool forward);

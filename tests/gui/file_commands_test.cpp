@@ -9,6 +9,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "gui_application.h"
 #include "app/gui/localization.h"
 #include "app/gui/main_window.h"
 #include "app/gui/string_grid.h"
@@ -35,10 +36,7 @@ protected:
 class FileCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_gui";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        guiApplication();
         char pattern[] = "/tmp/pm-gui-files-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir_ = pattern;

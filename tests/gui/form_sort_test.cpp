@@ -7,19 +7,13 @@
 #include <QTimer>
 #include <functional>
 
+#include "gui_application.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/main_window.h"
 #include "text/code_page_932.h"
 #include "text/utf8.h"
 
 namespace {
-
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 std::string sjis(const char* utf8) { return cp932::encode(utf8ToUtf16(utf8)); }
 
@@ -32,7 +26,7 @@ void sortWith(TMainForm& window, const std::function<void(TFormSort&)>& answer) 
 class SortCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        ensureApplication();
+        guiApplication();
         window = std::make_unique<TMainForm>();
         TPointMarkTable& table = window->Core.Table;
         table.setRowCount(4);

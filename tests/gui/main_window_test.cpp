@@ -8,7 +8,6 @@
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QPlainTextEdit>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QCheckBox>
@@ -25,6 +24,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "gui_application.h"
 #include "app/gui/about_box.h"
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
@@ -42,21 +42,6 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    return *qApp;
-}
-
-void processEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 // The main window with its file dialogs answered by the test and its messages recorded.
 class TTestForm : public TMainForm {
@@ -88,7 +73,7 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        application();
+        guiApplication();
         dir_ = std::filesystem::temp_directory_path() / ("pm-gui-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
         form = std::make_unique<TTestForm>();

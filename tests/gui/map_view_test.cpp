@@ -7,19 +7,11 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include "gui_application.h"
 #include "app/gui/map_view.h"
 #include "text/code_page_932.h"
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    return *qApp;
-}
 
 const std::string kPark = cp932::encode(u"公園");
 const std::string kFood = cp932::encode(u"飲食店");
@@ -61,7 +53,7 @@ protected:
     }
     static double distance(QPointF a, QPointF b) { return std::hypot(a.x() - b.x(), a.y() - b.y()); }
 
-    QApplication& app = application(); // before any widget
+    QApplication& app = guiApplication(); // before any widget
     TPointMarkTable table;
     TMapView view;
     std::vector<int> clicked;

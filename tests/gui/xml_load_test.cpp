@@ -10,20 +10,12 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "gui_application.h"
 #include "app/gui/main_window.h"
 #include "app/gui/point_mark_model.h"
 #include "scripted_questions.h"
 
 namespace {
-
-QApplication& guiApplication() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    return *qApp;
-}
 
 // The main window with its file dialog answered by the test and its message boxes recorded.
 class TXmlTestForm : public TMainForm {
