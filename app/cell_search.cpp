@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "app/cell_text.h"
+#include "text/ascii.h"
 #include "text/code_page_932.h"
 #include "text/utf8.h"
 
@@ -98,8 +99,6 @@ const icu::Normalizer2& nfkc() {
     }();
     return *normalizer;
 }
-
-char16_t asciiLower(char16_t unit) { return unit >= 'A' && unit <= 'Z' ? static_cast<char16_t>(unit + 0x20) : unit; }
 
 // NFKC, then hiragana to katakana, appended to out.
 void appendJapaneseFold(std::u16string_view text, std::u16string& out) {
@@ -230,7 +229,7 @@ TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : op
     if (text.empty()) return;
     if (options.japanese) {
         appendJapaneseFold(text, units_);
-        if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
+        if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower<char16_t>);
         mode_ = units_.empty() ? Mode::nothing : Mode::units;
         asciiText_ = std::all_of(units_.begin(), units_.end(), [](char16_t unit) { return unit < 0x80; });
         return;
@@ -242,7 +241,7 @@ TCellMatcher::TCellMatcher(std::u16string_view text, TMatchOptions options) : op
         bytesFindIt = bytesFindIt && decoded.sources[unit] == 1;
     }
     units_ = text;
-    if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower);
+    if (!options.matchCase) std::transform(units_.begin(), units_.end(), units_.begin(), asciiLower<char16_t>);
     if (!bytesFindIt) {
         mode_ = Mode::units;
         return;

@@ -12,22 +12,17 @@
 #include "app/point_mark_reader.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
-#include "parser/locator.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/locator.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 
 namespace {
-
-bool endsWith(const std::string& text, const char* ending) {
-    const std::string_view tail(ending);
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // Whether a system identifier names the DTD that the editor carries itself.
 bool namesBuiltInDtd(const std::u16string& systemId) {
@@ -81,9 +76,9 @@ void keepChosenRecords(std::vector<TPointMarkRow>& rows, const TMainFormCore::TA
 
 } // namespace
 
-bool hasCsvEnding(const std::string& fileName) { return endsWith(fileName, ".csv") || endsWith(fileName, ".CSV"); }
+bool hasCsvEnding(std::string_view fileName) { return fileName.ends_with(".csv") || fileName.ends_with(".CSV"); }
 
-bool hasXmlEnding(const std::string& fileName) { return endsWith(fileName, ".xml") || endsWith(fileName, ".XML"); }
+bool hasXmlEnding(std::string_view fileName) { return fileName.ends_with(".xml") || fileName.ends_with(".XML"); }
 
 TMainFormCore::TMainFormCore() { FormCreate(); }
 

@@ -4,8 +4,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/cell_search.h"
@@ -173,5 +174,5 @@ private:
 };
 
 // True when the name ends in ".csv" or ".CSV" (".xml" or ".XML"); other letter cases do not count.
-bool hasCsvEnding(const std::string& fileName);
-bool hasXmlEnding(const std::string& fileName);
+bool hasCsvEnding(std::string_view fileName);
+bool hasXmlEnding(std::string_view fileName);

@@ -13,10 +13,10 @@
 #include "dom/element.h"
 #include "dom/named_node_map.h"
 #include "dom/node.h"
-#include "parser/parser_error.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/external_file_policy.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 

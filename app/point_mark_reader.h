@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/point_mark_table.h"
-#include "parser/processor_agent.h"
+#include "front/processor_agent.h"
 
 class TdomNode;
 class TStream;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "dom/wide_string_list.h"
-#include "dtd/cm_object.h"
+#include "dom/cm_object.h"
+#include "text/wide_string_list.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "dom/implementation.h"
 #include "parser/doc_builder.h"
 #include "parser/doc_reader.h"
-#include "parser/locator.h"
 #include "parser/wf_test_content_handler.h"
 #include "text/code_page_932.h"
 #include "text/input_source.h"
+#include "text/locator.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 

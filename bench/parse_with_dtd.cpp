@@ -16,14 +16,14 @@
 #include <string>
 
 #include "bench/run_times.h"
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/element_lists.h"
 #include "dom/implementation.h"
-#include "dtd/cm_object.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 

@@ -4,8 +4,8 @@
 
 #include "dom/content_model_access.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
 #include "dom/xml_output.h"
+#include "text/dom_exception.h"
 #include "text/xml_chars.h"
 
 namespace {

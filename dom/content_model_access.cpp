@@ -1,8 +1,8 @@
 #include "dom/content_model_access.h"
 
-#include "dtd/cm_declaration.h"
-#include "dtd/cm_object.h"
-#include "dtd/cm_particle.h"
+#include "dom/cm_declaration.h"
+#include "dom/cm_object.h"
+#include "dom/cm_particle.h"
 
 namespace cmaccess {
 

@@ -8,19 +8,19 @@
 #include <sanitizer/asan_interface.h>
 
 #include "dom/character_data.h"
+#include "dom/cm_object.h"
 #include "dom/content_model_access.h"
 #include "dom/document_fragment.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
 #include "dom/node_internal.h"
 #include "dom/processing_instruction.h"
-#include "dom/wide_string_list.h"
-#include "dtd/cm_object.h"
-#include "parser/error_handler.h"
-#include "parser/parser_exception.h"
+#include "text/dom_exception.h"
+#include "text/error_handler.h"
+#include "text/parser_exception.h"
+#include "text/wide_string_list.h"
 #include "text/xml_chars.h"
 
 namespace {

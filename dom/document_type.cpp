@@ -1,6 +1,6 @@
 #include "dom/document_type.h"
 
-#include "dom/dom_exception.h"
+#include "text/dom_exception.h"
 
 namespace {
 constexpr TdomNodeTypeSet kEntityChildren =

@@ -1,13 +1,12 @@
 #include "dom/element.h"
-#include "dom/element_validation.h"
-
 #include "dom/character_data.h"
 #include "dom/content_model_access.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
+#include "dom/element_validation.h"
 #include "dom/entity_reference.h"
 #include "dom/node_internal.h"
 #include "dom/xml_output.h"
+#include "text/dom_exception.h"
 
 namespace {
 

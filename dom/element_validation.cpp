@@ -8,9 +8,9 @@
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
-#include "dom/wide_string_list.h"
-#include "parser/error_handler.h"
-#include "parser/parser_exception.h"
+#include "text/error_handler.h"
+#include "text/parser_exception.h"
+#include "text/wide_string_list.h"
 #include "text/xml_chars.h"
 
 namespace domvalidation {

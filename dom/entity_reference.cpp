@@ -1,13 +1,14 @@
 #include "dom/entity_reference.h"
 
 #include "dom/character_data.h"
+#include "dom/cm_object.h"
 #include "dom/content_model_access.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
 #include "dom/element_validation.h"
-#include "parser/error_handler.h"
-#include "parser/parser_exception.h"
-#include "parser/xml_to_dom_parser.h"
+#include "dom/implementation.h"
+#include "text/dom_exception.h"
+#include "text/error_handler.h"
+#include "text/parser_exception.h"
 
 namespace {
 constexpr TdomNodeTypeSet kReferenceChildren =
@@ -41,13 +42,15 @@ bool TdomEntityReference::fillByParsing() {
     ownerDocument()->detachChildren(this);
     TdomCMObject* model = ownerDocument()->contentModel();
     if (TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName())) {
-        // The replacement text is parsed into this reference by a parser front of its own; any
-        // failure on the way makes the answer false and goes no further.
+        // The replacement text is parsed into this reference by the fragment parser of the
+        // implementation that holds the declarations; any failure on the way makes the answer
+        // false and goes no further.
         try {
             std::u16string text = cmaccess::entityReplacementText(model, entity);
             if (text.empty()) return true;
-            TXmlToDomParser parser;
-            return parser.wideStringToNode(text, u"", u"", this);
+            TDomImplementation* implementation = model->domImplementation();
+            if (!implementation || !implementation->fragmentParser) return false;
+            return implementation->fragmentParser(text, this);
         } catch (...) {
             return false;
         }

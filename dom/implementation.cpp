@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/node_internal.h"
-#include "dtd/cm_object.h"
 #include "text/code_page_932.h"
+#include "text/dom_exception.h"
+#include "text/stream.h"
 #include "text/xml_chars.h"
 
 namespace {
@@ -272,4 +273,25 @@ TdomDocumentType* TDomImplementation::createDocumentType(std::u16string_view nam
     doctype->setFlag(TdomDocumentType::kHeapAllocatedFlag, true);
     documentTypes_.push_back(doctype);
     return doctype;
+}
+
+std::unique_ptr<TStream> askForStream(const TdomExternalParsedEntityEvent& event, void* sender,
+                                      const std::u16string& parentSystemId, std::u16string& publicId,
+                                      std::u16string& systemId, TdomParserAction& action) {
+    std::unique_ptr<TStream> owned;
+    action = TdomParserAction::paFail;
+    if (!event) return owned;
+    do {
+        TStream* stream = owned.get();
+        // What the call leaves in stream is taken, also when it raises; a stream it replaced goes.
+        struct Take {
+            std::unique_ptr<TStream>& owned;
+            TStream*& stream;
+            ~Take() {
+                if (stream != owned.get()) owned.reset(stream);
+            }
+        } take{owned, stream};
+        event(sender, parentSystemId, publicId, systemId, stream, action);
+    } while (action == TdomParserAction::paRetry);
+    return owned;
 }

@@ -32,6 +32,19 @@ using TdomExternalParsedEntityEvent =
     std::function<void(void* sender, const std::u16string& parentSystemId, std::u16string& publicId,
                        std::u16string& systemId, TStream*& stream, TdomParserAction& action)>;
 
+// Calls event with action paFail, again while it answers paRetry, and owns every stream that it
+// leaves in its stream parameter from the moment a call returns or raises: a stream that a later
+// call replaces is freed, and so is every stream when a call raises. The stream of the last answer
+// is the result; the ids and the action are as the last call left them.
+std::unique_ptr<TStream> askForStream(const TdomExternalParsedEntityEvent& event, void* sender,
+                                      const std::u16string& parentSystemId, std::u16string& publicId,
+                                      std::u16string& systemId, TdomParserAction& action);
+
+// Parses text as content into node (an entity reference being filled) and answers whether it was
+// read without an error record. The DOM sits below the parser, so a parser front installs this in
+// the implementations it builds with.
+using TdomFragmentParser = std::function<bool(const std::u16string& text, TdomNode* node)>;
+
 // Creates documents and owns them, together with the document types that no document owns yet and
 // the content-model objects of the DTD processing, until releaseAll or its own end.
 class TDomImplementation {
@@ -79,6 +92,9 @@ public:
     static void unregisterDocumentFormat(TdomDocumentClass documentClass);
 
     TdomExternalParsedEntityEvent onExternalParsedEntity;
+    // Fills entity references with the replacement texts of their declarations (fillByParsing);
+    // without it, only predefined entities are filled.
+    TdomFragmentParser fragmentParser;
 
     // Holders of a reference to this implementation (a parser front's DOMImpl) hear of its
     // destruction here: every listener runs once, first thing in the destructor. The key names the

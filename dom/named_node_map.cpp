@@ -4,9 +4,9 @@
 
 #include "dom/document.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
-#include "parser/parser_exception.h"
+#include "text/dom_exception.h"
+#include "text/parser_exception.h"
 
 TdomNamedNodeMap::TdomNamedNodeMap(TdomDocument* ownerDocument, TdomNodeTypeSet acceptedKinds, TdomNodeVector* storage,
                                    TdomNode* ownerNode)

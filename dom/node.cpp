@@ -4,12 +4,12 @@
 
 #include "dom/content_model_access.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/named_node_map.h"
 #include "dom/node_internal.h"
 #include "text/code_page_932.h"
+#include "text/dom_exception.h"
 #include "text/xml_chars.h"
 
 namespace {

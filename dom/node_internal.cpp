@@ -4,8 +4,8 @@
 
 #include "dom/character_data.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
+#include "text/dom_exception.h"
 #include "text/uri_analyzer.h"
 #include "text/xml_chars.h"
 

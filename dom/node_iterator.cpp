@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "dom/dom_exception.h"
+#include "text/dom_exception.h"
 
 TdomNodeIterator* TdomDocument::createNodeIterator(TdomNode* root, TdomNodeTypeSet whatToShow, TdomNodeFilter* filter,
                                                    bool expandEntityReferences) {

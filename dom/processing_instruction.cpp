@@ -1,6 +1,6 @@
 #include "dom/processing_instruction.h"
 
-#include "dom/dom_exception.h"
+#include "text/dom_exception.h"
 
 TdomProcessingInstruction::TdomProcessingInstruction(TdomDocument* ownerDocument, const std::u16string* target,
                                                      std::u16string_view data)

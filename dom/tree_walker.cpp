@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "dom/dom_exception.h"
+#include "text/dom_exception.h"
 
 TdomTreeWalker* TdomDocument::createTreeWalker(TdomNode* root, TdomNodeTypeSet whatToShow, TdomNodeFilter* filter,
                                                bool expandEntityReferences) {

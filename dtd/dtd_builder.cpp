@@ -3,16 +3,15 @@
 #include <utility>
 #include <vector>
 
+#include "dom/cm_object.h"
 #include "dom/implementation.h"
-#include "dom/name_value_list.h"
-#include "dtd/cm_object.h"
 #include "dtd/dtd_reader.h"
-#include "parser/locator.h"
-#include "parser/parser_error.h"
-#include "parser/parser_exception.h"
-#include "parser/xml_to_dom_parser.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/locator.h"
+#include "text/name_value_list.h"
+#include "text/parser_error.h"
+#include "text/parser_exception.h"
 #include "text/stream.h"
 #include "text/text_utils.h"
 #include "text/utf8.h"
@@ -697,28 +696,19 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, T
 }
 
 bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text) {
-    // A parser front of its own over the same subsets, sharing this builder's expansion budget,
-    // one nesting level deeper. Of its records only a reached bound is kept, to be told on.
-    TXmlToDomParser nested;
-    TdomCustomCMIEObject* target = activeTarget();
-    if (target->domImplementation()) nested.setDOMImpl(target->domImplementation());
-    nested.dtdBuilder()->nestingLevel_ = nestingLevel_ + 1;
-    nested.shareExpansionBudget(budget_);
+    // Into the same subsets, sharing this builder's expansion budget, one nesting level deeper. Of
+    // the nested records only a reached bound is kept, to be told on.
     nestedLimit_.clear();
-    auto keepBound = [this](TXmlToDomParser*, TXmlParserError& e) {
-        if (isBoundCode(e.code())) nestedLimit_ = e.code();
-    };
-    nested.OnFatalError = keepBound;
-    nested.OnError = keepBound;
-    nested.OnWarning = keepBound;
-    const std::u16string publicId = locator ? locator->publicId() : std::u16string();
-    const std::u16string systemId = locator ? locator->systemId() : std::u16string();
-    if (externalActive_) {
-        // Parameter entities of the internal subset stay visible, as they are to this builder.
-        nested.dtdBuilder()->setInternalTarget(internalTarget_);
-        return nested.wideStringToExternalSubset(text, publicId, systemId, externalTarget_);
-    }
-    return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
+    if (!nestedReader_) return false;
+    TdomCustomCMIEObject* target = activeTarget();
+    return nestedReader_(TXmlNestedSubsetRead{
+        text, locator ? locator->publicId() : std::u16string(), locator ? locator->systemId() : std::u16string(),
+        target->domImplementation(), nestingLevel_ + 1, budget_,
+        // Parameter entities of the internal subset stay visible to external-subset text, as they
+        // are to this builder.
+        externalActive_, externalTarget_, internalTarget_, [this](const std::u16string& code) {
+            if (isBoundCode(code)) nestedLimit_ = code;
+        }});
 }
 
 TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,

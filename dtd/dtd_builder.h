@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +16,31 @@ class TdomCMNode;
 class TdomCMAttrDefinition;
 class TdomCMElementTypeDeclaration;
 class TdomNameValueList;
+class TDomImplementation;
 struct TXmlExpansionBudget;
+
+// A text that a builder reads one nesting level deeper into the subsets it builds: the replacement
+// text of a parameter-entity reference between declarations, or an included conditional section.
+struct TXmlNestedSubsetRead {
+    const std::u16string& text;
+    // Where the text stands, for the records of the nested read.
+    std::u16string publicId;
+    std::u16string systemId;
+    TDomImplementation* implementation;  // of the subsets, or nullptr
+    int nestingLevel;                    // of the nested builder
+    std::shared_ptr<TXmlExpansionBudget> budget;
+    // True: the text is external-subset text, read into externalTarget with internalTarget's
+    // parameter entities visible; false: internal-subset text, read into internalTarget.
+    bool external;
+    TdomCMExternalObject* externalTarget;
+    TdomCMInternalObject* internalTarget;
+    // Told the code of every record of the nested read.
+    std::function<void(const std::u16string& code)> onRecord;
+};
+
+// Reads a nested text and answers whether it was read without an error record. The builder sits
+// below the parser front that can read text, so the front installs this.
+using TXmlNestedSubsetReader = std::function<bool(const TXmlNestedSubsetRead& read)>;
 
 // The last handler of the DTD chain: turns DTD signals into content-model nodes under the subset
 // object it builds (the external or the internal subset), parses content specifications,
@@ -51,6 +76,10 @@ public:
     bool internalActive() const { return internalActive_; }
     // How many nested reads enclose this builder (0 for a builder of its own).
     int nestingLevel() const { return nestingLevel_; }
+    void setNestingLevel(int level) { nestingLevel_ = level; }
+    // How parameter-entity references between declarations and included conditional sections are
+    // read; without one, such a text is not read and its signal is answered with a record.
+    void setNestedReader(TXmlNestedSubsetReader reader) { nestedReader_ = std::move(reader); }
 
     TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         std::u16string name, std::u16string attType, std::u16string bracket,
@@ -99,7 +128,7 @@ public:
 
 protected:
     // Reads text into the subset being built (as external-subset text while the external subset
-    // is built) with a nested parser front. True when it was read without an error record.
+    // is built) through the nested reader. True when it was read without an error record.
     virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                             const std::u16string& text);
 
@@ -150,6 +179,7 @@ private:
     bool sharedBudget_ = false;
     // The bound that ended the last nested read (one of the codes of dtd_reader.h), or empty.
     std::u16string nestedLimit_;
+    TXmlNestedSubsetReader nestedReader_;
     mutable ListIndex internalIndex_;
     mutable ListIndex externalIndex_;
 };

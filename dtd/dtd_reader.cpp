@@ -2,15 +2,15 @@
 
 #include <utility>
 
+#include "dom/attribute_parsing.h"
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/named_node_map.h"
-#include "parser/locator.h"
-#include "parser/parser_error.h"
-#include "parser/parser_exception.h"
-#include "text/attribute_parsing.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/locator.h"
+#include "text/parser_error.h"
+#include "text/parser_exception.h"
 #include "text/text_utils.h"
 #include "text/xml_chars.h"
 

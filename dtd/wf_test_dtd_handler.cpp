@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "parser/parser_error.h"
-#include "parser/parser_exception.h"
+#include "text/parser_error.h"
+#include "text/parser_exception.h"
 #include "text/xml_chars.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include "dom/implementation.h"
 #include "parser/doc_builder.h"
 #include "parser/doc_reader.h"
-#include "parser/parser_error.h"
 #include "parser/wf_test_content_handler.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/parser_error.h"
 #include "text/xml_memory_stream.h"
 
 // False when the chain broke one of its promises for these bytes.

@@ -7,9 +7,9 @@
 
 #include "dom/document.h"
 #include "dom/implementation.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 #include "text/exception.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 
 // The input of the document-front fuzz target: a document, optionally followed by the separator

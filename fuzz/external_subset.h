@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "dom/cm_object.h"
 #include "dom/implementation.h"
-#include "dtd/cm_object.h"
-#include "parser/error_handler.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
+#include "text/error_handler.h"
 #include "text/exception.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 
 // Reads any bytes as an external DTD subset through the parser front (memoryToExternalSubset:

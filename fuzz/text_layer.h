@@ -11,14 +11,14 @@
 #include <cstdint>
 #include <string>
 
-#include "dom/dom_exception.h"
-#include "dom/name_value_list.h"
-#include "parser/locator.h"
 #include "text/code_page_932.h"
 #include "text/conversion_stream.h"
+#include "text/dom_exception.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/locator.h"
+#include "text/name_value_list.h"
 #include "text/single_byte_decoders.h"
 #include "text/text_utils.h"
 #include "text/xml_chars.h"

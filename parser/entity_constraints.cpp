@@ -4,16 +4,16 @@
 #include <string_view>
 #include <vector>
 
+#include "dom/cm_node.h"
+#include "dom/cm_object.h"
 #include "dom/content_model_access.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
 #include "dom/element.h"
 #include "dom/element_validation.h"
 #include "dom/entity_reference.h"
-#include "dtd/cm_node.h"
-#include "dtd/cm_object.h"
-#include "parser/parser_exception.h"
 #include "text/exception.h"
+#include "text/parser_exception.h"
 
 namespace {
 

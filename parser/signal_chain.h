@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "parser/parser_error.h"
+#include "text/parser_error.h"
 
 // The interface between readers and handlers. A reader cuts text into pieces and sends one signal
 // per piece to the first handler of a chain; each handler does its work and forwards the signal to

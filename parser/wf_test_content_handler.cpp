@@ -4,9 +4,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "dom/name_value_list.h"
-#include "parser/parser_error.h"
-#include "parser/parser_exception.h"
+#include "text/name_value_list.h"
+#include "text/parser_error.h"
+#include "text/parser_exception.h"
 #include "text/xml_chars.h"
 
 namespace {

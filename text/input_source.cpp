@@ -8,14 +8,15 @@
 #include <emmintrin.h>
 #endif
 
-#include "dom/document.h"
-#include "dom/dom_exception.h"
-#include "dom/element.h"
-#include "parser/locator.h"
-#include "parser/parser_exception.h"
-#include "text/attribute_parsing.h"
+#include <unordered_set>
+
+#include "text/ascii.h"
+#include "text/attribute_specs.h"
+#include "text/dom_exception.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
+#include "text/locator.h"
+#include "text/parser_exception.h"
 #include "text/single_byte_decoders.h"
 #include "text/stream.h"
 #include "text/xml_chars.h"
@@ -79,15 +80,6 @@ constexpr EncodingName kEncodingNames[] = {
     {"ASCII", TextEncoding::utf8},
 };
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    return true;
-}
-
 [[noreturn]] void raiseUtf8(const char* pattern, std::int64_t position) {
     char message[80];
     std::snprintf(message, sizeof message, pattern, static_cast<int>(position));
@@ -97,10 +89,22 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 // The value of the encoding attribute of an XML declaration's attribute text; empty when it is
 // absent. A malformed text raises the exception of the attribute grammar.
 std::u16string encodingAttributeOf(std::u16string_view text) {
-    TdomDocument scratch;
-    TdomElement* element = scratch.createElement(u"dummy");
-    parseAttributeSpecs(text, element);
-    return element->getAttribute(u"encoding");
+    std::unordered_set<std::u16string_view> names;
+    std::u16string encoding;
+    // Every value is checked as an attribute value; the encoding's is kept, its entity references
+    // standing for nothing (a declaration has no entities to expand).
+    scanAttributeSpecs(text, names, [&](std::u16string_view name, std::u16string_view value) {
+        std::u16string expanded;
+        if (value.find(u'&') == std::u16string_view::npos) {
+            if (!checkCharData(value)) throw EParserInvalidAttributeValue_Err("Invalid attribute value error.");
+            expanded = value;
+        } else {
+            auto append = [&](std::u16string_view characters) { expanded += characters; };
+            scanReferencedValue(value, append, append, [](std::u16string_view) {});
+        }
+        if (name == u"encoding") encoding = std::move(expanded);
+    });
+    return encoding;
 }
 
 // Copies the run of ASCII bytes other than CR at the start of [p, end) to out as units; returns
@@ -146,7 +150,7 @@ const EncodingName* findEncodingName(std::u16string_view name) {
         narrow.push_back(static_cast<char>(unit));
     }
     for (const EncodingName& entry : kEncodingNames)
-        if (equalsIgnoringAsciiCase(narrow, entry.name)) return &entry;
+        if (equalsIgnoringAsciiCase<char>(narrow, entry.name)) return &entry;
     return nullptr;
 }
 

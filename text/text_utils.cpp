@@ -2,8 +2,8 @@
 
 #include <unordered_set>
 
-#include "dom/name_value_list.h"
 #include "text/exception.h"
+#include "text/name_value_list.h"
 #include "text/utf8.h"
 #include "text/xml_chars.h"
 

@@ -1,9 +1,8 @@
 #include "text/xml_chars.h"
 
-#include "dom/dom_exception.h"
+#include "text/dom_exception.h"
 #include "text/exception.h"
 #include "text/utf8.h"
-
 #include "text/xml_char_table.inc"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "app/point_mark_writer.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"

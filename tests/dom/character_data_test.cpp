@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "dom/character_data.h"
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
-#include "dtd/cm_object.h"
+#include "text/dom_exception.h"
 
 namespace {
 

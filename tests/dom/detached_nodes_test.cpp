@@ -5,10 +5,10 @@
 #include "dom/character_data.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
+#include "text/dom_exception.h"
 
 namespace {
 

@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "dom/attribute_parsing.h"
 #include "dom/character_data.h"
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
-#include "dtd/cm_object.h"
-#include "parser/parser_exception.h"
-#include "text/attribute_parsing.h"
+#include "text/dom_exception.h"
+#include "text/parser_exception.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/implementation.h"
-#include "dom/wide_string_list.h"
-#include "parser/error_handler.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
+#include "text/error_handler.h"
+#include "text/parser_error.h"
+#include "text/wide_string_list.h"
 
 namespace {
 

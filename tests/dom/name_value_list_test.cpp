@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dom/name_value_list.h"
 #include "text/exception.h"
+#include "text/name_value_list.h"
 
 TEST(NameValueList, PairsStayTogether) {
     TdomNameValueList pairs;

@@ -4,11 +4,11 @@
 #include "dom/document.h"
 #include "dom/document_fragment.h"
 #include "dom/document_type.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
+#include "text/dom_exception.h"
 #include "text/exception.h"
 
 namespace {

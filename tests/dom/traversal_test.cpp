@@ -6,12 +6,12 @@
 
 #include "dom/character_data.h"
 #include "dom/document.h"
-#include "dom/dom_exception.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
 #include "dom/node_iterator.h"
 #include "dom/tree_walker.h"
+#include "text/dom_exception.h"
 
 namespace {
 

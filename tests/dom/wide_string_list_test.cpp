@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dom/wide_string_list.h"
 #include "text/exception.h"
+#include "text/wide_string_list.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "dom/character_data.h"
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/document_fragment.h"
 #include "dom/document_type.h"
@@ -11,10 +12,9 @@
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
 #include "dom/wide_string_stream.h"
-#include "dtd/cm_object.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 #include "text/exception.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 

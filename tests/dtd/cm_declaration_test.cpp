@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dom/dom_exception.h"
 #include "tests/dtd/cm_test_support.h"
+#include "text/dom_exception.h"
 #include "text/stream.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "dom/wide_string_list.h"
-#include "dtd/cm_object.h"
-#include "parser/error_handler.h"
+#include "dom/cm_object.h"
+#include "text/error_handler.h"
+#include "text/wide_string_list.h"
 
 // Builds content models in a subset object: el(u"a", u"?"), seq({...}, u"*"), choice({...}).
 struct ModelBuilder {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "dom/dom_exception.h"
-#include "parser/parser_exception.h"
 #include "tests/dtd/cm_test_support.h"
+#include "text/dom_exception.h"
+#include "text/parser_exception.h"
 
 namespace {
 

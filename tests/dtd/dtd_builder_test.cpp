@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "dom/cm_declaration.h"
 #include "dom/document.h"
-#include "dtd/cm_declaration.h"
-#include "parser/parser_exception.h"
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 #include "tests/dtd/cm_test_support.h"
 #include "tests/dtd/dtd_chain_helpers.h"
+#include "text/parser_exception.h"
 #include "text/stream.h"
 
 namespace {

@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "dom/cm_object.h"
 #include "dom/implementation.h"
-#include "dtd/cm_object.h"
 #include "dtd/dtd_builder.h"
 #include "dtd/dtd_reader.h"
 #include "dtd/wf_test_dtd_handler.h"
-#include "parser/parser_error.h"
+#include "front/xml_to_dom_parser.h"
 #include "text/input_source.h"
+#include "text/parser_error.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 
@@ -158,6 +159,7 @@ struct DtdBuildChain {
         internal = implementation.createInternalSubset(u"", u"");
         builder.setExternalTarget(external);
         builder.setInternalTarget(internal);
+        builder.setNestedReader(&TXmlToDomParser::readNestedSubset);
     }
     bool readExternal(const std::string& bytes) { return readDtd(reader, bytes, true); }
     bool readInternal(const std::string& bytes) { return readDtd(reader, bytes, false); }

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "parser/parser_exception.h"
 #include "tests/dtd/dtd_chain_helpers.h"
+#include "text/parser_exception.h"
 
 using Lines = std::vector<std::string>;
 

@@ -6,7 +6,7 @@
 #include "dom/character_data.h"
 #include "dom/element.h"
 #include "dom/named_node_map.h"
-#include "parser/parser_exception.h"
+#include "text/parser_exception.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "chain_helpers.h"
-#include "parser/parser_exception.h"
+#include "text/parser_exception.h"
 
 using Lines = std::vector<std::string>;
 

@@ -4,11 +4,11 @@
 
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
 #include "parser/entity_constraints.h"
-#include "parser/error_handler.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "text/error_handler.h"
+#include "text/parser_error.h"
 
 namespace {
 

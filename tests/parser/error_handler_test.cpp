@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "parser/error_handler.h"
-#include "parser/locator.h"
+#include "text/error_handler.h"
 #include "text/input_source.h"
+#include "text/locator.h"
 #include "text/xml_memory_stream.h"
 
 TEST(ErrorHandler, CustomHandlerRaisesOnlyOnFatalErrors) {

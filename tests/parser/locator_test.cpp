@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "parser/locator.h"
 #include "text/input_source.h"
+#include "text/locator.h"
 #include "text/xml_memory_stream.h"
 
 namespace {

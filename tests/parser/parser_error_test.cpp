@@ -3,12 +3,12 @@
 #include <set>
 #include <string>
 
-#include "parser/error_messages.h"
-#include "parser/locator.h"
-#include "parser/parser_error.h"
+#include "text/error_messages.h"
 #include "text/input_source.h"
-#include "text/xml_memory_stream.h"
+#include "text/locator.h"
+#include "text/parser_error.h"
 #include "text/utf8.h"
+#include "text/xml_memory_stream.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "parser/parser_exception.h"
+#include "text/parser_exception.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "dom/name_value_list.h"
-#include "parser/parser_error.h"
 #include "parser/signal_chain.h"
+#include "text/name_value_list.h"
+#include "text/parser_error.h"
 
 namespace {
 

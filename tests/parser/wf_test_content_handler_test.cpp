@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "dom/name_value_list.h"
-#include "parser/parser_error.h"
-#include "parser/parser_exception.h"
 #include "parser/wf_test_content_handler.h"
+#include "text/name_value_list.h"
+#include "text/parser_error.h"
+#include "text/parser_exception.h"
 
 namespace {
 

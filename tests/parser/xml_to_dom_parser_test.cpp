@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "chain_helpers.h"
+#include "dom/cm_object.h"
 #include "dom/element_lists.h"
 #include "dom/entity_reference.h"
-#include "dtd/cm_object.h"
 #include "dtd/dtd_builder.h"
 #include "dtd/dtd_reader.h"
-#include "parser/error_handler.h"
+#include "front/xml_to_dom_parser.h"
 #include "parser/source_code.h"
-#include "parser/xml_to_dom_parser.h"
+#include "text/error_handler.h"
 #include "text/exception.h"
 #include "text/file_io.h"
 #include "text/stream.h"

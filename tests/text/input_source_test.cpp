@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "parser/locator.h"
 #include "text/exception.h"
 #include "text/input_source.h"
+#include "text/locator.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 

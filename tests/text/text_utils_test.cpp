@@ -1,12 +1,10 @@
-#include "text/text_utils.h"
-
 #include <gtest/gtest.h>
-
 #include <string>
 
-#include "dom/name_value_list.h"
 #include "tests/text/raised_message.h"
 #include "text/exception.h"
+#include "text/name_value_list.h"
+#include "text/text_utils.h"
 
 namespace {
 

@@ -1,15 +1,13 @@
-#include "text/xml_chars.h"
-
 #include <gtest/gtest.h>
-#include <libxml/chvalid.h>
-
 #include <initializer_list>
+#include <libxml/chvalid.h>
 #include <string>
 #include <string_view>
 
-#include "dom/dom_exception.h"
 #include "tests/text/raised_message.h"
+#include "text/dom_exception.h"
 #include "text/exception.h"
+#include "text/xml_chars.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "dtd/cm_declaration.h"
+#include "dom/cm_declaration.h"
 
 #include <deque>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "dom/dom_exception.h"
-#include "dtd/cm_object.h"
-#include "dtd/cm_particle.h"
-#include "dtd/cm_report.h"
-#include "parser/parser_exception.h"
+#include "dom/cm_object.h"
+#include "dom/cm_particle.h"
+#include "dom/cm_report.h"
+#include "text/dom_exception.h"
 #include "text/exception.h"
+#include "text/parser_exception.h"
 #include "text/text_utils.h"
 #include "text/xml_chars.h"
 

@@ -1,4 +1,4 @@
-#include "dom/wide_string_list.h"
+#include "text/wide_string_list.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "dtd/cm_report.h"
+#include "dom/cm_report.h"
 
-#include "parser/error_handler.h"
+#include "text/error_handler.h"
 #include "text/exception.h"
 
 void reportContentModelError(TdomCustomErrorHandler* errorHandler, const void* sender, std::string_view errorClass,

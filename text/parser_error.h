@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "parser/parser_exception.h"
+#include "text/parser_exception.h"
 
 class TdomStandardLocator;
 

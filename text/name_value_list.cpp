@@ -1,4 +1,4 @@
-#include "dom/name_value_list.h"
+#include "text/name_value_list.h"
 
 void TdomNameValueList::setPairCapacity(int n) {
     names_.setCapacity(n);

@@ -1,17 +1,17 @@
-#include "parser/xml_to_dom_parser.h"
+#include "front/xml_to_dom_parser.h"
 
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
-#include "dtd/cm_object.h"
 #include "dtd/dtd_builder.h"
 #include "dtd/dtd_reader.h"
 #include "dtd/wf_test_dtd_handler.h"
 #include "parser/doc_builder.h"
 #include "parser/doc_reader.h"
-#include "parser/parser_error.h"
 #include "parser/source_code.h"
 #include "parser/wf_test_content_handler.h"
 #include "text/exception.h"
+#include "text/parser_error.h"
 #include "text/utf8.h"
 
 namespace {
@@ -44,6 +44,7 @@ TXmlToDomParser::TXmlToDomParser()
         reader->OnWarning = [this](TXmlCustomProcessorAgent* agent, TXmlParserError& e) { relayWarning(agent, e); };
     }
     wfTestContent_->setDocumentMode(true);
+    dtdBuilder_->setNestedReader(&TXmlToDomParser::readNestedSubset);
     shareExpansionBudget(nullptr);
 }
 
@@ -53,7 +54,30 @@ void TXmlToDomParser::setDOMImpl(TDomImplementation* implementation) {
     if (implementation == domImpl_) return;
     if (domImpl_) domImpl_->removeDestructionListener(this);
     domImpl_ = implementation;
-    if (domImpl_) domImpl_->addDestructionListener(this, [this] { domImpl_ = nullptr; });
+    if (!domImpl_) return;
+    domImpl_->addDestructionListener(this, [this] { domImpl_ = nullptr; });
+    if (!domImpl_->fragmentParser) domImpl_->fragmentParser = &TXmlToDomParser::parseFragment;
+}
+
+bool TXmlToDomParser::parseFragment(const std::u16string& text, TdomNode* node) {
+    TXmlToDomParser parser;
+    return parser.wideStringToNode(text, u"", u"", node);
+}
+
+bool TXmlToDomParser::readNestedSubset(const TXmlNestedSubsetRead& read) {
+    TXmlToDomParser nested;
+    if (read.implementation) nested.setDOMImpl(read.implementation);
+    nested.dtdBuilder()->setNestingLevel(read.nestingLevel);
+    nested.shareExpansionBudget(read.budget);
+    auto tell = [&read](TXmlToDomParser*, TXmlParserError& e) { read.onRecord(e.code()); };
+    nested.OnFatalError = tell;
+    nested.OnError = tell;
+    nested.OnWarning = tell;
+    if (read.external) {
+        nested.dtdBuilder()->setInternalTarget(read.internalTarget);
+        return nested.wideStringToExternalSubset(read.text, read.publicId, read.systemId, read.externalTarget);
+    }
+    return nested.wideStringToInternalSubset(read.text, read.publicId, read.systemId, read.internalTarget);
 }
 
 // ---- relays ----

@@ -1,6 +1,6 @@
-#include "parser/error_handler.h"
+#include "text/error_handler.h"
 
-#include "parser/parser_exception.h"
+#include "text/parser_exception.h"
 
 void TdomCustomErrorHandler::error(void*, const TdomStandardLocator*, std::u16string_view, std::string_view) {}
 

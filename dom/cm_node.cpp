@@ -1,10 +1,10 @@
-#include "dtd/cm_node.h"
+#include "dom/cm_node.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "dom/dom_exception.h"
-#include "dtd/cm_object.h"
+#include "dom/cm_object.h"
+#include "text/dom_exception.h"
 #include "text/stream.h"
 #include "text/xml_chars.h"
 

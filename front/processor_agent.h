@@ -23,13 +23,6 @@ using TXmlParserAction = TdomParserAction;
 // DOM implementation's onExternalParsedEntity, so one handler can answer both.
 using TXmlParserEvent = TdomExternalParsedEntityEvent;
 
-// Calls event with action paFail, again while it answers paRetry, and owns every stream that it
-// leaves in its stream parameter from the moment a call returns or raises: a stream that a later
-// call replaces is freed, and so is every stream when a call raises. The stream of the last answer
-// is the result; the ids and the action are as the last call left them.
-std::unique_ptr<TStream> askForStream(const TXmlParserEvent& event, void* sender, const std::u16string& parentSystemId,
-                                      std::u16string& publicId, std::u16string& systemId, TXmlParserAction& action);
-
 // Turns any kind of input into an input source and starts the reader that fits it: the document
 // reader for documents, the DTD reader for external and internal subsets. Every parse operation
 // answers true when the run ended without an error record. Misuse (a missing input) raises

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "dtd/cm_node.h"
+#include "dom/cm_node.h"
 
 class TdomCMParticle;
 class TdomCMAttrList;

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "dom/name_value_list.h"
-#include "dtd/cm_declaration.h"
-#include "dtd/cm_maps.h"
-#include "dtd/cm_node.h"
-#include "dtd/cm_particle.h"
+#include "dom/cm_declaration.h"
+#include "dom/cm_maps.h"
+#include "dom/cm_node.h"
+#include "dom/cm_particle.h"
+#include "text/name_value_list.h"
 
 class TDomImplementation;
 class TdomDocument;

@@ -1,11 +1,11 @@
-#include "dtd/cm_object.h"
+#include "dom/cm_object.h"
 
 #include <unordered_set>
 #include <utility>
 
-#include "dom/dom_exception.h"
-#include "dtd/cm_report.h"
-#include "parser/parser_exception.h"
+#include "dom/cm_report.h"
+#include "text/dom_exception.h"
+#include "text/parser_exception.h"
 
 // ---- TdomCustomCMObject ----
 

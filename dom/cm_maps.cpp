@@ -1,10 +1,10 @@
-#include "dtd/cm_maps.h"
+#include "dom/cm_maps.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "dtd/cm_declaration.h"
-#include "dtd/cm_node.h"
+#include "dom/cm_declaration.h"
+#include "dom/cm_node.h"
 
 namespace {
 // Position of node among its parent's children; nodes without parent sort last.

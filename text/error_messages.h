@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 
-#include "parser/parser_error.h"
+#include "text/parser_error.h"
 
 // The texts an error record is described with, one table per language. Texts are narrow: Latin-1
 // bytes, or Windows-1250 bytes for the tables that say so.

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "parser/parser_error.h"
+#include "text/parser_error.h"
 
 class TdomStandardLocator;
 

@@ -1,4 +1,4 @@
-#include "parser/locator.h"
+#include "text/locator.h"
 
 #include <algorithm>
 #include <limits>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "parser/processor_agent.h"
+#include "front/processor_agent.h"
 #include "parser/signal_chain.h"
 
 class TDomImplementation;
@@ -15,6 +15,7 @@ class TdomNode;
 class TStream;
 class TXmlDocBuilder;
 class TXmlDtdBuilder;
+struct TXmlNestedSubsetRead;
 struct TXmlExpansionBudget;
 class TXmlParserError;
 class TXmlSourceCode;
@@ -42,7 +43,13 @@ public:
 
     // Factory and owner of the documents built here; not owned, cleared when it is destroyed.
     TDomImplementation* DOMImpl() const { return domImpl_; }
+    // Also installs parseFragment as the implementation's fragment parser when it has none.
     void setDOMImpl(TDomImplementation* implementation);
+
+    // Parses text into node with a parser front of its own (an implementation's fragment parser).
+    static bool parseFragment(const std::u16string& text, TdomNode* node);
+    // Reads a DTD builder's nested text with a parser front of its own (a builder's nested reader).
+    static bool readNestedSubset(const TXmlNestedSubsetRead& read);
 
     // Asked for the external DTD subset that a document names (see TXmlParserEvent). Copied into
     // the agent by every document operation.

@@ -1,13 +1,13 @@
-#include "dtd/cm_particle.h"
+#include "dom/cm_particle.h"
 
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "dom/dom_exception.h"
-#include "dom/wide_string_list.h"
-#include "dtd/cm_report.h"
-#include "parser/parser_exception.h"
+#include "dom/cm_report.h"
+#include "text/dom_exception.h"
+#include "text/parser_exception.h"
+#include "text/wide_string_list.h"
 #include "text/xml_chars.h"
 
 namespace {

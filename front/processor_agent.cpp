@@ -1,4 +1,4 @@
-#include "parser/processor_agent.h"
+#include "front/processor_agent.h"
 
 #include <cstdint>
 #include <memory>
@@ -6,11 +6,11 @@
 
 #include "dtd/dtd_reader.h"
 #include "parser/doc_reader.h"
-#include "parser/parser_error.h"
 #include "parser/source_code.h"
 #include "text/exception.h"
 #include "text/file_io.h"
 #include "text/input_source.h"
+#include "text/parser_error.h"
 #include "text/stream.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
@@ -47,26 +47,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<TStream> askForStream(const TXmlParserEvent& event, void* sender, const std::u16string& parentSystemId,
-                                      std::u16string& publicId, std::u16string& systemId, TXmlParserAction& action) {
-    std::unique_ptr<TStream> owned;
-    action = TXmlParserAction::paFail;
-    if (!event) return owned;
-    do {
-        TStream* stream = owned.get();
-        // What the call leaves in stream is taken, also when it raises; a stream it replaced goes.
-        struct Take {
-            std::unique_ptr<TStream>& owned;
-            TStream*& stream;
-            ~Take() {
-                if (stream != owned.get()) owned.reset(stream);
-            }
-        } take{owned, stream};
-        event(sender, parentSystemId, publicId, systemId, stream, action);
-    } while (action == TXmlParserAction::paRetry);
-    return owned;
-}
 
 void TXmlStandardProcessorAgent::setDocReader(TXmlStandardDocReader* reader) {
     if (reader == docReader_) return;

@@ -1,12 +1,12 @@
-#include "parser/parser_error.h"
+#include "text/parser_error.h"
 
 #include <initializer_list>
 #include <utility>
 
-#include "parser/error_messages.h"
-#include "parser/locator.h"
 #include "text/code_page_932.h"
 #include "text/encoding_conversion.h"
+#include "text/error_messages.h"
+#include "text/locator.h"
 
 namespace {
 

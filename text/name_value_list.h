@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "dom/wide_string_list.h"
+#include "text/wide_string_list.h"
 
 // Ordered list of name/value pairs, as the document reader passes the attributes of a start tag.
 // Pair i is (nameAt(i), valueAt(i)); both lists always hold the same number of entries.

@@ -1,0 +1,41 @@
+# Fails when a source file includes a header from a layer above its own. Layers, lowest first:
+#   text, dom, parser, dtd, front, app, then app/gui and tools (which may not include each other).
+# Run: cmake -DSOURCE_DIR=<repository> -P cmake/check_layers.cmake
+set(folders text dom parser dtd front app app/gui tools)
+set(rank_text 0)
+set(rank_dom 1)
+set(rank_parser 2)
+set(rank_dtd 3)
+set(rank_front 4)
+set(rank_app 5)
+set(rank_app/gui 6)
+set(rank_tools 6)
+
+set(violations "")
+foreach(folder ${folders})
+  file(GLOB files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} includes REGEX "^#include \"[^\"]+\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include \"([^\"]+)/[^/\"]+\".*" "\\1" target "${line}")
+      if(NOT DEFINED rank_${target})
+        continue()  # a file beside it, or a folder outside the layers
+      endif()
+      set(allowed TRUE)
+      if(rank_${target} GREATER rank_${folder})
+        set(allowed FALSE)
+      elseif(rank_${target} EQUAL rank_${folder} AND NOT target STREQUAL folder)
+        set(allowed FALSE)  # app/gui and tools stand side by side
+      endif()
+      if(NOT allowed)
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${file})
+        string(APPEND violations "  ${name}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "Includes that point up the layers:\n${violations}")
+endif()
+message(STATUS "No include points up the layers.")
