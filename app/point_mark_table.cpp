@@ -49,7 +49,7 @@ char* TPointMarkRow::allocate(std::size_t capacity) {
     return block;
 }
 
-void TPointMarkRow::setEnd(char* block, std::size_t column, std::size_t end) {
+void TPointMarkRow::setCellEnd(char* block, std::size_t column, std::size_t end) {
     const Offset value = static_cast<Offset>(end);
     std::memcpy(block + column * sizeof(Offset), &value, sizeof value);
 }
@@ -67,7 +67,7 @@ TPointMarkRow::TPointMarkRow(std::span<const std::string_view> cells) {
             at += cells[c].size();
         }
         *at = '\0';
-        setEnd(block_, c, static_cast<std::size_t>(at - texts()));
+        setCellEnd(block_, c, static_cast<std::size_t>(at - texts()));
         ++at;
     }
 }
@@ -92,24 +92,28 @@ TPointMarkRow& TPointMarkRow::operator=(TPointMarkRow&& other) noexcept {
 
 TPointMarkRow::~TPointMarkRow() { std::free(block_); }
 
-TPointMarkRow::Offset TPointMarkRow::end(std::size_t column) const {
+TPointMarkRow::Offset TPointMarkRow::cellEnd(std::size_t column) const {
     Offset end;
     std::memcpy(&end, block_ + column * sizeof(Offset), sizeof end);
     return end;
 }
 
-std::size_t TPointMarkRow::capacity() const { return end(kColumnCount); }
+std::size_t TPointMarkRow::capacity() const {
+    Offset capacity;
+    std::memcpy(&capacity, block_ + kColumnCount * sizeof(Offset), sizeof capacity);
+    return capacity;
+}
 
 TCellText TPointMarkRow::text(std::size_t column) const {
     if (!block_ || column >= kColumnCount) return TCellText();
-    const Offset first = start(column);
-    return TCellText(std::string_view(texts() + first, end(column) - first));
+    const Offset first = cellStart(column);
+    return TCellText(std::string_view(texts() + first, cellEnd(column) - first));
 }
 
 void TPointMarkRow::set(std::size_t column, std::string_view value) {
     if (column >= kColumnCount) throw std::out_of_range("a table row has 16 columns");
-    const std::size_t first = block_ ? start(column) : column;
-    const std::size_t oldSize = block_ ? end(column) - first : 0;
+    const std::size_t first = block_ ? cellStart(column) : column;
+    const std::size_t oldSize = block_ ? cellEnd(column) - first : 0;
     if (value.size() == oldSize) {
         if (oldSize > 0) std::memmove(texts() + first, value.data(), oldSize);
         return;
@@ -126,7 +130,7 @@ void TPointMarkRow::set(std::size_t column, std::string_view value) {
     char* to = block + kTextsAt;
     const std::size_t shift = value.size() - oldSize; // modulo 2^n: added to the ends after the cell
     for (std::size_t c = 0; c < kColumnCount; ++c)
-        setEnd(block, c, (block_ ? end(c) : c) + (c >= column ? shift : 0));
+        setCellEnd(block, c, (block_ ? cellEnd(c) : c) + (c >= column ? shift : 0));
     // The texts before the cell, the new text, the texts after it (their NUL bytes included).
     if (block_) {
         std::memcpy(to, texts(), first);
@@ -155,10 +159,10 @@ void TPointMarkRow::append(std::size_t column, std::string_view tail) {
         std::memcpy(block + kTextsAt, texts(), oldBytes);
         std::free(std::exchange(block_, block));
     }
-    const std::size_t at = end(column);
+    const std::size_t at = cellEnd(column);
     std::memmove(texts() + at + tail.size(), texts() + at, oldBytes - at);
     std::memcpy(texts() + at, tail.data(), tail.size());
-    for (std::size_t c = column; c < kColumnCount; ++c) setEnd(block_, c, end(c) + tail.size());
+    for (std::size_t c = column; c < kColumnCount; ++c) setCellEnd(block_, c, cellEnd(c) + tail.size());
 }
 
 std::string TPointMarkRow::exchange(std::size_t column, std::string value) {

@@ -56,7 +56,7 @@ public:
     TCellRef operator[](std::size_t column);
     // Replaces the text of a column; value may be a view into this row.
     void set(std::size_t column, std::string_view value);
-    // Appends to the text of a column; value may be a view into this row. The row keeps room for
+    // Appends to the text of a column; tail may be a view into this row. The row keeps room for
     // as much again, so that a text built piece by piece takes linear time.
     void append(std::size_t column, std::string_view tail);
     // Replaces the text of a column and answers the text it held.
@@ -81,11 +81,11 @@ private:
 
     // A block with room for capacity bytes of texts, its capacity recorded.
     static char* allocate(std::size_t capacity);
-    static void setEnd(char* block, std::size_t column, std::size_t end);
-    Offset end(std::size_t column) const;
-    Offset start(std::size_t column) const { return column == 0 ? 0 : end(column - 1) + 1; }
+    static void setCellEnd(char* block, std::size_t column, std::size_t end);
+    Offset cellEnd(std::size_t column) const;
+    Offset cellStart(std::size_t column) const { return column == 0 ? 0 : cellEnd(column - 1) + 1; }
     std::size_t capacity() const;
-    std::size_t textBytes() const { return block_ ? end(kColumnCount - 1) + 1 : 0; }
+    std::size_t textBytes() const { return block_ ? cellEnd(kColumnCount - 1) + 1 : 0; }
     char* texts() const { return block_ + kTextsAt; }
 
     char* block_ = nullptr;
