@@ -561,7 +561,7 @@ std::optional<TCellPos> findCell(const TPointMarkTable& table, const TCellMatche
     // Forward: from the first cell after from; backward: from the last cell before it.
     const std::size_t start =
         backward ? cells.countBefore(from, false) + cells.size() - 1 : cells.countBefore(from, true);
-    return cells.walk(start, backward, [&](const std::string& cell, int column, int row) {
+    return cells.walk(start, backward, [&](std::string_view cell, int column, int row) {
         return matcher.matches(cell, column, row, cache);
     });
 }
@@ -570,7 +570,7 @@ std::vector<TCellPos> matchingCells(const TPointMarkTable& table, const TCellMat
                                     const TSearchScope& scope, TFoldedCells* cache) {
     std::vector<TCellPos> found;
     if (matcher.matchesNothing()) return found;
-    ScopeCells(table, scope).walk(0, false, [&](const std::string& cell, int column, int row) {
+    ScopeCells(table, scope).walk(0, false, [&](std::string_view cell, int column, int row) {
         if (matcher.matches(cell, column, row, cache)) found.push_back({column, row});
         return false;
     });
@@ -589,7 +589,8 @@ public:
         std::vector<TPointMarkRow>& rows = table.rows();
         if (!made_)
             for (TCellValue& cell : values_)
-                std::swap(rows[static_cast<std::size_t>(cell.row)][static_cast<std::size_t>(cell.column)], cell.value);
+                cell.value = rows[static_cast<std::size_t>(cell.row)].exchange(static_cast<std::size_t>(cell.column),
+                                                                               std::move(cell.value));
         made_ = false;
         table.notifyRowsChanged(values_.front().row, values_.back().row);
     }
@@ -615,21 +616,21 @@ TReplaceAll replaceAll(TPointMarkTable& table, const TCellMatcher& matcher, std:
     std::vector<TPointMarkRow>& rows = table.rows();
     std::vector<TCellValue> previous;
     try {
-        ScopeCells(table, scope).walk(0, false, [&](const std::string& cell, int column, int row) {
+        ScopeCells(table, scope).walk(0, false, [&](std::string_view cell, int column, int row) {
             // With the Japanese option the cache tells most cells without a match at once.
             if (cache && matcher.options().japanese && !matcher.matches(cell, column, row, cache)) return false;
             std::optional<std::string> value = matcher.replaced(cell, replacement);
             if (!value || *value == cell) return false;
-            // The cell is stored while it is at hand; nothing below may fail once it is moved.
+            // The former text is kept before the cell changes, so that a failure finds every
+            // changed cell among those to restore.
             if (previous.size() == previous.capacity()) previous.reserve(2 * previous.size() + 64);
-            std::string& stored = rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
-            previous.push_back({column, row, std::move(stored)});
-            stored = std::move(*value);
+            previous.push_back({column, row, std::string(cell)});
+            rows[static_cast<std::size_t>(row)].set(static_cast<std::size_t>(column), *value);
             return false;
         });
     } catch (...) {
         for (auto cell = previous.rbegin(); cell != previous.rend(); ++cell)
-            std::swap(rows[static_cast<std::size_t>(cell->row)][static_cast<std::size_t>(cell->column)], cell->value);
+            rows[static_cast<std::size_t>(cell->row)].set(static_cast<std::size_t>(cell->column), cell->value);
         throw;
     }
     result.cells = static_cast<int>(previous.size());

@@ -1,7 +1,9 @@
 #include "app/csv_file.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <span>
 
 #include "app/point_mark_table.h"
 #include "text/code_page_932.h"
@@ -69,6 +71,28 @@ template <typename OnField> void forEachCsvField(std::string_view line, std::siz
         ++pos;
     }
 }
+
+// Makes table rows of CSV lines, each row in one piece: a line's fields are gathered in buffers
+// kept from line to line, and the row is made of them at once.
+class CsvRowMaker {
+public:
+    // The row of the first 16 fields of a line (scanning at most maxFields); fields receives the
+    // number of fields scanned.
+    TPointMarkRow operator()(std::string_view line, std::size_t maxFields, std::size_t& fields) {
+        fields = 0;
+        forEachCsvField(line, maxFields, [&](std::size_t column, std::string_view field) {
+            fields = column + 1;
+            if (column < kColumnCount) texts_[column].assign(field);
+        });
+        const std::size_t count = std::min<std::size_t>(fields, kColumnCount);
+        std::array<std::string_view, kColumnCount> cells;
+        for (std::size_t c = 0; c < count; ++c) cells[c] = texts_[c];
+        return TPointMarkRow(std::span<const std::string_view>(cells.data(), count));
+    }
+
+private:
+    std::array<std::string, kColumnCount> texts_;
+};
 
 } // namespace
 
@@ -219,12 +243,10 @@ void LoadCsvLines(TPointMarkTable& table, const std::vector<std::string>& lines)
     TTableUpdate update(table);
     table.setRowCount(static_cast<int>(std::min<std::size_t>(lines.size(), INT_MAX)));
     const int count = table.rowCount();
-    for (int k = 0; k < count && static_cast<std::size_t>(k) < lines.size(); ++k) {
-        TPointMarkRow row;
-        forEachCsvField(lines[k], kColumnCount,
-                        [&](std::size_t column, std::string_view field) { row[column] = field; });
-        table.setRow(k, std::move(row));
-    }
+    CsvRowMaker rowOf;
+    std::size_t fields;
+    for (int k = 0; k < count && static_cast<std::size_t>(k) < lines.size(); ++k)
+        table.setRow(k, rowOf(lines[k], kColumnCount, fields));
     table.RecordCount = table.rowCount() - 1;
 }
 
@@ -235,9 +257,9 @@ std::string csvFileText(const TPointMarkTable& table) {
     for (const TPointMarkRow& row : table.rows()) {
         for (int column = 0; column < kColumnCount; ++column) {
             if (column > 0) text.push_back(',');
+            const std::string_view cell = row[column];
             // The very first bytes of the file must not read as a byte-order mark.
-            const bool atStart = text.empty() && row[column].starts_with(kUtf8ByteOrderMark);
-            appendCsvCell(row[column], text, atStart);
+            appendCsvCell(cell, text, text.empty() && cell.starts_with(kUtf8ByteOrderMark));
         }
         text.append("\r\n");
     }
@@ -280,14 +302,11 @@ std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, cons
                                    std::vector<std::string>& messages) {
     std::vector<TPointMarkRow> rows;
     if (first >= text.lines.size()) return rows;
-    rows.resize(text.lines.size() - first);
+    rows.reserve(text.lines.size() - first);
+    CsvRowMaker rowOf;
     for (std::size_t k = first; k < text.lines.size(); ++k) {
-        TPointMarkRow& row = rows[k - first];
-        std::size_t fields = 0;
-        forEachCsvField(text.lines[k], std::numeric_limits<std::size_t>::max(), [&](std::size_t column, std::string_view field) {
-            fields = column + 1;
-            if (column < kColumnCount) row[column] = field;
-        });
+        std::size_t fields;
+        rows.push_back(rowOf(text.lines[k], std::numeric_limits<std::size_t>::max(), fields));
         if (fields > kColumnCount)
             messages.push_back(lineMessage(fileName, text.lineNumbers[k],
                                            std::to_string(fields) + " fields; the fields after the 16th were left out"));

@@ -8,7 +8,7 @@
 
 #include "app/field_checks.h"
 
-std::optional<TDatum> datumOfCell(const std::string& cell) {
+std::optional<TDatum> datumOfCell(std::string_view cell) {
     if (cell == "TOKYO") return TDatum::tokyo;
     if (cell == "WGS84") return TDatum::wgs84;
     return std::nullopt;

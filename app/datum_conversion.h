@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/edit_history.h"
@@ -22,7 +23,7 @@
 enum class TDatum { tokyo, wgs84 };
 
 // "TOKYO" or "WGS84" as written in the DATUM cell; nullopt for anything else.
-std::optional<TDatum> datumOfCell(const std::string& cell);
+std::optional<TDatum> datumOfCell(std::string_view cell);
 const char* datumName(TDatum datum);
 
 // PROJ could not be set up (no database, no transformation between the datums).

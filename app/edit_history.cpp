@@ -12,12 +12,6 @@ std::size_t heapBytes(const std::string& text) {
     return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
 }
 
-std::size_t rowBytes(const TPointMarkRow& row) {
-    std::size_t bytes = 0;
-    for (const std::string& cell : row) bytes += heapBytes(cell);
-    return bytes;
-}
-
 class CellsChange : public TTableChange {
 public:
     explicit CellsChange(std::vector<TCellValue> values) : values_(std::move(values)) {}
@@ -27,7 +21,8 @@ public:
         int firstColumn = kColumnCount, lastColumn = -1, firstRow = table.rowCount(), lastRow = -1;
         std::vector<TPointMarkRow>& rows = table.rows();
         for (TCellValue& cell : values_) {
-            std::swap(rows[static_cast<std::size_t>(cell.row)][static_cast<std::size_t>(cell.column)], cell.value);
+            cell.value = rows[static_cast<std::size_t>(cell.row)].exchange(static_cast<std::size_t>(cell.column),
+                                                                           std::move(cell.value));
             firstColumn = std::min(firstColumn, cell.column);
             lastColumn = std::max(lastColumn, cell.column);
             firstRow = std::min(firstRow, cell.row);
@@ -68,7 +63,7 @@ public:
 
     std::size_t heldBytes() const override {
         std::size_t bytes = indices_.capacity() * sizeof(int) + rows_.capacity() * sizeof(TPointMarkRow);
-        for (const TPointMarkRow& row : rows_) bytes += rowBytes(row);
+        for (const TPointMarkRow& row : rows_) bytes += row.heapBytes();
         return bytes;
     }
 
@@ -104,7 +99,7 @@ public:
 
     std::size_t heldBytes() const override {
         std::size_t bytes = rows_.capacity() * sizeof(TPointMarkRow);
-        for (const TPointMarkRow& row : rows_) bytes += rowBytes(row);
+        for (const TPointMarkRow& row : rows_) bytes += row.heapBytes();
         return bytes;
     }
 

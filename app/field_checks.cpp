@@ -101,7 +101,7 @@ struct Coordinate {
     bool present = false;
 };
 
-Coordinate checkCoordinate(const std::string& cell, double limit, P notDecimal, P outOfRange,
+Coordinate checkCoordinate(std::string_view cell, double limit, P notDecimal, P outOfRange,
                            TRecordProblems& problems) {
     Coordinate coordinate;
     coordinate.present = true;
@@ -167,7 +167,7 @@ std::optional<TDecimalDegrees> parseDecimalDegrees(std::string_view cell) {
 }
 
 bool isBlankRecord(const TPointMarkRow& row) {
-    return std::all_of(row.begin(), row.end(), [](const std::string& cell) { return cell.empty(); });
+    return std::all_of(row.begin(), row.end(), [](std::string_view cell) { return cell.empty(); });
 }
 
 TRecordProblems checkRecord(const TPointMarkRow& row) {
@@ -196,7 +196,7 @@ TRecordProblems checkRecord(const TPointMarkRow& row) {
         if (!row[column].empty() && !allDigits(row[column])) problems.add(problem);
     };
     integer(kRepeatColumn, P::repeatNotInteger);
-    const std::string& enabled = row[kEnabledColumn];
+    const std::string_view enabled = row[kEnabledColumn];
     if (!enabled.empty() && enabled != "ON" && enabled != "OFF") problems.add(P::enabledNotOnOff);
     integer(kDistance1Column, P::distance1NotInteger);
     integer(kDistance2Column, P::distance2NotInteger);

@@ -49,6 +49,7 @@ std::vector<TPointMarkRow> csvRowsInBlocks(TCsvText& text, std::size_t first, co
     for (std::size_t k = first; k < text.lines.size(); ++k) total += static_cast<std::int64_t>(text.lines[k].size());
     std::int64_t done = 0;
     std::vector<TPointMarkRow> rows;
+    rows.reserve(text.lines.size() > first ? text.lines.size() - first : 0);
     TCsvText block;
     for (std::size_t k = first; k < text.lines.size(); k += kBlockLines) {
         const std::size_t end = std::min(text.lines.size(), k + kBlockLines);
@@ -215,7 +216,7 @@ int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool r
     if (read.baseRowChanged && base >= 0 && base < Table.rowCount()) {
         std::vector<TCellValue> changed;
         for (int c = 0; c < kColumnCount; ++c)
-            if (read.rows[0][c] != Table.cell(c, base)) changed.push_back({c, base, std::move(read.rows[0][c])});
+            if (read.rows[0][c] != Table.cell(c, base)) changed.push_back({c, base, std::string(read.rows[0][c])});
         step.apply(cellsChange(std::move(changed)));
     }
     read.rows.erase(read.rows.begin());

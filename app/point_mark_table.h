@@ -1,9 +1,14 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 // The editor's document: a grid of 16 text columns, a header row and one row per point record.
@@ -11,7 +16,131 @@
 
 constexpr int kColumnCount = 16;
 
-using TPointMarkRow = std::array<std::string, kColumnCount>;
+// The text of a cell as a row holds it: a view of its bytes, which are followed by a NUL byte in
+// memory (so c_str() reads as a C string up to the first NUL the cell holds). Valid until the row
+// changes; converts to std::string where a copy is wanted.
+class TCellText : public std::string_view {
+public:
+    TCellText() : std::string_view("", 0) {}
+    // text must be followed by a NUL byte.
+    explicit TCellText(std::string_view text) : std::string_view(text) {}
+
+    const char* c_str() const { return data(); }
+    operator std::string() const { return std::string(data(), size()); }
+    friend std::string operator+(std::string left, TCellText right) { return left.append(right); }
+};
+
+// One row of 16 cells. The texts of the cells live in one block, one after another, each
+// followed by a NUL byte, behind a table of where each ends; a row whose cells are all empty has
+// no block, so that it costs one pointer. Copies copy the block; moves and swaps move the pointer.
+class TPointMarkRow {
+public:
+    class TCellRef;
+    class const_iterator;
+
+    TPointMarkRow() = default;
+    // The cells in column order; entries after the sixteenth are ignored, missing ones are empty.
+    explicit TPointMarkRow(std::span<const std::string_view> cells);
+    TPointMarkRow(std::initializer_list<std::string_view> cells)
+        : TPointMarkRow(std::span<const std::string_view>(cells.begin(), cells.size())) {}
+    TPointMarkRow(const TPointMarkRow& other);
+    TPointMarkRow(TPointMarkRow&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    TPointMarkRow& operator=(const TPointMarkRow& other);
+    TPointMarkRow& operator=(TPointMarkRow&& other) noexcept;
+    ~TPointMarkRow();
+
+    // The text of a column (0 to 15).
+    TCellText text(std::size_t column) const;
+    TCellText operator[](std::size_t column) const { return text(column); }
+    // A cell that can be assigned or cleared.
+    TCellRef operator[](std::size_t column);
+    // Replaces the text of a column; value may be a view into this row.
+    void set(std::size_t column, std::string_view value);
+    // Appends to the text of a column; tail may be a view into this row. The row keeps room for
+    // as much again, so that a text built piece by piece takes linear time.
+    void append(std::size_t column, std::string_view tail);
+    // Replaces the text of a column and answers the text it held.
+    std::string exchange(std::size_t column, std::string value);
+
+    // Whether every cell is empty.
+    bool empty() const { return block_ == nullptr; }
+    // The bytes the row holds on the heap besides the row object itself.
+    std::size_t heapBytes() const;
+
+    const_iterator begin() const;
+    const_iterator end() const;
+
+    friend bool operator==(const TPointMarkRow& a, const TPointMarkRow& b);
+
+private:
+    using Offset = std::uint32_t;
+    // Block layout: Offset ends[16] (the end of each cell's text, counted from the start of the
+    // texts), Offset capacity (the bytes of room for the texts), then the texts, each followed by
+    // a NUL byte. Only appending leaves room after the texts.
+    static constexpr std::size_t kTextsAt = (kColumnCount + 1) * sizeof(Offset);
+
+    // A block with room for capacity bytes of texts, its capacity recorded.
+    static char* allocate(std::size_t capacity);
+    static void setCellEnd(char* block, std::size_t column, std::size_t end);
+    Offset cellEnd(std::size_t column) const;
+    Offset cellStart(std::size_t column) const { return column == 0 ? 0 : cellEnd(column - 1) + 1; }
+    std::size_t capacity() const;
+    std::size_t textBytes() const { return block_ ? cellEnd(kColumnCount - 1) + 1 : 0; }
+    char* texts() const { return block_ + kTextsAt; }
+
+    char* block_ = nullptr;
+};
+
+// What row[column] gives on a row that may change: the cell's text as it was when it was taken,
+// and assignment to the cell.
+class TPointMarkRow::TCellRef : public TCellText {
+public:
+    TCellRef(TPointMarkRow& row, std::size_t column) : TCellText(row.text(column)), row_(row), column_(column) {}
+    TCellRef& operator=(std::string_view value) {
+        row_.set(column_, value);
+        static_cast<TCellText&>(*this) = row_.text(column_);
+        return *this;
+    }
+    TCellRef& operator=(const TCellRef& other) { return *this = std::string_view(other); }
+    TCellRef& operator+=(std::string_view tail) {
+        row_.append(column_, tail);
+        static_cast<TCellText&>(*this) = row_.text(column_);
+        return *this;
+    }
+    void clear() { *this = std::string_view(); }
+
+private:
+    TPointMarkRow& row_;
+    std::size_t column_;
+};
+
+// The cells of a row in column order.
+class TPointMarkRow::const_iterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TCellText;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = TCellText;
+
+    const_iterator() = default;
+    const_iterator(const TPointMarkRow* row, std::size_t column) : row_(row), column_(column) {}
+    TCellText operator*() const { return row_->text(column_); }
+    const_iterator& operator++() {
+        ++column_;
+        return *this;
+    }
+    const_iterator operator++(int) { return const_iterator(row_, column_++); }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.column_ == b.column_; }
+
+private:
+    const TPointMarkRow* row_ = nullptr;
+    std::size_t column_ = 0;
+};
+
+inline TPointMarkRow::const_iterator TPointMarkRow::begin() const { return const_iterator(this, 0); }
+inline TPointMarkRow::const_iterator TPointMarkRow::end() const { return const_iterator(this, kColumnCount); }
+inline TPointMarkRow::TCellRef TPointMarkRow::operator[](std::size_t column) { return TCellRef(*this, column); }
 
 // Header text of a column as code page 932 bytes ("DATUM", ..., "地点名", ...).
 const std::string& columnHeaderText(int column);
@@ -39,8 +168,8 @@ public:
 
     // Cells by (column, row). Reading outside the table answers an empty string; writing
     // outside it raises EStringListError and changes nothing.
-    const std::string& cell(int column, int row) const;
-    void setCell(int column, int row, std::string value);
+    TCellText cell(int column, int row) const;
+    void setCell(int column, int row, std::string_view value);
 
     // A row as its 16 cells in column order.
     const TPointMarkRow& row(int row) const;

@@ -87,7 +87,7 @@ struct RecordChanges {
     bool invalidReplaced = false;
 };
 
-char* putEscaped(char* out, const std::string& cell, bool inAttribute, RecordChanges& changes) {
+char* putEscaped(char* out, std::string_view cell, bool inAttribute, RecordChanges& changes) {
     const char* data = cell.data();
     const std::size_t size = cell.size();
     std::size_t start = 0;
@@ -144,7 +144,7 @@ constexpr std::size_t literalLength() {
 // The most bytes a record line of the row can take: every cell byte might become a reference.
 std::size_t recordBound(const TPointMarkRow& row) {
     std::size_t cells = 0;
-    for (const std::string& cell : row) cells += cell.size();
+    for (const std::string_view cell : row) cells += cell.size();
     return literalLength() + cells * kReferenceLength;
 }
 
@@ -247,7 +247,7 @@ std::string buildPointMarkXml(const TPointMarkTable& table, TSaveReport* report)
     std::size_t estimate = kHead.size() + kTail.size();
     for (const TPointMarkRow& row : table.rows()) {
         estimate += literalLength();
-        for (const std::string& cell : row) estimate += cell.size();
+        for (const std::string_view cell : row) estimate += cell.size();
     }
     bytes.reserve(estimate + estimate / 16); // room for some references
     producePointMarkXml(table, report, [&bytes](std::string_view piece) { bytes.append(piece); });

@@ -44,6 +44,13 @@ double medianOf(const std::function<void()>& work, const std::function<void()>& 
 
 std::string fixed(double value, int decimals) { return formatDegrees(value, decimals); }
 
+// Latitude and longitude exchanged.
+void swapCoordinates(TPointMarkRow& row) {
+    const std::string latitude(row[kLatitudeColumn]);
+    row[kLatitudeColumn] = row[kLongitudeColumn];
+    row[kLongitudeColumn] = latitude;
+}
+
 // Records spread over Japan in the Tokyo datum, most of them sound; every 50th repeats the name
 // of an earlier record a few metres from it, and every 20th has a problem or two.
 std::vector<TPointMarkRow> makeRecords(int count) {
@@ -80,7 +87,7 @@ std::vector<TPointMarkRow> makeRecords(int count) {
             row[kLongitudeColumn] = earlier[kLongitudeColumn];
         }
         if (r % 20 == 3) row[kTimeColumn] = "20230229120000";
-        if (r % 40 == 5) std::swap(row[kLatitudeColumn], row[kLongitudeColumn]);
+        if (r % 40 == 5) swapCoordinates(row);
     }
     return rows;
 }
@@ -119,7 +126,7 @@ int main() {
         TMainFormCore form;
         std::vector<TPointMarkRow> inRange = records;
         for (TPointMarkRow& row : inRange)
-            if (std::abs(std::stod(row[kLatitudeColumn])) > 90) std::swap(row[kLatitudeColumn], row[kLongitudeColumn]);
+            if (std::abs(std::stod(row[kLatitudeColumn])) > 90) swapCoordinates(row);
         setRecords(form.Table, inRange);
         std::vector<double> latitudes, longitudes;
         for (const TPointMarkRow& row : inRange) {

@@ -39,8 +39,7 @@ void fillTable(TMainFormCore& form) {
 
 std::size_t tableBytes(const TPointMarkTable& table) {
     std::size_t bytes = table.rows().capacity() * sizeof(TPointMarkRow);
-    for (const TPointMarkRow& row : table.rows())
-        for (const std::string& cell : row) bytes += cell.capacity() > 15 ? cell.capacity() + 1 : 0;
+    for (const TPointMarkRow& row : table.rows()) bytes += row.heapBytes();
     return bytes;
 }
 

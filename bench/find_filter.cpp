@@ -74,7 +74,7 @@ volatile std::size_t sink;
 std::size_t memcmpPass(const TPointMarkTable& table, const std::string& text) {
     std::size_t hits = 0;
     for (int r = table.fixedRows(); r < table.rowCount(); ++r)
-        for (const std::string& cell : table.row(r))
+        for (const std::string_view cell : table.row(r))
             for (std::size_t at = 0; at + text.size() <= cell.size(); ++at)
                 hits += std::memcmp(cell.data() + at, text.data(), text.size()) == 0;
     return hits;
@@ -82,7 +82,8 @@ std::size_t memcmpPass(const TPointMarkTable& table, const std::string& text) {
 
 void rewritePass(std::vector<TPointMarkRow>& rows, const std::string& text, const std::string& replacement) {
     for (std::size_t r = 1; r < rows.size(); ++r)
-        for (std::string& cell : rows[r]) {
+        for (std::size_t column = 0; column < kColumnCount; ++column) {
+            const std::string_view cell = rows[r].text(column);
             std::size_t at = cell.find(text);
             if (at == std::string::npos) continue;
             std::string value;
@@ -92,7 +93,7 @@ void rewritePass(std::vector<TPointMarkRow>& rows, const std::string& text, cons
                 copied = at + text.size();
             }
             value.append(cell, copied);
-            cell = std::move(value);
+            rows[r].set(column, value);
         }
 }
 
@@ -190,8 +191,7 @@ int main() {
     TFoldedCells cache;
     sink = japaneseFilter.matchingRows(table, &cache).size();
     std::size_t bytesOfTable = table.rows().capacity() * sizeof(TPointMarkRow);
-    for (const TPointMarkRow& row : table.rows())
-        for (const std::string& cell : row) bytesOfTable += cell.capacity() > 15 ? cell.capacity() + 1 : 0;
+    for (const TPointMarkRow& row : table.rows()) bytesOfTable += row.heapBytes();
     std::printf("normalized-cell cache: %.1f MiB, table: %.1f MiB, ratio %.2f\n",
                 static_cast<double>(cache.heldBytes()) / (1 << 20), static_cast<double>(bytesOfTable) / (1 << 20),
                 static_cast<double>(cache.heldBytes()) / static_cast<double>(bytesOfTable));

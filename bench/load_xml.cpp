@@ -7,8 +7,6 @@
 // both; the run of median time of each is kept. Prints times in CPU seconds, peak memory, and the
 // ratios (below 1.0: the editor is faster or smaller).
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -24,10 +22,9 @@
 
 #include "app/main_form.h"
 #include "app/point_mark_reader.h"
+#include "bench/point_mark_peers.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
-#include "text/code_page_932.h"
-#include "text/utf8.h"
 
 namespace {
 
@@ -35,75 +32,6 @@ double cpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// A file as the editor writes it, with Japanese text and escaped characters in every record.
-void writeRecords(const std::string& path, int records) {
-    TMainFormCore source;
-    source.Table.RecordCount = records;
-    source.Table.setRowCount(records + 1);
-    const std::string tower = cp932::encode(u"東京タワー");
-    const std::string reading = cp932::encode(u"とうきょうたわー");
-    const std::string address = cp932::encode(u"東京都港区芝公園4-2-8");
-    const std::string sight = cp932::encode(u"観光");
-    for (int r = 1; r <= records; ++r) {
-        const std::string n = std::to_string(r);
-        const std::string cells[kColumnCount] = {"WGS84",   "DEG",   "20261207", "note & <" + n + ">",
-                                                 tower + n, reading, "35." + n,  "139." + n,
-                                                 address,   sight,   "icon" + n, "bell",
-                                                 "2",       "on",    "300",      "100"};
-        for (int c = 0; c < kColumnCount; ++c) source.Table.setCell(c, r, cells[c]);
-    }
-    source.SaveFile(path);
-}
-
-// The libxml2 reader: the same name-driven walk, values converted to code page 932.
-std::string cellText(const xmlChar* text) {
-    return cp932::encode(utf8ToUtf16(reinterpret_cast<const char*>(text ? text : BAD_CAST "")));
-}
-
-bool named(const xmlNode* node, const char* name) { return xmlStrEqual(node->name, BAD_CAST name); }
-
-void libxml2Walk(TPointMarkTable& table, xmlNode* root) {
-    static const char* const kNames[kColumnCount] = {"datum", "unit",  "time",         "note",     "nb",    "rt",
-                                                     "lat",   "lon",   "address-text", "category", nullptr, nullptr,
-                                                     nullptr, nullptr, "outmost",      "inmost"};
-    std::vector<xmlNode*> pending{root};
-    while (!pending.empty()) {
-        xmlNode* node = pending.back();
-        pending.pop_back();
-        if (node->type == XML_ELEMENT_NODE) {
-            const bool textFirst = node->children && node->children->type == XML_TEXT_NODE;
-            if (named(node, "format")) {
-                table.RecordCount = table.RecordCount + 1;
-                table.setRowCount(table.RecordCount + 1);
-            } else if (named(node, "comment")) {
-                if (textFirst && node->parent && named(node->parent, "image"))
-                    table.setCell(10, table.RecordCount, cellText(node->children->content));
-                if (textFirst && node->parent && named(node->parent, "multimedia"))
-                    table.setCell(13, table.RecordCount, cellText(node->children->content));
-            } else if (named(node, "multimedia") && node->children) {
-                for (xmlAttr* a = node->properties; a; a = a->next) {
-                    if (!named(reinterpret_cast<xmlNode*>(a), "href") &&
-                        !named(reinterpret_cast<xmlNode*>(a), "repeat"))
-                        continue;
-                    xmlChar* value = xmlNodeListGetString(node->doc, a->children, 1);
-                    table.setCell(named(reinterpret_cast<xmlNode*>(a), "href") ? 11 : 12, table.RecordCount,
-                                  cellText(value));
-                    xmlFree(value);
-                }
-            } else if (textFirst) {
-                for (int c = 0; c < kColumnCount; ++c)
-                    if (kNames[c] && named(node, kNames[c])) {
-                        table.setCell(c, table.RecordCount, cellText(node->children->content));
-                        break;
-                    }
-            }
-        }
-        std::vector<xmlNode*> children;
-        for (xmlNode* child = node->children; child; child = child->next) children.push_back(child);
-        for (auto child = children.rbegin(); child != children.rend(); ++child) pending.push_back(*child);
-    }
 }
 
 struct Measure {
@@ -186,12 +114,7 @@ int main() {
             },
             [&] {
                 TMainFormCore form;
-                form.Table.RecordCount = 0;
-                xmlDoc* document = xmlReadFile(path.c_str(), "CP932", XML_PARSE_DTDLOAD | XML_PARSE_NONET);
-                if (!document) return -1;
-                libxml2Walk(form.Table, xmlDocGetRootElement(document));
-                xmlFreeDoc(document);
-                return static_cast<int>(form.Table.RecordCount);
+                return libxml2Load(form.Table, path);
             });
         const Measure walk = inChild([&] {
             TMainFormCore form;

@@ -56,7 +56,7 @@ void baselineSort(TPointMarkTable& table, UCollator* collator) {
     std::u16string wide;
     std::vector<std::uint8_t> buffer(256);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string& cell = rows[i + 1][kNameColumn];
+        const std::string_view cell = rows[i + 1].text(kNameColumn);
         wide = cp932::decode(cell);
         const auto length = static_cast<std::int32_t>(wide.size());
         auto needed =

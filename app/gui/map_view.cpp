@@ -51,7 +51,7 @@ constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 // Decimal degrees: an optional sign and digits with at most one decimal point, nothing else, and
 // a value within ±limit. Digits past the seventeenth change the value by less than 1e-14 degrees
 // and are read but not added.
-bool parseDegrees(const std::string& text, double limit, double& value) {
+bool parseDegrees(std::string_view text, double limit, double& value) {
     std::size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && (text[0] == '-' || text[0] == '+')) i = 1;

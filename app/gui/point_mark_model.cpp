@@ -5,7 +5,7 @@
 
 #include "text/code_page_932.h"
 
-QString cellToQString(const std::string& cell) {
+QString cellToQString(std::string_view cell) {
     const std::u16string wide = cp932::decode(cell);
     return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
 }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/field_checks.h"
 #include "app/point_mark_table.h"
@@ -49,5 +50,5 @@ private:
 };
 
 // Cells are code page 932 bytes; the views show and edit them as UTF-16.
-QString cellToQString(const std::string& cell);
+QString cellToQString(std::string_view cell);
 std::string qStringToCell(const QString& text);

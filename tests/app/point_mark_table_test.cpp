@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/point_mark_table.h"
 #include "text/exception.h"
 
@@ -86,4 +90,88 @@ TEST(PointMarkTable, ChangeNotifications) {
     { TTableUpdate quiet(table); } // nothing changed: no reset
     table.setRowCount(1);          // loses the header row
     EXPECT_EQ(log, (std::vector<std::string>{"cells 3,1-3,1", "rows 2->4", "cells 0,2-15,2", "reset", "reset"}));
+}
+
+TEST(PointMarkRow, CellsChangeInAnyOrderAndLeaveTheirNeighboursAlone) {
+    TPointMarkRow row;
+    const std::string withNul("x\0y", 3);
+    row[15] = "last";
+    row[0] = "first";
+    row[7] = withNul;
+    row[0] = "a much longer first cell than before";
+    row[15] = "";
+    row[8] = "ninth";
+    row[7] = "7";
+    EXPECT_EQ(std::vector<std::string>(row.begin(), row.end()),
+              (std::vector<std::string>{"a much longer first cell than before", "", "", "", "", "", "", "7", "ninth", "",
+                                        "", "", "", "", "", ""}));
+    row.set(8, withNul);
+    EXPECT_EQ(row[8], withNul);
+    EXPECT_EQ(std::strlen(row[0].c_str()), row[0].size()); // every text is followed by a NUL byte
+    EXPECT_STREQ(row[1].c_str(), "");
+
+    // A row built at once equals one built cell by cell, whatever the cells held in between.
+    const TPointMarkRow direct{"a much longer first cell than before", "", "", "", "", "", "", "7", withNul};
+    EXPECT_EQ(row, direct);
+    row[3] = "x";
+    EXPECT_NE(row, direct);
+    row[3].clear();
+    EXPECT_EQ(row, direct);
+}
+
+TEST(PointMarkRow, ATextTakenFromTheSameRowIsCopiedBeforeTheRowChanges) {
+    TPointMarkRow row{"a", "beta", "gamma"};
+    row.set(0, row.text(2)); // longer block: the source moves
+    row.set(2, row.text(1).substr(1));
+    row[1] = row[0];
+    EXPECT_EQ(row, (TPointMarkRow{"gamma", "gamma", "eta"}));
+    EXPECT_EQ(row.exchange(2, "new"), "eta");
+    EXPECT_EQ(row[2], "new");
+}
+
+TEST(PointMarkRow, CopiesAreIndependentAndEmptyRowsHoldNothing) {
+    TPointMarkRow row{"WGS84", "DEG"};
+    TPointMarkRow copy = row;
+    copy[0] = "TOKYO";
+    EXPECT_EQ(row[0], "WGS84");
+    EXPECT_EQ(copy[1], "DEG");
+    TPointMarkRow moved = std::move(copy);
+    EXPECT_EQ(moved[0], "TOKYO");
+    copy = moved;
+    EXPECT_EQ(copy, moved);
+
+    EXPECT_EQ(TPointMarkRow().heapBytes(), 0u);
+    row[0].clear();
+    row[1] = "";
+    EXPECT_TRUE(row.empty());
+    EXPECT_EQ(row.heapBytes(), 0u); // a row emptied cell by cell gives its memory back
+    EXPECT_EQ(row, TPointMarkRow{});
+
+    // Sixteen short cells cost less than sixteen separate strings would.
+    TPointMarkRow full;
+    for (std::size_t c = 0; c < kColumnCount; ++c) full[c] = "cell " + std::to_string(c);
+    EXPECT_LT(sizeof(TPointMarkRow) + full.heapBytes(), kColumnCount * sizeof(std::string));
+}
+
+TEST(PointMarkTable, ACellSetFromTheTableItselfKeepsItsText) {
+    TPointMarkTable table;
+    table.setCell(4, 1, "name");
+    table.setCell(5, 1, table.cell(4, 1));
+    table.setCell(4, 1, table.cell(4, 1).substr(1));
+    EXPECT_EQ(table.rowList(1)[4], "ame");
+    EXPECT_EQ(table.cell(5, 1), "name");
+}
+
+TEST(PointMarkRow, AppendingPieceByPieceKeepsTheOtherCells) {
+    TPointMarkRow row{"a", "b", "c"};
+    for (int i = 0; i < 20000; ++i) row[1] += "xy";
+    row[1] += row[2]; // a piece of the row itself
+    EXPECT_EQ(row[0], "a");
+    EXPECT_EQ(row[1].size(), 40002u);
+    EXPECT_EQ(row[1].substr(39997), "xyxyc");
+    EXPECT_EQ(row[2], "c");
+    EXPECT_EQ(row, (TPointMarkRow{"a", "b" + std::string(row[1].substr(1)), "c"}));
+    TPointMarkRow empty;
+    empty[15] += "z";
+    EXPECT_EQ(empty, (TPointMarkRow{"", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "z"}));
 }
