@@ -322,7 +322,7 @@ void TPointMarkTable::swapRows(std::vector<TPointMarkRow>& rows) {
     notifyRowsMoved();
 }
 
-void TPointMarkTable::notifyBlock(const std::vector<int>& indices, const std::function<void(int, int)>& notify) {
+void TPointMarkTable::notifyBlock(const std::vector<int>& indices, const TNotificationList<int, int>& notify) {
     const bool block = indices.back() - indices.front() + 1 == static_cast<int>(indices.size());
     if (updateDepth_ > 0 || !block || !notify) {
         notifyRowsMoved();

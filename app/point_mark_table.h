@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/notification_list.h"
+
 // The editor's document: a grid of 16 text columns, a header row and one row per point record.
 // Cells are code page 932 bytes, stored and returned unchanged whatever they hold.
 
@@ -200,7 +202,7 @@ public:
 
 private:
     // One block of rows inserted or removed (notify), or a reset for scattered rows.
-    void notifyBlock(const std::vector<int>& indices, const std::function<void(int, int)>& notify);
+    void notifyBlock(const std::vector<int>& indices, const TNotificationList<int, int>& notify);
 
 public:
 
@@ -214,16 +216,17 @@ public:
     // nestable) nothing is reported; closing the outermost update reports OnReset once if
     // anything changed.
     // Cells in the rectangle [firstColumn, lastColumn] x [firstRow, lastRow] changed.
-    std::function<void(int firstColumn, int firstRow, int lastColumn, int lastRow)> OnCellsChanged;
+    // Each is a list: every view that adds itself hears every change.
+    TNotificationList<int /*firstColumn*/, int /*firstRow*/, int /*lastColumn*/, int /*lastRow*/> OnCellsChanged;
     // The row count went from oldCount to newCount; the surviving rows kept their cells.
-    std::function<void(int oldCount, int newCount)> OnRowCountChanged;
+    TNotificationList<int /*oldCount*/, int /*newCount*/> OnRowCountChanged;
     // count rows were inserted at row first (the rows from there on moved down), or removed from
     // row first on (the rows after them moved up). Rearrangements that are not one block of
     // rows are reported with OnReset.
-    std::function<void(int first, int count)> OnRowsInserted;
-    std::function<void(int first, int count)> OnRowsRemoved;
+    TNotificationList<int /*first*/, int /*count*/> OnRowsInserted;
+    TNotificationList<int /*first*/, int /*count*/> OnRowsRemoved;
     // Anything may have changed, the number of fixed rows included.
-    std::function<void()> OnReset;
+    TNotificationList<> OnReset;
 
     void beginUpdate();
     void endUpdate();

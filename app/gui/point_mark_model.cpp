@@ -17,19 +17,19 @@ std::string qStringToCell(const QString& text) {
 
 TPointMarkModel::TPointMarkModel(TPointMarkTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table), rows_(table.rowCount() - table.fixedRows()) {
-    table_.OnCellsChanged = [this](int c0, int r0, int c1, int r1) { cellsChanged(c0, r0, c1, r1); };
-    table_.OnRowCountChanged = [this](int oldCount, int newCount) { rowCountChanged(oldCount, newCount); };
-    table_.OnRowsInserted = [this](int first, int count) { rowsInserted(first, count); };
-    table_.OnRowsRemoved = [this](int first, int count) { rowsRemoved(first, count); };
-    table_.OnReset = [this] { reset(); };
+    table_.OnCellsChanged.add(this, [this](int c0, int r0, int c1, int r1) { cellsChanged(c0, r0, c1, r1); });
+    table_.OnRowCountChanged.add(this, [this](int oldCount, int newCount) { rowCountChanged(oldCount, newCount); });
+    table_.OnRowsInserted.add(this, [this](int first, int count) { rowsInserted(first, count); });
+    table_.OnRowsRemoved.add(this, [this](int first, int count) { rowsRemoved(first, count); });
+    table_.OnReset.add(this, [this] { reset(); });
 }
 
 TPointMarkModel::~TPointMarkModel() {
-    table_.OnCellsChanged = nullptr;
-    table_.OnRowCountChanged = nullptr;
-    table_.OnRowsInserted = nullptr;
-    table_.OnRowsRemoved = nullptr;
-    table_.OnReset = nullptr;
+    table_.OnCellsChanged.remove(this);
+    table_.OnRowCountChanged.remove(this);
+    table_.OnRowsInserted.remove(this);
+    table_.OnRowsRemoved.remove(this);
+    table_.OnReset.remove(this);
 }
 
 int TPointMarkModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }

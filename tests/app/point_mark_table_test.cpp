@@ -65,17 +65,39 @@ TEST(PointMarkTable, CellsRowsAndColumnsHoldAnyBytes) {
     EXPECT_EQ(table.cell(-1, 0), "");
 }
 
+// A second view must not silence the first: both hear every change until each removes itself.
+TEST(PointMarkTable, EveryListenerHearsTheChanges) {
+    TPointMarkTable table;
+    table.setRowCount(3);
+    std::string first, second;
+    table.OnRowsRemoved.add(&first, [&](int row, int count) { first += std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.OnRowsRemoved.add(&second, [&](int row, int count) { second += std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.removeRows({1});
+    table.OnRowsRemoved.remove(&first);
+    table.OnRowsInserted.add(&first, [&](int row, int count) { first += "in" + std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.removeRows({1});
+    EXPECT_EQ(first, "1+1 ");
+    EXPECT_EQ(second, "1+1 1+1 ");
+    // With no one left to hear a block removal, it is told as a reset.
+    table.OnRowsRemoved.remove(&second);
+    std::string resets;
+    table.OnReset.add(&resets, [&] { resets += "reset "; });
+    table.setRowCount(3);
+    table.removeRows({1});
+    EXPECT_EQ(resets, "reset ");
+}
+
 TEST(PointMarkTable, ChangeNotifications) {
     TPointMarkTable table;
     std::vector<std::string> log;
-    table.OnCellsChanged = [&](int c0, int r0, int c1, int r1) {
+    table.OnCellsChanged.add(&log, [&](int c0, int r0, int c1, int r1) {
         log.push_back("cells " + std::to_string(c0) + "," + std::to_string(r0) + "-" + std::to_string(c1) + "," +
                       std::to_string(r1));
-    };
-    table.OnRowCountChanged = [&](int from, int to) {
+    });
+    table.OnRowCountChanged.add(&log, [&](int from, int to) {
         log.push_back("rows " + std::to_string(from) + "->" + std::to_string(to));
-    };
-    table.OnReset = [&] { log.push_back("reset"); };
+    });
+    table.OnReset.add(&log, [&] { log.push_back("reset"); });
 
     table.setCell(3, 1, "a");
     table.setRowCount(4);
