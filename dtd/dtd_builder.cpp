@@ -531,11 +531,14 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     if (action == TdomParserAction::paFail)
         return fail(processorAgent, locator, EParserExternal_Entity_Not_Found_Err::kClassName);
     if (!owned) return nullptr;
+    // An encoding that the entity's text declaration names wrongly is told, and the entity is read
+    // as its byte-order mark says, or as UTF-8.
+    TXmlErrorRecord encodingRecord;
     try {
         TXmlInputSource source(owned.get(), pubId, sysId);
         if (source.encodingProblem() != TEncodingProblem::none)
-            return fail(processorAgent, locator, EParserInvalidTextDeclaration_Err::kClassName,
-                        source.encodingProblemText());
+            encodingRecord = fail(processorAgent, locator, EParserUnusable_Encoding_Declaration_Err::kClassName,
+                                  source.encodingProblemText());
         text = source.entityText();
     } catch (const Exception&) {
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
@@ -546,7 +549,7 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     if (!budget_->charge(text.size()))
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kExpansionLimitReached);
     fetched = true;
-    return nullptr;
+    return encodingRecord;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -556,6 +559,7 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
     if (OnParameterEntityDeclaration)
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     requireActive();
+    TXmlErrorRecord fetchRecord;
     if (currentNode_) {
         TdomCustomCMIEObject* target = activeTarget();
         TdomCMNode* declaration = nullptr;
@@ -580,17 +584,22 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
             target->parameterEntityList().addPair(name, text);
         } else {
             bool fetched = false;
-            if (TXmlErrorRecord error = fetchExternalEntity(processorAgent, locator, pubId, sysId, text, fetched)) {
+            fetchRecord = fetchExternalEntity(processorAgent, locator, pubId, sysId, text, fetched);
+            if (!fetched && fetchRecord) {
                 freeDetached(declaration);
-                return error;
+                return fetchRecord;
             }
             if (fetched) target->parameterEntityList().addPair(name, text);
         }
     }
-    return NextHandler()
-               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
-               : nullptr;
+    TXmlErrorRecord answer =
+        NextHandler()
+            ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
+                                                        std::move(entityValue), std::move(pubId), std::move(sysId))
+            : nullptr;
+    // A fetched entity's record does not stop the reading; a record of the handlers after this one
+    // comes first.
+    return answer ? std::move(answer) : std::move(fetchRecord);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,

@@ -222,10 +222,11 @@ TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* p
                 throw EParserInvalidTextDeclaration_Err("Character(s) before text-declaration error.");
             TXmlErrorRecord answer =
                 sendTextDeclaration(processorAgent, locator, middle(buffer_, 2, length(buffer_) - 4));
-            // An encoding that the declaration names wrongly is found while the source is made.
+            // An encoding that the declaration names wrongly is found while the source is made;
+            // the source reads on as its byte-order mark says, or as UTF-8.
             if (!answer && inputSource.encodingProblem() != TEncodingProblem::none)
                 answer = createError(processorAgent, locator, inputSource.encodingProblemText(),
-                                     EParserInvalidTextDeclaration_Err::kClassName);
+                                     EParserUnusable_Encoding_Declaration_Err::kClassName);
             return answer;
         }
         return sendProcessingInstruction(processorAgent, locator, buffer_);
@@ -405,6 +406,10 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
                 error = dispatchPiece(processorAgent, inputSource);
                 buffer_.clear();
                 state_ = State::between;
+                // An unusable encoding declaration, of the subset or of an external parameter
+                // entity it declares, is told and the reading goes on.
+                if (error && error->errorClass() == EParserUnusable_Encoding_Declaration_Err::kClassName)
+                    reportAndGoOn(processorAgent, error);
             }
         }
     } catch (const EParserInvalidCharacter_Err&) {

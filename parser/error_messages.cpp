@@ -100,6 +100,7 @@ const TXmlMessageTable k_de = {
         "Nicht aufl\xF6sbare Parameter-Entity-Referenz",
         "Externe Teilmenge der DTD nicht gefunden",
         "Externe Entity nicht gefunden",
+        "Unbrauchbare Kodierungsdeklaration",
     },
     "Ung\xFCltiger Quellcode",
 };
@@ -189,6 +190,7 @@ const TXmlMessageTable k_en = {
         "Unresolvable parameter entity reference",
         "External subset of the DTD not found",
         "External entity not found",
+        "Unusable encoding declaration",
     },
     "Invalid source-code",
 };
@@ -285,6 +287,7 @@ const TXmlMessageTable k_es = {
         "Referencia de entidad de par\xE1metro irresoluble",
         "No se ha encontrado el subconjunto externo de la DTD",
         "No se ha encontrado la entidad externa",
+        "Declaraci\xF3n de codificaci\xF3n inutilizable",
     },
     "C\xF3"
     "digo fuente no v\xE1lido",
@@ -425,6 +428,8 @@ const TXmlMessageTable k_fr = {
         "f\xE9rence d'entit\xE9 param\xE8tre impossible \xE0 r\xE9soudre",
         "Sous-ensemble externe de la DTD introuvable",
         "Entit\xE9 externe introuvable",
+        "D\xE9"
+        "claration d'encodage inutilisable",
     },
     "Code source non valide",
 };
@@ -514,6 +519,7 @@ const TXmlMessageTable k_it = {
         "Riferimento a entit\xE0 parametro non risolvibile",
         "Sottoinsieme esterno della DTD non trovato",
         "Entit\xE0 esterna non trovata",
+        "Dichiarazione di codifica inutilizzabile",
     },
     "Codice sorgente non valido",
 };
@@ -603,6 +609,7 @@ const TXmlMessageTable k_nl = {
         "Onoplosbare parameterentiteitsverwijzing",
         "Externe subset van de DTD niet gevonden",
         "Externe entiteit niet gevonden",
+        "Onbruikbare coderingsdeclaratie",
     },
     "Ongeldige broncode",
 };
@@ -724,6 +731,7 @@ const TXmlMessageTable k_pl = {
         "anie do encji parametrycznej",
         "Nie znaleziono zewn\xEAtrznego podzbioru DTD",
         "Nie znaleziono encji zewn\xEAtrznej",
+        "Nieu\xBFyteczna deklaracja kodowania",
     },
     "Nieprawid\xB3owy kod \x9Fr\xF3"
     "d\xB3owy",
@@ -826,6 +834,7 @@ const TXmlMessageTable k_pt = {
         "Refer\xEAncia de entidade de par\xE2metro n\xE3o resolv\xEDvel",
         "Subconjunto externo da DTD n\xE3o encontrado",
         "Entidade externa n\xE3o encontrada",
+        "Declara\xE7\xE3o de codifica\xE7\xE3o inutiliz\xE1vel",
     },
     "C\xF3"
     "digo-fonte inv\xE1lido",
@@ -912,6 +921,7 @@ const std::array<const char*, kMessageClassCount> kMessageClasses = {
     "EParserUnresolvable_Parameter_Entity_Reference_Err",
     "EParserExternal_Subset_Not_Found_Err",
     "EParserExternal_Entity_Not_Found_Err",
+    "EParserUnusable_Encoding_Declaration_Err",
 };
 
 const TXmlMessageTable& messageTable(TXmlMessageLanguage language) {

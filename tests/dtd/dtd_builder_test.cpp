@@ -166,16 +166,17 @@ TEST(DtdBuilderEntities, ExternalParameterEntitiesComeFromTheImplementation) {
     };
     EXPECT_THROW(raising.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"), EConvertError);
     EXPECT_EQ(freed, 1);
-    // An entity whose encoding is not known is not read.
+    // An entity whose encoding is not known is told, read as UTF-8 and used.
     DtdBuildChain unknown;
     unknown.implementation.onExternalParsedEntity = [](void*, const std::u16string&, std::u16string&, std::u16string&,
                                                        TStream*& stream, TdomParserAction& action) {
         stream = new TMemoryStream("<?xml encoding='Shift-JIS-2004'?><!ELEMENT q ANY>");
         action = TdomParserAction::paOK;
     };
-    EXPECT_FALSE(unknown.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">"));
-    EXPECT_EQ(unknown.reports.last(), "EParserInvalidTextDeclaration_Err");
+    EXPECT_TRUE(unknown.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">%ext;"));
+    EXPECT_EQ(unknown.reports.classes, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
     EXPECT_EQ(unknown.reports.codes.back(), u"unknown encoding \"Shift-JIS-2004\"");
+    EXPECT_EQ(unknown.external->lastChild()->nodeName(), u"q");
 }
 
 TEST(DtdBuilderNestedReads, ReferencesAndIncludedSectionsOfTheExternalSubset) {

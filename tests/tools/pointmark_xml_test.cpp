@@ -214,3 +214,15 @@ TEST_F(PointmarkXml, TheExternalSubsetSeesTheParameterEntitiesOfTheInternalSubse
     writeFileAtomically(path("doc.xml"), "<!DOCTYPE a SYSTEM \"ext.dtd\"><a>t</a>");
     EXPECT_EQ(run({"validate", path("doc.xml")}).exitCode, 1);
 }
+
+TEST_F(PointmarkXml, AnUnusableEncodingDeclarationFailsTheCheckButTheRestIsCheckedToo) {
+    writeFileAtomically(path("sjis.xml"), "<?xml version='1.0' encoding='SJIS'?>\n<a>&e;</a>");
+    const XmlToolRun result = run({"check", path("sjis.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "ERROR in local document " + path("sjis.xml") +
+                                         " in line 1, between position 1 and 37 -- Unusable encoding declaration: "
+                                         "unknown encoding \"SJIS\"\n"))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "Missing entity declaration: e")) << result.out;
+    EXPECT_TRUE(contains(result.out, path("sjis.xml") + ": 2 messages\n")) << result.out;
+}
