@@ -318,10 +318,41 @@ TdomCMAttrList* TdomCMAttrDefinition::attrList() const {
     return parent && parent->nodeType() == TdomCMNodeType::attrList ? static_cast<TdomCMAttrList*>(parent) : nullptr;
 }
 
+bool TdomCMAttrDefinition::defaultValueFitsType() const {
+    if (declaredType_ == u"CDATA" || declaredType_ == u"ID") return true;
+    if (defaultKind_ == u"#REQUIRED" || defaultKind_ == u"#IMPLIED") return true;
+    // A value with references is what they expand to; that is left to the attribute's own uses.
+    const std::u16string& value = nodeValue();
+    if (value.find(u'&') != std::u16string::npos) return true;
+    // The value as tokenized attributes are normalized: white space as spaces, none at either end,
+    // single spaces between tokens.
+    std::u16string tokens;
+    for (char16_t unit : value) {
+        if (!isWhiteSpace(unit))
+            tokens.push_back(unit);
+        else if (!tokens.empty() && tokens.back() != u' ')
+            tokens.push_back(u' ');
+    }
+    if (!tokens.empty() && tokens.back() == u' ') tokens.pop_back();
+    if (declaredType_ == u"IDREF" || declaredType_ == u"ENTITY") return checkName(tokens);
+    if (declaredType_ == u"IDREFS" || declaredType_ == u"ENTITIES") return checkNames(tokens);
+    if (declaredType_ == u"NMTOKEN") return checkNmtoken(tokens);
+    if (declaredType_ == u"NMTOKENS") return checkNmtokens(tokens);
+    // An enumeration or a NOTATION type: one of its tokens.
+    for (const TdomCMNode* token : children())
+        if (token->nodeName() == tokens) return true;
+    return false;
+}
+
 bool TdomCMAttrDefinition::selfCheck(TdomCustomErrorHandler* errorHandler) const {
     bool ok = true;
     if (declaredType_ == u"ID" && defaultKind_ != u"#REQUIRED" && defaultKind_ != u"#IMPLIED") {
         reportContentModelError(errorHandler, this, EParserId_Neither_Implied_Nor_Required_Err::kClassName, nodeName());
+        ok = false;
+    }
+    if (!defaultValueFitsType()) {
+        reportContentModelError(errorHandler, this, EParserAttribute_Default_Type_Mismatch_Err::kClassName,
+                                nodeName() + u"=\"" + nodeValue() + u"\"");
         ok = false;
     }
     std::unordered_set<std::u16string_view> seen;
