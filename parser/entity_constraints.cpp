@@ -10,6 +10,7 @@
 #include "dom/element.h"
 #include "dom/element_validation.h"
 #include "dom/entity_reference.h"
+#include "dtd/cm_declaration.h"
 #include "dtd/cm_node.h"
 #include "dtd/cm_object.h"
 #include "parser/parser_exception.h"
@@ -28,6 +29,10 @@ public:
           declarationsRequired_(declarationsRequired(document)) {}
 
     bool run() {
+        if (model_) {
+            checkAttributeDefaults(model_->internalSubset());
+            checkAttributeDefaults(model_->externalSubset());
+        }
         walk(document_, nullptr, 0);
         return valid_;
     }
@@ -52,12 +57,55 @@ private:
         domvalidation::report(errorHandler_, fatal, sender, code, errorClass);
     }
 
-    // Undeclared names are the only problem of a reference to a name without declaration.
-    TdomCMNode* declared(TdomNode* sender, const std::u16string& name) {
+    static bool declaredExternally(const TdomCMNode* declaration) {
+        return declaration->owner()->nodeType() == TdomCMNodeType::externalObject;
+    }
+
+    // Undeclared names are the only problem of a reference to a name without declaration. A
+    // document declared standalone must not rely on the external subset for the entities that the
+    // document entity itself refers to.
+    TdomCMNode* declared(TdomNode* sender, const std::u16string& name, bool fromExternalSubset = false) {
         TdomCMNode* entity = cmaccess::declaredEntity(model_, name);
+        if (entity && !fromExternalSubset && declaredExternally(entity) && document_->standalone() == u"yes")
+            entity = nullptr;
         if (!entity && predefinedEntityText(name).empty() && declarationsRequired_)
             problem(sender, name, EParserMissing_Entity_Declaration_Err::kClassName, false);
         return entity;
+    }
+
+    // The references in the default values of a subset's attribute definitions, held to the rules
+    // of references in attribute values; where declarations are required, an entity must be
+    // declared before the default value that refers to it.
+    void checkAttributeDefaults(const TdomCustomCMIEObject* subset) {
+        if (!subset) return;
+        const bool external = subset->nodeType() == TdomCMNodeType::externalObject;
+        const std::vector<TdomCMNode*>& declarations = subset->children();
+        for (std::size_t index = 0; index < declarations.size(); ++index) {
+            if (declarations[index]->nodeType() != TdomCMNodeType::attrList) continue;
+            for (const TdomCMNode* definition : declarations[index]->children()) {
+                const std::u16string& value = static_cast<const TdomCMAttrDefinition*>(definition)->defaultValue();
+                for (std::size_t at = value.find(u'&'); at != std::u16string::npos; at = value.find(u'&', at + 1)) {
+                    const std::size_t end = value.find(u';', at);
+                    if (end == std::u16string::npos) break;
+                    if (value[at + 1] == u'#') continue;
+                    const std::u16string name = value.substr(at + 1, end - at - 1);
+                    if (declarationsRequired_ && declaredAfter(subset, index, name))
+                        problem(document_, name, EParserMissing_Entity_Declaration_Err::kClassName, false);
+                    else
+                        checkAttributeEntity(document_, name, 0, external);
+                }
+            }
+        }
+    }
+
+    // Whether the entity is declared in subset only after its declaration at index.
+    bool declaredAfter(const TdomCustomCMIEObject* subset, std::size_t index, const std::u16string& name) const {
+        TdomCMNode* entity = cmaccess::declaredEntity(model_, name);
+        if (!entity || entity->owner() != subset) return false;
+        const std::vector<TdomCMNode*>& declarations = subset->children();
+        for (std::size_t i = 0; i < index; ++i)
+            if (declarations[i] == entity) return false;
+        return true;
     }
 
     // The children of node; reporter is the reference problems inside node are told with (none:
@@ -106,8 +154,9 @@ private:
     }
 
     // An entity referred to from an attribute value, and the entities its replacement text refers to.
-    void checkAttributeEntity(TdomNode* reporter, const std::u16string& name, int depth) {
-        TdomCMNode* entity = declared(reporter, name);
+    void checkAttributeEntity(TdomNode* reporter, const std::u16string& name, int depth,
+                              bool fromExternalSubset = false) {
+        TdomCMNode* entity = declared(reporter, name, fromExternalSubset);
         if (!entity) return;
         if (cmaccess::entityRefersToExternal(model_, entity)) {
             problem(reporter, name, EParserAttributeValueRefersToExternalEntity_Err::kClassName);
@@ -126,7 +175,8 @@ private:
         for (std::size_t at = text.find(u'&'); at != std::u16string::npos; at = text.find(u'&', at + 1)) {
             const std::size_t end = text.find(u';', at);
             if (end == std::u16string::npos) break;
-            if (text[at + 1] != u'#') checkAttributeEntity(reporter, text.substr(at + 1, end - at - 1), depth + 1);
+            if (text[at + 1] != u'#')
+                checkAttributeEntity(reporter, text.substr(at + 1, end - at - 1), depth + 1, declaredExternally(entity));
         }
     }
 

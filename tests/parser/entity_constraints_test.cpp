@@ -9,14 +9,21 @@
 #include "parser/error_handler.h"
 #include "parser/parser_error.h"
 #include "parser/xml_to_dom_parser.h"
+#include "text/stream.h"
 
 namespace {
 
-// The classes that the entity constraints report for a well-formed parse, or "ok".
-std::string entityProblems(const std::u16string& text) {
+// The classes that the entity constraints report for a well-formed parse, or "ok". The external
+// subset that the document names, if any, is externalSubset.
+std::string entityProblems(const std::u16string& text, const std::string& externalSubset = "") {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     parser.setDOMImpl(&implementation);
+    parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
+                                  TXmlParserAction& action) {
+        stream = new TMemoryStream(externalSubset);
+        action = TXmlParserAction::paOK;
+    };
     std::u16string standalone;
     parser.docBuilder()->OnXmlDeclaration = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&,
                                                 std::u16string&, std::u16string& sdDl) { standalone = sdDl; };
@@ -61,4 +68,32 @@ TEST(EntityConstraints, EachConstraintIsKeptOrReported) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(entityProblems(c.text), c.expected) << std::string(c.text, c.text + std::u16string(c.text).size());
+}
+
+TEST(EntityConstraints, ReferencesInDefaultValuesAndOfStandaloneDocuments) {
+    const struct {
+        const char16_t* text;
+        const char* expected;
+    } cases[] = {
+        // Default values of attribute lists: declared before, parsed, internal, not recursive.
+        {u"<!DOCTYPE a [<!ENTITY e 'v'><!ATTLIST a x CDATA '&e;'>]><a/>", "ok"},
+        {u"<!DOCTYPE a [<!ATTLIST a x CDATA '&e;'><!ENTITY e 'v'>]><a/>", "EParserMissing_Entity_Declaration_Err"},
+        {u"<!DOCTYPE a [<!ATTLIST a x CDATA '&e;'>]><a/>", "EParserMissing_Entity_Declaration_Err"},
+        {u"<!DOCTYPE a [<!ENTITY e SYSTEM 'e'><!ATTLIST a x CDATA '&e;'>]><a x='y'/>",
+         "EParserAttributeValueRefersToExternalEntity_Err"},
+        {u"<!DOCTYPE a [<!ENTITY e '&f;'><!ENTITY f '&e;'><!ATTLIST a x CDATA #FIXED '&e;'>]><a/>",
+         "EParserNoProperMarkupReferenced_Err"},
+        // A document declared standalone may not refer to entities of its external subset.
+        {u"<?xml version='1.0' standalone='yes'?><!DOCTYPE a SYSTEM 'a.dtd' [<!ENTITY i 'v'>]><a>&i;</a>", "ok"},
+        {u"<?xml version='1.0' standalone='yes'?><!DOCTYPE a SYSTEM 'a.dtd'><a>&x;</a>",
+         "EParserMissing_Entity_Declaration_Err"},
+        {u"<?xml version='1.0' standalone='yes'?><!DOCTYPE a SYSTEM 'a.dtd'><a y='&x;'/>",
+         "EParserMissing_Entity_Declaration_Err"},
+        {u"<?xml version='1.0' standalone='no'?><!DOCTYPE a SYSTEM 'a.dtd'><a>&x;</a>", "ok"},
+        // The external subset's own default values may.
+        {u"<?xml version='1.0' standalone='yes'?><!DOCTYPE a SYSTEM 'a.dtd'><a/>", "ok"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(entityProblems(c.text, "<!ENTITY x 'v'><!ATTLIST a z CDATA '&x;'>"), c.expected)
+            << std::string(c.text, c.text + std::u16string(c.text).size());
 }
