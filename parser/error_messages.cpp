@@ -101,6 +101,7 @@ const TXmlMessageTable k_de = {
         "Externe Teilmenge der DTD nicht gefunden",
         "Externe Entity nicht gefunden",
         "Unbrauchbare Kodierungsdeklaration",
+        "Als eigenst\xE4ndig erkl\xE4rtes Dokument h\xE4ngt von externen Markup-Deklarationen ab",
     },
     "Ung\xFCltiger Quellcode",
 };
@@ -191,6 +192,7 @@ const TXmlMessageTable k_en = {
         "External subset of the DTD not found",
         "External entity not found",
         "Unusable encoding declaration",
+        "Document declared standalone depends on external markup declarations",
     },
     "Invalid source-code",
 };
@@ -288,6 +290,7 @@ const TXmlMessageTable k_es = {
         "No se ha encontrado el subconjunto externo de la DTD",
         "No se ha encontrado la entidad externa",
         "Declaraci\xF3n de codificaci\xF3n inutilizable",
+        "El documento declarado aut\xF3nomo depende de declaraciones de marcado externas",
     },
     "C\xF3"
     "digo fuente no v\xE1lido",
@@ -430,6 +433,9 @@ const TXmlMessageTable k_fr = {
         "Entit\xE9 externe introuvable",
         "D\xE9"
         "claration d'encodage inutilisable",
+        "Le document d\xE9"
+        "clar\xE9 autonome d\xE9pend de d\xE9"
+        "clarations de balisage externes",
     },
     "Code source non valide",
 };
@@ -520,6 +526,7 @@ const TXmlMessageTable k_it = {
         "Sottoinsieme esterno della DTD non trovato",
         "Entit\xE0 esterna non trovata",
         "Dichiarazione di codifica inutilizzabile",
+        "Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne",
     },
     "Codice sorgente non valido",
 };
@@ -610,6 +617,7 @@ const TXmlMessageTable k_nl = {
         "Externe subset van de DTD niet gevonden",
         "Externe entiteit niet gevonden",
         "Onbruikbare coderingsdeclaratie",
+        "Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties",
     },
     "Ongeldige broncode",
 };
@@ -732,6 +740,7 @@ const TXmlMessageTable k_pl = {
         "Nie znaleziono zewn\xEAtrznego podzbioru DTD",
         "Nie znaleziono encji zewn\xEAtrznej",
         "Nieu\xBFyteczna deklaracja kodowania",
+        "Dokument zadeklarowany jako samodzielny zale\xBFy od zewn\xEAtrznych deklaracji znacznik\xF3w",
     },
     "Nieprawid\xB3owy kod \x9Fr\xF3"
     "d\xB3owy",
@@ -835,6 +844,8 @@ const TXmlMessageTable k_pt = {
         "Subconjunto externo da DTD n\xE3o encontrado",
         "Entidade externa n\xE3o encontrada",
         "Declara\xE7\xE3o de codifica\xE7\xE3o inutiliz\xE1vel",
+        "O documento declarado aut\xF3nomo depende de declara\xE7\xF5"
+        "es de marca\xE7\xE3o externas",
     },
     "C\xF3"
     "digo-fonte inv\xE1lido",
@@ -922,6 +933,7 @@ const std::array<const char*, kMessageClassCount> kMessageClasses = {
     "EParserExternal_Subset_Not_Found_Err",
     "EParserExternal_Entity_Not_Found_Err",
     "EParserUnusable_Encoding_Declaration_Err",
+    "EParserWrong_Standalone_Declaration_Err",
 };
 
 const TXmlMessageTable& messageTable(TXmlMessageLanguage language) {
