@@ -10,11 +10,17 @@
 #include "dom/element.h"
 #include "dom/element_validation.h"
 #include "dom/entity_reference.h"
+#include "dom/named_node_map.h"
 #include "dtd/cm_declaration.h"
 #include "dtd/cm_node.h"
 #include "dtd/cm_object.h"
 #include "parser/parser_exception.h"
+#include "parser/xml_to_dom_parser.h"
+#include "text/attribute_parsing.h"
 #include "text/exception.h"
+#include "text/input_source.h"
+#include "text/stream.h"
+#include "text/xml_chars.h"
 
 namespace {
 
@@ -22,10 +28,47 @@ namespace {
 // expansions as well.
 constexpr int kMaxDepth = 64;
 
+bool startsWithDeclaration(std::u16string_view text, std::size_t at) {
+    return text.substr(at, 5) == u"<?xml" && at + 5 < text.size() && isWhiteSpace(text[at + 5]);
+}
+
+// Splits the text of an external parsed entity into its text declaration and its content; false
+// when the declaration is malformed or an XML declaration stands anywhere else.
+bool splitTextDeclaration(const std::u16string& text, std::u16string& content) {
+    std::size_t start = 0;
+    if (startsWithDeclaration(text, 0)) {
+        const std::size_t end = text.find(u"?>");
+        if (end == std::u16string::npos) return false;
+        TdomDocument scratch;
+        TdomElement* element = scratch.createElement(u"dummy");
+        try {
+            parseAttributeSpecs(std::u16string_view(text).substr(6, end - 6), element);
+        } catch (const Exception&) {
+            return false;
+        }
+        // [version="1.0"] encoding="..." in this order, nothing else.
+        TdomNamedNodeMap* attributes = element->attributes();
+        int index = 0;
+        if (index < attributes->length() && attributes->item(index)->nodeName() == u"version") {
+            if (attributes->item(index)->nodeValue() != u"1.0") return false;
+            ++index;
+        }
+        if (index >= attributes->length() || attributes->item(index)->nodeName() != u"encoding" ||
+            !checkEncName(attributes->item(index)->nodeValue()))
+            return false;
+        if (++index != attributes->length()) return false;
+        start = end + 2;
+    }
+    content = text.substr(start);
+    for (std::size_t at = content.find(u"<?xml"); at != std::u16string::npos; at = content.find(u"<?xml", at + 1))
+        if (startsWithDeclaration(content, at)) return false;
+    return true;
+}
+
 class TEntityChecker {
 public:
-    TEntityChecker(TdomDocument* document, TdomCustomErrorHandler* errorHandler)
-        : document_(document), model_(document->contentModel()), errorHandler_(errorHandler),
+    TEntityChecker(TdomDocument* document, TdomCustomErrorHandler* errorHandler, const TExternalEntityOpener& opener)
+        : document_(document), model_(document->contentModel()), errorHandler_(errorHandler), opener_(opener),
           declarationsRequired_(declarationsRequired(document)) {}
 
     bool run() {
@@ -133,8 +176,12 @@ private:
             problem(reporter, reference->nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
             return;
         }
-        // An external entity has no replacement text here: it is neither read nor checked.
-        if (cmaccess::entityReplacementText(model_, entity).empty() || !reference->children().empty()) return;
+        if (!reference->children().empty()) return;
+        if (cmaccess::entityRefersToExternal(model_, entity) && cmaccess::entityReplacementText(model_, entity).empty()) {
+            checkExternalReference(reference, static_cast<TdomCMEntityDeclaration*>(entity), reporter, depth);
+            return;
+        }
+        if (cmaccess::entityReplacementText(model_, entity).empty()) return;
         bool filled = false;
         try {
             filled = reference->fillByParsing();
@@ -145,6 +192,55 @@ private:
             return;
         }
         walk(reference, reporter, depth + 1);
+    }
+
+    // Reads an external parsed entity into the reference and checks its text as content.
+    void checkExternalReference(TdomEntityReference* reference, TdomCMEntityDeclaration* entity, TdomNode* reporter,
+                                int depth) {
+        if (!opener_) return;
+        const std::u16string& name = reference->nodeName();
+        for (const TdomCMNode* open : expanding_) {
+            if (open == entity) {
+                problem(reporter, name, EParserNoProperMarkupReferenced_Err::kClassName);
+                return;
+            }
+        }
+        std::unique_ptr<TStream> stream =
+            opener_(entity->systemId(), entity->owner()->nodeType() == TdomCMNodeType::externalObject);
+        if (!stream) {
+            problem(reporter, name, EParserExternal_Entity_Not_Found_Err::kClassName, false);
+            return;
+        }
+        std::u16string text, content;
+        try {
+            TXmlInputSource source(stream.get(), entity->publicId(), entity->systemId());
+            if (source.encodingProblem() != TEncodingProblem::none)
+                problem(reporter, source.encodingProblemText(), EParserUnusable_Encoding_Declaration_Err::kClassName,
+                        false);
+            source.rewind();
+            for (char16_t unit; source.readChar(unit);) text.push_back(unit);
+        } catch (const Exception&) {
+            problem(reporter, name, EParserInvalidCharacter_Err::kClassName);
+            return;
+        }
+        if (!splitTextDeclaration(text, content)) {
+            problem(reporter, name, EParserInvalidTextDeclaration_Err::kClassName);
+            return;
+        }
+        if (content.empty()) return;
+        bool filled = false;
+        try {
+            TXmlToDomParser parser;
+            filled = parser.wideStringToNode(content, entity->publicId(), entity->systemId(), reference);
+        } catch (const Exception&) {
+        }
+        if (!filled) {
+            problem(reporter, name, EParserNoProperMarkupReferenced_Err::kClassName);
+            return;
+        }
+        expanding_.push_back(entity);
+        walk(reference, reporter, depth + 1);
+        expanding_.pop_back();
     }
 
     void checkAttribute(TdomNode* reporter, TdomNode* attribute) {
@@ -183,12 +279,16 @@ private:
     TdomDocument* document_;
     TdomCMObject* model_;
     TdomCustomErrorHandler* errorHandler_;
+    const TExternalEntityOpener& opener_;
+    // The external entities being read, outermost first.
+    std::vector<const TdomCMNode*> expanding_;
     const bool declarationsRequired_;
     bool valid_ = true;
 };
 
 } // namespace
 
-bool checkEntityConstraints(TdomDocument* document, TdomCustomErrorHandler* errorHandler) {
-    return TEntityChecker(document, errorHandler).run();
+bool checkEntityConstraints(TdomDocument* document, TdomCustomErrorHandler* errorHandler,
+                            const TExternalEntityOpener& openExternal) {
+    return TEntityChecker(document, errorHandler, openExternal).run();
 }

@@ -17,14 +17,33 @@
 // - in attribute values and in the default values of attribute lists, references to external
 //   entities (EParserAttributeValueRefersToExternalEntity_Err) and replacement texts holding '<'
 //   (EParserLtInAttributeValue_Err).
+// - an external parsed entity referred to in content is read through the opener given: its text
+//   declaration, if it has one, must stand at its very start, name an encoding and no standalone
+//   status, and give version 1.0 if any (EParserInvalidTextDeclaration_Err); its text must parse
+//   as content, without referring to itself (EParserNoProperMarkupReferenced_Err); an entity that
+//   cannot be opened gives EParserExternal_Entity_Not_Found_Err and an unusable encoding
+//   declaration EParserUnusable_Encoding_Declaration_Err. Without an opener such entities are
+//   not read.
 // Each problem is reported once per reference to the error handler's fatalError or error, with
 // the reference (in content), the element carrying the attribute, or the document (for a default
 // value) as the sender; a reference
 // inside a replacement text is reported with the outermost reference. The references in content
 // stay filled, so that a validation afterwards sees the elements their entities hold.
 
+#include <functional>
+#include <memory>
+#include <string>
+
 class TdomCustomErrorHandler;
 class TdomDocument;
+class TStream;
+
+// Opens the text of an external parsed entity: its system identifier as declared, and whether its
+// declaration stands in the external subset (so that the identifier is relative to that subset's
+// location rather than the document's). nullptr when it cannot be had.
+using TExternalEntityOpener =
+    std::function<std::unique_ptr<TStream>(const std::u16string& systemId, bool declaredInExternalSubset)>;
 
 // True when no constraint is broken.
-bool checkEntityConstraints(TdomDocument* document, TdomCustomErrorHandler* errorHandler);
+bool checkEntityConstraints(TdomDocument* document, TdomCustomErrorHandler* errorHandler,
+                            const TExternalEntityOpener& openExternal = nullptr);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "dom/document.h"
@@ -15,7 +17,8 @@ namespace {
 
 // The classes that the entity constraints report for a well-formed parse, or "ok". The external
 // subset that the document names, if any, is externalSubset.
-std::string entityProblems(const std::u16string& text, const std::string& externalSubset = "") {
+std::string entityProblems(const std::u16string& text, const std::string& externalSubset = "",
+                           const TExternalEntityOpener& openExternal = nullptr) {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     parser.setDOMImpl(&implementation);
@@ -32,7 +35,7 @@ std::string entityProblems(const std::u16string& text, const std::string& extern
     document->setStandalone(standalone);
     TdomStandardErrorHandler handler;
     // A standard handler raises after recording a fatal error; the checks go on regardless.
-    const bool ok = checkEntityConstraints(document, &handler);
+    const bool ok = checkEntityConstraints(document, &handler, openExternal);
     std::string classes;
     for (const auto& error : handler.errorList()) classes += (classes.empty() ? "" : " ") + error->errorClass();
     if (ok != classes.empty()) classes += " (answer disagrees)";
@@ -96,4 +99,45 @@ TEST(EntityConstraints, ReferencesInDefaultValuesAndOfStandaloneDocuments) {
     for (const auto& c : cases)
         EXPECT_EQ(entityProblems(c.text, "<!ENTITY x 'v'><!ATTLIST a z CDATA '&x;'>"), c.expected)
             << std::string(c.text, c.text + std::u16string(c.text).size());
+}
+
+TEST(EntityConstraints, ExternalParsedEntitiesAreReadAndCheckedAsContent) {
+    const std::map<std::u16string, std::string> files = {
+        {u"ok.ent", "<?xml encoding='UTF-8'?><b/>t"},
+        {u"bare.ent", "<b/>"},
+        {u"versioned.ent", "<?xml version='1.0' encoding='UTF-8'?>t"},
+        {u"empty.ent", ""},
+        {u"self.ent", "<b>&self;</b>"},
+        {u"open.ent", "<b>"},
+        {u"no-encoding.ent", "<?xml version='1.0'?>t"},
+        {u"standalone.ent", "<?xml encoding='UTF-8' standalone='yes'?>t"},
+        {u"version-1.1.ent", "<?xml version='1.1' encoding='UTF-8'?>t"},
+        {u"late.ent", " <?xml encoding='UTF-8'?>t"},
+        {u"twice.ent", "<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>t"},
+    };
+    std::vector<bool> fromExternalSubset;
+    const TExternalEntityOpener open = [&](const std::u16string& systemId,
+                                           bool declaredInExternalSubset) -> std::unique_ptr<TStream> {
+        fromExternalSubset.push_back(declaredInExternalSubset);
+        auto file = files.find(systemId);
+        return file == files.end() ? nullptr : std::make_unique<TMemoryStream>(file->second);
+    };
+    auto problems = [&](const char16_t* file) {
+        const std::u16string text =
+            u"<!DOCTYPE a [<!ENTITY self SYSTEM 'self.ent'><!ENTITY e SYSTEM '" + std::u16string(file) + u"'>]><a>&e;</a>";
+        return entityProblems(text, "", open);
+    };
+    for (const char16_t* file : {u"ok.ent", u"bare.ent", u"versioned.ent", u"empty.ent"})
+        EXPECT_EQ(problems(file), "ok") << std::string(file, file + std::u16string(file).size());
+    EXPECT_EQ(problems(u"self.ent"), "EParserNoProperMarkupReferenced_Err");
+    EXPECT_EQ(problems(u"open.ent"), "EParserNoProperMarkupReferenced_Err");
+    EXPECT_EQ(problems(u"missing.ent"), "EParserExternal_Entity_Not_Found_Err");
+    for (const char16_t* file :
+         {u"no-encoding.ent", u"standalone.ent", u"version-1.1.ent", u"late.ent", u"twice.ent"})
+        EXPECT_EQ(problems(file), "EParserInvalidTextDeclaration_Err")
+            << std::string(file, file + std::u16string(file).size());
+    // Declared in the external subset, the entity is looked up from there.
+    fromExternalSubset.clear();
+    EXPECT_EQ(entityProblems(u"<!DOCTYPE a SYSTEM 'a.dtd'><a>&x;</a>", "<!ENTITY x SYSTEM 'ok.ent'>", open), "ok");
+    EXPECT_EQ(fromExternalSubset, std::vector<bool>{true});
 }

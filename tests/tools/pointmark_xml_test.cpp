@@ -226,3 +226,23 @@ TEST_F(PointmarkXml, AnUnusableEncodingDeclarationFailsTheCheckButTheRestIsCheck
     EXPECT_TRUE(contains(result.out, "Missing entity declaration: e")) << result.out;
     EXPECT_TRUE(contains(result.out, path("sjis.xml") + ": 2 messages\n")) << result.out;
 }
+
+TEST_F(PointmarkXml, EntitiesReferredToInContentAreReadUnderTheSamePolicy) {
+    std::filesystem::create_directories(path("doc/dtd"));
+    writeFileAtomically(path("secret.txt"), "<b>TOPSECRET-42");
+    // Declared in the external subset: named relative to the DTD's own directory.
+    writeFileAtomically(path("doc/dtd/a.dtd"), "<!ENTITY part SYSTEM \"part.ent\">");
+    writeFileAtomically(path("doc/dtd/part.ent"), "<?xml encoding='UTF-8'?><b/>");
+    writeFileAtomically(path("doc/a.xml"), "<!DOCTYPE a SYSTEM \"dtd/a.dtd\"><a>&part;</a>");
+    XmlToolRun result = run({"check", path("doc/a.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    // Content that is not well-formed is found; a file outside the tree is not read.
+    writeFileAtomically(path("doc/dtd/part.ent"), "<b>");
+    EXPECT_TRUE(contains(run({"check", path("doc/a.xml")}).out, "Reference to an entity containing no proper markup"));
+    writeFileAtomically(path("doc/b.xml"), "<!DOCTYPE a [<!ENTITY s SYSTEM \"../secret.txt\">]><a>&s;</a>");
+    result = run({"check", path("doc/b.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Refused to open \"../secret.txt\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "External entity not found: s")) << result.out;
+    EXPECT_FALSE(contains(result.out, "TOPSECRET")) << result.out;
+}
