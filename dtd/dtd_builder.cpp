@@ -23,6 +23,8 @@ namespace {
 constexpr const char* kNotActive = "TXmlDtdBuilder is not active.";
 constexpr const char* kExternalActive = "TXmlDtdBuilder -- external DTD is active.";
 constexpr const char* kInternalActive = "TXmlDtdBuilder -- internal DTD is active.";
+// The internal subset allows parameter-entity references only between declarations.
+constexpr std::u16string_view kReferenceInInternalSubset = u"parameter-entity reference inside a declaration";
 
 [[noreturn]] void parserError() { throw EParserException("Parser error."); }
 
@@ -94,7 +96,8 @@ void TXmlDtdBuilder::requireActive() const {
 }
 
 TdomCustomCMIEObject* TXmlDtdBuilder::activeTarget() const {
-    if (externalActive_) return externalTarget_;
+    if (externalActive_)
+        return externalTextInto_ ? static_cast<TdomCustomCMIEObject*>(externalTextInto_) : externalTarget_;
     if (internalActive_) return internalTarget_;
     return nullptr;
 }
@@ -139,7 +142,7 @@ TXmlErrorRecord TXmlDtdBuilder::startExtDtd(TXmlCustomProcessorAgent* processorA
     if (internalActive_) throw EParserException(kInternalActive);
     if (externalActive_) throw EParserException(kNotActive);
     externalActive_ = true;
-    currentNode_ = externalTarget_;
+    currentNode_ = activeTarget();
     return NextHandler() ? NextHandler()->startExtDtd(processorAgent, locator) : nullptr;
 }
 
@@ -441,6 +444,8 @@ TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* proc
                                                   std::u16string sysId, std::u16string notaName) {
     if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
     requireActive();
+    if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCMNode* declaration = nullptr;
         try {
@@ -559,7 +564,8 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
     if (OnParameterEntityDeclaration)
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     requireActive();
-    TXmlErrorRecord fetchRecord;
+    if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCustomCMIEObject* target = activeTarget();
         TdomCMNode* declaration = nullptr;
@@ -582,24 +588,25 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
                 return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
             }
             target->parameterEntityList().addPair(name, text);
-        } else {
-            bool fetched = false;
-            fetchRecord = fetchExternalEntity(processorAgent, locator, pubId, sysId, text, fetched);
-            if (!fetched && fetchRecord) {
-                freeDetached(declaration);
-                return fetchRecord;
-            }
-            if (fetched) target->parameterEntityList().addPair(name, text);
         }
+        // An external entity is fetched where it is first referred to (see fetchDeclared).
     }
-    TXmlErrorRecord answer =
-        NextHandler()
-            ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                        std::move(entityValue), std::move(pubId), std::move(sysId))
-            : nullptr;
-    // A fetched entity's record does not stop the reading; a record of the handlers after this one
-    // comes first.
-    return answer ? std::move(answer) : std::move(fetchRecord);
+    return NextHandler() ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
+                                                                     std::move(entityValue), std::move(pubId),
+                                                                     std::move(sysId))
+                         : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                              const std::u16string& name, bool& found, std::u16string& text) {
+    found = false;
+    TdomCustomCMIEObject* target = activeTarget();
+    TdomCMParameterEntityDeclaration* declaration = target ? target->findParameterEntityDeclaration(name) : nullptr;
+    if (!declaration || declaration->internal()) return nullptr;
+    TXmlErrorRecord record =
+        fetchExternalEntity(processorAgent, locator, declaration->publicId(), declaration->systemId(), text, found);
+    if (found) static_cast<TdomCustomCMIEObject*>(declaration->owner())->parameterEntityList().addPair(name, text);
+    return record;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -695,17 +702,20 @@ bool TXmlDtdBuilder::lookUp(ListIndex& index, const TdomNameValueList* list, con
     return false;
 }
 
-TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, TdomStandardLocator*, bool& found,
+TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, bool& found,
                                                     std::u16string& replacementText, const std::u16string& name) {
     replacementText.clear();
     found =
         (internalTarget_ && lookUp(internalIndex_, &internalTarget_->parameterEntityList(), name, replacementText)) ||
         (externalActive_ && externalTarget_ &&
          lookUp(externalIndex_, &externalTarget_->parameterEntityList(), name, replacementText));
-    return nullptr;
+    if (found || (!internalActive_ && !externalActive_)) return nullptr;
+    return fetchDeclared(processorAgent, locator, name, found, replacementText);
 }
 
-bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text) {
+bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text,
+                                bool externalText) {
     // A parser front of its own over the same subsets, sharing this builder's expansion budget,
     // one nesting level deeper. Of its records only a reached bound is kept, to be told on.
     TXmlToDomParser nested;
@@ -722,21 +732,23 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     nested.OnWarning = keepBound;
     const std::u16string publicId = locator ? locator->publicId() : std::u16string();
     const std::u16string systemId = locator ? locator->systemId() : std::u16string();
-    if (externalActive_) {
+    if (externalActive_ || (externalText && externalTarget_)) {
         // Parameter entities of the internal subset stay visible, as they are to this builder.
+        // External text met in the internal subset keeps its declarations there.
         nested.dtdBuilder()->setInternalTarget(internalTarget_);
+        nested.dtdBuilder()->externalTextInto_ = externalActive_ ? externalTextInto_ : internalTarget_;
         return nested.wideStringToExternalSubset(text, publicId, systemId, externalTarget_);
     }
     return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                const std::u16string& text) {
+                                                const std::u16string& text, bool externalText) {
     if (nestingLevel_ >= kMaxNestingLevel)
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
     if (!budget_->charge(text.size() + 2))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
-    if (!readNested(processorAgent, locator, u" " + text + u" "))
+    if (!readNested(processorAgent, locator, u" " + text + u" ", externalText))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
     return nullptr;
 }
@@ -745,6 +757,7 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
                                                    TdomStandardLocator* locator, std::u16string data) {
     if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
     requireActive();
+    TXmlErrorRecord fetchRecord;
     if (internalActive_ && currentNode_) {
         TdomCMNode* reference = nullptr;
         try {
@@ -753,24 +766,36 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
             return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
         }
         if (!appendOrFree(reference)) return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
-        // The declarations of the replacement text take effect where the reference stands. An
-        // external entity that was declared but not fetched is skipped.
-        std::u16string text;
-        if (lookUp(internalIndex_, &internalTarget_->parameterEntityList(), data, text)) {
-            if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
-        } else if (!internalTarget_->findParameterEntityDeclaration(data)) {
+        // The declarations of the replacement text take effect where the reference stands; an
+        // external entity is read as external text, into the internal subset. An external entity
+        // that is declared but cannot be had answers with its record; one that came without text
+        // is skipped.
+        const TdomCMParameterEntityDeclaration* declaration = internalTarget_->findParameterEntityDeclaration(data);
+        if (!declaration)
             return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        bool found = false;
+        std::u16string text;
+        fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
+        if (!found && fetchRecord) return fetchRecord;
+        if (found) {
+            if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text, !declaration->internal()))
+                return error;
         }
     } else if (externalActive_ && externalTarget_) {
         // The parameter entities of the internal subset, read first, are visible here too.
         bool found = false;
         std::u16string text;
-        findParameterEntity(processorAgent, locator, found, text, data);
+        fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
         if (!found)
-            return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+            return fetchRecord ? std::move(fetchRecord)
+                               : fail(processorAgent, locator,
+                                      EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
         if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
     }
-    return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    TXmlErrorRecord answer =
+        NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    // A record of an entity that was read all the same (its encoding declaration) comes after.
+    return answer ? std::move(answer) : std::move(fetchRecord);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* processorAgent,

@@ -99,9 +99,10 @@ public:
 
 protected:
     // Reads text into the subset being built (as external-subset text while the external subset
-    // is built) with a nested parser front. True when it was read without an error record.
+    // is built, or when externalText says the text is an external entity's) with a nested parser
+    // front. True when it was read without an error record.
     virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            const std::u16string& text);
+                            const std::u16string& text, bool externalText = false);
 
 private:
     // First declaration of each name in a parameter-entity list, kept in step with the list.
@@ -123,9 +124,10 @@ private:
     void buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
                           const std::u16string& bracket);
     // Reads the replacement text of a parameter-entity reference between declarations into the
-    // subset being built, within the nesting and expansion bounds.
+    // subset being built, within the nesting and expansion bounds; externalText tells that it is
+    // the text of an external entity.
     TXmlErrorRecord readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    const std::u16string& text);
+                                    const std::u16string& text, bool externalText = false);
     // The replacement text of an internal parameter entity; raises EConvertError.
     std::u16string normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   const std::u16string& value);
@@ -134,6 +136,12 @@ private:
     TXmlErrorRecord fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         const std::u16string& publicId, const std::u16string& systemId,
                                         std::u16string& text, bool& fetched);
+    // Fetches the external parameter entity declared with that name, when it is one, and records
+    // its text in the parameter-entity list of the subset that declares it. External parameter
+    // entities are fetched only when they are referred to, so that one that cannot be had and is
+    // never used is no problem.
+    TXmlErrorRecord fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                  const std::u16string& name, bool& found, std::u16string& text);
     // A record of errorClass for the current piece, with code (a bound that was reached, or none).
     TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, const char* errorClass,
                          std::u16string_view code = {}) {
@@ -145,6 +153,10 @@ private:
     TdomCMNode* currentNode_ = nullptr;
     bool externalActive_ = false;
     bool internalActive_ = false;
+    // Where the declarations of external text go while the external subset is active: nullptr for
+    // the external subset itself, or the internal subset, for the text of an external parameter
+    // entity referred to in the internal subset (which is read as external text).
+    TdomCMInternalObject* externalTextInto_ = nullptr;
     int nestingLevel_ = 0;
     std::shared_ptr<TXmlExpansionBudget> budget_;
     bool sharedBudget_ = false;

@@ -193,9 +193,10 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
 
     bool found = false;
     std::u16string text;
+    TXmlErrorRecord fetchRecord;
     if (!name.empty() && NextHandler()) {
-        TXmlErrorRecord answer = NextHandler()->findParameterEntity(processorAgent, locator, found, text, name);
-        if (answer) return answer;
+        fetchRecord = NextHandler()->findParameterEntity(processorAgent, locator, found, text, name);
+        if (fetchRecord && (!found || fetchRecord->errorType() == TXmlErrorType::fatal)) return fetchRecord;
     }
     if (!found)
         return createError(processorAgent, locator, std::u16string(),
@@ -209,7 +210,8 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
     if (!inLiteral) buffer_.push_back(u' ');
     buffer_ += text;
     if (!inLiteral) buffer_.push_back(u' ');
-    return nullptr;
+    // A record of an entity that was read all the same (its encoding declaration) is told now.
+    return fetchRecord;
 }
 
 TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* processorAgent,
@@ -280,7 +282,12 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
     };
 
     try {
-        while (!error) {
+        for (;;) {
+            // An unusable encoding declaration, of the subset or of an external parameter entity it
+            // refers to, is told and the reading goes on.
+            if (error && error->errorClass() == EParserUnusable_Encoding_Declaration_Err::kClassName)
+                reportAndGoOn(processorAgent, error);
+            if (error) break;
             char16_t unit;
             if (!readUnit(inputSource, unit)) break;
             if (!isCharUnit(unit)) throw EParserInvalidCharacter_Err(kInvalidCharacterMessage);
@@ -406,10 +413,6 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
                 error = dispatchPiece(processorAgent, inputSource);
                 buffer_.clear();
                 state_ = State::between;
-                // An unusable encoding declaration, of the subset or of an external parameter
-                // entity it declares, is told and the reading goes on.
-                if (error && error->errorClass() == EParserUnusable_Encoding_Declaration_Err::kClassName)
-                    reportAndGoOn(processorAgent, error);
             }
         }
     } catch (const EParserInvalidCharacter_Err&) {
