@@ -72,6 +72,23 @@ TdomCMNodeTypeSet particleTypesFor(TdomCMContentKind kind) {
 // The text from a reference's first unit up to and including the next ";" (npos: no ";").
 std::size_t referenceEnd(std::u16string_view text, std::size_t start) { return text.find(u';', start + 1); }
 
+// Where markup that holds no references ends, when a CDATA section, a comment or a processing
+// instruction starts at start of a replacement text: the index after it (the text's end when it is
+// not closed). start itself when none starts there.
+std::size_t afterMarkupWithoutReferences(std::u16string_view text, std::size_t start) {
+    std::u16string_view close;
+    if (text.substr(start, 9) == u"<![CDATA[")
+        close = u"]]>";
+    else if (text.substr(start, 4) == u"<!--")
+        close = u"-->";
+    else if (text.substr(start, 2) == u"<?")
+        close = u"?>";
+    else
+        return start;
+    const std::size_t end = text.find(close, start + 2);
+    return end == std::u16string_view::npos ? text.size() : end + close.size();
+}
+
 // ---- entity resolution ----
 
 class EntityResolver {
@@ -140,7 +157,12 @@ public:
     // Names of the general entities an internal entity refers to.
     static std::vector<std::u16string> referencedNames(const std::u16string& text) {
         std::vector<std::u16string> names;
-        for (std::size_t i = text.find(u'&'); i != std::u16string::npos; i = text.find(u'&', i + 1)) {
+        for (std::size_t i = text.find_first_of(u"&<"); i != std::u16string::npos; i = text.find_first_of(u"&<", i + 1)) {
+            if (text[i] == u'<') {
+                // The search goes on right after such markup.
+                if (const std::size_t after = afterMarkupWithoutReferences(text, i); after != i) i = after - 1;
+                continue;
+            }
             std::size_t end = referenceEnd(text, i);
             if (end == std::u16string::npos) break;
             if (end > i + 1 && text[i + 1] != u'#') names.emplace_back(text.substr(i + 1, end - i - 1));
@@ -153,6 +175,15 @@ private:
                        int depth) {
         for (std::size_t i = 0; i < text.size();) {
             char16_t c = text[i];
+            if (c == u'<') {
+                // Such markup makes the entity no attribute value; its references are no references.
+                const std::size_t after = afterMarkupWithoutReferences(text, i);
+                if (after != i) {
+                    out.append(text, i, after - i);
+                    i = after;
+                    continue;
+                }
+            }
             if (c == u'&') {
                 std::size_t end = referenceEnd(text, i);
                 if (end == std::u16string::npos) return false;
