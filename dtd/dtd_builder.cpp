@@ -544,7 +544,11 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
         if (source.encodingProblem() != TEncodingProblem::none)
             encodingRecord = fail(processorAgent, locator, EParserUnusable_Encoding_Declaration_Err::kClassName,
                                   source.encodingProblemText());
-        text = source.entityText();
+        std::u16string whole;
+        source.rewind();
+        for (char16_t unit; source.readChar(unit);) whole.push_back(unit);
+        if (!splitTextDeclaration(whole, text))
+            return fail(processorAgent, locator, EParserInvalidTextDeclaration_Err::kClassName);
     } catch (const Exception&) {
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
     }

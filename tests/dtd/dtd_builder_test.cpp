@@ -173,6 +173,18 @@ TEST(DtdBuilderEntities, ExternalParameterEntitiesComeFromTheImplementation) {
     };
     EXPECT_THROW(raising.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">%ext;"), EConvertError);
     EXPECT_EQ(freed, 1);
+    // A text declaration that is not at the very start, or names a standalone status, is refused.
+    for (const char* text : {"\n<?xml encoding='UTF-8'?>", "<?xml encoding='UTF-8' standalone='yes'?>"}) {
+        DtdBuildChain misdeclared;
+        misdeclared.implementation.onExternalParsedEntity = [text](void*, const std::u16string&, std::u16string&,
+                                                                   std::u16string&, TStream*& stream,
+                                                                   TdomParserAction& action) {
+            stream = new TMemoryStream(text);
+            action = TdomParserAction::paOK;
+        };
+        EXPECT_FALSE(misdeclared.readExternal("<!ENTITY % ext SYSTEM \"decl.ent\">%ext;")) << text;
+        EXPECT_EQ(misdeclared.reports.last(), "EParserInvalidTextDeclaration_Err") << text;
+    }
     // An entity whose encoding is not known is told, read as UTF-8 and used.
     DtdBuildChain unknown;
     unknown.implementation.onExternalParsedEntity = [](void*, const std::u16string&, std::u16string&, std::u16string&,
