@@ -289,6 +289,9 @@ TextEncoding TXmlInputSource::detectEncoding() {
     } else if (named && contentStart_ > 0) {
         const std::string_view markName = contentStart_ == 2 ? "UTF-16" : "UTF-8";
         if (named->name != markName) encodingProblem_ = TEncodingProblem::contradictsMark;
+    } else if (named && std::string_view(named->name) == "UTF-16") {
+        // Text in UTF-16 starts with its byte-order mark; what was read here without one is not.
+        encodingProblem_ = TEncodingProblem::missingMark;
     }
     if (decodedText_) encodingProblem_ = TEncodingProblem::none;
     if (contentStart_ == 0) return named ? named->encoding : TextEncoding::utf8;
@@ -304,6 +307,8 @@ std::u16string TXmlInputSource::encodingProblemText() const {
     case TEncodingProblem::contradictsMark:
         return u"encoding \"" + declaredEncoding_ + u"\" under a " + (contentStart_ == 2 ? u"UTF-16" : u"UTF-8") +
                u" byte-order mark";
+    case TEncodingProblem::missingMark:
+        return u"encoding \"" + declaredEncoding_ + u"\" without a byte-order mark";
     }
     return std::u16string();
 }

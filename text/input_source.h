@@ -54,6 +54,7 @@ enum class TEncodingProblem : std::uint8_t {
     none,
     unknownName,     // the declaration names an encoding that is not known
     contradictsMark, // the declaration names another encoding than the byte-order mark
+    missingMark,     // the declaration names UTF-16, but the stream has no byte-order mark
 };
 
 // Turns a byte stream into UTF-16 code units. The constructor detects the encoding (byte-order

@@ -130,7 +130,10 @@ TEST(InputSource, TheDeclaredEncodingMustBeKnownAndAgreeWithTheMark) {
     // A name outside the known ones: read as UTF-8, and told.
     EXPECT_EQ(detected("<?xml version='1.0' encoding='SJIS'?><a/>"),
               Found(TextEncoding::utf8, u"unknown encoding \"SJIS\""));
-    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"), Found(TextEncoding::utf8, u""));
+    // UTF-16 without its byte-order mark: what was read as single bytes is no UTF-16.
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"),
+              Found(TextEncoding::utf8, u"encoding \"utf-16\" without a byte-order mark"));
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>", true), Found(TextEncoding::utf8, u""));
     // Other names of code page 932, and ASCII as a part of UTF-8, are known names.
     for (const char* name : {"Windows-31J", "cp932", "MS_Kanji", "MS932"})
         EXPECT_EQ(detected("<?xml version='1.0' encoding='" + std::string(name) + "'?><a/>"),
