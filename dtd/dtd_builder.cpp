@@ -112,6 +112,11 @@ void TXmlDtdBuilder::reset() {
     externalActive_ = false;
     internalActive_ = false;
     if (!sharedBudget_) budget_->total = 0;
+    // The places belong to a run; a nested read shares those of the run that started it.
+    if (nestingLevel_ == 0) {
+        places_->declaredIn.clear();
+        places_->foundAt.clear();
+    }
     TXmlCustomDTDHandler::reset();
 }
 
@@ -518,8 +523,8 @@ std::u16string TXmlDtdBuilder::normalizeValue(TXmlCustomProcessorAgent* processo
 
 TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent,
                                                     TdomStandardLocator* locator, const std::u16string& publicId,
-                                                    const std::u16string& systemId, std::u16string& text,
-                                                    bool& fetched) {
+                                                    const std::u16string& systemId, const std::u16string& base,
+                                                    std::u16string& text, std::u16string& foundAt, bool& fetched) {
     fetched = false;
     TdomCustomCMIEObject* target = activeTarget();
     TDomImplementation* implementation = target->domImplementation();
@@ -527,7 +532,7 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     std::u16string pubId = publicId, sysId = systemId;
     // The entity is named relative to the subset; a subset without a system identifier of its own
     // is named by the input being read.
-    std::u16string parentSystemId = target->systemId();
+    std::u16string parentSystemId = base.empty() ? target->systemId() : base;
     if (parentSystemId.empty() && locator) parentSystemId = locator->systemId();
     const std::unique_ptr<TStream> owned =
         implementation
@@ -558,6 +563,7 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     if (!budget_->charge(text.size()))
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kExpansionLimitReached);
     fetched = true;
+    foundAt = sysId;
     return encodingRecord;
 }
 
@@ -592,8 +598,11 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
                 return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
             }
             target->parameterEntityList().addPair(name, text);
+        } else if (locator && readsEntityText_) {
+            // An external entity is fetched where it is first referred to (see fetchDeclared); one
+            // declared in another external entity is named relative to that entity.
+            places_->declaredIn[declaration] = locator->systemId();
         }
-        // An external entity is fetched where it is first referred to (see fetchDeclared).
     }
     return NextHandler() ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
                                                                      std::move(entityValue), std::move(pubId),
@@ -607,9 +616,15 @@ TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processo
     TdomCustomCMIEObject* target = activeTarget();
     TdomCMParameterEntityDeclaration* declaration = target ? target->findParameterEntityDeclaration(name) : nullptr;
     if (!declaration || declaration->internal()) return nullptr;
-    TXmlErrorRecord record =
-        fetchExternalEntity(processorAgent, locator, declaration->publicId(), declaration->systemId(), text, found);
-    if (found) static_cast<TdomCustomCMIEObject*>(declaration->owner())->parameterEntityList().addPair(name, text);
+    const auto declaredIn = places_->declaredIn.find(declaration);
+    std::u16string foundAt;
+    TXmlErrorRecord record = fetchExternalEntity(
+        processorAgent, locator, declaration->publicId(), declaration->systemId(),
+        declaredIn == places_->declaredIn.end() ? std::u16string() : declaredIn->second, text, foundAt, found);
+    if (found) {
+        static_cast<TdomCustomCMIEObject*>(declaration->owner())->parameterEntityList().addPair(name, text);
+        places_->foundAt[declaration] = foundAt;
+    }
     return record;
 }
 
@@ -719,7 +734,7 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent* pr
 }
 
 bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text,
-                                bool externalText) {
+                                bool externalText, const std::u16string& entitySystemId) {
     // A parser front of its own over the same subsets, sharing this builder's expansion budget,
     // one nesting level deeper. Of its records only a reached bound is kept, to be told on.
     TXmlToDomParser nested;
@@ -727,6 +742,8 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     if (target->domImplementation()) nested.setDOMImpl(target->domImplementation());
     nested.dtdBuilder()->nestingLevel_ = nestingLevel_ + 1;
     nested.shareExpansionBudget(budget_);
+    nested.dtdBuilder()->places_ = places_;
+    nested.dtdBuilder()->readsEntityText_ = readsEntityText_ || !entitySystemId.empty();
     nestedLimit_.clear();
     auto keepBound = [this](TXmlToDomParser*, TXmlParserError& e) {
         if (isBoundCode(e.code())) nestedLimit_ = e.code();
@@ -735,7 +752,8 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     nested.OnError = keepBound;
     nested.OnWarning = keepBound;
     const std::u16string publicId = locator ? locator->publicId() : std::u16string();
-    const std::u16string systemId = locator ? locator->systemId() : std::u16string();
+    const std::u16string systemId =
+        !entitySystemId.empty() ? entitySystemId : locator ? locator->systemId() : std::u16string();
     if (externalActive_ || (externalText && externalTarget_)) {
         // Parameter entities of the internal subset stay visible, as they are to this builder.
         // External text met in the internal subset keeps its declarations there.
@@ -746,13 +764,19 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     return nested.wideStringToInternalSubset(text, publicId, systemId, internalTarget_);
 }
 
+std::u16string TXmlDtdBuilder::foundAt(const TdomCMNode* declaration) const {
+    const auto found = places_->foundAt.find(declaration);
+    return found == places_->foundAt.end() ? std::u16string() : found->second;
+}
+
 TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                const std::u16string& text, bool externalText) {
+                                                const std::u16string& text, bool externalText,
+                                                const std::u16string& systemId) {
     if (nestingLevel_ >= kMaxNestingLevel)
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
     if (!budget_->charge(text.size() + 2))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
-    if (!readNested(processorAgent, locator, u" " + text + u" ", externalText))
+    if (!readNested(processorAgent, locator, u" " + text + u" ", externalText, systemId))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
     return nullptr;
 }
@@ -782,7 +806,8 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
         fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
         if (!found && fetchRecord) return fetchRecord;
         if (found) {
-            if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text, !declaration->internal()))
+            if (TXmlErrorRecord error =
+                    readReplacement(processorAgent, locator, text, !declaration->internal(), foundAt(declaration)))
                 return error;
         }
     } else if (externalActive_ && externalTarget_) {
@@ -794,7 +819,9 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
             return fetchRecord ? std::move(fetchRecord)
                                : fail(processorAgent, locator,
                                       EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
-        if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
+        if (TXmlErrorRecord error = readReplacement(
+                processorAgent, locator, text, false, foundAt(activeTarget()->findParameterEntityDeclaration(data))))
+            return error;
     }
     TXmlErrorRecord answer =
         NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;

@@ -246,3 +246,21 @@ TEST_F(PointmarkXml, EntitiesReferredToInContentAreReadUnderTheSamePolicy) {
     EXPECT_TRUE(contains(result.out, "External entity not found: s")) << result.out;
     EXPECT_FALSE(contains(result.out, "TOPSECRET")) << result.out;
 }
+
+TEST_F(PointmarkXml, ExternalParameterEntitiesOfTheInternalSubset) {
+    std::filesystem::create_directories(path("doc/one"));
+    std::filesystem::create_directories(path("doc/two"));
+    // Read as external text: a conditional section is allowed, and an entity it declares is named
+    // relative to the entity itself.
+    writeFileAtomically(path("doc/one/decl.ent"), "<![INCLUDE[<!ENTITY % more SYSTEM \"../two/more.ent\">]]>%more;");
+    writeFileAtomically(path("doc/two/more.ent"), "<!ELEMENT a EMPTY>");
+    // Declared but never referred to, an entity that cannot be had is no problem.
+    writeFileAtomically(path("doc/a.xml"), "<!DOCTYPE a [<!ENTITY % unused SYSTEM \"absent.ent\">"
+                                           "<!ENTITY % decl SYSTEM \"one/decl.ent\">%decl;]><a/>");
+    XmlToolRun result = run({"validate", path("doc/a.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    writeFileAtomically(path("doc/b.xml"), "<!DOCTYPE a [<!ENTITY % absent SYSTEM \"absent.ent\">%absent;]><a/>");
+    result = run({"check", path("doc/b.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "External entity not found")) << result.out;
+}
