@@ -729,7 +729,7 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent* pr
         (internalTarget_ && lookUp(internalIndex_, &internalTarget_->parameterEntityList(), name, replacementText)) ||
         (externalActive_ && externalTarget_ &&
          lookUp(externalIndex_, &externalTarget_->parameterEntityList(), name, replacementText));
-    if (found || (!internalActive_ && !externalActive_)) return nullptr;
+    if (found) return nullptr;
     return fetchDeclared(processorAgent, locator, name, found, replacementText);
 }
 

@@ -85,7 +85,8 @@ public:
                                     std::u16string version, std::u16string encDl) override;
 
     // The replacement text of a parameter entity: the internal subset's list first, then, while
-    // an external subset is being built, the external subset's list.
+    // an external subset is being built, the external subset's list; an external entity declared
+    // but not read yet is fetched now (see fetchDeclared), and its record, if any, answered.
     TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         bool& found, std::u16string& replacementText,
                                         const std::u16string& name) override;

@@ -105,15 +105,11 @@ TEST(EntityConstraints, ExternalParsedEntitiesAreReadAndCheckedAsContent) {
     const std::map<std::u16string, std::string> files = {
         {u"ok.ent", "<?xml encoding='UTF-8'?><b/>t"},
         {u"bare.ent", "<b/>"},
-        {u"versioned.ent", "<?xml version='1.0' encoding='UTF-8'?>t"},
         {u"empty.ent", ""},
         {u"self.ent", "<b>&self;</b>"},
         {u"open.ent", "<b>"},
-        {u"no-encoding.ent", "<?xml version='1.0'?>t"},
         {u"standalone.ent", "<?xml encoding='UTF-8' standalone='yes'?>t"},
-        {u"version-1.1.ent", "<?xml version='1.1' encoding='UTF-8'?>t"},
         {u"late.ent", " <?xml encoding='UTF-8'?>t"},
-        {u"twice.ent", "<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>t"},
     };
     std::vector<bool> fromExternalSubset;
     const TExternalEntityOpener open = [&](const std::u16string& systemId,
@@ -127,13 +123,13 @@ TEST(EntityConstraints, ExternalParsedEntitiesAreReadAndCheckedAsContent) {
             u"<!DOCTYPE a [<!ENTITY self SYSTEM 'self.ent'><!ENTITY e SYSTEM '" + std::u16string(file) + u"'>]><a>&e;</a>";
         return entityProblems(text, "", open);
     };
-    for (const char16_t* file : {u"ok.ent", u"bare.ent", u"versioned.ent", u"empty.ent"})
+    for (const char16_t* file : {u"ok.ent", u"bare.ent", u"empty.ent"})
         EXPECT_EQ(problems(file), "ok") << std::string(file, file + std::u16string(file).size());
     EXPECT_EQ(problems(u"self.ent"), "EParserNoProperMarkupReferenced_Err");
     EXPECT_EQ(problems(u"open.ent"), "EParserNoProperMarkupReferenced_Err");
     EXPECT_EQ(problems(u"missing.ent"), "EParserExternal_Entity_Not_Found_Err");
-    for (const char16_t* file :
-         {u"no-encoding.ent", u"standalone.ent", u"version-1.1.ent", u"late.ent", u"twice.ent"})
+    // The forms of the declaration are the input source's to tell (splitTextDeclaration).
+    for (const char16_t* file : {u"standalone.ent", u"late.ent"})
         EXPECT_EQ(problems(file), "EParserInvalidTextDeclaration_Err")
             << std::string(file, file + std::u16string(file).size());
     // Declared in the external subset, the entity is looked up from there.
