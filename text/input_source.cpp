@@ -11,6 +11,7 @@
 #include "dom/document.h"
 #include "dom/dom_exception.h"
 #include "dom/element.h"
+#include "dom/named_node_map.h"
 #include "parser/locator.h"
 #include "parser/parser_exception.h"
 #include "text/attribute_parsing.h"
@@ -288,6 +289,9 @@ TextEncoding TXmlInputSource::detectEncoding() {
     } else if (named && contentStart_ > 0) {
         const std::string_view markName = contentStart_ == 2 ? "UTF-16" : "UTF-8";
         if (named->name != markName) encodingProblem_ = TEncodingProblem::contradictsMark;
+    } else if (named && std::string_view(named->name) == "UTF-16") {
+        // Text in UTF-16 starts with its byte-order mark; what was read here without one is not.
+        encodingProblem_ = TEncodingProblem::missingMark;
     }
     if (decodedText_) encodingProblem_ = TEncodingProblem::none;
     if (contentStart_ == 0) return named ? named->encoding : TextEncoding::utf8;
@@ -303,6 +307,8 @@ std::u16string TXmlInputSource::encodingProblemText() const {
     case TEncodingProblem::contradictsMark:
         return u"encoding \"" + declaredEncoding_ + u"\" under a " + (contentStart_ == 2 ? u"UTF-16" : u"UTF-8") +
                u" byte-order mark";
+    case TEncodingProblem::missingMark:
+        return u"encoding \"" + declaredEncoding_ + u"\" without a byte-order mark";
     }
     return std::u16string();
 }
@@ -547,4 +553,43 @@ void TXmlInputSource::sniffRootName(std::u16string& name) {
         name.clear();
     }
     rewind();
+}
+
+namespace {
+
+bool startsWithDeclaration(std::u16string_view text, std::size_t at) {
+    return text.substr(at, 5) == u"<?xml" && at + 5 < text.size() && isWhiteSpace(text[at + 5]);
+}
+
+} // namespace
+
+bool splitTextDeclaration(const std::u16string& text, std::u16string& content) {
+    std::size_t start = 0;
+    if (startsWithDeclaration(text, 0)) {
+        const std::size_t end = text.find(u"?>");
+        if (end == std::u16string::npos) return false;
+        TdomDocument scratch;
+        TdomElement* element = scratch.createElement(u"dummy");
+        try {
+            parseAttributeSpecs(std::u16string_view(text).substr(6, end - 6), element);
+        } catch (const Exception&) {
+            return false;
+        }
+        // [version="1.0"] encoding="..." in this order, nothing else.
+        TdomNamedNodeMap* attributes = element->attributes();
+        int index = 0;
+        if (index < attributes->length() && attributes->item(index)->nodeName() == u"version") {
+            if (attributes->item(index)->nodeValue() != u"1.0") return false;
+            ++index;
+        }
+        if (index >= attributes->length() || attributes->item(index)->nodeName() != u"encoding" ||
+            !checkEncName(attributes->item(index)->nodeValue()))
+            return false;
+        if (++index != attributes->length()) return false;
+        start = end + 2;
+    }
+    content = text.substr(start);
+    for (std::size_t at = content.find(u"<?xml"); at != std::u16string::npos; at = content.find(u"<?xml", at + 1))
+        if (startsWithDeclaration(content, at)) return false;
+    return true;
 }
