@@ -72,6 +72,23 @@ TdomCMNodeTypeSet particleTypesFor(TdomCMContentKind kind) {
 // The text from a reference's first unit up to and including the next ";" (npos: no ";").
 std::size_t referenceEnd(std::u16string_view text, std::size_t start) { return text.find(u';', start + 1); }
 
+// Where markup that holds no references ends, when a CDATA section, a comment or a processing
+// instruction starts at start of a replacement text: the index after it (the text's end when it is
+// not closed). start itself when none starts there.
+std::size_t afterMarkupWithoutReferences(std::u16string_view text, std::size_t start) {
+    std::u16string_view close;
+    if (text.substr(start, 9) == u"<![CDATA[")
+        close = u"]]>";
+    else if (text.substr(start, 4) == u"<!--")
+        close = u"-->";
+    else if (text.substr(start, 2) == u"<?")
+        close = u"?>";
+    else
+        return start;
+    const std::size_t end = text.find(close, start + 2);
+    return end == std::u16string_view::npos ? text.size() : end + close.size();
+}
+
 // ---- entity resolution ----
 
 class EntityResolver {
@@ -140,7 +157,12 @@ public:
     // Names of the general entities an internal entity refers to.
     static std::vector<std::u16string> referencedNames(const std::u16string& text) {
         std::vector<std::u16string> names;
-        for (std::size_t i = text.find(u'&'); i != std::u16string::npos; i = text.find(u'&', i + 1)) {
+        for (std::size_t i = text.find_first_of(u"&<"); i != std::u16string::npos; i = text.find_first_of(u"&<", i + 1)) {
+            if (text[i] == u'<') {
+                // The search goes on right after such markup.
+                if (const std::size_t after = afterMarkupWithoutReferences(text, i); after != i) i = after - 1;
+                continue;
+            }
             std::size_t end = referenceEnd(text, i);
             if (end == std::u16string::npos) break;
             if (end > i + 1 && text[i + 1] != u'#') names.emplace_back(text.substr(i + 1, end - i - 1));
@@ -153,6 +175,15 @@ private:
                        int depth) {
         for (std::size_t i = 0; i < text.size();) {
             char16_t c = text[i];
+            if (c == u'<') {
+                // Such markup makes the entity no attribute value; its references are no references.
+                const std::size_t after = afterMarkupWithoutReferences(text, i);
+                if (after != i) {
+                    out.append(text, i, after - i);
+                    i = after;
+                    continue;
+                }
+            }
             if (c == u'&') {
                 std::size_t end = referenceEnd(text, i);
                 if (end == std::u16string::npos) return false;
@@ -318,10 +349,41 @@ TdomCMAttrList* TdomCMAttrDefinition::attrList() const {
     return parent && parent->nodeType() == TdomCMNodeType::attrList ? static_cast<TdomCMAttrList*>(parent) : nullptr;
 }
 
+bool TdomCMAttrDefinition::defaultValueFitsType() const {
+    if (declaredType_ == u"CDATA" || declaredType_ == u"ID") return true;
+    if (defaultKind_ == u"#REQUIRED" || defaultKind_ == u"#IMPLIED") return true;
+    // A value with references is what they expand to; that is left to the attribute's own uses.
+    const std::u16string& value = nodeValue();
+    if (value.find(u'&') != std::u16string::npos) return true;
+    // The value as tokenized attributes are normalized: white space as spaces, none at either end,
+    // single spaces between tokens.
+    std::u16string tokens;
+    for (char16_t unit : value) {
+        if (!isWhiteSpace(unit))
+            tokens.push_back(unit);
+        else if (!tokens.empty() && tokens.back() != u' ')
+            tokens.push_back(u' ');
+    }
+    if (!tokens.empty() && tokens.back() == u' ') tokens.pop_back();
+    if (declaredType_ == u"IDREF" || declaredType_ == u"ENTITY") return checkName(tokens);
+    if (declaredType_ == u"IDREFS" || declaredType_ == u"ENTITIES") return checkNames(tokens);
+    if (declaredType_ == u"NMTOKEN") return checkNmtoken(tokens);
+    if (declaredType_ == u"NMTOKENS") return checkNmtokens(tokens);
+    // An enumeration or a NOTATION type: one of its tokens.
+    for (const TdomCMNode* token : children())
+        if (token->nodeName() == tokens) return true;
+    return false;
+}
+
 bool TdomCMAttrDefinition::selfCheck(TdomCustomErrorHandler* errorHandler) const {
     bool ok = true;
     if (declaredType_ == u"ID" && defaultKind_ != u"#REQUIRED" && defaultKind_ != u"#IMPLIED") {
         reportContentModelError(errorHandler, this, EParserId_Neither_Implied_Nor_Required_Err::kClassName, nodeName());
+        ok = false;
+    }
+    if (!defaultValueFitsType()) {
+        reportContentModelError(errorHandler, this, EParserAttribute_Default_Type_Mismatch_Err::kClassName,
+                                nodeName() + u"=\"" + nodeValue() + u"\"");
         ok = false;
     }
     std::unordered_set<std::u16string_view> seen;

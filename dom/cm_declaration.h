@@ -76,9 +76,14 @@ public:
     TdomCMAttrList* attrList() const;
 
     // Reports EParserId_Neither_Implied_Nor_Required_Err for an ID attribute whose default
-    // declaration is neither "#REQUIRED" nor "#IMPLIED", and EParserDuplicate_Tokens_Err when two
-    // tokens share a name.
+    // declaration is neither "#REQUIRED" nor "#IMPLIED", EParserAttribute_Default_Type_Mismatch_Err
+    // for a default value that its type does not allow (see defaultValueFitsType), and
+    // EParserDuplicate_Tokens_Err when two tokens share a name.
     bool selfCheck(TdomCustomErrorHandler* errorHandler) const override;
+    // Whether the default value, normalized as a value of this type, has the form the type asks
+    // for (a name, names, a name token, name tokens, or one of the enumerated tokens). CDATA, ID
+    // (whose default is a problem of its own), no default and a value holding references pass.
+    bool defaultValueFitsType() const;
 
 protected:
     void declarationParts(DeclarationParts& parts) const override;

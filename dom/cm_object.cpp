@@ -2,7 +2,9 @@
 
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
+#include "dom/cm_declaration.h"
 #include "dom/cm_report.h"
 #include "text/dom_exception.h"
 #include "text/parser_exception.h"
@@ -374,8 +376,62 @@ bool TdomCMObject::findParameterEntityText(std::u16string_view name, std::u16str
 }
 
 bool TdomCMObject::selfCheck(TdomCustomErrorHandler* errorHandler) const {
-    if (internalSubset_ && !internalSubset_->selfCheck(errorHandler)) return false;
-    return !externalSubset_ || externalSubset_->selfCheck(errorHandler);
+    bool ok = !internalSubset_ || internalSubset_->selfCheck(errorHandler);
+    if (externalSubset_ && !externalSubset_->selfCheck(errorHandler)) ok = false;
+    return checkDeclarationsTogether(errorHandler) && ok;
+}
+
+bool TdomCMObject::checkDeclarationsTogether(TdomCustomErrorHandler* errorHandler) const {
+    bool ok = true;
+    auto problem = [&](const TdomCMNode* sender, std::string_view errorClass, std::u16string_view code) {
+        reportContentModelError(errorHandler, sender, errorClass, code);
+        ok = false;
+    };
+    std::unordered_set<std::u16string_view> elementTypes;
+    std::vector<std::u16string_view> attributedTypes;
+    std::unordered_set<std::u16string_view> attributedSeen;
+    for (const TdomCustomCMIEObject* subset : {static_cast<const TdomCustomCMIEObject*>(internalSubset_),
+                                               static_cast<const TdomCustomCMIEObject*>(externalSubset_)}) {
+        if (!subset) continue;
+        for (const TdomCMNode* child : subset->children()) {
+            switch (child->nodeType()) {
+            case TdomCMNodeType::elementTypeDeclaration:
+                if (!elementTypes.insert(child->nodeName()).second)
+                    problem(child, EParserDouble_Element_Type_Declaration_Err::kClassName, child->nodeName());
+                break;
+            case TdomCMNodeType::attrList:
+                if (attributedSeen.insert(child->nodeName()).second) attributedTypes.push_back(child->nodeName());
+                break;
+            case TdomCMNodeType::entityDeclaration: {
+                const auto* entity = static_cast<const TdomCMEntityDeclaration*>(child);
+                if (!entity->notation().empty() && !findNotationDeclaration(entity->notation()))
+                    problem(child, EParserUndeclared_Notation_Name_Err::kClassName, entity->notation());
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+    // The binding attribute definitions of each element type: one ID and one NOTATION attribute at
+    // most, no NOTATION attribute on an EMPTY element type, and only declared notations named.
+    for (std::u16string_view elementName : attributedTypes) {
+        int ids = 0, notations = 0;
+        for (const TdomCMAttrDefinition* definition : attrDefinitionsOf(elementName)) {
+            if (definition->declaredType() == u"ID" && ++ids == 2)
+                problem(definition, EParserDuplicate_ID_On_Element_Type_Err::kClassName, elementName);
+            if (definition->declaredType() != u"NOTATION") continue;
+            if (++notations == 2)
+                problem(definition, EParserDuplicate_Notation_On_Element_Type_Err::kClassName, elementName);
+            const TdomCMElementTypeDeclaration* element = findElementTypeDeclaration(elementName);
+            if (element && element->contentKind() == TdomCMContentKind::empty)
+                problem(definition, EParserNotation_On_Empty_Element_Err::kClassName, elementName);
+            for (const TdomCMNode* name : definition->children())
+                if (!findNotationDeclaration(name->nodeName()))
+                    problem(definition, EParserUndeclared_Notation_Name_Err::kClassName, name->nodeName());
+        }
+    }
+    return ok;
 }
 
 bool TdomCMObject::validateElementContent(std::u16string_view elementName, std::span<const std::u16string> childNames,

@@ -204,7 +204,11 @@ public:
     // The parameter-entity lists of the internal, then the external subset.
     bool findParameterEntityText(std::u16string_view name, std::u16string& text) const override;
 
-    // The whole-definition check: selfCheck of the internal subset, then of the external subset.
+    // The whole-definition check: selfCheck of the internal subset, then of the external subset,
+    // then the rules that concern declarations together: an element type declared once, at most
+    // one ID and one NOTATION attribute per element type, no NOTATION attribute on an EMPTY
+    // element type, and every notation that an attribute type or an unparsed entity names
+    // declared. Each problem is reported.
     bool selfCheck(TdomCustomErrorHandler* errorHandler) const override;
     // Validation of the children of an element named elementName (see
     // TdomCMElementTypeDeclaration::validateChildNames). An undeclared element type, or one without
@@ -214,6 +218,8 @@ public:
 
 private:
     friend class TdomCustomCMIEObject;
+
+    bool checkDeclarationsTogether(TdomCustomErrorHandler* errorHandler) const;
 
     TdomCMInternalObject* internalSubset_ = nullptr;
     TdomCMExternalObject* externalSubset_ = nullptr;

@@ -12,7 +12,8 @@ TdomCMEntityDeclaration* asEntity(TdomCMNode* node) {
                                                                          : nullptr;
 }
 AttributeDefinition toDefinition(const TdomCMAttrDefinition* d) {
-    AttributeDefinition definition{d->nodeName(), d->declaredType(), d->defaultKind(), d->defaultValue(), {}};
+    AttributeDefinition definition{d->nodeName(), d->declaredType(), d->defaultKind(), d->defaultValue(), {},
+                                   d->owner()->nodeType() == TdomCMNodeType::externalObject};
     for (const TdomCMNode* token : d->children()) definition.tokens.push_back(token->nodeName());
     return definition;
 }
@@ -65,6 +66,11 @@ std::vector<AttributeDefinition> attributeDefinitions(TdomCMObject* model, std::
 
 bool hasElementContent(TdomCMObject* model, std::u16string_view elementName) {
     return model && model->hasElementContent(elementName);
+}
+
+bool elementDeclaredExternally(TdomCMObject* model, std::u16string_view elementName) {
+    const TdomCMElementTypeDeclaration* declaration = model ? model->findElementTypeDeclaration(elementName) : nullptr;
+    return declaration && declaration->owner()->nodeType() == TdomCMNodeType::externalObject;
 }
 
 ElementContent elementContent(TdomCMObject* model, std::u16string_view elementName) {

@@ -33,6 +33,7 @@ struct AttributeDefinition {
     std::u16string defaultKind;  // "#REQUIRED", "#IMPLIED", "#FIXED" or empty
     std::u16string defaultValue;
     std::vector<std::u16string> tokens; // the names of an enumeration or a NOTATION type
+    bool external = false;              // declared in the external subset
 };
 // The definition of attribute attributeName of element type elementName; false when none.
 bool attributeDefinition(TdomCMObject* model, std::u16string_view elementName, std::u16string_view attributeName,
@@ -41,6 +42,8 @@ bool attributeDefinition(TdomCMObject* model, std::u16string_view elementName, s
 std::vector<AttributeDefinition> attributeDefinitions(TdomCMObject* model, std::u16string_view elementName);
 // True when element type elementName is declared with element content.
 bool hasElementContent(TdomCMObject* model, std::u16string_view elementName);
+// True when element type elementName is declared in the external subset.
+bool elementDeclaredExternally(TdomCMObject* model, std::u16string_view elementName);
 
 // What the element type declaration of elementName allows as content.
 enum class ElementContent { undeclared, empty, any, mixed, elements };

@@ -200,6 +200,39 @@ bool checkValue(TdomElement* element, TdomAttr* attribute, const cmaccess::Attri
     return true;
 }
 
+// What a document declared standalone may not take from the external subset: default values of
+// attributes it does not specify, tokenized types that change the values it specifies, and white
+// space in element content.
+bool checkStandalone(TdomElement* element, TdomCustomErrorHandler* errorHandler) {
+    TdomCMObject* model = element->ownerDocument()->contentModel();
+    bool valid = true;
+    auto problem = [&](std::u16string_view code) {
+        report(errorHandler, false, element, code, EParserWrong_Standalone_Declaration_Err::kClassName);
+        valid = false;
+    };
+    for (const cmaccess::AttributeDefinition& definition : cmaccess::attributeDefinitions(model, element->nodeName())) {
+        if (!definition.external) continue;
+        TdomAttr* attribute = element->getAttributeNode(definition.name);
+        if (!attribute) {
+            if (definition.defaultKind != u"#REQUIRED" && definition.defaultKind != u"#IMPLIED") problem(definition.name);
+            continue;
+        }
+        const std::u16string text = attributeText(attribute);
+        if (definition.declaredType != u"CDATA" && normalized(text, false) != normalized(text, true))
+            problem(definition.name + u"=\"" + text + u"\"");
+    }
+    if (cmaccess::elementContent(model, element->nodeName()) == cmaccess::ElementContent::elements &&
+        cmaccess::elementDeclaredExternally(model, element->nodeName())) {
+        for (TdomNode* child : element->children()) {
+            if (child->nodeType() == TdomNodeType::text) {
+                problem(element->nodeName());
+                break;
+            }
+        }
+    }
+    return valid;
+}
+
 bool checkAttributes(TdomElement* element, TdomCustomErrorHandler* errorHandler) {
     TdomCMObject* model = element->ownerDocument()->contentModel();
     bool valid = true;
@@ -248,7 +281,8 @@ bool checkElement(TdomElement* element, TdomCustomErrorHandler* errorHandler) {
     if (!element->ownerDocument()->contentModel()) return true;
     const bool content = checkContent(element, errorHandler);
     const bool attributes = checkAttributes(element, errorHandler);
-    return content && attributes;
+    const bool standalone = element->ownerDocument()->standalone() != u"yes" || checkStandalone(element, errorHandler);
+    return content && attributes && standalone;
 }
 
 bool checkIdReferences(TdomAttr* attribute, TdomCustomErrorHandler* errorHandler) {

@@ -22,7 +22,9 @@ void report(TdomCustomErrorHandler* errorHandler, bool fatal, TdomNode* sender, 
 // The element itself, not its descendants (nothing to check in a document without content model): its content against
 // its element type declaration, its attributes against the attribute-list declarations (declared, value of the declared
 // type, #REQUIRED present, #FIXED value). ID values are added to the document's ID list, a value already there is a
-// duplicate.
+// duplicate. In a document declared standalone, the element must not depend on the external subset for the default
+// value of an attribute it leaves out, for the normalization of a tokenized attribute value, or for white space in its
+// element content to be insignificant (EParserWrong_Standalone_Declaration_Err).
 bool checkElement(TdomElement* element, TdomCustomErrorHandler* errorHandler);
 
 // The values of an IDREF or IDREFS attribute against the document's ID list.

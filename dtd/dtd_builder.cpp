@@ -22,6 +22,8 @@ namespace {
 constexpr const char* kNotActive = "TXmlDtdBuilder is not active.";
 constexpr const char* kExternalActive = "TXmlDtdBuilder -- external DTD is active.";
 constexpr const char* kInternalActive = "TXmlDtdBuilder -- internal DTD is active.";
+// The internal subset allows parameter-entity references only between declarations.
+constexpr std::u16string_view kReferenceInInternalSubset = u"parameter-entity reference inside a declaration";
 
 [[noreturn]] void parserError() { throw EParserException("Parser error."); }
 
@@ -93,7 +95,8 @@ void TXmlDtdBuilder::requireActive() const {
 }
 
 TdomCustomCMIEObject* TXmlDtdBuilder::activeTarget() const {
-    if (externalActive_) return externalTarget_;
+    if (externalActive_)
+        return externalTextInto_ ? static_cast<TdomCustomCMIEObject*>(externalTextInto_) : externalTarget_;
     if (internalActive_) return internalTarget_;
     return nullptr;
 }
@@ -108,6 +111,11 @@ void TXmlDtdBuilder::reset() {
     externalActive_ = false;
     internalActive_ = false;
     if (!sharedBudget_) budget_->total = 0;
+    // The places belong to a run; a nested read shares those of the run that started it.
+    if (nestingLevel_ == 0) {
+        places_->declaredIn.clear();
+        places_->foundAt.clear();
+    }
     TXmlCustomDTDHandler::reset();
 }
 
@@ -138,7 +146,7 @@ TXmlErrorRecord TXmlDtdBuilder::startExtDtd(TXmlCustomProcessorAgent* processorA
     if (internalActive_) throw EParserException(kInternalActive);
     if (externalActive_) throw EParserException(kNotActive);
     externalActive_ = true;
-    currentNode_ = externalTarget_;
+    currentNode_ = activeTarget();
     return NextHandler() ? NextHandler()->startExtDtd(processorAgent, locator) : nullptr;
 }
 
@@ -440,6 +448,8 @@ TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* proc
                                                   std::u16string sysId, std::u16string notaName) {
     if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
     requireActive();
+    if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCMNode* declaration = nullptr;
         try {
@@ -512,8 +522,8 @@ std::u16string TXmlDtdBuilder::normalizeValue(TXmlCustomProcessorAgent* processo
 
 TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent,
                                                     TdomStandardLocator* locator, const std::u16string& publicId,
-                                                    const std::u16string& systemId, std::u16string& text,
-                                                    bool& fetched) {
+                                                    const std::u16string& systemId, const std::u16string& base,
+                                                    std::u16string& text, std::u16string& foundAt, bool& fetched) {
     fetched = false;
     TdomCustomCMIEObject* target = activeTarget();
     TDomImplementation* implementation = target->domImplementation();
@@ -521,7 +531,7 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     std::u16string pubId = publicId, sysId = systemId;
     // The entity is named relative to the subset; a subset without a system identifier of its own
     // is named by the input being read.
-    std::u16string parentSystemId = target->systemId();
+    std::u16string parentSystemId = base.empty() ? target->systemId() : base;
     if (parentSystemId.empty() && locator) parentSystemId = locator->systemId();
     const std::unique_ptr<TStream> owned =
         implementation
@@ -530,12 +540,19 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     if (action == TdomParserAction::paFail)
         return fail(processorAgent, locator, EParserExternal_Entity_Not_Found_Err::kClassName);
     if (!owned) return nullptr;
+    // An encoding that the entity's text declaration names wrongly is told, and the entity is read
+    // as its byte-order mark says, or as UTF-8.
+    TXmlErrorRecord encodingRecord;
     try {
         TXmlInputSource source(owned.get(), pubId, sysId);
         if (source.encodingProblem() != TEncodingProblem::none)
-            return fail(processorAgent, locator, EParserInvalidTextDeclaration_Err::kClassName,
-                        source.encodingProblemText());
-        text = source.entityText();
+            encodingRecord = fail(processorAgent, locator, EParserUnusable_Encoding_Declaration_Err::kClassName,
+                                  source.encodingProblemText());
+        std::u16string whole;
+        source.rewind();
+        for (char16_t unit; source.readChar(unit);) whole.push_back(unit);
+        if (!splitTextDeclaration(whole, text))
+            return fail(processorAgent, locator, EParserInvalidTextDeclaration_Err::kClassName);
     } catch (const Exception&) {
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
     }
@@ -545,7 +562,8 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
     if (!budget_->charge(text.size()))
         return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kExpansionLimitReached);
     fetched = true;
-    return nullptr;
+    foundAt = sysId;
+    return encodingRecord;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -555,6 +573,8 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
     if (OnParameterEntityDeclaration)
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     requireActive();
+    if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCustomCMIEObject* target = activeTarget();
         TdomCMNode* declaration = nullptr;
@@ -577,19 +597,34 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
                 return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
             }
             target->parameterEntityList().addPair(name, text);
-        } else {
-            bool fetched = false;
-            if (TXmlErrorRecord error = fetchExternalEntity(processorAgent, locator, pubId, sysId, text, fetched)) {
-                freeDetached(declaration);
-                return error;
-            }
-            if (fetched) target->parameterEntityList().addPair(name, text);
+        } else if (locator && readsEntityText_) {
+            // An external entity is fetched where it is first referred to (see fetchDeclared); one
+            // declared in another external entity is named relative to that entity.
+            places_->declaredIn[declaration] = locator->systemId();
         }
     }
-    return NextHandler()
-               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
-               : nullptr;
+    return NextHandler() ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
+                                                                     std::move(entityValue), std::move(pubId),
+                                                                     std::move(sysId))
+                         : nullptr;
+}
+
+TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                              const std::u16string& name, bool& found, std::u16string& text) {
+    found = false;
+    TdomCustomCMIEObject* target = activeTarget();
+    TdomCMParameterEntityDeclaration* declaration = target ? target->findParameterEntityDeclaration(name) : nullptr;
+    if (!declaration || declaration->internal()) return nullptr;
+    const auto declaredIn = places_->declaredIn.find(declaration);
+    std::u16string foundAt;
+    TXmlErrorRecord record = fetchExternalEntity(
+        processorAgent, locator, declaration->publicId(), declaration->systemId(),
+        declaredIn == places_->declaredIn.end() ? std::u16string() : declaredIn->second, text, foundAt, found);
+    if (found) {
+        static_cast<TdomCustomCMIEObject*>(declaration->owner())->parameterEntityList().addPair(name, text);
+        places_->foundAt[declaration] = foundAt;
+    }
+    return record;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -685,39 +720,60 @@ bool TXmlDtdBuilder::lookUp(ListIndex& index, const TdomNameValueList* list, con
     return false;
 }
 
-TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent*, TdomStandardLocator*, bool& found,
+TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent* processorAgent,
+                                                    TdomStandardLocator* locator, bool& found,
                                                     std::u16string& replacementText, const std::u16string& name) {
     replacementText.clear();
     found =
         (internalTarget_ && lookUp(internalIndex_, &internalTarget_->parameterEntityList(), name, replacementText)) ||
         (externalActive_ && externalTarget_ &&
          lookUp(externalIndex_, &externalTarget_->parameterEntityList(), name, replacementText));
-    return nullptr;
+    if (found) return nullptr;
+    return fetchDeclared(processorAgent, locator, name, found, replacementText);
 }
 
-bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text) {
-    // Into the same subsets, sharing this builder's expansion budget, one nesting level deeper. Of
-    // the nested records only a reached bound is kept, to be told on.
+bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text,
+                                bool externalText, const std::u16string& entitySystemId) {
+    // Into the same subsets, sharing this builder's expansion budget and its record of where
+    // external entities were declared, one nesting level deeper. Of the nested records only a
+    // reached bound is kept, to be told on.
     nestedLimit_.clear();
     if (!nestedReader_) return false;
     TdomCustomCMIEObject* target = activeTarget();
-    return nestedReader_(TXmlNestedSubsetRead{
-        text, locator ? locator->publicId() : std::u16string(), locator ? locator->systemId() : std::u16string(),
-        target->domImplementation(), nestingLevel_ + 1, budget_,
-        // Parameter entities of the internal subset stay visible to external-subset text, as they
-        // are to this builder.
-        externalActive_, externalTarget_, internalTarget_, [this](const std::u16string& code) {
-            if (isBoundCode(code)) nestedLimit_ = code;
-        }});
+    // Parameter entities of the internal subset stay visible to external text, as they are to this
+    // builder; external text met in the internal subset keeps its declarations there.
+    const bool external = externalActive_ || (externalText && externalTarget_);
+    auto prepare = [this, external, entitySystemId](TXmlDtdBuilder& nested) {
+        nested.nestingLevel_ = nestingLevel_ + 1;
+        nested.places_ = places_;
+        nested.readsEntityText_ = readsEntityText_ || !entitySystemId.empty();
+        if (!external) return;
+        nested.setInternalTarget(internalTarget_);
+        nested.externalTextInto_ = externalActive_ ? externalTextInto_ : internalTarget_;
+    };
+    const std::u16string publicId = locator ? locator->publicId() : std::u16string();
+    const std::u16string systemId =
+        !entitySystemId.empty() ? entitySystemId : locator ? locator->systemId() : std::u16string();
+    return nestedReader_(TXmlNestedSubsetRead{text, publicId, systemId, target->domImplementation(), budget_, external,
+                                              externalTarget_, internalTarget_, prepare,
+                                              [this](const std::u16string& code) {
+                                                  if (isBoundCode(code)) nestedLimit_ = code;
+                                              }});
+}
+
+std::u16string TXmlDtdBuilder::foundAt(const TdomCMNode* declaration) const {
+    const auto found = places_->foundAt.find(declaration);
+    return found == places_->foundAt.end() ? std::u16string() : found->second;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                const std::u16string& text) {
+                                                const std::u16string& text, bool externalText,
+                                                const std::u16string& systemId) {
     if (nestingLevel_ >= kMaxNestingLevel)
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
     if (!budget_->charge(text.size() + 2))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
-    if (!readNested(processorAgent, locator, u" " + text + u" "))
+    if (!readNested(processorAgent, locator, u" " + text + u" ", externalText, systemId))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
     return nullptr;
 }
@@ -726,6 +782,7 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
                                                    TdomStandardLocator* locator, std::u16string data) {
     if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
     requireActive();
+    TXmlErrorRecord fetchRecord;
     if (internalActive_ && currentNode_) {
         TdomCMNode* reference = nullptr;
         try {
@@ -734,24 +791,39 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
             return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
         }
         if (!appendOrFree(reference)) return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName);
-        // The declarations of the replacement text take effect where the reference stands. An
-        // external entity that was declared but not fetched is skipped.
-        std::u16string text;
-        if (lookUp(internalIndex_, &internalTarget_->parameterEntityList(), data, text)) {
-            if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
-        } else if (!internalTarget_->findParameterEntityDeclaration(data)) {
+        // The declarations of the replacement text take effect where the reference stands; an
+        // external entity is read as external text, into the internal subset. An external entity
+        // that is declared but cannot be had answers with its record; one that came without text
+        // is skipped.
+        const TdomCMParameterEntityDeclaration* declaration = internalTarget_->findParameterEntityDeclaration(data);
+        if (!declaration)
             return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        bool found = false;
+        std::u16string text;
+        fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
+        if (!found && fetchRecord) return fetchRecord;
+        if (found) {
+            if (TXmlErrorRecord error =
+                    readReplacement(processorAgent, locator, text, !declaration->internal(), foundAt(declaration)))
+                return error;
         }
     } else if (externalActive_ && externalTarget_) {
         // The parameter entities of the internal subset, read first, are visible here too.
         bool found = false;
         std::u16string text;
-        findParameterEntity(processorAgent, locator, found, text, data);
+        fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
         if (!found)
-            return fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
-        if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text)) return error;
+            return fetchRecord ? std::move(fetchRecord)
+                               : fail(processorAgent, locator,
+                                      EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        if (TXmlErrorRecord error = readReplacement(
+                processorAgent, locator, text, false, foundAt(activeTarget()->findParameterEntityDeclaration(data))))
+            return error;
     }
-    return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    TXmlErrorRecord answer =
+        NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    // A record of an entity that was read all the same (its encoding declaration) comes after.
+    return answer ? std::move(answer) : std::move(fetchRecord);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* processorAgent,

@@ -17,23 +17,25 @@ class TdomCMAttrDefinition;
 class TdomCMElementTypeDeclaration;
 class TdomNameValueList;
 class TDomImplementation;
+class TXmlDtdBuilder;
 struct TXmlExpansionBudget;
 
 // A text that a builder reads one nesting level deeper into the subsets it builds: the replacement
 // text of a parameter-entity reference between declarations, or an included conditional section.
 struct TXmlNestedSubsetRead {
     const std::u16string& text;
-    // Where the text stands, for the records of the nested read.
+    // Where the text stands, for the records of the nested read and the entities it names.
     std::u16string publicId;
     std::u16string systemId;
-    TDomImplementation* implementation;  // of the subsets, or nullptr
-    int nestingLevel;                    // of the nested builder
+    TDomImplementation* implementation; // of the subsets, or nullptr
     std::shared_ptr<TXmlExpansionBudget> budget;
-    // True: the text is external-subset text, read into externalTarget with internalTarget's
-    // parameter entities visible; false: internal-subset text, read into internalTarget.
+    // True: the text is external text, read into externalTarget; false: internal-subset text,
+    // read into internalTarget.
     bool external;
     TdomCMExternalObject* externalTarget;
     TdomCMInternalObject* internalTarget;
+    // Sets up the nested read's builder as a child of the one that asks, before the read.
+    std::function<void(TXmlDtdBuilder& nested)> prepare;
     // Told the code of every record of the nested read.
     std::function<void(const std::u16string& code)> onRecord;
 };
@@ -76,7 +78,6 @@ public:
     bool internalActive() const { return internalActive_; }
     // How many nested reads enclose this builder (0 for a builder of its own).
     int nestingLevel() const { return nestingLevel_; }
-    void setNestingLevel(int level) { nestingLevel_ = level; }
     // How parameter-entity references between declarations and included conditional sections are
     // read; without one, such a text is not read and its signal is answered with a record.
     void setNestedReader(TXmlNestedSubsetReader reader) { nestedReader_ = std::move(reader); }
@@ -114,7 +115,8 @@ public:
                                     std::u16string version, std::u16string encDl) override;
 
     // The replacement text of a parameter entity: the internal subset's list first, then, while
-    // an external subset is being built, the external subset's list.
+    // an external subset is being built, the external subset's list; an external entity declared
+    // but not read yet is fetched now (see fetchDeclared), and its record, if any, answered.
     TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         bool& found, std::u16string& replacementText,
                                         const std::u16string& name) override;
@@ -128,9 +130,13 @@ public:
 
 protected:
     // Reads text into the subset being built (as external-subset text while the external subset
-    // is built) through the nested reader. True when it was read without an error record.
+    // is built, or when externalText says the text is an external entity's) through the nested
+    // reader. True when it was read without an error record.
+    // systemId, when given, names the text's own entity, which the entities it names are found
+    // relative to.
     virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            const std::u16string& text);
+                            const std::u16string& text, bool externalText = false,
+                            const std::u16string& systemId = std::u16string());
 
 private:
     // First declaration of each name in a parameter-entity list, kept in step with the list.
@@ -152,17 +158,29 @@ private:
     void buildEnumeration(TdomCMAttrDefinition* definition, const std::u16string& attType,
                           const std::u16string& bracket);
     // Reads the replacement text of a parameter-entity reference between declarations into the
-    // subset being built, within the nesting and expansion bounds.
+    // subset being built, within the nesting and expansion bounds; externalText tells that it is
+    // the text of an external entity.
     TXmlErrorRecord readReplacement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    const std::u16string& text);
+                                    const std::u16string& text, bool externalText = false,
+                                    const std::u16string& systemId = std::u16string());
     // The replacement text of an internal parameter entity; raises EConvertError.
     std::u16string normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   const std::u16string& value);
-    // Asks onExternalParsedEntity for an external parameter entity; fetched tells whether a
-    // stream came with the answer (and text holds the entity's text).
+    // Asks onExternalParsedEntity for an external parameter entity, named relative to base (when
+    // empty: to the subset, or the input being read); fetched tells whether a stream came with the
+    // answer (and text holds the entity's text, foundAt the system identifier it was found at).
     TXmlErrorRecord fetchExternalEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         const std::u16string& publicId, const std::u16string& systemId,
-                                        std::u16string& text, bool& fetched);
+                                        const std::u16string& base, std::u16string& text, std::u16string& foundAt,
+                                        bool& fetched);
+    // Fetches the external parameter entity declared with that name, when it is one, and records
+    // its text in the parameter-entity list of the subset that declares it. External parameter
+    // entities are fetched only when they are referred to, so that one that cannot be had and is
+    // never used is no problem.
+    // The system identifier an external parameter entity was found at; empty when it was not.
+    std::u16string foundAt(const TdomCMNode* declaration) const;
+    TXmlErrorRecord fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                                  const std::u16string& name, bool& found, std::u16string& text);
     // A record of errorClass for the current piece, with code (a bound that was reached, or none).
     TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, const char* errorClass,
                          std::u16string_view code = {}) {
@@ -174,6 +192,20 @@ private:
     TdomCMNode* currentNode_ = nullptr;
     bool externalActive_ = false;
     bool internalActive_ = false;
+    // Where the declarations of external text go while the external subset is active: nullptr for
+    // the external subset itself, or the internal subset, for the text of an external parameter
+    // entity referred to in the internal subset (which is read as external text).
+    TdomCMInternalObject* externalTextInto_ = nullptr;
+    // Where the external parameter entities of a run were declared (the input that declared them)
+    // and found, shared with the nested reads of the run.
+    struct ExternalEntityPlaces {
+        std::unordered_map<const TdomCMNode*, std::u16string> declaredIn;
+        std::unordered_map<const TdomCMNode*, std::u16string> foundAt;
+    };
+    std::shared_ptr<ExternalEntityPlaces> places_ = std::make_shared<ExternalEntityPlaces>();
+    // Whether the text read is (within) the text of an external parameter entity, found at the
+    // system identifier of the input.
+    bool readsEntityText_ = false;
     int nestingLevel_ = 0;
     std::shared_ptr<TXmlExpansionBudget> budget_;
     bool sharedBudget_ = false;

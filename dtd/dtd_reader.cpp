@@ -193,9 +193,10 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
 
     bool found = false;
     std::u16string text;
+    TXmlErrorRecord fetchRecord;
     if (!name.empty() && NextHandler()) {
-        TXmlErrorRecord answer = NextHandler()->findParameterEntity(processorAgent, locator, found, text, name);
-        if (answer) return answer;
+        fetchRecord = NextHandler()->findParameterEntity(processorAgent, locator, found, text, name);
+        if (fetchRecord && (!found || fetchRecord->errorType() == TXmlErrorType::fatal)) return fetchRecord;
     }
     if (!found)
         return createError(processorAgent, locator, std::u16string(),
@@ -209,7 +210,8 @@ TXmlErrorRecord TXmlStandardDtdReader::expandReference(TXmlCustomProcessorAgent*
     if (!inLiteral) buffer_.push_back(u' ');
     buffer_ += text;
     if (!inLiteral) buffer_.push_back(u' ');
-    return nullptr;
+    // A record of an entity that was read all the same (its encoding declaration) is told now.
+    return fetchRecord;
 }
 
 TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* processorAgent,
@@ -222,10 +224,11 @@ TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* p
                 throw EParserInvalidTextDeclaration_Err("Character(s) before text-declaration error.");
             TXmlErrorRecord answer =
                 sendTextDeclaration(processorAgent, locator, middle(buffer_, 2, length(buffer_) - 4));
-            // An encoding that the declaration names wrongly is found while the source is made.
+            // An encoding that the declaration names wrongly is found while the source is made;
+            // the source reads on as its byte-order mark says, or as UTF-8.
             if (!answer && inputSource.encodingProblem() != TEncodingProblem::none)
                 answer = createError(processorAgent, locator, inputSource.encodingProblemText(),
-                                     EParserInvalidTextDeclaration_Err::kClassName);
+                                     EParserUnusable_Encoding_Declaration_Err::kClassName);
             return answer;
         }
         return sendProcessingInstruction(processorAgent, locator, buffer_);
@@ -279,7 +282,12 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
     };
 
     try {
-        while (!error) {
+        for (;;) {
+            // An unusable encoding declaration, of the subset or of an external parameter entity it
+            // refers to, is told and the reading goes on.
+            if (error && error->errorClass() == EParserUnusable_Encoding_Declaration_Err::kClassName)
+                reportAndGoOn(processorAgent, error);
+            if (error) break;
             char16_t unit;
             if (!readUnit(inputSource, unit)) break;
             if (!isCharUnit(unit)) throw EParserInvalidCharacter_Err(kInvalidCharacterMessage);

@@ -54,6 +54,8 @@ public:
     // Read an external subset (or external parameter entity) and an internal subset. Each sends
     // startExtDtd / startIntDtd first and endExtDtd / endIntDtd last, and answers true when the
     // whole text was read without an error record; a record is reported through dispatchError.
+    // An unusable encoding declaration (of the subset or of an external parameter entity) is
+    // reported at once and does not stop the reading.
     // The chain is reset before the run, so that a run that an exception ended leaves nothing
     // behind. Exceptions other than an invalid character (a text declaration that is not at the
     // start of the input, an attribute definition that cannot be split) leave the entry points.

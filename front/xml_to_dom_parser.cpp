@@ -67,16 +67,14 @@ bool TXmlToDomParser::parseFragment(const std::u16string& text, TdomNode* node) 
 bool TXmlToDomParser::readNestedSubset(const TXmlNestedSubsetRead& read) {
     TXmlToDomParser nested;
     if (read.implementation) nested.setDOMImpl(read.implementation);
-    nested.dtdBuilder()->setNestingLevel(read.nestingLevel);
     nested.shareExpansionBudget(read.budget);
+    read.prepare(*nested.dtdBuilder());
     auto tell = [&read](TXmlToDomParser*, TXmlParserError& e) { read.onRecord(e.code()); };
     nested.OnFatalError = tell;
     nested.OnError = tell;
     nested.OnWarning = tell;
-    if (read.external) {
-        nested.dtdBuilder()->setInternalTarget(read.internalTarget);
+    if (read.external)
         return nested.wideStringToExternalSubset(read.text, read.publicId, read.systemId, read.externalTarget);
-    }
     return nested.wideStringToInternalSubset(read.text, read.publicId, read.systemId, read.internalTarget);
 }
 

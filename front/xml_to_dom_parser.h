@@ -34,7 +34,9 @@ using TXmlToDomParserErrorEvent = std::function<void(TXmlToDomParser* xmlToDomPa
 //   document reader -> content well-formedness test -> document builder
 //   DTD reader      -> DTD well-formedness test     -> DTD builder
 // The record that ends a run is reported once, through OnFatalError, OnError or OnWarning by its
-// severity; the document built so far is returned all the same. Both chains are reset before every
+// severity; the document built so far is returned all the same. A record of error severity that
+// leaves the input readable (an unusable encoding declaration) is reported the same way and the
+// run goes on. Both chains are reset before every
 // run, so a run that an exception ended leaves nothing behind for the next.
 class TXmlToDomParser : public TXmlComponent {
 public:

@@ -300,7 +300,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
     };
 
     for (;;) {
-        if (error) break;
+        if (!reportAndGoOn(processorAgent, error)) break;
         char16_t c;
         if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
             // The units that cannot end or change the current piece are taken as one run, together
@@ -401,10 +401,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 if (buffer.size() > 5 && isWhiteSpace(buffer[5]) && buffer.compare(0, 5, u"<?xml") == 0) {
                     error = sendXmlDeclaration(processorAgent, locator, text);
                     // An encoding that the declaration names wrongly is found while the source is
-                    // made, and told here, where the declaration stands.
+                    // made, and told here, where the declaration stands; the source reads on as
+                    // its byte-order mark says, or as UTF-8.
                     if (!error && inputSource.encodingProblem() != TEncodingProblem::none)
                         error = createError(processorAgent, locator, inputSource.encodingProblemText(),
-                                            EParserInvalidXmlDeclaration_Err::kClassName);
+                                            EParserUnusable_Encoding_Declaration_Err::kClassName);
                 } else {
                     error = sendProcessingInstruction(processorAgent, locator, text);
                 }

@@ -43,7 +43,8 @@ public:
                                         const std::u16string& text);
 
     // Reads the whole input. True when the run ended without an error record; a record is reported
-    // on OnFatalError, OnError or OnWarning and the chain is reset. The chain is reset before the
+    // on OnFatalError, OnError or OnWarning and the chain is reset. A record of error or warning
+    // severity answered on the way is reported at once and the reading goes on. The chain is reset before the
     // run as well, so that a run that an exception ended leaves nothing behind for the next one.
     virtual bool parse(TXmlCustomProcessorAgent* processorAgent, TXmlInputSource& inputSource);
 

@@ -646,6 +646,22 @@ void TXmlCustomReader::dispatchError(TXmlCustomProcessorAgent* processorAgent, T
     if (nextHandler_) nextHandler_->reset();
 }
 
+bool TXmlCustomReader::reportAndGoOn(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error) {
+    if (!error) return true;
+    switch (error->errorType()) {
+    case TXmlErrorType::fatal:
+        return false;
+    case TXmlErrorType::error:
+        reportError(processorAgent, error);
+        break;
+    case TXmlErrorType::warning:
+        reportWarning(processorAgent, error);
+        break;
+    }
+    error.reset();
+    return true;
+}
+
 TXmlErrorRecord TXmlCustomReader::createError(TXmlCustomProcessorAgent*, TdomStandardLocator* locator,
                                               const std::u16string& code, std::string_view errorClass) {
     return makeChainError(locator, code, errorClass);

@@ -434,6 +434,10 @@ public:
 
     // Reports the record on the event of its severity, destroys it and resets the chain.
     virtual void dispatchError(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error);
+    // A record of error or warning severity is reported on its event and destroyed, and the chain
+    // is left as it is, so that reading goes on; a fatal record stays. True when the record was
+    // reported this way (or there was none).
+    bool reportAndGoOn(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error);
     virtual TXmlErrorRecord createError(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         const std::u16string& code, std::string_view errorClass);
     virtual void reportError(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error);

@@ -42,6 +42,7 @@ CLASSES = [
     "EParserTarget_Unparsed_Entity_Not_Found_Err", "EParserWrong_Declaration_Of_Predefined_Entity_Err",
     "EParserUnresolvable_Entity_Reference_Err", "EParserUnresolvable_Parameter_Entity_Reference_Err",
     "EParserExternal_Subset_Not_Found_Err", "EParserExternal_Entity_Not_Found_Err",
+    "EParserUnusable_Encoding_Declaration_Err", "EParserWrong_Standalone_Declaration_Err",
 ]
 
 # Each language: (enumerator, encoding, severity words [fatal, error, warning], document phrases
@@ -130,7 +131,9 @@ Falsche Deklaration einer vordefinierten Entity
 Nicht auflösbare Entity-Referenz
 Nicht auflösbare Parameter-Entity-Referenz
 Externe Teilmenge der DTD nicht gefunden
-Externe Entity nicht gefunden""",
+Externe Entity nicht gefunden
+Unbrauchbare Kodierungsdeklaration
+Als eigenständig erklärtes Dokument hängt von externen Markup-Deklarationen ab""",
      "Ungültiger Quellcode"),
     ("en", "latin-1",
      ["FATAL ERROR ", "ERROR ", "WARNING: "],
@@ -214,7 +217,9 @@ Wrong declaration of a predefined entity
 Unresolvable entity reference
 Unresolvable parameter entity reference
 External subset of the DTD not found
-External entity not found""",
+External entity not found
+Unusable encoding declaration
+Document declared standalone depends on external markup declarations""",
      "Invalid source-code"),
     ("es", "latin-1",
      ["ERROR FATAL ", "ERROR ", "AVISO: "],
@@ -298,7 +303,9 @@ Declaración incorrecta de una entidad predefinida
 Referencia de entidad irresoluble
 Referencia de entidad de parámetro irresoluble
 No se ha encontrado el subconjunto externo de la DTD
-No se ha encontrado la entidad externa""",
+No se ha encontrado la entidad externa
+Declaración de codificación inutilizable
+El documento declarado autónomo depende de declaraciones de marcado externas""",
      "Código fuente no válido"),
     ("fr", "latin-1",
      ["ERREUR FATALE ", "ERREUR ", "AVERTISSEMENT : "],
@@ -382,7 +389,9 @@ Déclaration incorrecte d'une entité prédéfinie
 Référence d'entité impossible à résoudre
 Référence d'entité paramètre impossible à résoudre
 Sous-ensemble externe de la DTD introuvable
-Entité externe introuvable""",
+Entité externe introuvable
+Déclaration d'encodage inutilisable
+Le document déclaré autonome dépend de déclarations de balisage externes""",
      "Code source non valide"),
     ("it", "latin-1",
      ["ERRORE FATALE ", "ERRORE ", "AVVISO: "],
@@ -466,7 +475,9 @@ Dichiarazione errata di un'entità predefinita
 Riferimento a entità non risolvibile
 Riferimento a entità parametro non risolvibile
 Sottoinsieme esterno della DTD non trovato
-Entità esterna non trovata""",
+Entità esterna non trovata
+Dichiarazione di codifica inutilizzabile
+Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne""",
      "Codice sorgente non valido"),
     ("nl", "latin-1",
      ["FATALE FOUT ", "FOUT ", "WAARSCHUWING: "],
@@ -550,7 +561,9 @@ Verkeerde declaratie van een voorgedefinieerde entiteit
 Onoplosbare entiteitsverwijzing
 Onoplosbare parameterentiteitsverwijzing
 Externe subset van de DTD niet gevonden
-Externe entiteit niet gevonden""",
+Externe entiteit niet gevonden
+Onbruikbare coderingsdeclaratie
+Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties""",
      "Ongeldige broncode"),
     ("pl", "cp1250",
      ["BŁĄD KRYTYCZNY ", "BŁĄD ", "OSTRZEŻENIE: "],
@@ -634,7 +647,9 @@ Nieprawidłowa deklaracja encji predefiniowanej
 Nierozwiązywalne odwołanie do encji
 Nierozwiązywalne odwołanie do encji parametrycznej
 Nie znaleziono zewnętrznego podzbioru DTD
-Nie znaleziono encji zewnętrznej""",
+Nie znaleziono encji zewnętrznej
+Nieużyteczna deklaracja kodowania
+Dokument zadeklarowany jako samodzielny zależy od zewnętrznych deklaracji znaczników""",
      "Nieprawidłowy kod źródłowy"),
     ("pt", "latin-1",
      ["ERRO FATAL ", "ERRO ", "AVISO: "],
@@ -718,7 +733,9 @@ Declaração errada de uma entidade predefinida
 Referência de entidade não resolvível
 Referência de entidade de parâmetro não resolvível
 Subconjunto externo da DTD não encontrado
-Entidade externa não encontrada""",
+Entidade externa não encontrada
+Declaração de codificação inutilizável
+O documento declarado autónomo depende de declarações de marcação externas""",
      "Código-fonte inválido"),
 ]
 

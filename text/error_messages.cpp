@@ -100,6 +100,8 @@ const TXmlMessageTable k_de = {
         "Nicht aufl\xF6sbare Parameter-Entity-Referenz",
         "Externe Teilmenge der DTD nicht gefunden",
         "Externe Entity nicht gefunden",
+        "Unbrauchbare Kodierungsdeklaration",
+        "Als eigenst\xE4ndig erkl\xE4rtes Dokument h\xE4ngt von externen Markup-Deklarationen ab",
     },
     "Ung\xFCltiger Quellcode",
 };
@@ -189,6 +191,8 @@ const TXmlMessageTable k_en = {
         "Unresolvable parameter entity reference",
         "External subset of the DTD not found",
         "External entity not found",
+        "Unusable encoding declaration",
+        "Document declared standalone depends on external markup declarations",
     },
     "Invalid source-code",
 };
@@ -285,6 +289,8 @@ const TXmlMessageTable k_es = {
         "Referencia de entidad de par\xE1metro irresoluble",
         "No se ha encontrado el subconjunto externo de la DTD",
         "No se ha encontrado la entidad externa",
+        "Declaraci\xF3n de codificaci\xF3n inutilizable",
+        "El documento declarado aut\xF3nomo depende de declaraciones de marcado externas",
     },
     "C\xF3"
     "digo fuente no v\xE1lido",
@@ -425,6 +431,11 @@ const TXmlMessageTable k_fr = {
         "f\xE9rence d'entit\xE9 param\xE8tre impossible \xE0 r\xE9soudre",
         "Sous-ensemble externe de la DTD introuvable",
         "Entit\xE9 externe introuvable",
+        "D\xE9"
+        "claration d'encodage inutilisable",
+        "Le document d\xE9"
+        "clar\xE9 autonome d\xE9pend de d\xE9"
+        "clarations de balisage externes",
     },
     "Code source non valide",
 };
@@ -514,6 +525,8 @@ const TXmlMessageTable k_it = {
         "Riferimento a entit\xE0 parametro non risolvibile",
         "Sottoinsieme esterno della DTD non trovato",
         "Entit\xE0 esterna non trovata",
+        "Dichiarazione di codifica inutilizzabile",
+        "Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne",
     },
     "Codice sorgente non valido",
 };
@@ -603,6 +616,8 @@ const TXmlMessageTable k_nl = {
         "Onoplosbare parameterentiteitsverwijzing",
         "Externe subset van de DTD niet gevonden",
         "Externe entiteit niet gevonden",
+        "Onbruikbare coderingsdeclaratie",
+        "Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties",
     },
     "Ongeldige broncode",
 };
@@ -724,6 +739,8 @@ const TXmlMessageTable k_pl = {
         "anie do encji parametrycznej",
         "Nie znaleziono zewn\xEAtrznego podzbioru DTD",
         "Nie znaleziono encji zewn\xEAtrznej",
+        "Nieu\xBFyteczna deklaracja kodowania",
+        "Dokument zadeklarowany jako samodzielny zale\xBFy od zewn\xEAtrznych deklaracji znacznik\xF3w",
     },
     "Nieprawid\xB3owy kod \x9Fr\xF3"
     "d\xB3owy",
@@ -826,6 +843,9 @@ const TXmlMessageTable k_pt = {
         "Refer\xEAncia de entidade de par\xE2metro n\xE3o resolv\xEDvel",
         "Subconjunto externo da DTD n\xE3o encontrado",
         "Entidade externa n\xE3o encontrada",
+        "Declara\xE7\xE3o de codifica\xE7\xE3o inutiliz\xE1vel",
+        "O documento declarado aut\xF3nomo depende de declara\xE7\xF5"
+        "es de marca\xE7\xE3o externas",
     },
     "C\xF3"
     "digo-fonte inv\xE1lido",
@@ -912,6 +932,8 @@ const std::array<const char*, kMessageClassCount> kMessageClasses = {
     "EParserUnresolvable_Parameter_Entity_Reference_Err",
     "EParserExternal_Subset_Not_Found_Err",
     "EParserExternal_Entity_Not_Found_Err",
+    "EParserUnusable_Encoding_Declaration_Err",
+    "EParserWrong_Standalone_Declaration_Err",
 };
 
 const TXmlMessageTable& messageTable(TXmlMessageLanguage language) {

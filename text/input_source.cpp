@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-
-#include <unordered_set>
 
 #include "text/ascii.h"
 #include "text/attribute_specs.h"
@@ -86,13 +87,12 @@ constexpr EncodingName kEncodingNames[] = {
     throw EConvertError(message);
 }
 
-// The value of the encoding attribute of an XML declaration's attribute text; empty when it is
-// absent. A malformed text raises the exception of the attribute grammar.
-std::u16string encodingAttributeOf(std::u16string_view text) {
+// The attributes of a declaration's attribute text, in order, each value as it reads: character
+// references replaced, entity references standing for nothing (a declaration has no entities to
+// expand). A malformed text raises the exception of the attribute grammar.
+std::vector<std::pair<std::u16string_view, std::u16string>> declarationAttributes(std::u16string_view text) {
+    std::vector<std::pair<std::u16string_view, std::u16string>> attributes;
     std::unordered_set<std::u16string_view> names;
-    std::u16string encoding;
-    // Every value is checked as an attribute value; the encoding's is kept, its entity references
-    // standing for nothing (a declaration has no entities to expand).
     scanAttributeSpecs(text, names, [&](std::u16string_view name, std::u16string_view value) {
         std::u16string expanded;
         if (value.find(u'&') == std::u16string_view::npos) {
@@ -102,9 +102,17 @@ std::u16string encodingAttributeOf(std::u16string_view text) {
             auto append = [&](std::u16string_view characters) { expanded += characters; };
             scanReferencedValue(value, append, append, [](std::u16string_view) {});
         }
-        if (name == u"encoding") encoding = std::move(expanded);
+        attributes.emplace_back(name, std::move(expanded));
     });
-    return encoding;
+    return attributes;
+}
+
+// The value of the encoding attribute of an XML declaration's attribute text; empty when it is
+// absent. A malformed text raises the exception of the attribute grammar.
+std::u16string encodingAttributeOf(std::u16string_view text) {
+    for (auto& [name, value] : declarationAttributes(text))
+        if (name == u"encoding") return std::move(value);
+    return std::u16string();
 }
 
 // Copies the run of ASCII bytes other than CR at the start of [p, end) to out as units; returns
@@ -292,6 +300,9 @@ TextEncoding TXmlInputSource::detectEncoding() {
     } else if (named && contentStart_ > 0) {
         const std::string_view markName = contentStart_ == 2 ? "UTF-16" : "UTF-8";
         if (named->name != markName) encodingProblem_ = TEncodingProblem::contradictsMark;
+    } else if (named && std::string_view(named->name) == "UTF-16") {
+        // Text in UTF-16 starts with its byte-order mark; what was read here without one is not.
+        encodingProblem_ = TEncodingProblem::missingMark;
     }
     if (decodedText_) encodingProblem_ = TEncodingProblem::none;
     if (contentStart_ == 0) return named ? named->encoding : TextEncoding::utf8;
@@ -307,6 +318,8 @@ std::u16string TXmlInputSource::encodingProblemText() const {
     case TEncodingProblem::contradictsMark:
         return u"encoding \"" + declaredEncoding_ + u"\" under a " + (contentStart_ == 2 ? u"UTF-16" : u"UTF-8") +
                u" byte-order mark";
+    case TEncodingProblem::missingMark:
+        return u"encoding \"" + declaredEncoding_ + u"\" without a byte-order mark";
     }
     return std::u16string();
 }
@@ -551,4 +564,41 @@ void TXmlInputSource::sniffRootName(std::u16string& name) {
         name.clear();
     }
     rewind();
+}
+
+namespace {
+
+bool startsWithDeclaration(std::u16string_view text, std::size_t at) {
+    return text.substr(at, 5) == u"<?xml" && at + 5 < text.size() && isWhiteSpace(text[at + 5]);
+}
+
+} // namespace
+
+bool splitTextDeclaration(const std::u16string& text, std::u16string& content) {
+    std::size_t start = 0;
+    if (startsWithDeclaration(text, 0)) {
+        const std::size_t end = text.find(u"?>");
+        if (end == std::u16string::npos) return false;
+        std::vector<std::pair<std::u16string_view, std::u16string>> attributes;
+        try {
+            attributes = declarationAttributes(std::u16string_view(text).substr(6, end - 6));
+        } catch (const Exception&) {
+            return false;
+        }
+        // [version="1.0"] encoding="..." in this order, nothing else.
+        std::size_t index = 0;
+        if (index < attributes.size() && attributes[index].first == u"version") {
+            if (attributes[index].second != u"1.0") return false;
+            ++index;
+        }
+        if (index >= attributes.size() || attributes[index].first != u"encoding" ||
+            !checkEncName(attributes[index].second))
+            return false;
+        if (++index != attributes.size()) return false;
+        start = end + 2;
+    }
+    content = text.substr(start);
+    for (std::size_t at = content.find(u"<?xml"); at != std::u16string::npos; at = content.find(u"<?xml", at + 1))
+        if (startsWithDeclaration(content, at)) return false;
+    return true;
 }

@@ -41,6 +41,12 @@ TextEncoding encodingFromName(std::u16string_view name);
 // Whether a declared name is one of the names above, "UTF-8" or "UTF-16" (ASCII case ignored).
 bool isKnownEncodingName(std::u16string_view name);
 
+// Splits the whole text of an external entity into its text declaration and the rest: a
+// declaration is one at the very start, with an optional version "1.0" and then an encoding and
+// nothing else. False when the declaration is malformed, or an XML declaration stands anywhere
+// else in the text.
+bool splitTextDeclaration(const std::u16string& text, std::u16string& content);
+
 // What is wrong with the way a byte stream names its encoding. The source then decodes the stream
 // as its byte-order mark says, or as UTF-8 when it has none; the readers report the problem as an
 // error record at the declaration.
@@ -48,6 +54,7 @@ enum class TEncodingProblem : std::uint8_t {
     none,
     unknownName,     // the declaration names an encoding that is not known
     contradictsMark, // the declaration names another encoding than the byte-order mark
+    missingMark,     // the declaration names UTF-16, but the stream has no byte-order mark
 };
 
 // Turns a byte stream into UTF-16 code units. The constructor detects the encoding (byte-order

@@ -88,6 +88,8 @@ constexpr std::array kParserErrorClasses = {
     ParserErrorClass{"EParserUnresolvable_Entity_Reference_Err", "EParserError", raiseAs<EParserUnresolvable_Entity_Reference_Err>},
     ParserErrorClass{"EParserUnresolvable_Parameter_Entity_Reference_Err", "EParserError", raiseAs<EParserUnresolvable_Parameter_Entity_Reference_Err>},
     ParserErrorClass{"EParserExternal_Entity_Not_Found_Err", "EParserError", raiseAs<EParserExternal_Entity_Not_Found_Err>},
+    ParserErrorClass{"EParserUnusable_Encoding_Declaration_Err", "EParserError", raiseAs<EParserUnusable_Encoding_Declaration_Err>},
+    ParserErrorClass{"EParserWrong_Standalone_Declaration_Err", "EParserError", raiseAs<EParserWrong_Standalone_Declaration_Err>},
     ParserErrorClass{"EParserDouble_AttDef_Warning", "EParserWarning", raiseAs<EParserDouble_AttDef_Warning>},
     ParserErrorClass{"EParserDouble_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserDouble_Entity_Decl_Warning>},
     ParserErrorClass{"EParserDouble_Parameter_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserDouble_Parameter_Entity_Decl_Warning>},

@@ -11,7 +11,8 @@
 // device, a FIFO) is refused with a message that names the file as the document wrote it.
 //
 // check: parses each file, checks the well-formedness constraints on entity references (declared,
-//        parsed, not recursive, replacement text well-formed where it is used), and prints every
+//        parsed, not recursive, replacement text well-formed where it is used; the external
+//        entities referred to in content are read, as the DTD's files are), and prints every
 //        message in English, one line each, on standard output, then "FILE: ok" or "FILE: N
 //        message(s)". A file that cannot be read, or any other failure that stops a run, is
 //        printed as "pointmark-xml: FILE: REASON" on standard error.
@@ -28,6 +29,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,9 +40,9 @@
 #include "dom/document_type.h"
 #include "dom/element.h"
 #include "dom/implementation.h"
+#include "front/entity_constraints.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
-#include "parser/entity_constraints.h"
 #include "text/error_handler.h"
 #include "text/exception.h"
 #include "text/external_file_policy.h"
@@ -99,8 +101,11 @@ public:
         parser_.OnExternalSubset = [this](void*, const std::u16string& parentSystemId, std::u16string&,
                                           std::u16string& systemId, TStream*& stream, TXmlParserAction& action) {
             const std::string asked = utf16ToUtf8(systemId);
-            if (!open(utf16ToUtf8(parentSystemId), systemId, stream, action) && namesBuiltInDtd(asked))
-                std::fprintf(messages_, "%s\n", kBuiltInDtdNote);
+            if (!open(utf16ToUtf8(parentSystemId), systemId, stream, action)) {
+                if (namesBuiltInDtd(asked)) std::fprintf(messages_, "%s\n", kBuiltInDtdNote);
+            } else if (stream) {
+                externalSubset_ = utf16ToUtf8(systemId);
+            }
         };
         // Without a parent, the agent tells which file is being read (the document for its
         // internal subset, the DTD for the external one).
@@ -132,7 +137,21 @@ public:
     // that parsed without fatal error.
     void checkEntities(TdomDocument* document) {
         document->setStandalone(standalone_);
-        entitiesWellFormed_ = fatalCount_ == 0 && checkEntityConstraints(document, this);
+        entitiesWellFormed_ = false;
+        if (fatalCount_ > 0) return;
+        // External parsed entities are read as the DTD's files are: relative to the file that
+        // declares them, as the policy allows.
+        auto openExternal = [this](const std::u16string& systemId,
+                                   bool declaredInExternalSubset) -> std::unique_ptr<TStream> {
+            std::u16string path = systemId;
+            TStream* stream = nullptr;
+            TXmlParserAction action = TXmlParserAction::paFail;
+            const std::string& parent =
+                declaredInExternalSubset && !externalSubset_.empty() ? externalSubset_ : document_;
+            if (!open(parent, path, stream, action)) return nullptr;
+            return std::unique_ptr<TStream>(stream);
+        };
+        entitiesWellFormed_ = checkEntityConstraints(document, this, openExternal);
     }
 
     // Validates a well-formed document against its DTD, printing each problem.
@@ -153,6 +172,7 @@ public:
         implementation_.releaseAll();
         positions_.clear();
         standalone_.clear();
+        externalSubset_.clear();
         document_ = fileName;
         messageCount_ = 0;
         fatalCount_ = 0;
@@ -227,6 +247,8 @@ private:
     std::string document_;
     std::unordered_map<const void*, Position> positions_;
     std::u16string standalone_;
+    // The file of the document's external subset, once it was opened.
+    std::string externalSubset_;
     int messageCount_ = 0;
     int fatalCount_ = 0;
     bool entitiesWellFormed_ = false;

@@ -9,18 +9,27 @@
 #include "front/xml_to_dom_parser.h"
 #include "text/error_handler.h"
 #include "text/parser_error.h"
+#include "text/stream.h"
 #include "text/wide_string_list.h"
 
 namespace {
 
 // Parses the document (which must be well-formed) and answers the classes that its validation
-// reports, in order, or "valid".
-std::string validityOf(const std::u16string& text) {
+// reports, in order, or "valid". The external subset that the document names, if any, is
+// externalSubset; standalone is the document's standalone declaration.
+std::string validityOf(const std::u16string& text, const std::string& externalSubset = "",
+                       const std::u16string& standalone = u"") {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     parser.setDOMImpl(&implementation);
+    parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
+                                  TXmlParserAction& action) {
+        stream = new TMemoryStream(externalSubset);
+        action = TXmlParserAction::paOK;
+    };
     TdomDocument* document = parser.wideStringToDocument(text);
     if (!document) return "not parsed";
+    document->setStandalone(standalone);
     TdomStandardErrorHandler handler;
     const bool valid = document->validate(&handler, 0);
     std::string classes;
@@ -88,4 +97,31 @@ TEST(ElementValidation, TheIdListHoldsTheIdsOfAValidDocument) {
     EXPECT_EQ(document->idList().stringAt(0), u"x");
     // A second run starts from an empty list, so the same IDs are no duplicates.
     EXPECT_TRUE(document->validate(nullptr, 0));
+}
+
+TEST(ElementValidation, AStandaloneDocumentDoesNotDependOnItsExternalSubset) {
+    const std::string external = "<!ELEMENT a (b*)><!ELEMENT b EMPTY>"
+                                 "<!ATTLIST b d CDATA 'x' f CDATA #FIXED 'y' n NMTOKEN #IMPLIED c CDATA #IMPLIED>";
+    const struct {
+        const char16_t* internalSubset;
+        const char16_t* content;
+        const char* expected;
+    } cases[] = {
+        {u"", u"<a><b d='x' f='y' n='t' c=' s '/></a>", "valid"},
+        // white space in element content declared externally
+        {u"", u"<a> <b d='x' f='y'/></a>", "EParserWrong_Standalone_Declaration_Err"},
+        // a default value taken from the external subset, plain or fixed
+        {u"", u"<a><b f='y'/></a>", "EParserWrong_Standalone_Declaration_Err"},
+        {u"", u"<a><b d='x'/></a>", "EParserWrong_Standalone_Declaration_Err"},
+        // a value that the tokenized type declared externally normalizes
+        {u"", u"<a><b d='x' f='y' n=' t'/></a>", "EParserWrong_Standalone_Declaration_Err"},
+        // declared internally, the same is fine
+        {u"<!ATTLIST b n NMTOKEN #IMPLIED d CDATA 'x' f CDATA #FIXED 'y'>", u"<a><b n=' t'/></a>", "valid"},
+    };
+    for (const auto& c : cases) {
+        const std::u16string text = u"<!DOCTYPE a SYSTEM 'a.dtd' [" + std::u16string(c.internalSubset) + u"]>" + c.content;
+        EXPECT_EQ(validityOf(text, external, u"yes"), c.expected) << std::string(text.begin(), text.end());
+    }
+    // Without the standalone declaration the same document is valid.
+    EXPECT_EQ(validityOf(u"<!DOCTYPE a SYSTEM 'a.dtd'><a> <b/></a>", external, u"no"), "valid");
 }

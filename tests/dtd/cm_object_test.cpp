@@ -137,6 +137,17 @@ TEST_F(CMObjectTest, UnusableEntities) {
         EXPECT_EQ(e->replacementText(), u"");
         EXPECT_FALSE(e->refersToExternalEntity());
     }
+    // Inside a CDATA section, a comment or a processing instruction "&name;" is no reference; after
+    // them references count again.
+    entity(internal, u"quoted", u"<![CDATA[&nobody;]]><!--&nobody;--><?p &nobody;?>");
+    entity(internal, u"quotedThenSelf", u"<![CDATA[x]]>&quotedThenSelf;");
+    entity(internal, u"commentThenFile", u"<!--x-->&file;");
+    EXPECT_FALSE(model.findEntityDeclaration(u"quoted")->isUnusable());
+    EXPECT_EQ(model.findEntityDeclaration(u"quoted")->replacementText(),
+              u"<![CDATA[&nobody;]]><!--&nobody;--><?p &nobody;?>");
+    EXPECT_TRUE(model.findEntityDeclaration(u"quotedThenSelf")->isUnusable());
+    entity(external, u"file", u"", u"file.ent");
+    EXPECT_TRUE(model.findEntityDeclaration(u"commentThenFile")->refersToExternalEntity());
     // Exponential expansion: each level doubles; 40 levels would be 2^40 units. Bounded instead.
     entity(internal, u"l0", u"xxxxxxxx");
     for (int i = 1; i <= 40; ++i) {

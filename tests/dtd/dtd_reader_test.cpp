@@ -101,11 +101,13 @@ TEST(DtdReaderTextDeclaration, OnlyAtTheStartOfAnExternalSubset) {
     EXPECT_EQ(run.reports.last(), "EParserInvalidTextDeclaration_Err");
     EXPECT_FALSE(run.run("<?xml version='1.0'?>").ok);
     EXPECT_EQ(run.reports.last(), "EParserInvalidTextDeclaration_Err");
-    // An encoding that is not known, or that contradicts the byte-order mark, is refused there.
-    EXPECT_FALSE(run.run("<?xml encoding='SJIS'?><!ELEMENT a ANY>").ok);
-    EXPECT_EQ(run.recorder.lines, (Lines{"startExt", "textdecl(|SJIS)"}));
+    // An encoding that is not known, or that contradicts the byte-order mark, is told there and the
+    // subset is read on.
+    EXPECT_TRUE(run.run("<?xml encoding='SJIS'?><!ELEMENT a ANY>").ok);
+    EXPECT_EQ(run.recorder.lines, (Lines{"startExt", "textdecl(|SJIS)", "element(a|ANY)", "endExt"}));
+    EXPECT_EQ(run.reports.last(), "EParserUnusable_Encoding_Declaration_Err");
     EXPECT_EQ(run.reports.codes.back(), u"unknown encoding \"SJIS\"");
-    EXPECT_FALSE(run.run("\xEF\xBB\xBF<?xml encoding='Shift_JIS'?>").ok);
+    EXPECT_TRUE(run.run("\xEF\xBB\xBF<?xml encoding='Shift_JIS'?>").ok);
     EXPECT_EQ(run.reports.codes.back(), u"encoding \"Shift_JIS\" under a UTF-8 byte-order mark");
     EXPECT_TRUE(run.run("\xEF\xBB\xBF<?xml encoding='utf-8'?><!ELEMENT a ANY>").ok);
 

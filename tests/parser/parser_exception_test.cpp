@@ -7,6 +7,7 @@ TEST(ParserExceptionTree, SeverityFollowsAncestry) {
     EXPECT_EQ(parserErrorSeverity("EParserInvalidPrefix_Err"), TXmlErrorType::fatal);           // via the namespace branch
     EXPECT_EQ(parserErrorSeverity("EParserInvalidEntityDeclaration_Err"), TXmlErrorType::fatal);  // via the doctype branch
     EXPECT_EQ(parserErrorSeverity("EParserDuplicate_Tokens_Err"), TXmlErrorType::error);
+    EXPECT_EQ(parserErrorSeverity("EParserUnusable_Encoding_Declaration_Err"), TXmlErrorType::error);
     EXPECT_EQ(parserErrorSeverity("EParserUnusable_Entity_Decl_Warning"), TXmlErrorType::warning);
     // Outside the three branches, and unknown or differently cased names, count as fatal.
     EXPECT_EQ(parserErrorSeverity("EInternalParserException"), TXmlErrorType::fatal);

@@ -405,14 +405,22 @@ TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
     document = read("<?xml version='1.0' encoding='Shift_JIS'?><a>\x82</a><!--\x80-->");
     EXPECT_EQ(front.reports(), 0u);
     EXPECT_EQ(document->documentElement()->textContent(), u"\u30FB");
-    // An encoding that is not known, or that the mark contradicts, is told at the declaration.
-    read("<?xml version='1.0' encoding='SJIS'?><a/>");
-    EXPECT_EQ(front.fatal, std::vector<std::string>{"EParserInvalidXmlDeclaration_Err"});
+    // An encoding that is not known, or that the mark contradicts, is told at the declaration, and
+    // the document is read on as UTF-8 or as the mark says; a fault after it is still found.
+    front.errors.clear();
+    document = read("<?xml version='1.0' encoding='SJIS'?><a>\xC3\xA9</a>");
+    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
     EXPECT_EQ(front.codes, std::vector<std::u16string>{u"unknown encoding \"SJIS\""});
+    EXPECT_EQ(document->documentElement()->textContent(), u"\u00E9");
+    read("<?xml version='1.0' encoding='SJIS'?><a></b>");
+    EXPECT_EQ(front.fatal, std::vector<std::string>{"EParserMissingStartTag_Err"});
     std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("<?xml version='1.0' encoding='Shift_JIS'?><a/>")) utf16 += std::string{c, '\0'};
-    read(utf16);
+    for (char c : std::string("<?xml version='1.0' encoding='Shift_JIS'?><a>x</a>")) utf16 += std::string{c, '\0'};
+    front.errors.clear();
+    document = read(utf16);
+    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
     EXPECT_EQ(front.codes, std::vector<std::u16string>{u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"});
+    EXPECT_EQ(treeShape(document), "a(t:x)");
     // Wide text is decoded already: its declaration may name the encoding of its original.
     front.codes.clear();
     document = front.parser.wideStringToDocument(u"<?xml version='1.0' encoding='Shift_JIS'?><a/>");
@@ -421,13 +429,15 @@ TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
     // The text declaration of an external subset is held to the same.
     front.parser.OnExternalSubset = [](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
                                        TXmlParserAction& action) {
-        stream = new TMemoryStream("<?xml encoding='x-sjis'?><!ELEMENT a EMPTY>");
+        stream = new TMemoryStream("<?xml encoding='x-sjis'?><!ELEMENT a EMPTY><!BAD>");
         action = TXmlParserAction::paOK;
     };
+    front.errors.clear();
     read("<!DOCTYPE a SYSTEM 'a.dtd'><a/>");
-    EXPECT_EQ(front.fatal,
-              (std::vector<std::string>{"EParserInvalidTextDeclaration_Err", "EParserInvalidDoctype_Err"}));
+    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
     EXPECT_EQ(front.codes.front(), u"unknown encoding \"x-sjis\"");
+    // The subset is read on past its declaration: the fault after it is found.
+    EXPECT_EQ(front.fatal.front(), "EParserUnknownDeclarationType_Err");
 }
 
 TEST(ParserFrontNodes, NodeOperationsBuildBelowTheReferenceNode) {

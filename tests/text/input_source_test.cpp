@@ -130,7 +130,10 @@ TEST(InputSource, TheDeclaredEncodingMustBeKnownAndAgreeWithTheMark) {
     // A name outside the known ones: read as UTF-8, and told.
     EXPECT_EQ(detected("<?xml version='1.0' encoding='SJIS'?><a/>"),
               Found(TextEncoding::utf8, u"unknown encoding \"SJIS\""));
-    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"), Found(TextEncoding::utf8, u""));
+    // UTF-16 without its byte-order mark: what was read as single bytes is no UTF-16.
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>"),
+              Found(TextEncoding::utf8, u"encoding \"utf-16\" without a byte-order mark"));
+    EXPECT_EQ(detected("<?xml version='1.0' encoding='utf-16'?><a/>", true), Found(TextEncoding::utf8, u""));
     // Other names of code page 932, and ASCII as a part of UTF-8, are known names.
     for (const char* name : {"Windows-31J", "cp932", "MS_Kanji", "MS932"})
         EXPECT_EQ(detected("<?xml version='1.0' encoding='" + std::string(name) + "'?><a/>"),
@@ -378,4 +381,19 @@ TEST(InputSource, FailuresComeAfterTheUnitsBeforeThemAndReadingGoesOn) {
     EXPECT_EQ(unit, u'y');
     EXPECT_THROW(pending.source.readChar(unit), EConvertError);
     EXPECT_EQ(pending.readAll(), u"z");
+}
+
+TEST(TextDeclaration, SplitFromTheEntityTextAtItsVeryStartOnly) {
+    std::u16string content;
+    ASSERT_TRUE(splitTextDeclaration(u"<?xml encoding='UTF-8'?><a/>", content));
+    EXPECT_EQ(content, u"<a/>");
+    ASSERT_TRUE(splitTextDeclaration(u"<?xml version=\"1.0\" encoding=\"Shift_JIS\" ?>t", content));
+    EXPECT_EQ(content, u"t");
+    ASSERT_TRUE(splitTextDeclaration(u"no declaration <?xml-stylesheet x?>", content));
+    EXPECT_EQ(content, u"no declaration <?xml-stylesheet x?>");
+    for (const char16_t* bad :
+         {u"<?xml version='1.0'?>", u"<?xml encoding='UTF-8' version='1.0'?>", u"<?xml encoding='UTF-8' standalone='no'?>",
+          u"<?xml version='1.1' encoding='UTF-8'?>", u"<?xml encoding='UTF-8'", u" <?xml encoding='UTF-8'?>",
+          u"<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>", u"<?xml encoding='8bit'?>"})
+        EXPECT_FALSE(splitTextDeclaration(bad, content)) << std::string(bad, bad + std::u16string(bad).size());
 }

@@ -214,3 +214,53 @@ TEST_F(PointmarkXml, TheExternalSubsetSeesTheParameterEntitiesOfTheInternalSubse
     writeFileAtomically(path("doc.xml"), "<!DOCTYPE a SYSTEM \"ext.dtd\"><a>t</a>");
     EXPECT_EQ(run({"validate", path("doc.xml")}).exitCode, 1);
 }
+
+TEST_F(PointmarkXml, AnUnusableEncodingDeclarationFailsTheCheckButTheRestIsCheckedToo) {
+    writeFileAtomically(path("sjis.xml"), "<?xml version='1.0' encoding='SJIS'?>\n<a>&e;</a>");
+    const XmlToolRun result = run({"check", path("sjis.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "ERROR in local document " + path("sjis.xml") +
+                                         " in line 1, between position 1 and 37 -- Unusable encoding declaration: "
+                                         "unknown encoding \"SJIS\"\n"))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "Missing entity declaration: e")) << result.out;
+    EXPECT_TRUE(contains(result.out, path("sjis.xml") + ": 2 messages\n")) << result.out;
+}
+
+TEST_F(PointmarkXml, EntitiesReferredToInContentAreReadUnderTheSamePolicy) {
+    std::filesystem::create_directories(path("doc/dtd"));
+    writeFileAtomically(path("secret.txt"), "<b>TOPSECRET-42");
+    // Declared in the external subset: named relative to the DTD's own directory.
+    writeFileAtomically(path("doc/dtd/a.dtd"), "<!ENTITY part SYSTEM \"part.ent\">");
+    writeFileAtomically(path("doc/dtd/part.ent"), "<?xml encoding='UTF-8'?><b/>");
+    writeFileAtomically(path("doc/a.xml"), "<!DOCTYPE a SYSTEM \"dtd/a.dtd\"><a>&part;</a>");
+    XmlToolRun result = run({"check", path("doc/a.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    // Content that is not well-formed is found; a file outside the tree is not read.
+    writeFileAtomically(path("doc/dtd/part.ent"), "<b>");
+    EXPECT_TRUE(contains(run({"check", path("doc/a.xml")}).out, "Reference to an entity containing no proper markup"));
+    writeFileAtomically(path("doc/b.xml"), "<!DOCTYPE a [<!ENTITY s SYSTEM \"../secret.txt\">]><a>&s;</a>");
+    result = run({"check", path("doc/b.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Refused to open \"../secret.txt\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "External entity not found: s")) << result.out;
+    EXPECT_FALSE(contains(result.out, "TOPSECRET")) << result.out;
+}
+
+TEST_F(PointmarkXml, ExternalParameterEntitiesOfTheInternalSubset) {
+    std::filesystem::create_directories(path("doc/one"));
+    std::filesystem::create_directories(path("doc/two"));
+    // Read as external text: a conditional section is allowed, and an entity it declares is named
+    // relative to the entity itself.
+    writeFileAtomically(path("doc/one/decl.ent"), "<![INCLUDE[<!ENTITY % more SYSTEM \"../two/more.ent\">]]>%more;");
+    writeFileAtomically(path("doc/two/more.ent"), "<!ELEMENT a EMPTY>");
+    // Declared but never referred to, an entity that cannot be had is no problem.
+    writeFileAtomically(path("doc/a.xml"), "<!DOCTYPE a [<!ENTITY % unused SYSTEM \"absent.ent\">"
+                                           "<!ENTITY % decl SYSTEM \"one/decl.ent\">%decl;]><a/>");
+    XmlToolRun result = run({"validate", path("doc/a.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    writeFileAtomically(path("doc/b.xml"), "<!DOCTYPE a [<!ENTITY % absent SYSTEM \"absent.ent\">%absent;]><a/>");
+    result = run({"check", path("doc/b.xml")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "External entity not found")) << result.out;
+}
