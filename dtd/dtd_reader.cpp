@@ -6,6 +6,7 @@
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/named_node_map.h"
+#include "parser/markup_delimiters.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/locator.h"
@@ -17,14 +18,6 @@
 namespace {
 
 constexpr const char* kInvalidCharacterMessage = "Invalid character error.";
-
-bool startsWith(std::u16string_view text, std::u16string_view prefix) {
-    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
-}
-
-bool endsWith(std::u16string_view text, std::u16string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
 
 // count units of text from first on; empty when count is not positive.
 std::u16string middle(std::u16string_view text, std::size_t first, std::ptrdiff_t count) {
@@ -219,7 +212,8 @@ TXmlErrorRecord TXmlStandardDtdReader::dispatchPiece(TXmlCustomProcessorAgent* p
     TdomStandardLocator* locator = inputSource.locator();
     switch (state_) {
     case State::processingInstruction:
-        if (external_ && buffer_.size() > 5 && startsWith(buffer_, u"<?xml") && isWhiteSpace(buffer_[5])) {
+        if (external_ && buffer_.size() > kXmlDeclarationOpen.size() && buffer_.starts_with(kXmlDeclarationOpen) &&
+            isWhiteSpace(buffer_[kXmlDeclarationOpen.size()])) {
             if (!locator || locator->pieceStartLine() != 1 || locator->pieceStartColumn() != 1)
                 throw EParserInvalidTextDeclaration_Err("Character(s) before text-declaration error.");
             TXmlErrorRecord answer =
@@ -282,6 +276,15 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
     };
 
     try {
+        // The declarations and other markup a "<" opens, recognised once their keyword is read.
+        static constexpr std::pair<std::u16string_view, State> kKeywords[] = {
+            {kPiOpen, State::processingInstruction},
+            {kCommentOpen, State::comment},
+            {kEntityOpen, State::entityDeclaration},
+            {kElementOpen, State::elementDeclaration},
+            {kAttlistOpen, State::attributeListDeclaration},
+            {kNotationOpen, State::notationDeclaration},
+        };
         for (;;) {
             // An unusable encoding declaration, of the subset or of an external parameter entity it
             // refers to, is told and the reading goes on.
@@ -305,34 +308,17 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
                 break;
             case State::keyword:
                 buffer_.push_back(unit);
-                switch (buffer_.size()) {
-                case 2:
-                    if (buffer_ == u"<?") enter(State::processingInstruction);
+                if (external_ && buffer_ == kSectionOpen) {
+                    enter(State::conditionalSection);
+                    depth_ = 1;
+                    bracketSeen_ = inComment_ = false;
                     break;
-                case 3:
-                    if (external_ && buffer_ == u"<![") {
-                        enter(State::conditionalSection);
-                        depth_ = 1;
-                        bracketSeen_ = inComment_ = false;
+                }
+                for (const auto& [keyword, state] : kKeywords) {
+                    if (buffer_ == keyword) {
+                        enter(state);
+                        break;
                     }
-                    break;
-                case 4:
-                    if (buffer_ == u"<!--") enter(State::comment);
-                    break;
-                case 8:
-                    if (buffer_ == u"<!ENTITY") enter(State::entityDeclaration);
-                    break;
-                case 9:
-                    if (buffer_ == u"<!ELEMENT")
-                        enter(State::elementDeclaration);
-                    else if (buffer_ == u"<!ATTLIST")
-                        enter(State::attributeListDeclaration);
-                    break;
-                case 10:
-                    if (buffer_ == u"<!NOTATION") enter(State::notationDeclaration);
-                    break;
-                default:
-                    break;
                 }
                 break;
             case State::processingInstruction:
@@ -341,7 +327,9 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
                 break;
             case State::comment:
                 buffer_.push_back(unit);
-                pieceEnds = unit == u'>' && buffer_.size() > 6 && endsWith(buffer_, u"-->");
+                // "<!-->" is no comment: its closing hyphens would be its opening ones.
+                pieceEnds = unit == u'>' && buffer_.size() >= kCommentOpen.size() + kCommentClose.size() &&
+                            buffer_.ends_with(kCommentClose);
                 break;
             case State::parameterEntityReference:
                 buffer_.push_back(unit);
@@ -396,13 +384,14 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
                 buffer_.push_back(unit);
                 if (inComment_) {
                     // A "-->" whose hyphens belong to the comment's own "<!--" does not close it.
-                    if (unit == u'>' && endsWith(buffer_, u"-->") && buffer_.size() - 3 >= commentStart_)
+                    if (unit == u'>' && buffer_.ends_with(kCommentClose) &&
+                        buffer_.size() - kCommentClose.size() >= commentStart_)
                         inComment_ = false;
-                } else if (unit == u'[' && endsWith(buffer_, u"<![")) {
+                } else if (unit == u'[' && buffer_.ends_with(kSectionOpen)) {
                     ++depth_;
-                } else if (unit == u'>' && endsWith(buffer_, u"]]>")) {
+                } else if (unit == u'>' && buffer_.ends_with(kSectionClose)) {
                     pieceEnds = --depth_ == 0;
-                } else if (unit == u'-' && endsWith(buffer_, u"<!--")) {
+                } else if (unit == u'-' && buffer_.ends_with(kCommentOpen)) {
                     inComment_ = true;
                     commentStart_ = buffer_.size();
                 }
@@ -489,7 +478,8 @@ TXmlErrorRecord TXmlStandardDtdReader::sendEntityDeclaration(TXmlCustomProcessor
     auto invalid = [&] {
         return createError(processorAgent, locator, std::u16string(), EParserInvalidEntityDeclaration_Err::kClassName);
     };
-    if (piece.size() < 14 || !startsWith(piece, u"<!ENTITY") || piece.back() != u'>' || !isWhiteSpace(piece[8]))
+    if (piece.size() < 14 || !piece.starts_with(kEntityOpen) || piece.back() != u'>' ||
+        !isWhiteSpace(piece[kEntityOpen.size()]))
         return invalid();
     std::u16string body = trimWhiteSpace(middle(piece, 9, length(piece) - 10));
     bool parameterEntity = false;
@@ -515,7 +505,8 @@ TXmlErrorRecord TXmlStandardDtdReader::sendEntityDeclaration(TXmlCustomProcessor
 TXmlErrorRecord TXmlStandardDtdReader::sendElementDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                                               TdomStandardLocator* locator,
                                                               const std::u16string& piece) {
-    if (piece.size() <= 15 || !startsWith(piece, u"<!ELEMENT") || piece.back() != u'>' || !isWhiteSpace(piece[9]))
+    if (piece.size() <= 15 || !piece.starts_with(kElementOpen) || piece.back() != u'>' ||
+        !isWhiteSpace(piece[kElementOpen.size()]))
         return createError(processorAgent, locator, std::u16string(), EParserInvalidElementDeclaration_Err::kClassName);
     std::u16string name, contentSpec;
     splitTarget(trimWhiteSpace(middle(piece, 10, length(piece) - 11)), name, contentSpec);
@@ -526,7 +517,8 @@ TXmlErrorRecord TXmlStandardDtdReader::sendElementDeclaration(TXmlCustomProcesso
 TXmlErrorRecord TXmlStandardDtdReader::sendAttributeListDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                                                     TdomStandardLocator* locator,
                                                                     const std::u16string& piece) {
-    if (piece.size() <= 11 || !startsWith(piece, u"<!ATTLIST") || piece.back() != u'>' || !isWhiteSpace(piece[9]))
+    if (piece.size() <= 11 || !piece.starts_with(kAttlistOpen) || piece.back() != u'>' ||
+        !isWhiteSpace(piece[kAttlistOpen.size()]))
         return createError(processorAgent, locator, std::u16string(),
                            EParserInvalidAttributeDeclaration_Err::kClassName);
     std::u16string elementName, definitions;
@@ -558,7 +550,8 @@ TXmlErrorRecord TXmlStandardDtdReader::sendNotationDeclaration(TXmlCustomProcess
         return createError(processorAgent, locator, std::u16string(),
                            EParserInvalidNotationDeclaration_Err::kClassName);
     };
-    if (piece.size() <= 21 || !startsWith(piece, u"<!NOTATION") || piece.back() != u'>' || !isWhiteSpace(piece[10]))
+    if (piece.size() <= 21 || !piece.starts_with(kNotationOpen) || piece.back() != u'>' ||
+        !isWhiteSpace(piece[kNotationOpen.size()]))
         return invalid();
     std::u16string name, externalId;
     splitTarget(trimWhiteSpace(middle(piece, 11, length(piece) - 12)), name, externalId);
@@ -577,7 +570,7 @@ TXmlErrorRecord TXmlStandardDtdReader::sendConditionalSection(TXmlCustomProcesso
     auto invalid = [&] {
         return createError(processorAgent, locator, std::u16string(), EParserInvalidConditionalSection_Err::kClassName);
     };
-    if (!startsWith(piece, u"<![") || !endsWith(piece, u"]]>")) return invalid();
+    if (!piece.starts_with(kSectionOpen) || !piece.ends_with(kSectionClose)) return invalid();
     const std::size_t bracket = piece.find(u'[', 3);
     if (bracket == std::u16string::npos || bracket + 1 > piece.size() - 3) return invalid();
     std::u16string keyword = trimWhiteSpace(std::u16string_view(piece).substr(3, bracket - 3));

@@ -12,6 +12,7 @@
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/named_node_map.h"
+#include "parser/markup_delimiters.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/locator.h"
@@ -24,10 +25,6 @@
 namespace {
 
 enum class ScanState { start, text, tag, pi, comment, cdata, doctype, reference };
-
-bool endsWith(const std::u16string& text, std::u16string_view suffix) {
-    return text.size() >= suffix.size() && std::u16string_view(text).substr(text.size() - suffix.size()) == suffix;
-}
 
 // The units of text from position first (0-based) on, count of them; nothing when count is not
 // positive, so markup cut shorter than its delimiters gives empty content.
@@ -164,15 +161,15 @@ TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* process
     parsePseudoAttributes(text, tagName_, *attributes_, result);
     const char* failure = nullptr;
     switch (result) {
-    case 0:
+    case kPseudoAttributesParsed:
         break;
-    case 1:
+    case kPseudoAttributeDoubleName:
         failure = EParserDoubleAttributeName_Err::kClassName;
         break;
-    case 2:
+    case kPseudoAttributeBadQuote:
         failure = EParserMissingQuotationMark_Err::kClassName;
         break;
-    case 3:
+    case kPseudoAttributeMissingEquals:
         failure = EParserMissingEqualitySign_Err::kClassName;
         break;
     default:
@@ -224,9 +221,10 @@ TXmlErrorRecord TXmlStandardDocReader::sendDoctype(TXmlCustomProcessorAgent* pro
     auto invalid = [&] {
         return createError(processorAgent, locator, std::u16string(), EParserInvalidDoctype_Err::kClassName);
     };
-    if (text.size() < 10 || text.compare(0, 9, u"<!DOCTYPE") != 0 || text.back() != u'>' || !isWhiteSpace(text[9]))
+    const std::size_t open = kDoctypeOpen.size();
+    if (text.size() <= open || !text.starts_with(kDoctypeOpen) || text.back() != u'>' || !isWhiteSpace(text[open]))
         return invalid();
-    std::u16string body = trimWhiteSpace(middle(text, 10, length(text) - 11));
+    std::u16string body = trimWhiteSpace(middle(text, open + 1, length(text) - lengthOf(kDoctypeOpen) - 2));
     std::u16string head, internalSubset;
     std::size_t bracket = body.find(u'[');
     if (bracket != std::u16string::npos) {
@@ -369,13 +367,13 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         case ScanState::tag: {
             trackQuotes(c);
             std::size_t size = buffer.size();
-            if (size == 2 && buffer == u"<?") {
+            if (buffer == kPiOpen) {
                 state = ScanState::pi;
-            } else if (size == 4 && buffer == u"<!--") {
+            } else if (buffer == kCommentOpen) {
                 state = ScanState::comment;
-            } else if (size == 9 && buffer == u"<![CDATA[") {
+            } else if (buffer == kCDataOpen) {
                 state = ScanState::cdata;
-            } else if (size == 9 && buffer == u"<!DOCTYPE") {
+            } else if (buffer == kDoctypeOpen) {
                 state = ScanState::doctype;
                 inSubset = false;
                 prefix = u"";
@@ -397,8 +395,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         }
         case ScanState::pi:
             if (c == u'>' && buffer[buffer.size() - 2] == u'?') {
-                std::u16string text = middle(buffer, 2, length(buffer) - 4);
-                if (buffer.size() > 5 && isWhiteSpace(buffer[5]) && buffer.compare(0, 5, u"<?xml") == 0) {
+                std::u16string text =
+                    middle(buffer, kPiOpen.size(), length(buffer) - lengthOf(kPiOpen) - lengthOf(kPiClose));
+                const std::size_t declarationOpen = kXmlDeclarationOpen.size();
+                if (buffer.size() > declarationOpen && isWhiteSpace(buffer[declarationOpen]) &&
+                    buffer.starts_with(kXmlDeclarationOpen)) {
                     error = sendXmlDeclaration(processorAgent, locator, text);
                     // An encoding that the declaration names wrongly is found while the source is
                     // made, and told here, where the declaration stands; the source reads on as
@@ -413,20 +414,26 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             }
             break;
         case ScanState::comment:
-            if (c == u'>' && buffer.size() > 6 && endsWith(buffer, u"-->")) {
-                error = sendComment(processorAgent, locator, pieceOf(4, length(buffer) - 7));
+            // "<!-->" is no comment: its closing hyphens would be its opening ones.
+            if (c == u'>' && buffer.size() >= kCommentOpen.size() + kCommentClose.size() &&
+                buffer.ends_with(kCommentClose)) {
+                error = sendComment(processorAgent, locator,
+                                    pieceOf(kCommentOpen.size(),
+                                            length(buffer) - lengthOf(kCommentOpen) - lengthOf(kCommentClose)));
                 pieceDone();
             }
             break;
         case ScanState::cdata:
-            if (c == u'>' && endsWith(buffer, u"]]>")) {
-                error = sendCDATA(processorAgent, locator, pieceOf(9, length(buffer) - 12));
+            if (c == u'>' && buffer.ends_with(kSectionClose)) {
+                error = sendCDATA(processorAgent, locator,
+                                  pieceOf(kCDataOpen.size(),
+                                          length(buffer) - lengthOf(kCDataOpen) - lengthOf(kSectionClose)));
                 pieceDone();
             }
             break;
         case ScanState::doctype:
             if (!endMarker.empty()) {
-                if (endsWith(buffer, endMarker)) endMarker = u"";
+                if (buffer.ends_with(endMarker)) endMarker = u"";
                 break;
             }
             trackQuotes(c);
@@ -446,12 +453,12 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 prefix = u"<!";
             } else if (c == u'?' && prefix == u"<") {
                 prefix = u"";
-                endMarker = u"?>";
+                endMarker = kPiClose;
             } else if (c == u'-' && prefix == u"<!") {
                 prefix = u"<!-";
             } else if (c == u'-' && prefix == u"<!-") {
                 prefix = u"";
-                endMarker = u"-->";
+                endMarker = kCommentClose;
             } else {
                 prefix = u"";
                 if (c == u']') inSubset = false;
