@@ -8,36 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dom/document.h"
-#include "dom/implementation.h"
-#include "parser/doc_builder.h"
-#include "parser/doc_reader.h"
-#include "parser/parser_error.h"
-#include "parser/wf_test_content_handler.h"
+#include "tests/support/parser_chains.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/xml_memory_stream.h"
 
 // False when the chain broke one of its promises for these bytes.
 inline bool documentChainHolds(const std::uint8_t* data, std::size_t size) {
-    TDomImplementation implementation;
-    TXmlCustomProcessorAgent agent;
-    TXmlStandardDocReader reader;
-    TXmlWFTestContentHandler wfTest;
-    TXmlDocBuilder builder;
-    reader.setNextHandler(&wfTest);
-    wfTest.setNextHandler(&builder);
-    int reports = 0;
-    auto count = [&](TXmlCustomProcessorAgent*, TXmlParserError& e) {
-        ++reports;
-        (void)e.errorMessage(TXmlMessageLanguage::en);
-    };
-    reader.OnFatalError = count;
-    reader.OnError = count;
-    reader.OnWarning = count;
-
-    TdomDocument* document = implementation.createEmptyDocument();
-    builder.setReferenceNode(document);
+    DocumentChain chain;
     TXmlMemoryStream stream(data, static_cast<std::int64_t>(size));
     bool ok = false;
     try {
@@ -47,11 +25,11 @@ inline bool documentChainHolds(const std::uint8_t* data, std::size_t size) {
         } catch (const Exception&) {
             // Undecodable bytes: the reader reports them as a record below.
         }
-        ok = reader.parse(&agent, source);
+        ok = chain.parse(source);
     } catch (const Exception&) {
         // The parser's own exceptions (a malformed XML declaration) are a defined outcome.
         return true;
     }
-    if (ok) return reports == 0 && document->documentElement() != nullptr;
-    return reports == 1;
+    if (ok) return chain.reports.empty() && chain.document->documentElement() != nullptr;
+    return chain.reports.size() == 1;
 }

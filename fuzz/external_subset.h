@@ -4,13 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "dom/implementation.h"
 #include "dtd/cm_object.h"
 #include "parser/error_handler.h"
-#include "parser/parser_error.h"
-#include "parser/xml_to_dom_parser.h"
+#include "tests/support/parser_chains.h"
 #include "text/exception.h"
-#include "text/stream.h"
 
 // Reads any bytes as an external DTD subset through the parser front (memoryToExternalSubset:
 // DTD reader, well-formedness test, builder) into a fresh subset object; external parameter
@@ -19,32 +16,18 @@
 // fails, and what was built checks itself and writes its declarations without a fault. Answers
 // false when a property fails.
 inline bool externalSubsetReadHolds(const std::uint8_t* data, std::size_t size) {
-    TDomImplementation implementation;
-    implementation.onExternalParsedEntity = [&](void*, const std::u16string&, std::u16string&, std::u16string&,
-                                                TStream*& stream, TdomParserAction& action) {
-        stream = new TMemoryStream(std::string(reinterpret_cast<const char*>(data), size));
-        action = TdomParserAction::paOK;
-    };
-    TdomCMExternalObject* external = implementation.createExternalSubset(u"", u"fuzz.dtd");
-    TXmlToDomParser parser;
-    parser.setDOMImpl(&implementation);
-    int records = 0;
-    auto count = [&](TXmlToDomParser*, TXmlParserError& e) {
-        ++records;
-        e.errorMessage(TXmlMessageLanguage::en);
-    };
-    parser.OnError = count;
-    parser.OnFatalError = count;
-    parser.OnWarning = count;
+    ParserFront front;
+    front.serveBytes(std::string(reinterpret_cast<const char*>(data), size));
+    TdomCMExternalObject* external = front.implementation.createExternalSubset(u"", u"fuzz.dtd");
 
     static const std::uint8_t kEmpty = 0;
     bool ok = false;
     try {
-        ok = parser.memoryToExternalSubset(size ? data : &kEmpty, size, u"", u"fuzz.dtd", external);
+        ok = front.parser.memoryToExternalSubset(size ? data : &kEmpty, size, u"", u"fuzz.dtd", external);
     } catch (const Exception&) {
         return true; // the program's own exceptions reach the caller by design
     }
-    if (ok != (records == 0)) return false;
+    if (ok != front.reports.empty()) return false;
     TdomStandardErrorHandler handler;
     external->selfCheck(&handler);
     for (const TdomCMNode* child : external->children()) {

@@ -105,7 +105,8 @@ TEST(SingleByteDecoders, UnassignedBytesRaiseTheEncodingsMessage) {
             const std::string shown = utf16ToUtf8(std::u16string(1, static_cast<char16_t>(byte)));
             EXPECT_EQ(
                 raisedMessage<EConvertError>([&] { decodeSingleByte(encoding, static_cast<std::uint8_t>(byte)); }),
-                expected.second.count(byte) != 0 ? expected.first + " \"" + shown + "\"" : "(nothing raised)");
+                expected.second.count(byte) != 0 ? expected.first + " \"" + shown + "\"" : "(nothing raised)")
+                << "encoding " << encoding << ", byte " << byte;
         }
     }
     // ISO-8859-8: A1, BF-DE and FB-FF; ISO-8859-6: the 45 empty positions of the standard.
