@@ -102,9 +102,9 @@ int main() {
     const int runs = 9;
     bool allOk = true;
 
-    ParserFront front;
-    TDomImplementation& implementation = front.implementation;
-    TXmlToDomParser& parser = front.parser;
+    ParserFront parserFront;
+    TDomImplementation& implementation = parserFront.implementation;
+    TXmlToDomParser& parser = parserFront.parser;
     parser.OnExternalSubset = [](void*, const std::u16string& parent, std::u16string&, std::u16string& systemId,
                                  TStream*& stream, TXmlParserAction& action) {
         stream = new TFileStream(directoryOf(utf16ToUtf8(parent)) + utf16ToUtf8(systemId), TFileStream::Mode::openRead);
@@ -113,7 +113,7 @@ int main() {
     xmlInitParser();
     // One untimed run checks what the front builds.
     TdomDocument* document = parser.fileToDocument(fileName);
-    if (!front.reports.empty() || document->getElementsByTagName(u"format")->length() != 10000 ||
+    if (!parserFront.reports.empty() || document->getElementsByTagName(u"format")->length() != 10000 ||
         !document->contentModel()->findElementTypeDeclaration(u"gpoi"))
         allOk = false;
     implementation.releaseAll();
@@ -131,7 +131,7 @@ int main() {
         if (!doc || !doc->extSubset) allOk = false;
         xmlFreeDoc(doc);
     });
-    if (!front.reports.empty()) allOk = false;
+    if (!parserFront.reports.empty()) allOk = false;
     xmlCleanupParser();
 
     std::printf("fileToDocument with DTD: front %.1f ms, libxml2 (DTDLOAD) %.1f ms, ratio front/libxml2 %.2f "
