@@ -177,8 +177,11 @@ TEST_F(NoLostPoints, ModifiedFollowsChangesSavesAndLoads) {
 
     form.EditAddClick();
     form.StringGridXMLSetEditText(4, 2, "a"); // sorting by column 4 now moves rows
+    const char* const names[] = {"sort", "add", "delete"};
+    int step = 0;
     for (auto command : {+[](TMainFormCore& f) { f.EditSortClick(4); }, +[](TMainFormCore& f) { f.EditAddClick(); },
                          +[](TMainFormCore& f) { f.EditDeleteClick(); }}) {
+        SCOPED_TRACE(names[step++]);
         form.FileSaveXMLClick(path("t.csv"));
         command(form);
         EXPECT_TRUE(form.Modified);

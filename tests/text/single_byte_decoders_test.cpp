@@ -119,7 +119,9 @@ TEST(SingleByteDecoders, UnassignedBytesRaiseTheEncodingsMessage) {
     EXPECT_EQ(hebrew, 1 + 32 + 5);
     EXPECT_EQ(arabic, 45);
     for (int encoding : {3, 4, 6, 7, 11, 12, 13, 14, 15, 16})
-        for (int byte = 0; byte < 0x100; ++byte) EXPECT_NE(decodeOrUnassigned(encoding, byte), kUnassignedByte);
+        for (int byte = 0; byte < 0x100; ++byte)
+            EXPECT_NE(decodeOrUnassigned(encoding, byte), kUnassignedByte)
+                << "encoding " << encoding << ", byte " << byte;
     EXPECT_EQ(raisedMessage<EConvertError>([&] { decodeSingleByte(9, 0xD2); }),
               "Invalid ISO-8859-7 sequence \"\xC3\x92\"");
     EXPECT_THROW(decodeSingleByte(2, 0x41), EConvertError);
