@@ -18,12 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/run_times.h"
 #include "app/csv_file.h"
 #include "app/datum_conversion.h"
 #include "app/duplicates.h"
 #include "app/field_checks.h"
 #include "app/main_form.h"
+#include "bench/run_times.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 
 namespace {
@@ -102,9 +103,8 @@ void setRecords(TPointMarkTable& table, std::vector<TPointMarkRow> records) {
 
 int main() {
     const std::vector<TPointMarkRow> records = makeRecords(kRecords);
-    char pattern[] = "/tmp/pm-bench-checks-XXXXXX";
-    if (!::mkdtemp(pattern)) return 1;
-    const std::string dir = pattern, csv = dir + "/records.csv";
+    const TemporaryDirectory dir("pm-bench-checks");
+    const std::string csv = dir.path("records.csv");
 
     // Checks against a CSV load of the same records.
     {
@@ -190,6 +190,5 @@ int main() {
                     tenThousand, smallGroups, hundredThousand, largeGroups, hundredThousand / tenThousand,
                     readLarge / readSmall, sum % 10);
     }
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -17,6 +17,7 @@
 
 #include "app/csv_file.h"
 #include "app/point_mark_table.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
 
@@ -111,11 +112,9 @@ void bareJoinAndWrite(const TPointMarkTable& table, const std::string& fileName)
 } // namespace
 
 int main() {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("bench-csv-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string fileName = (dir / "records.csv").string();
-    const std::string bareName = (dir / "bare.csv").string();
+    const TemporaryDirectory dir("bench-csv");
+    const std::string fileName = dir.path("records.csv");
+    const std::string bareName = dir.path("bare.csv");
 
     TPointMarkTable source;
     fillTable(source);
@@ -135,6 +134,5 @@ int main() {
                 load / bareLoad);
     std::printf("save: %8.1f ms   bare join and write: %8.1f ms   ratio %.2f\n", save, bareSave, save / bareSave);
     std::printf("table read back unchanged: %s\n", same ? "yes" : "NO");
-    std::filesystem::remove_all(dir);
     return same ? 0 : 1;
 }

@@ -25,6 +25,10 @@
 #include "bench/point_mark_peers.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
+#include "text/code_page_932.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -94,17 +98,13 @@ template <typename First, typename Second> std::pair<Measure, Measure> mediansIn
 } // namespace
 
 int main() {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("bench-load-xml-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                   "tests/data/app/xml/velmar.dtd",
-                               dir / "velmar.dtd");
+    const TemporaryDirectory dir("bench-load-xml");
+    std::filesystem::copy_file(testDataPath("app/xml/velmar.dtd"), dir.path("velmar.dtd"));
     std::printf("%9s %10s %10s %7s %12s %12s %7s\n", "records", "editor s", "libxml2 s", "ratio", "editor MiB",
                 "libxml2 MiB", "ratio");
     double previous = 0;
     for (int records : {1000, 10000, 100000}) {
-        const std::string path = (dir / ("points-" + std::to_string(records) + ".xml")).string();
+        const std::string path = dir.path("points-" + std::to_string(records) + ".xml");
         writeRecords(path, records);
         const auto [ours, theirs] = mediansInTurns(
             [&] {
@@ -137,6 +137,5 @@ int main() {
             std::printf("growth 10,000 -> 100,000 records: %.2fx (linear: 10x)\n", ours.seconds / previous);
         previous = ours.seconds;
     }
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -15,13 +15,9 @@
 
 #include "bench/run_times.h"
 #include "dom/document.h"
-#include "dom/implementation.h"
-#include "parser/doc_builder.h"
-#include "parser/doc_reader.h"
-#include "parser/wf_test_content_handler.h"
+#include "tests/support/parser_chains.h"
 #include "text/code_page_932.h"
 #include "text/input_source.h"
-#include "text/locator.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 
@@ -74,22 +70,11 @@ int main() {
     const int runs = 9;
 
     // The document chain into a DOM.
-    TDomImplementation implementation;
-    TXmlCustomProcessorAgent agent;
-    TXmlStandardDocReader reader;
-    TXmlWFTestContentHandler wfTest;
-    TXmlDocBuilder builder;
-    reader.setNextHandler(&wfTest);
-    wfTest.setNextHandler(&builder);
+    DocumentChain documentChain;
     bool allOk = true;
     const Times chain = timesAfterFirst(runs, wallMilliseconds, [&] {
-        TdomDocument* document = implementation.createEmptyDocument();
-        builder.setReferenceNode(document);
-        TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        TXmlInputSource source(&stream, u"", u"points.xml");
-        allOk = reader.parse(&agent, source) && allOk;
-        builder.setReferenceNode(nullptr);
-        implementation.freeDocument(document);
+        allOk = documentChain.parse(bytes, u"points.xml") && allOk;
+        documentChain.implementation.freeDocument(documentChain.document);
     });
 
     // libxml2 into its tree.

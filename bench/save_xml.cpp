@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/point_mark_writer.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
 #include "text/utf8.h"
@@ -68,10 +69,9 @@ template <typename F> double medianSeconds(F&& run) {
 
 int main() {
     const TPointMarkTable table = makeTable();
-    const auto dir = std::filesystem::temp_directory_path() / ("bench-save-xml-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string target = (dir / "points.xml").string();
-    const std::string baselineTarget = (dir / "baseline.xml").string();
+    const TemporaryDirectory dir("bench-save-xml");
+    const std::string target = dir.path("points.xml");
+    const std::string baselineTarget = dir.path("baseline.xml");
 
     const std::string prebuilt = buildPointMarkXml(table);
     // Alternate the two measurements round by round so that both see the same machine load.
@@ -94,6 +94,5 @@ int main() {
     std::printf("building the bytes alone (in pieces, not kept): %.1f ms (%zu bytes)\n", build * 1e3,
                 produced / kRounds);
     std::printf("ratio save / write: %.2f (target <= 1.5)\n", save / write);
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -6,39 +6,18 @@
 // in one of the parser's own exceptions), never in a fault; records of error or warning severity
 // (an unusable encoding declaration) are told on the way and do not end the run.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
-#include "dom/document.h"
-#include "dom/implementation.h"
-#include "parser/doc_builder.h"
-#include "parser/doc_reader.h"
-#include "parser/wf_test_content_handler.h"
+#include "tests/support/parser_chains.h"
 #include "text/exception.h"
 #include "text/input_source.h"
-#include "text/parser_error.h"
 #include "text/xml_memory_stream.h"
 
 // False when the chain broke one of its promises for these bytes.
 inline bool documentChainHolds(const std::uint8_t* data, std::size_t size) {
-    TDomImplementation implementation;
-    TXmlCustomProcessorAgent agent;
-    TXmlStandardDocReader reader;
-    TXmlWFTestContentHandler wfTest;
-    TXmlDocBuilder builder;
-    reader.setNextHandler(&wfTest);
-    wfTest.setNextHandler(&builder);
-    int fatalReports = 0;
-    auto count = [&](TXmlCustomProcessorAgent*, TXmlParserError& e) {
-        if (e.errorType() == TXmlErrorType::fatal) ++fatalReports;
-        (void)e.errorMessage(TXmlMessageLanguage::en);
-    };
-    reader.OnFatalError = count;
-    reader.OnError = count;
-    reader.OnWarning = count;
-
-    TdomDocument* document = implementation.createEmptyDocument();
-    builder.setReferenceNode(document);
+    DocumentChain chain;
     TXmlMemoryStream stream(data, static_cast<std::int64_t>(size));
     bool ok = false;
     try {
@@ -48,11 +27,15 @@ inline bool documentChainHolds(const std::uint8_t* data, std::size_t size) {
         } catch (const Exception&) {
             // Undecodable bytes: the reader reports them as a record below.
         }
-        ok = reader.parse(&agent, source);
+        ok = chain.parse(source);
     } catch (const Exception&) {
         // The parser's own exceptions (a malformed XML declaration) are a defined outcome.
         return true;
     }
-    if (ok) return fatalReports == 0 && document->documentElement() != nullptr;
+    // Records of error or warning severity (an unusable encoding declaration) are told on the way
+    // and do not end the run.
+    const auto fatalReports = std::count_if(chain.reports.begin(), chain.reports.end(),
+                                            [](const ReportedError& r) { return r.severity == ReportSeverity::fatal; });
+    if (ok) return fatalReports == 0 && chain.document->documentElement() != nullptr;
     return fatalReports == 1;
 }

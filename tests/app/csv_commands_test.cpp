@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/main_form.h"
+#include "tests/support/temporary_directory.h"
 #include "text/exception.h"
 #include "text/file_io.h"
 
@@ -12,19 +13,15 @@ namespace {
 class CsvCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/csv-commands-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         form.Table.setRowCount(11);
         form.Table.RecordCount = 10;
         for (int r = 1; r <= 10; ++r)
             for (int c = 0; c < kColumnCount; ++c) form.Table.setCell(c, r, "old" + std::to_string(r));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string path(const std::string& name) const { return dir_.path(name); }
 
     TMainFormCore form;
-    std::string dir_;
+    TemporaryDirectory dir_{"csv-commands-test"};
 };
 
 } // namespace
@@ -60,6 +57,7 @@ TEST_F(CsvCommands, LoadReplacesTheTableAddAndDropAppend) {
     writeFileAtomically(path("header.csv"), "H0,H1\r\n");
     writeFileAtomically(path("empty.csv"), "");
     for (const char* name : {"header.csv", "empty.csv"}) {
+        SCOPED_TRACE(name);
         EXPECT_EQ(form.FileLoadXMLClick(path(name)), 0);
         EXPECT_EQ(form.FileAddClick(path(name)), 0);
         EXPECT_EQ(form.Table.rows(), rowsBefore);

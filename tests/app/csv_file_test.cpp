@@ -1,11 +1,10 @@
-#include "app/csv_file.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 
+#include "app/csv_file.h"
 #include "app/point_mark_table.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -30,14 +29,8 @@ TPointMarkTable startTable() {
 
 class CsvFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/csv-file-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    std::string dir_;
+    std::string path(const std::string& name) const { return dir_.path(name); }
+    TemporaryDirectory dir_{"csv-file-test"};
 };
 
 } // namespace
@@ -231,7 +224,7 @@ TEST_F(CsvFiles, FailuresLeaveTableAndFileAlone) {
     EXPECT_THROW(saveCsvFile(table, path("dir.csv")), EFCreateError);
     EXPECT_TRUE(std::filesystem::is_directory(path("dir.csv")));
     EXPECT_THROW(saveCsvFile(table, path("no/such/dir.csv")), EFCreateError);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // no temporary file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1); // no temporary file left
 }
 
 TEST_F(CsvFiles, HostileInputGivesWhatTheFileHolds) {

@@ -12,6 +12,7 @@
 #include "app/duplicates.h"
 #include "app/field_checks.h"
 #include "app/main_form.h"
+#include "tests/support/temporary_directory.h"
 #include "text/file_io.h"
 
 namespace {
@@ -93,9 +94,8 @@ TEST_F(Duplicates, ManyRecordsOfOneNameGroupAsComparingEveryPairDoes) {
 }
 
 TEST_F(Duplicates, AFileCanBeAddedWithoutTheRecordsThatDuplicateTheTable) {
-    char pattern[] = "/tmp/pm-duplicates-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern, file = dir + "/add.csv";
+    const TemporaryDirectory temporary("pm-duplicates");
+    const std::string file = temporary.path("add.csv");
     writeFileAtomically(file, "H\r\n"
                               "WGS84,DEG,,,Tower,,35.658584,139.745433\r\n" // 0.3 m from row 2
                               "WGS84,DEG,,,Tower,,35.6,139.7\r\n"
@@ -123,5 +123,4 @@ TEST_F(Duplicates, AFileCanBeAddedWithoutTheRecordsThatDuplicateTheTable) {
     EXPECT_EQ(form.History.stepCount(), steps + 1);
     form.DropFiles({file, file}, [](const auto& records) { return std::vector<bool>(records.size(), true); });
     EXPECT_EQ(form.Table.RecordCount, 4 + 8);
-    std::filesystem::remove_all(dir);
 }

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <source_location>
 #include <string>
 
 #include "app/clipboard_text.h"
 #include "app/main_form.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -21,18 +23,14 @@ std::string sjis(const char* utf8) { return cp932::encode(utf8ToUtf16(utf8)); }
 class EditHistory : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/pm-history-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         // Five records whose name column holds e, d, c, b, a.
         form.Table.RecordCount = 5;
         form.Table.setRowCount(6);
         for (int r = 1; r <= 5; ++r)
             for (int c = 0; c < kColumnCount; ++c)
                 form.Table.setCell(c, r, c == 4 ? std::string(1, static_cast<char>('f' - r)) : std::to_string(r * 100 + c));
-        form.FileSaveXMLClick(dir_ + "/start.csv");
+        form.FileSaveXMLClick(dir_.path("start.csv"));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     struct State {
         std::vector<TPointMarkRow> rows;
@@ -42,8 +40,11 @@ protected:
     State state() const { return {form.Table.rows(), form.Table.RecordCount}; }
 
     // Runs a command, then undoes and redoes it twice: each undo gives back the state before,
-    // each redo the state after, and undoing to the saved state clears Modified.
-    void expectUndoable(const std::function<void()>& command) {
+    // each redo the state after, and undoing to the saved state clears Modified. A failure names
+    // the line that asked for the command.
+    void expectUndoable(const std::function<void()>& command,
+                        std::source_location caller = std::source_location::current()) {
+        const testing::ScopedTrace trace(caller.file_name(), static_cast<int>(caller.line()), "this command");
         const State before = state();
         const bool modifiedBefore = form.Modified;
         command();
@@ -51,6 +52,7 @@ protected:
         ASSERT_NE(after, before) << "the command changed nothing";
         EXPECT_TRUE(form.Modified);
         for (int round = 0; round < 2; ++round) {
+            SCOPED_TRACE(round == 0 ? "first undo and redo" : "second undo and redo");
             form.EditUndoClick();
             EXPECT_EQ(state(), before);
             EXPECT_EQ(form.Modified, modifiedBefore);
@@ -61,7 +63,7 @@ protected:
     }
 
     TMainFormCore form;
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-history"};
 };
 
 } // namespace
@@ -78,9 +80,9 @@ TEST_F(EditHistory, EveryCommandIsOneStepThatUndoesAndRedoes) {
     expectUndoable([&] { form.EditDeleteRows({1, 3, 4}); });
     expectUndoable([&] { form.EditPaste(14, 2, {{"a", "b", "dropped"}, {"c"}}); });
     expectUndoable([&] { form.EditClearCells({{0, 1}, {5, 2}, {0, 0}}); });
-    writeFileAtomically(dir_ + "/two.csv", "H\r\nx1\r\nx2\r\n");
-    expectUndoable([&] { form.FileAddClick(dir_ + "/two.csv"); });
-    expectUndoable([&] { form.DropFiles({dir_ + "/two.csv", dir_ + "/two.csv"}); });
+    writeFileAtomically(dir_.path("two.csv"), "H\r\nx1\r\nx2\r\n");
+    expectUndoable([&] { form.FileAddClick(dir_.path("two.csv")); });
+    expectUndoable([&] { form.DropFiles({dir_.path("two.csv"), dir_.path("two.csv")}); });
     EXPECT_EQ(form.History.stepCount(), 10u);
 }
 
@@ -105,9 +107,9 @@ TEST_F(EditHistory, SortUndoRestoresTheExactOrderAndANewEditDropsTheRedoList) {
 
 TEST_F(EditHistory, LoadsAndSavesKeepTheHistoryAndMarkTheSavedState) {
     form.StringGridXMLSetEditText(0, 1, "edited");
-    writeFileAtomically(dir_ + "/other.csv", "H\r\nonly\r\n");
+    writeFileAtomically(dir_.path("other.csv"), "H\r\nonly\r\n");
     const State edited = state();
-    EXPECT_EQ(form.FileLoadXMLClick(dir_ + "/other.csv"), 1);
+    EXPECT_EQ(form.FileLoadXMLClick(dir_.path("other.csv")), 1);
     EXPECT_FALSE(form.Modified);
     form.EditUndoClick(); // the load itself is a step: the edited table comes back
     EXPECT_EQ(state(), edited);
@@ -118,7 +120,7 @@ TEST_F(EditHistory, LoadsAndSavesKeepTheHistoryAndMarkTheSavedState) {
     form.EditRedoClick();
     EXPECT_FALSE(form.Modified); // the loaded state again
     form.EditUndoClick();
-    form.FileSaveXMLClick(dir_ + "/edited.csv");
+    form.FileSaveXMLClick(dir_.path("edited.csv"));
     EXPECT_FALSE(form.Modified);
     form.EditUndoClick();
     EXPECT_TRUE(form.Modified);
@@ -128,7 +130,7 @@ TEST_F(EditHistory, LoadsAndSavesKeepTheHistoryAndMarkTheSavedState) {
 
     // A failed load is no step at all.
     const std::size_t steps = form.History.stepCount();
-    EXPECT_THROW(form.FileLoadXMLClick(dir_ + "/missing.csv"), EFOpenError);
+    EXPECT_THROW(form.FileLoadXMLClick(dir_.path("missing.csv")), EFOpenError);
     EXPECT_EQ(form.History.stepCount(), steps);
 }
 

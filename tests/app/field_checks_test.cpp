@@ -50,11 +50,11 @@ TEST(FieldChecks, RequiredCellsAndExactWords) {
         EXPECT_EQ(fieldProblemInfo(problem).column, column);
     }
     for (const char* datum : {"tokyo", "WGS 84", "JGD2000"})
-        EXPECT_EQ(with({{kDatumColumn, datum}}), setOf({P::datumUnknown}));
-    for (const char* unit : {"deg", "dms"}) EXPECT_EQ(with({{kUnitColumn, unit}}), setOf({P::unitUnusual}));
+        EXPECT_EQ(with({{kDatumColumn, datum}}), setOf({P::datumUnknown})) << datum;
+    for (const char* unit : {"deg", "dms"}) EXPECT_EQ(with({{kUnitColumn, unit}}), setOf({P::unitUnusual})) << unit;
     EXPECT_EQ(fieldProblemInfo(P::unitUnusual).severity, TSeverity::warning);
     for (const char* enabled : {"on", "有効", "1"})
-        EXPECT_EQ(with({{kEnabledColumn, enabled}}), setOf({P::enabledNotOnOff}));
+        EXPECT_EQ(with({{kEnabledColumn, enabled}}), setOf({P::enabledNotOnOff})) << enabled;
     for (int column : {kRepeatColumn, kDistance1Column, kDistance2Column})
         for (const char* text : {"-1", "1.5", " 1", "+1", "１"}) {
             const TRecordProblems problems = with({{column, text}});

@@ -6,8 +6,9 @@
 
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
-#include "text/exception.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
+#include "text/exception.h"
 #include "text/file_io.h"
 #include "text/utf8.h"
 
@@ -15,13 +16,6 @@ namespace {
 
 class MainFormCoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pm-core-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     // Records whose cells hold row * 100 + column.
     void fillRecords(int records) {
         form.Table.RecordCount = records;
@@ -31,7 +25,7 @@ protected:
     }
 
     TMainFormCore form;
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-core"};
 };
 
 } // namespace
@@ -65,35 +59,35 @@ TEST_F(MainFormCoreTest, StartUpAndReadsThatFailChangeNothing) {
 TEST_F(MainFormCoreTest, SaveCommandWritesByNameEnding) {
     fillRecords(2);
     form.Table.setCell(10, 2, ""); // row 2 lacks its icon
-    EXPECT_EQ(form.FileSaveXMLClick(dir_ + "/out.XML").skippedRows, std::vector<int>{2});
-    EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
-    EXPECT_EQ(form.CurrentFileName, dir_ + "/out.XML");
-    EXPECT_EQ(readWholeFile(dir_ + "/out.XML"), buildPointMarkXml(form.Table));
+    EXPECT_EQ(form.FileSaveXMLClick(dir_.path("out.XML")).skippedRows, std::vector<int>{2});
+    EXPECT_EQ(form.Table.StatusText, "save: " + dir_.path("out.XML"));
+    EXPECT_EQ(form.CurrentFileName, dir_.path("out.XML"));
+    EXPECT_EQ(readWholeFile(dir_.path("out.XML")), buildPointMarkXml(form.Table));
 
     // A name with neither ending is refused, writes nothing and leaves the status line.
     for (const std::string name : {"/out.Xml", "/out"}) {
         try {
-            form.FileSaveXMLClick(dir_ + name);
+            form.FileSaveXMLClick(dir_.path() + name);
             FAIL() << "no error for " << name;
         } catch (const EFCreateError& e) {
             EXPECT_NE(e.message().find(".xml or .csv"), std::string::npos) << e.message();
         }
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // only out.XML
-    EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1); // only out.XML
+    EXPECT_EQ(form.Table.StatusText, "save: " + dir_.path("out.XML"));
 
     // A file that cannot be created: the error names it; status, current file and table stay.
     form.EditAddClick();
     const auto rowsBefore = form.Table.rows();
-    const std::string bad = dir_ + "/missing/out.xml";
+    const std::string bad = dir_.path("missing/out.xml");
     try {
         form.FileSaveXMLClick(bad);
         FAIL() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_NE(e.message().find(bad), std::string::npos);
     }
-    EXPECT_EQ(form.Table.StatusText, "save: " + dir_ + "/out.XML");
-    EXPECT_EQ(form.CurrentFileName, dir_ + "/out.XML");
+    EXPECT_EQ(form.Table.StatusText, "save: " + dir_.path("out.XML"));
+    EXPECT_EQ(form.CurrentFileName, dir_.path("out.XML"));
     EXPECT_TRUE(form.Modified);
     EXPECT_EQ(form.Table.rows(), rowsBefore);
 }

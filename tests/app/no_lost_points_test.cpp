@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -16,13 +17,7 @@ namespace {
 
 class NoLostPoints : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pm-lost-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string path(const std::string& name) const { return dir_.path(name); }
 
     // A point-mark file of records whose cells are "<tag>R-C", saved where no DTD is beside it.
     std::string writeRecords(const std::string& name, int records, const std::string& tag) const {
@@ -35,7 +30,7 @@ protected:
         return path(name);
     }
 
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-lost"};
 };
 
 // What a cell holding the byte reads back as after an XML save: control bytes XML cannot carry
@@ -182,8 +177,11 @@ TEST_F(NoLostPoints, ModifiedFollowsChangesSavesAndLoads) {
 
     form.EditAddClick();
     form.StringGridXMLSetEditText(4, 2, "a"); // sorting by column 4 now moves rows
+    const char* const names[] = {"sort", "add", "delete"};
+    int step = 0;
     for (auto command : {+[](TMainFormCore& f) { f.EditSortClick(4); }, +[](TMainFormCore& f) { f.EditAddClick(); },
                          +[](TMainFormCore& f) { f.EditDeleteClick(); }}) {
+        SCOPED_TRACE(names[step++]);
         form.FileSaveXMLClick(path("t.csv"));
         command(form);
         EXPECT_TRUE(form.Modified);

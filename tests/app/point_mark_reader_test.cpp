@@ -10,6 +10,8 @@
 #include "dom/document.h"
 #include "dom/implementation.h"
 #include "front/xml_to_dom_parser.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -17,19 +19,13 @@
 
 namespace {
 
-const std::string kData = std::string(TEST_DATA_DIR) + "/app/xml/";
+const std::string kData = testDataPath("app/xml/");
 
 std::string sjis(const char16_t* text) { return cp932::encode(text); }
 
 class PointMarkReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pm-reader-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::filesystem::copy_file(kData + "velmar.dtd", dir_ + "/velmar.dtd");
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void SetUp() override { std::filesystem::copy_file(kData + "velmar.dtd", dir_.path("velmar.dtd")); }
 
     // A record whose cells are "<tag>R-C" (tag distinguishes files), all required cells filled.
     static void fillRecords(TPointMarkTable& table, int records, const std::string& tag) {
@@ -43,12 +39,12 @@ protected:
     std::string writeFile(const std::string& name, int records, const std::string& tag) const {
         TMainFormCore source;
         fillRecords(source.Table, records, tag);
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir_.path(name);
         EXPECT_TRUE(source.SaveFile(path).empty());
         return path;
     }
 
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-reader"};
 };
 
 } // namespace
@@ -82,7 +78,7 @@ TEST_F(PointMarkReaderTest, LoadReplacesAndAddAppendsRecords) {
 
     // A load that raises keeps the count of the records still shown, so a later add appends
     // after them instead of writing over them.
-    EXPECT_THROW(form.FileLoadXMLClick(dir_ + "/missing.xml"), Exception);
+    EXPECT_THROW(form.FileLoadXMLClick(dir_.path("missing.xml")), Exception);
     EXPECT_EQ(form.Table.RecordCount, 5);
     form.FileAddClick(two);
     EXPECT_EQ(form.Table.RecordCount, 7);
@@ -115,23 +111,23 @@ TEST_F(PointMarkReaderTest, AReadWithoutRecordsKeepsTheTable) {
     unchanged();
 
     // Another DTD that is missing is still an error of the file, and the read gives nothing.
-    writeFileAtomically(dir_ + "/other.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE velmar SYSTEM \"other.dtd\">\n"
-                                             "<velmar><format><datum>x</datum></format></velmar>\n");
-    EXPECT_EQ(form.FileLoadXMLClick(dir_ + "/other.xml"), 0);
+    writeFileAtomically(dir_.path("other.xml"), "<?xml version=\"1.0\"?>\n<!DOCTYPE velmar SYSTEM \"other.dtd\">\n"
+                                                "<velmar><format><datum>x</datum></format></velmar>\n");
+    EXPECT_EQ(form.FileLoadXMLClick(dir_.path("other.xml")), 0);
     ASSERT_EQ(form.Memo1.size(), 2u);
-    EXPECT_EQ(form.Memo1[0], "FATAL ERROR in local document " + dir_ +
+    EXPECT_EQ(form.Memo1[0], "FATAL ERROR in local document " + dir_.path() +
                                  "/other.xml in line 2, between position 1 and 36 -- Invalid doctype declaration.");
     EXPECT_NE(form.Memo1[1].find("(see the messages above)"), std::string::npos);
     unchanged();
 
     // A file that is not well-formed after its records keeps what was read before the error.
-    writeFileAtomically(dir_ + "/broken.xml", readWholeFile(writeFile("two.xml", 2, "b")) + "<oops");
-    EXPECT_EQ(form.FileLoadXMLClick(dir_ + "/broken.xml"), 2);
+    writeFileAtomically(dir_.path("broken.xml"), readWholeFile(writeFile("two.xml", 2, "b")) + "<oops");
+    EXPECT_EQ(form.FileLoadXMLClick(dir_.path("broken.xml")), 2);
     EXPECT_EQ(form.Table.RecordCount, 2);
 
     // A file that cannot be opened raises; the table keeps its rows.
     const auto rowsAfter = form.Table.rows();
-    EXPECT_THROW(form.FileLoadXMLClick(dir_ + "/missing.xml"), Exception);
+    EXPECT_THROW(form.FileLoadXMLClick(dir_.path("missing.xml")), Exception);
     EXPECT_EQ(form.Table.rows(), rowsAfter);
     EXPECT_EQ(form.Table.RecordCount, 2);
 }
@@ -183,7 +179,7 @@ TEST_F(PointMarkReaderTest, SavedCellsReadBackUnchanged) {
         source.Table.setCell(c, 1, sjis(texts[c]));
         source.Table.setCell(c, 2, std::to_string(c) + "&amp;" + std::string(c % 3 + 1, '"'));
     }
-    const std::string path = dir_ + "/round.xml";
+    const std::string path = dir_.path("round.xml");
     ASSERT_TRUE(source.SaveFile(path).empty());
 
     TMainFormCore form;
@@ -203,9 +199,9 @@ TEST_F(PointMarkReaderTest, DeepDocumentsAndUnmappableCharacters) {
     text += "<lat>deep &#x4E02;&#xD55C;</lat>";
     for (int i = 0; i < depth; ++i) text += "</a>";
     text += "</velmar>";
-    writeFileAtomically(dir_ + "/deep.xml", text);
+    writeFileAtomically(dir_.path("deep.xml"), text);
     TMainFormCore form;
-    form.FileLoadXMLClick(dir_ + "/deep.xml");
+    form.FileLoadXMLClick(dir_.path("deep.xml"));
     EXPECT_TRUE(form.Memo1.empty()) << form.Memo1.front();
     EXPECT_EQ(form.Table.RecordCount, 1);
     EXPECT_EQ(form.Table.cell(6, 1), "deep ??");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "app/point_mark_writer.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -138,9 +139,8 @@ TEST(PointMarkWriter, BytesThatWouldNotReadBackAreWrittenSoTheFileParses) {
 }
 
 TEST(PointMarkWriter, WritesTheFileAndReportsFailuresByName) {
-    char pattern[] = "/tmp/pm-writer-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const TemporaryDirectory temporary("pm-writer");
+    const std::string& dir = temporary.path();
     const TPointMarkTable table = tableOf({fullRow(), TPointMarkRow{}});
     EXPECT_EQ(writePointMarkFile(table, dir + "/out.xml").skippedRows, std::vector<int>{2});
     EXPECT_EQ(readWholeFile(dir + "/out.xml"), buildPointMarkXml(table));
@@ -150,7 +150,6 @@ TEST(PointMarkWriter, WritesTheFileAndReportsFailuresByName) {
     } catch (const EFCreateError& e) {
         EXPECT_NE(e.message().find(dir + "/missing/out.xml"), std::string::npos);
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(PointMarkWriter, SkippedRowsMessageListsRowNumbers) {

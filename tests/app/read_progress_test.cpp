@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "app/main_form.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -13,24 +15,21 @@ namespace {
 class ReadProgressTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/pm-progress-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/app/xml/velmar.dtd", dir_ + "/velmar.dtd");
+        std::filesystem::copy_file(testDataPath("app/xml/velmar.dtd"), dir_.path("velmar.dtd"));
         for (const auto& [name, records] : {std::pair{"big.xml", 400}, std::pair{"big.csv", 20000}}) {
             TMainFormCore source;
             source.Table.RecordCount = records;
             source.Table.setRowCount(records + 1);
             for (int r = 1; r <= records; ++r)
                 for (int c = 0; c < kColumnCount; ++c) source.Table.setCell(c, r, name + std::to_string(r * 100 + c));
-            source.SaveFile(dir_ + "/" + name);
+            source.SaveFile(dir_.path(name));
         }
-        xml_ = dir_ + "/big.xml";
-        csv_ = dir_ + "/big.csv";
+        xml_ = dir_.path("big.xml");
+        csv_ = dir_.path("big.csv");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::string dir_, xml_, csv_;
+    TemporaryDirectory dir_{"pm-progress"};
+    std::string xml_, csv_;
 };
 
 } // namespace
@@ -68,6 +67,7 @@ TEST_F(ReadProgressTest, CancelledReadsLeaveTheTableAndTheWindowStateAsTheyWere)
     form.OnProgress = [&](std::int64_t, std::int64_t) { return ++calls < 2; }; // cancels at its second call
     for (const std::string& name : {xml_, csv_}) {
         for (int command = 0; command < 3; ++command) {
+            SCOPED_TRACE(name + (command == 0 ? ": load" : command == 1 ? ": add" : ": drop"));
             calls = 0;
             if (command == 0) {
                 EXPECT_EQ(form.FileLoadXMLClick(name), 0);
@@ -76,7 +76,7 @@ TEST_F(ReadProgressTest, CancelledReadsLeaveTheTableAndTheWindowStateAsTheyWere)
             } else {
                 form.DropFiles({name, name}); // no error: a cancel is not one
             }
-            EXPECT_EQ(form.Table.rows(), rows) << name << command;
+            EXPECT_EQ(form.Table.rows(), rows);
             EXPECT_EQ(form.Table.RecordCount, 401);
             EXPECT_EQ(form.Table.SelectedRow, 5);
             EXPECT_EQ(form.Table.StatusText, status);

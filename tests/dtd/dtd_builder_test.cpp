@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,6 +8,8 @@
 #include "front/xml_to_dom_parser.h"
 #include "tests/dtd/cm_test_support.h"
 #include "tests/dtd/dtd_chain_helpers.h"
+#include "tests/support/parser_chains.h"
+#include "tests/support/test_data.h"
 #include "text/parser_exception.h"
 #include "text/stream.h"
 
@@ -354,18 +354,9 @@ TEST(DtdBuilderActivity, TargetsAndSubsetsFollowTheRules) {
     EXPECT_FALSE(chain.external->hasChildNodes());
 }
 
-namespace {
-
-std::string fileBytes(const std::string& name) {
-    std::ifstream in(std::string(TEST_DATA_DIR) + "/dtd/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
-
 TEST(DtdBuilderFiles, PointMarkDtdDescribesPointMarkFiles) {
     DtdBuildChain chain(u"velmar.dtd");
-    ASSERT_TRUE(chain.readExternal(fileBytes("velmar.dtd"))) << chain.reports.last();
+    ASSERT_TRUE(chain.readExternal(readTestData("dtd/velmar.dtd"))) << chain.reports.last();
     EXPECT_EQ(chain.external->version(), u"1.0");
     EXPECT_EQ(chain.external->encoding(), u"UTF-8");
     RecordingErrorHandler handler;
@@ -388,7 +379,7 @@ TEST(DtdBuilderFiles, PointMarkDtdDescribesPointMarkFiles) {
 
 TEST(DtdBuilderFiles, ConditionalSectionsAndParameterEntitiesTogether) {
     DtdBuildChain chain(u"conditional.dtd");
-    ASSERT_TRUE(chain.readExternal(fileBytes("conditional.dtd"))) << chain.reports.last();
+    ASSERT_TRUE(chain.readExternal(readTestData("dtd/conditional.dtd"))) << chain.reports.last();
     EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"doc")->declarationText(),
               u"<!ELEMENT doc (title, (first | second)*) >");
     EXPECT_EQ(chain.external->findOwnElementTypeDeclaration(u"title")->contentKind(), TdomCMContentKind::mixed);
@@ -398,25 +389,17 @@ TEST(DtdBuilderFiles, ConditionalSectionsAndParameterEntitiesTogether) {
 }
 
 TEST(DtdBuilderFiles, SampleDocumentLoadsWithBothSubsets) {
-    TDomImplementation implementation;
-    TXmlToDomParser parser;
-    parser.setDOMImpl(&implementation);
-    std::vector<std::string> messages;
-    auto record = [&](TXmlToDomParser*, TXmlParserError& e) {
-        messages.push_back(u8(e.errorMessage(TXmlMessageLanguage::en)));
-    };
-    parser.OnError = record;
-    parser.OnFatalError = record;
-    parser.OnWarning = record;
+    ParserFront front;
+    TXmlToDomParser& parser = front.parser;
     std::u16string requested;
     parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string& systemId,
                                   TStream*& stream, TdomParserAction& action) {
         requested = systemId;
-        stream = new TMemoryStream(fileBytes(u8(systemId)));
+        stream = new TMemoryStream(readTestData("dtd/" + u8(systemId)));
         action = TdomParserAction::paOK;
     };
-    TdomDocument* document = parser.fileToDocument(std::string(TEST_DATA_DIR) + "/dtd/velmar-sample.xml");
-    EXPECT_TRUE(messages.empty()) << messages.front();
+    TdomDocument* document = parser.fileToDocument(testDataPath("dtd/velmar-sample.xml"));
+    EXPECT_TRUE(front.reports.empty()) << front.messages().front();
     EXPECT_EQ(requested, u"velmar.dtd");
     ASSERT_NE(document->contentModel(), nullptr);
     const TdomCMObject* model = document->contentModel();

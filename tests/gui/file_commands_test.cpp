@@ -9,10 +9,11 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "gui_application.h"
 #include "app/gui/localization.h"
 #include "app/gui/main_window.h"
 #include "app/gui/string_grid.h"
+#include "tests/support/gui_application.h"
+#include "tests/support/temporary_directory.h"
 #include "text/file_io.h"
 
 namespace {
@@ -37,19 +38,13 @@ class FileCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guiApplication();
-        char pattern[] = "/tmp/pm-gui-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         form = std::make_unique<TFileForm>();
     }
-    void TearDown() override {
-        form.reset();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { form.reset(); }
     // A CSV file whose records hold one cell each.
     QString csv(const std::string& name, const std::string& records) {
-        std::ofstream(dir_ + "/" + name, std::ios::binary) << "h\r\n" + records;
-        return QString::fromStdString(dir_ + "/" + name);
+        std::ofstream(dir_.path(name), std::ios::binary) << "h\r\n" + records;
+        return QString::fromStdString(dir_.path(name));
     }
     QStringList recentMenu(TMainForm& window) const {
         QStringList texts;
@@ -59,7 +54,7 @@ protected:
     }
 
     std::unique_ptr<TFileForm> form;
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-gui-files"};
 };
 
 } // namespace
@@ -69,7 +64,7 @@ TEST_F(FileCommandsTest, CommandLineLoadsTheFirstFileAndAddsTheOthers) {
     csv("second.csv", "b1\r\n");
     const QString third = csv("third.csv", "c1\r\n");
     const std::filesystem::path cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    std::filesystem::current_path(dir_.path());
     // A name relative to the working directory, a file URL as a file manager gives it, a missing file.
     form->openFiles({first, "second.csv", QUrl::fromLocalFile(third).toString(), "missing.csv"});
     std::filesystem::current_path(cwd);
@@ -84,32 +79,32 @@ TEST_F(FileCommandsTest, CommandLineLoadsTheFirstFileAndAddsTheOthers) {
     EXPECT_EQ(form->recentFiles(), QStringList{first});
     // The core's English file error is shown in Japanese, with the system's reason kept.
     EXPECT_EQ(form->messages, QStringList{QString::fromUtf8("ファイル \"%1/missing.csv\" を開けません。%2")
-                                              .arg(QString::fromStdString(dir_), std::strerror(ENOENT))});
+                                              .arg(QString::fromStdString(dir_.path()), std::strerror(ENOENT))});
 }
 
 TEST_F(FileCommandsTest, SaveWritesTheCurrentFileAndSaveAsAlwaysAsks) {
-    form->nextFileNames = {QString::fromStdString(dir_ + "/table.csv")};
+    form->nextFileNames = {QString::fromStdString(dir_.path("table.csv"))};
     form->FileSaveXML->trigger(); // no current file yet: asks
     EXPECT_EQ(form->dialogs, 1);
     form->Core.StringGridXMLSetEditText(3, 1, "edited");
     form->FileSaveXML->trigger(); // now it has one
     EXPECT_EQ(form->dialogs, 1);
-    EXPECT_NE(readWholeFile(dir_ + "/table.csv").find("edited"), std::string::npos);
+    EXPECT_NE(readWholeFile(dir_.path("table.csv")).find("edited"), std::string::npos);
     EXPECT_FALSE(form->Core.Modified);
 
-    form->nextFileNames = {QString::fromStdString(dir_ + "/sub/copy.csv")};
-    std::filesystem::create_directory(dir_ + "/sub");
+    form->nextFileNames = {QString::fromStdString(dir_.path("sub/copy.csv"))};
+    std::filesystem::create_directory(dir_.path("sub"));
     form->FileSaveAs->trigger();
     EXPECT_EQ(form->dialogs, 2);
-    EXPECT_EQ(form->Core.CurrentFileName, dir_ + "/sub/copy.csv");
+    EXPECT_EQ(form->Core.CurrentFileName, dir_.path("sub/copy.csv"));
     // A save that fails keeps the changes unsaved and says why in Japanese.
-    std::filesystem::remove_all(dir_ + "/sub");
+    std::filesystem::remove_all(dir_.path("sub"));
     form->Core.StringGridXMLSetEditText(3, 1, "again");
     form->FileSaveXML->trigger();
     EXPECT_TRUE(form->Core.Modified);
     ASSERT_EQ(form->messages.size(), 1);
     EXPECT_TRUE(form->messages[0].startsWith(
-        QString::fromUtf8("ファイル \"%1/sub/copy.csv\" を作成できません。").arg(QString::fromStdString(dir_))))
+        QString::fromUtf8("ファイル \"%1/sub/copy.csv\" を作成できません。").arg(QString::fromStdString(dir_.path()))))
         << form->messages[0].toStdString();
 }
 
@@ -119,9 +114,9 @@ TEST_F(FileCommandsTest, RecentFilesFollowLoadsAndSavesAndOpenAgain) {
         form->nextFileNames = {name};
         form->FileLoadXML->trigger();
     }
-    form->nextFileNames = {QString::fromStdString(dir_ + "/saved.csv")};
+    form->nextFileNames = {QString::fromStdString(dir_.path("saved.csv"))};
     form->FileSaveAs->trigger();
-    const QString saved = QString::fromStdString(dir_ + "/saved.csv");
+    const QString saved = QString::fromStdString(dir_.path("saved.csv"));
     EXPECT_EQ(form->recentFiles(), QStringList({saved, a, b}));
 
     // Another window sees the same list; a file that is gone shows the error and changes nothing.
@@ -137,11 +132,11 @@ TEST_F(FileCommandsTest, RecentFilesFollowLoadsAndSavesAndOpenAgain) {
     EXPECT_EQ(other.recentFiles().front(), b);
 
     for (int i = 0; i < 12; ++i) {
-        other.nextFileNames = {QString::fromStdString(dir_ + "/x" + std::to_string(i) + ".csv")};
+        other.nextFileNames = {QString::fromStdString(dir_.path("x") + std::to_string(i) + ".csv")};
         other.FileSaveAs->trigger();
     }
     EXPECT_EQ(recentMenu(other).size(), TMainForm::kMaxRecentFiles);
-    EXPECT_EQ(recentMenu(other).back(), "1&0 " + QString::fromStdString(dir_) + "/x2.csv");
+    EXPECT_EQ(recentMenu(other).back(), "1&0 " + QString::fromStdString(dir_.path()) + "/x2.csv");
 }
 
 TEST_F(FileCommandsTest, WindowPlaceAndColumnWidthsComeBackAndTheFirstStartFitsTheScreen) {

@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "gui_application.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/main_window.h"
+#include "tests/support/gui_application.h"
 #include "text/code_page_932.h"
 #include "text/utf8.h"
 

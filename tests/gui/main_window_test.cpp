@@ -3,28 +3,26 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
-#include <QItemSelectionModel>
 #include <QDockWidget>
 #include <QDropEvent>
-#include <QPlainTextEdit>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
-#include "gui_application.h"
 #include "app/gui/about_box.h"
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
@@ -34,6 +32,8 @@
 #include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
 #include "scripted_questions.h"
+#include "tests/support/gui_application.h"
+#include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
 #include "text/utf8.h"
@@ -74,27 +74,22 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guiApplication();
-        dir_ = std::filesystem::temp_directory_path() / ("pm-gui-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         form = std::make_unique<TTestForm>();
         form->show();
     }
-    void TearDown() override {
-        form.reset();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { form.reset(); }
     std::string writeFile(const char* name, const std::string& bytes) {
-        const std::string path = (dir_ / name).string();
+        const std::string path = dir_.path(name);
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    std::string path(const char* name) const { return dir_.path(name); }
     QModelIndex cellIndex(int column, int tableRow) const {
         return form->TableIndex(column, tableRow);
     }
 
     std::unique_ptr<TTestForm> form;
-    std::filesystem::path dir_;
+    TemporaryDirectory dir_{"pm-gui"};
 };
 
 } // namespace

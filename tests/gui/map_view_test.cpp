@@ -7,8 +7,8 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
-#include "gui_application.h"
 #include "app/gui/map_view.h"
+#include "tests/support/gui_application.h"
 #include "text/code_page_932.h"
 
 namespace {

@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QSettings>
-#include <filesystem>
-#include <unistd.h>
+#include <optional>
+
+#include "tests/support/temporary_directory.h"
 
 namespace {
 
@@ -11,16 +12,15 @@ namespace {
 // live in a folder of their own, never the user's, and every test starts without any.
 class TSettingsIsolation : public ::testing::EmptyTestEventListener {
     void OnTestProgramStart(const ::testing::UnitTest&) override {
-        char pattern[] = "/tmp/pm-gui-settings-XXXXXX";
-        if (::mkdtemp(pattern)) dir_ = pattern;
+        dir_.emplace("pm-gui-settings");
         QCoreApplication::setOrganizationName("pointmark-editor-test");
         QCoreApplication::setApplicationName("test_gui");
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_->path()));
     }
     void OnTestStart(const ::testing::TestInfo&) override { QSettings().clear(); }
-    void OnTestProgramEnd(const ::testing::UnitTest&) override { std::filesystem::remove_all(dir_); }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override { dir_.reset(); }
 
-    std::string dir_;
+    std::optional<TemporaryDirectory> dir_;
 };
 
 const bool registered = [] {

@@ -10,10 +10,12 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "gui_application.h"
 #include "app/gui/main_window.h"
 #include "app/gui/point_mark_model.h"
 #include "scripted_questions.h"
+#include "tests/support/gui_application.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -38,17 +40,11 @@ class XmlLoadWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guiApplication();
-        char pattern[] = "/tmp/pm-gui-xml-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/app/xml/velmar.dtd", dir_ + "/velmar.dtd");
+        std::filesystem::copy_file(testDataPath("app/xml/velmar.dtd"), dir_.path("velmar.dtd"));
         form = std::make_unique<TXmlTestForm>();
         form->show();
     }
-    void TearDown() override {
-        form.reset();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { form.reset(); }
     // A point-mark file with records whose cells are TAG + row number.
     std::string writeRecords(const std::string& name, int records, const std::string& tag) {
         TMainFormCore source;
@@ -56,7 +52,7 @@ protected:
         source.Table.setRowCount(records + 1);
         for (int r = 1; r <= records; ++r)
             for (int c = 0; c < kColumnCount; ++c) source.Table.setCell(c, r, tag + std::to_string(r));
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir_.path(name);
         source.SaveFile(path);
         return path;
     }
@@ -72,7 +68,7 @@ protected:
     }
 
     std::unique_ptr<TXmlTestForm> form;
-    std::string dir_;
+    TemporaryDirectory dir_{"pm-gui-xml"};
 };
 
 } // namespace
@@ -95,8 +91,8 @@ TEST_F(XmlLoadWindowTest, DroppedXmlFilesAreAppendedAndShown) {
 
 TEST_F(XmlLoadWindowTest, MessagePanelShowsTheMessagesOfAFailedRead) {
     const std::string good = writeRecords("good.xml", 1, "g");
-    std::filesystem::create_directory(dir_ + "/elsewhere");
-    const std::string lost = dir_ + "/elsewhere/lost.xml";
+    std::filesystem::create_directory(dir_.path("elsewhere"));
+    const std::string lost = dir_.path("elsewhere/lost.xml");
     std::filesystem::copy_file(good, lost);
 
     EXPECT_FALSE(form->MessagePanel->isVisible());
@@ -124,7 +120,7 @@ TEST_F(XmlLoadWindowTest, MessagePanelShowsTheMessagesOfAFailedRead) {
     EXPECT_EQ(form->Core.Table.cell(0, 1), "g1");
 
     // A file that cannot be opened goes to the message box.
-    form->nextFileNames = {QString::fromStdString(dir_ + "/missing.xml")};
+    form->nextFileNames = {QString::fromStdString(dir_.path("missing.xml"))};
     form->FileLoadXMLClick();
     ASSERT_EQ(form->messages.size(), 1u);
     EXPECT_TRUE(form->messages[0].contains("missing.xml"));

@@ -10,10 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 
 namespace fs = std::filesystem;
 
@@ -69,21 +73,19 @@ std::string desktopValue(const std::string& entry, const std::string& key) {
 class Staging : public ::testing::Environment {
 public:
     void SetUp() override {
-        char pattern[] = "/tmp/pointmark-install-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        const Outcome install = run("DESTDIR=" + quoted(root_ / "stage") + " " + quoted(CMAKE_COMMAND) + " --install " +
-                                        quoted(BUILD_DIR) + " --prefix /usr",
-                                    root_ / "install.log");
+        root_.emplace("pointmark-install-test");
+        const Outcome install = run("DESTDIR=" + quoted(root_->path("stage")) + " " + quoted(CMAKE_COMMAND) +
+                                        " --install " + quoted(BUILD_DIR) + " --prefix /usr",
+                                    root_->path("install.log"));
         ASSERT_EQ(install.exitCode, 0) << install.output;
     }
-    void TearDown() override { fs::remove_all(root_); }
+    void TearDown() override { root_.reset(); }
 
-    static fs::path usr() { return root_ / "stage/usr"; }
-    static fs::path scratch() { return root_; }
+    static fs::path usr() { return root_->path("stage/usr"); }
+    static fs::path scratch() { return root_->path(); }
 
 private:
-    static inline fs::path root_;
+    static inline std::optional<TemporaryDirectory> root_;
 };
 
 const std::string kDesktopEntry = "share/applications/pointmark-editor.desktop";
@@ -211,7 +213,7 @@ protected:
 };
 
 TEST_F(FileAssociation, PointMarkFilesAreKnownByTheirContentWhateverTheCaseOfTheirEnding) {
-    const std::string pointMark = readFile(std::string(TEST_DATA_DIR) + "/csv/records.xml");
+    const std::string pointMark = readTestData("csv/records.xml");
     EXPECT_EQ(typeOf(write("points.xml", pointMark)), kPointMarkType);
     EXPECT_EQ(typeOf(write("POINTS.XML", pointMark)), kPointMarkType);
     // Without the document type declaration the root start tag alone is enough.
@@ -226,7 +228,7 @@ TEST_F(FileAssociation, PointMarkFilesAreKnownByTheirContentWhateverTheCaseOfThe
 TEST_F(FileAssociation, OtherXmlFilesAndCsvFilesKeepTheirOwnTypes) {
     EXPECT_EQ(typeOf(write("other.xml", "<?xml version=\"1.0\"?>\n<velmarx version=\"1.0\"/>\n")), "application/xml");
     EXPECT_EQ(typeOf(write("plain.xml", "<?xml version=\"1.0\"?>\n<root>velmar</root>\n")), "application/xml");
-    EXPECT_EQ(typeOf(std::string(TEST_DATA_DIR) + "/csv/records.csv"), "text/csv");
+    EXPECT_EQ(typeOf(testDataPath("csv/records.csv")), "text/csv");
     // A look at the name alone, without the content, still says XML.
     const QString pointMark = QString::fromStdString((Staging::scratch() / "points.xml").string());
     EXPECT_EQ(QMimeDatabase().mimeTypeForFile(pointMark, QMimeDatabase::MatchExtension).name().toStdString(),

@@ -1,6 +1,7 @@
 #pragma once
 
-// Test helpers: run bytes through the document chain, and record the signals a reader sends.
+// Test helpers: the shape of a built tree, and the signals a reader sends. The document chain
+// itself is built by tests/support.
 
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "parser/doc_builder.h"
 #include "parser/doc_reader.h"
 #include "parser/wf_test_content_handler.h"
+#include "tests/support/parser_chains.h"
 #include "text/input_source.h"
 #include "text/name_value_list.h"
 #include "text/parser_error.h"
@@ -59,48 +61,6 @@ inline std::string treeShape(const TdomNode* node) {
         return children(node);
     }
 }
-
-// The reported record of a run, flattened.
-struct ReportedError {
-    std::string errorClass;
-    std::u16string code;
-    int startLine = 0, startColumn = 0, endLine = 0, endColumn = 0;
-};
-
-// Reader -> well-formedness test -> builder into a fresh document of its own implementation.
-struct DocumentChain {
-    TDomImplementation implementation;
-    TXmlCustomProcessorAgent agent;
-    TXmlStandardDocReader reader;
-    TXmlWFTestContentHandler wfTest;
-    TXmlDocBuilder builder;
-    TdomDocument* document = nullptr;
-    std::vector<ReportedError> reports;
-
-    DocumentChain() {
-        reader.setNextHandler(&wfTest);
-        wfTest.setNextHandler(&builder);
-        auto record = [this](TXmlCustomProcessorAgent*, TXmlParserError& e) {
-            reports.push_back({e.errorClass(), e.code(), e.startLine(), e.startColumn(), e.endLine(), e.endColumn()});
-        };
-        reader.OnFatalError = record;
-        reader.OnError = record;
-        reader.OnWarning = record;
-    }
-
-    // Parses bytes into a new document; true when the run ended without a record.
-    bool parse(const std::string& bytes, const std::u16string& systemId = u"test.xml") {
-        document = implementation.createEmptyDocument();
-        builder.setReferenceNode(document);
-        TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        TXmlInputSource source(&stream, u"", systemId);
-        bool ok = reader.parse(&agent, source);
-        builder.setReferenceNode(nullptr);
-        return ok;
-    }
-
-    std::string errorClass() const { return reports.empty() ? std::string() : reports.back().errorClass; }
-};
 
 // A content handler that writes every signal it receives as one line.
 class SignalRecorder : public TXmlCustomContentHandler {

@@ -49,7 +49,7 @@ TEST(DocBuilder, SplitsAttributeValuesWithReferences) {
     TXmlStandardDocReader reader;
     TXmlDocBuilder builder;
     reader.setNextHandler(&builder);
-    std::vector<ReportedError> reports;
+    std::vector<std::pair<std::string, std::u16string>> reports; // class and code
     reader.OnFatalError = [&](TXmlCustomProcessorAgent*, TXmlParserError& e) {
         reports.push_back({e.errorClass(), e.code()});
     };
@@ -60,7 +60,7 @@ TEST(DocBuilder, SplitsAttributeValuesWithReferences) {
         TXmlInputSource source(&stream, u"", u"");
         reader.parse(&agent, source);
         std::string result =
-            reports.empty() ? treeShape(document) : reports.back().errorClass + ":" + narrow(reports.back().code);
+            reports.empty() ? treeShape(document) : reports.back().first + ":" + narrow(reports.back().second);
         reports.clear();
         return result;
     };

@@ -142,6 +142,7 @@ TEST(DocReader, InvalidCharactersEndTheRun) {
     const std::string inputs[] = {std::string("<a>\x01</a>"), std::string("<a>\xC3</a>"), std::string("<a>\x80</a>"),
                                   std::string("<a>\xEF\xBF\xBE</a>")};
     for (const std::string& text : inputs) {
+        SCOPED_TRACE(testing::PrintToString(text));
         RecordedRun run(text);
         EXPECT_FALSE(run.ok);
         EXPECT_EQ(run.errors, Lines{"EParserInvalidCharacter_Err"});
@@ -170,6 +171,7 @@ TEST(DocReader, RunsEndAtTheirDelimitersAndAtInvalidUnitsWhereverTheyFall) {
 
         for (const std::string& invalid : {std::string("\x01"), std::string("\x1F"), std::string("\xEF\xBF\xBF")}) {
             for (const std::string& opening : {std::string("<a>"), std::string("<a b='"), std::string("<a><!--")}) {
+                SCOPED_TRACE(testing::PrintToString(opening + plain + invalid));
                 DocumentChain chain;
                 EXPECT_FALSE(chain.parse(opening + plain + invalid + plain + "'>--></a>"));
                 ASSERT_EQ(chain.reports.size(), 1u);

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "chain_helpers.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
-const std::filesystem::path kXmlData = std::filesystem::path(TEST_DATA_DIR) / "xml";
+const std::filesystem::path kXmlData = testDataPath("xml");
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -96,7 +96,8 @@ TEST(ParserErrorMessage, EveryLanguageHasEveryText) {
         // Distinct classes get distinct texts (no row was copied twice by mistake).
         EXPECT_EQ(texts.size(), table.messages.size()) << static_cast<int>(language);
         EXPECT_NE(std::string(table.fallback), "");
-        for (const char* pattern : table.documentPhrases) EXPECT_NE(std::string(pattern).find('%'), std::string::npos);
+        for (const char* pattern : table.documentPhrases)
+            EXPECT_NE(std::string(pattern).find('%'), std::string::npos) << pattern;
         EXPECT_NE(std::string(table.positionPatterns[2]).find("%4"), std::string::npos);
         if (language != TXmlMessageLanguage::en) {
             EXPECT_STRNE(table.messages[0], messageTable(TXmlMessageLanguage::en).messages[0]);

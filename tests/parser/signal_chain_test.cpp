@@ -136,7 +136,7 @@ TEST(SignalChain, ReaderReportsDestroysAndResetsTheChain) {
     for (const char* errorClass : classes) {
         TXmlErrorRecord record = reader.createError(&agent, nullptr, u"", errorClass);
         reader.dispatchError(&agent, record);
-        EXPECT_EQ(record, nullptr);
+        EXPECT_EQ(record, nullptr) << errorClass;
     }
     EXPECT_EQ(reports.fatal, std::vector<std::string>{"EParserNotInRoot_Err"});
     EXPECT_EQ(reports.error, std::vector<std::string>{"EParserDuplicate_ID_Value_Err"});

@@ -79,6 +79,8 @@ TEST_F(WFTest, DeclarationsMustComeFirstAndBeWellFormed) {
         std::u16string version, encoding, standalone;
     } invalid[] = {{u"1.0", u"1SJIS", u""}, {u"1.0", u"", u"maybe"}, {u"", u"", u""}, {u"1 0", u"", u"yes"}};
     for (const auto& d : invalid) {
+        SCOPED_TRACE(testing::PrintToString(d.version) + " " + testing::PrintToString(d.encoding) + " " +
+                     testing::PrintToString(d.standalone));
         wf.startDocument(&agent, nullptr, u"");
         EXPECT_EQ(answer(wf.xmlDeclaration(&agent, nullptr, d.version, d.encoding, d.standalone)),
                   "EParserInvalidXmlDeclaration_Err");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -15,6 +14,8 @@
 #include "dtd/dtd_reader.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/source_code.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 #include "text/error_handler.h"
 #include "text/exception.h"
 #include "text/file_io.h"
@@ -22,7 +23,7 @@
 
 namespace {
 
-const std::string kFront = std::string(TEST_DATA_DIR) + "/front/";
+const std::string kFront = testDataPath("front/");
 
 // A stream that counts its destructions.
 class TrackedStream : public TMemoryStream {
@@ -34,38 +35,15 @@ private:
     int& destroyed_;
 };
 
-// A front over its own implementation that records every report by severity.
-struct Front {
-    Front() {
-        parser.setDOMImpl(&implementation);
-        parser.OnFatalError = [this](TXmlToDomParser* sender, TXmlParserError& e) { record(sender, e, fatal); };
-        parser.OnError = [this](TXmlToDomParser* sender, TXmlParserError& e) { record(sender, e, errors); };
-        parser.OnWarning = [this](TXmlToDomParser* sender, TXmlParserError& e) { record(sender, e, warnings); };
+// A front over its own implementation whose reports all come from its own parser, listed by
+// severity.
+struct Front : ParserFront {
+    ~Front() {
+        for (const ReportedError& report : reports) EXPECT_EQ(report.sender, &parser);
     }
-    void record(TXmlToDomParser* sender, TXmlParserError& e, std::vector<std::string>& list) {
-        EXPECT_EQ(sender, &parser);
-        list.push_back(e.errorClass());
-        systemIds.push_back(narrow(e.systemId()));
-        codes.push_back(e.code());
-    }
-    std::size_t reports() const { return fatal.size() + errors.size() + warnings.size(); }
-    // Serves files relative to the directory of the file that names them.
-    void serveFiles() {
-        parser.OnExternalSubset = [this](void*, const std::u16string& parent, std::u16string&, std::u16string& systemId,
-                                         TStream*& stream, TXmlParserAction& action) {
-            ++externalSubsetCalls;
-            const std::string path = directoryOf(narrow(parent)) + narrow(systemId);
-            systemId = utf8ToUtf16(path);
-            stream = new TMemoryStream(readWholeFile(path));
-            action = TXmlParserAction::paOK;
-        };
-    }
-
-    TDomImplementation implementation;
-    TXmlToDomParser parser;
-    std::vector<std::string> fatal, errors, warnings, systemIds;
-    std::vector<std::u16string> codes;
-    int externalSubsetCalls = 0;
+    std::vector<std::string> fatal() const { return classes(ReportSeverity::fatal); }
+    std::vector<std::string> errors() const { return classes(ReportSeverity::error); }
+    std::vector<std::string> warnings() const { return classes(ReportSeverity::warning); }
 };
 
 template <class F> std::string raisedMessage(F&& operation) {
@@ -115,7 +93,7 @@ TEST(ParserFrontMisuse, MissingImplementationOrInputRaisesBeforeAnythingIsCreate
     EXPECT_TRUE(nothingLeft(front.implementation));
     EXPECT_EQ(parser.docBuilder()->currentNode(), nullptr);
     EXPECT_EQ(parser.dtdBuilder()->externalTarget(), nullptr);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
 
     // The node and subset operations check their input in the agent.
     EXPECT_EQ(raisedMessage([&] { parser.memoryToNode(nullptr, 1, u"", u"", nullptr); }), "pointer not specified.");
@@ -171,7 +149,7 @@ TEST(ParserFrontDocuments, EveryInputKindBuildsTheSameDocument) {
         EXPECT_EQ(model->document(), document);
     }
     EXPECT_EQ(front.implementation.documents().length(), 6);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     // The builders point at nothing between runs.
     EXPECT_EQ(parser.docBuilder()->currentNode(), nullptr);
     EXPECT_EQ(parser.dtdBuilder()->externalTarget(), nullptr);
@@ -179,8 +157,8 @@ TEST(ParserFrontDocuments, EveryInputKindBuildsTheSameDocument) {
 
     // A file's name is the document's system id, as the records tell.
     TdomDocument* fromFile = parser.fileToDocument(kFront + "not_well_formed.xml");
-    ASSERT_EQ(front.fatal.size(), 1u);
-    EXPECT_EQ(front.systemIds.back(), kFront + "not_well_formed.xml");
+    ASSERT_EQ(front.fatal().size(), 1u);
+    EXPECT_EQ(front.systemIds().back(), kFront + "not_well_formed.xml");
     EXPECT_NE(fromFile->documentElement(), nullptr);
 }
 
@@ -189,14 +167,14 @@ TEST(ParserFrontDocuments, AnErrorEndsTheRunWithTheNodesBuiltSoFarAndOneReport) 
     TdomDocument* document = front.parser.wideStringToDocument(u"<a><b>one</b><c>two</d><e/></a>");
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(treeShape(document), "a(b(t:one),c(t:two))");
-    ASSERT_EQ(front.fatal.size(), 1u);
-    EXPECT_TRUE(front.errors.empty());
-    EXPECT_TRUE(front.warnings.empty());
+    ASSERT_EQ(front.fatal().size(), 1u);
+    EXPECT_TRUE(front.errors().empty());
+    EXPECT_TRUE(front.warnings().empty());
 
     // The next run on the same front starts from a clean chain.
-    front.fatal.clear();
+    front.reports.clear();
     EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<z/>")), "z()");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
 }
 
 TEST(ParserFrontDocuments, AnExceptionFreesWhatTheRunMadeAndTheNextRunStartsClean) {
@@ -229,7 +207,7 @@ TEST(ParserFrontDocuments, AnExceptionFreesWhatTheRunMadeAndTheNextRunStartsClea
     TdomDocument* document = front.parser.wideStringToDocument(u"<!DOCTYPE a [<!ELEMENT a ANY>]><a><b/></a>");
     EXPECT_EQ(treeShape(document), "D:a,a(b())");
     EXPECT_NE(document->contentModel()->findElementTypeDeclaration(u"a"), nullptr);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
 }
 
 TEST(ParserFrontDocuments, TagEventsMayRenameWhatGoesOnDownTheChain) {
@@ -253,10 +231,10 @@ TEST(ParserFrontDocuments, TagEventsMayRenameWhatGoesOnDownTheChain) {
     front.parser.docBuilder()->OnStartElement = renameStart(u"b", u"c");
     front.parser.docBuilder()->OnEndElement = renameEnd(u"b", u"c");
     EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<a/>")), "c()");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     front.parser.docBuilder()->OnEndElement = nullptr;
     front.parser.wideStringToDocument(u"<a/>");
-    EXPECT_EQ(front.reports(), 1u);
+    EXPECT_EQ(front.reports.size(), 1u);
 }
 
 TEST(ParserFrontDocuments, AByteOrderMarkIsAddedOnlyWhenTheWideTextLacksOne) {
@@ -264,7 +242,7 @@ TEST(ParserFrontDocuments, AByteOrderMarkIsAddedOnlyWhenTheWideTextLacksOne) {
     // A second U+FEFF would be content before the root element and make the run fail.
     EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"\uFEFF<a>x</a>")), "a(t:x)");
     EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<a>x</a>")), "a(t:x)");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     // A U+FEFF inside the text stays where it is.
     EXPECT_EQ(treeShape(front.parser.wideStringToDocument(u"<a>\uFEFF</a>")), "a(t:\xEF\xBB\xBF)");
 }
@@ -272,14 +250,14 @@ TEST(ParserFrontDocuments, AByteOrderMarkIsAddedOnlyWhenTheWideTextLacksOne) {
 TEST(ParserFrontExternalSubset, WithoutCallbackADoctypeNamingAnIdFailsTheLoad) {
     Front front;
     TdomDocument* document = front.parser.wideStringToDocument(u"<!DOCTYPE a SYSTEM \"a.dtd\"><a><b/></a>");
-    ASSERT_EQ(front.fatal.size(), 1u);
-    EXPECT_EQ(front.fatal[0], "EParserInvalidDoctype_Err");
+    ASSERT_EQ(front.fatal().size(), 1u);
+    EXPECT_EQ(front.fatal()[0], "EParserInvalidDoctype_Err");
     EXPECT_EQ(document->documentElement(), nullptr);
 
     // A doctype with an internal subset alone needs no callback.
-    front.fatal.clear();
+    front.reports.clear();
     document = front.parser.wideStringToDocument(u"<!DOCTYPE a [<!ELEMENT a EMPTY>]><a/>");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_NE(document->contentModel()->internalSubset()->findOwnElementTypeDeclaration(u"a"), nullptr);
 }
 
@@ -316,7 +294,7 @@ TEST(ParserFrontExternalSubset, CallbackAnswersDecideTheLoad) {
     TdomDocument* document = parser.wideStringToDocument(text);
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(destroyed, 2);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(publicIds, std::vector<std::u16string>(3, u"-//T//A//EN"));
     EXPECT_EQ(systemIds, (std::vector<std::u16string>{u"a.dtd", u"a.dtd+", u"a.dtd++"}));
     EXPECT_EQ(parents, std::vector<std::u16string>(3, u"")); // a wide string has no system id
@@ -329,7 +307,7 @@ TEST(ParserFrontExternalSubset, CallbackAnswersDecideTheLoad) {
     parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*&,
                                   TXmlParserAction& action) { action = TXmlParserAction::paOK; };
     document = parser.wideStringToDocument(text);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(treeShape(document), "D:a,a()");
     EXPECT_TRUE(document->contentModel()->externalSubset()->children().empty());
 
@@ -342,14 +320,13 @@ TEST(ParserFrontExternalSubset, CallbackAnswersDecideTheLoad) {
     };
     document = parser.wideStringToDocument(text);
     EXPECT_EQ(destroyed, 1);
-    ASSERT_EQ(front.fatal.size(), 1u);
-    EXPECT_EQ(front.fatal[0], "EParserInvalidDoctype_Err");
+    ASSERT_EQ(front.fatal().size(), 1u);
+    EXPECT_EQ(front.fatal()[0], "EParserInvalidDoctype_Err");
     EXPECT_EQ(document->documentElement(), nullptr);
 
     // The ids the callback leaves are those the external subset is read with: an error in the DTD
     // names them, and then the doctype fails as well.
-    front.fatal.clear();
-    front.systemIds.clear();
+    front.reports.clear();
     parser.OnExternalSubset = [&](void*, const std::u16string&, std::u16string&, std::u16string& systemId,
                                   TStream*& stream, TXmlParserAction& action) {
         systemId = u"served.dtd";
@@ -357,9 +334,9 @@ TEST(ParserFrontExternalSubset, CallbackAnswersDecideTheLoad) {
         action = TXmlParserAction::paOK;
     };
     parser.wideStringToDocument(text);
-    ASSERT_EQ(front.reports(), 2u);
-    EXPECT_EQ(front.systemIds[0], "served.dtd");
-    EXPECT_EQ(front.fatal.back(), "EParserInvalidDoctype_Err");
+    ASSERT_EQ(front.reports.size(), 2u);
+    EXPECT_EQ(front.systemIds()[0], "served.dtd");
+    EXPECT_EQ(front.fatal().back(), "EParserInvalidDoctype_Err");
 }
 
 TEST(ParserFrontExternalSubset, AThrowingCallbackLosesNoStream) {
@@ -393,38 +370,37 @@ TEST(ParserFrontExternalSubset, AStreamHandedOverBeforeARaisingRetryIsFreed) {
 TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
     Front front;
     auto read = [&](const std::string& bytes) {
-        front.fatal.clear();
-        front.codes.clear();
+        front.reports.clear();
         return front.parser.memoryToDocument(bytes.data(), bytes.size());
     };
     // The UTF-8 mark is no character of the document.
     TdomDocument* document = read("\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?><a>x</a>");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(treeShape(document), "a(t:x)");
     // A bad Shift_JIS byte is one replacement character and leaves the end tag alone.
     document = read("<?xml version='1.0' encoding='Shift_JIS'?><a>\x82</a><!--\x80-->");
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(document->documentElement()->textContent(), u"\u30FB");
     // An encoding that is not known, or that the mark contradicts, is told at the declaration, and
     // the document is read on as UTF-8 or as the mark says; a fault after it is still found.
-    front.errors.clear();
+    front.reports.clear();
     document = read("<?xml version='1.0' encoding='SJIS'?><a>\xC3\xA9</a>");
-    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
-    EXPECT_EQ(front.codes, std::vector<std::u16string>{u"unknown encoding \"SJIS\""});
+    EXPECT_EQ(front.errors(), std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
+    EXPECT_EQ(front.codes(), std::vector<std::u16string>{u"unknown encoding \"SJIS\""});
     EXPECT_EQ(document->documentElement()->textContent(), u"\u00E9");
     read("<?xml version='1.0' encoding='SJIS'?><a></b>");
-    EXPECT_EQ(front.fatal, std::vector<std::string>{"EParserMissingStartTag_Err"});
+    EXPECT_EQ(front.fatal(), std::vector<std::string>{"EParserMissingStartTag_Err"});
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("<?xml version='1.0' encoding='Shift_JIS'?><a>x</a>")) utf16 += std::string{c, '\0'};
-    front.errors.clear();
+    front.reports.clear();
     document = read(utf16);
-    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
-    EXPECT_EQ(front.codes, std::vector<std::u16string>{u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"});
+    EXPECT_EQ(front.errors(), std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
+    EXPECT_EQ(front.codes(), std::vector<std::u16string>{u"encoding \"Shift_JIS\" under a UTF-16 byte-order mark"});
     EXPECT_EQ(treeShape(document), "a(t:x)");
     // Wide text is decoded already: its declaration may name the encoding of its original.
-    front.codes.clear();
+    front.reports.clear();
     document = front.parser.wideStringToDocument(u"<?xml version='1.0' encoding='Shift_JIS'?><a/>");
-    EXPECT_TRUE(front.codes.empty());
+    EXPECT_TRUE(front.codes().empty());
     EXPECT_EQ(treeShape(document), "a()");
     // The text declaration of an external subset is held to the same.
     front.parser.OnExternalSubset = [](void*, const std::u16string&, std::u16string&, std::u16string&, TStream*& stream,
@@ -432,12 +408,12 @@ TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
         stream = new TMemoryStream("<?xml encoding='x-sjis'?><!ELEMENT a EMPTY><!BAD>");
         action = TXmlParserAction::paOK;
     };
-    front.errors.clear();
+    front.reports.clear();
     read("<!DOCTYPE a SYSTEM 'a.dtd'><a/>");
-    EXPECT_EQ(front.errors, std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
-    EXPECT_EQ(front.codes.front(), u"unknown encoding \"x-sjis\"");
+    EXPECT_EQ(front.errors(), std::vector<std::string>{"EParserUnusable_Encoding_Declaration_Err"});
+    EXPECT_EQ(front.codes().front(), u"unknown encoding \"x-sjis\"");
     // The subset is read on past its declaration: the fault after it is found.
-    EXPECT_EQ(front.fatal.front(), "EParserUnknownDeclarationType_Err");
+    EXPECT_EQ(front.fatal().front(), "EParserUnknownDeclarationType_Err");
 }
 
 TEST(ParserFrontNodes, NodeOperationsBuildBelowTheReferenceNode) {
@@ -461,8 +437,8 @@ TEST(ParserFrontNodes, NodeOperationsBuildBelowTheReferenceNode) {
     // Below a document it is: a second root element fails, reported once, and the answer is false.
     TdomDocument* empty = front.implementation.createEmptyDocument();
     EXPECT_FALSE(parser.wideStringToNode(u"<a/><b/>", u"", u"", empty));
-    ASSERT_EQ(front.fatal.size(), 1u);
-    EXPECT_EQ(front.fatal[0], "EParserDoubleRootElement_Err");
+    ASSERT_EQ(front.fatal().size(), 1u);
+    EXPECT_EQ(front.fatal()[0], "EParserDoubleRootElement_Err");
     EXPECT_EQ(treeShape(empty), "a()");
 
     // The document mode stays as the last node operation left it; documents do not touch it.
@@ -531,11 +507,11 @@ TEST(ParserFrontSubsets, SubsetOperationsReadIntoTheGivenObject) {
     EXPECT_TRUE(parser.streamToInternalSubset(&stream, u"", u"", internal));
     EXPECT_NE(internal->findOwnEntityDeclaration(u"e"), nullptr);
     EXPECT_NE(internal->findOwnElementTypeDeclaration(u"c"), nullptr);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
 
     // An error ends the run with false and one report.
     EXPECT_FALSE(parser.wideStringToExternalSubset(u"<!ELEMENT 1d EMPTY>", u"", u"", external));
-    EXPECT_EQ(front.reports(), 1u);
+    EXPECT_EQ(front.reports.size(), 1u);
     EXPECT_EQ(external->findOwnElementTypeDeclaration(u"1d"), nullptr);
 }
 
@@ -543,7 +519,7 @@ TEST(ParserFrontFiles, PointMarkFilesLoadWithTheirDtdFromTheirDirectory) {
     Front front;
     front.serveFiles();
     TdomDocument* document = front.parser.fileToDocument(kFront + "points.xml");
-    EXPECT_EQ(front.reports(), 0u) << (front.fatal.empty() ? "" : front.fatal[0]);
+    EXPECT_EQ(front.reports.size(), 0u) << (front.fatal().empty() ? "" : front.fatal()[0]);
     EXPECT_EQ(front.externalSubsetCalls, 1);
     ASSERT_NE(document->documentElement(), nullptr);
     EXPECT_EQ(document->getElementsByTagName(u"format")->length(), 3);
@@ -560,7 +536,7 @@ TEST(ParserFrontFiles, PointMarkFilesLoadWithTheirDtdFromTheirDirectory) {
 
     // An internal subset beside the external one: both are read, the internal one first.
     document = front.parser.fileToDocument(kFront + "subsets.xml");
-    EXPECT_EQ(front.reports(), 0u) << (front.fatal.empty() ? "" : front.fatal[0]);
+    EXPECT_EQ(front.reports.size(), 0u) << (front.fatal().empty() ? "" : front.fatal()[0]);
     model = document->contentModel();
     EXPECT_NE(model->internalSubset()->findOwnEntityDeclaration(u"maker"), nullptr);
     EXPECT_NE(model->internalSubset()->findOwnAttrDefinition(u"velmar", u"edition"), nullptr);
@@ -580,12 +556,12 @@ TEST(ParserFrontFiles, PointMarkFilesLoadWithTheirDtdFromTheirDirectory) {
         }
     };
     document = front.parser.fileToDocument(kFront + "missing_dtd.xml");
-    EXPECT_EQ(front.fatal, std::vector<std::string>{"EParserInvalidDoctype_Err"});
+    EXPECT_EQ(front.fatal(), std::vector<std::string>{"EParserInvalidDoctype_Err"});
     EXPECT_EQ(document->documentElement(), nullptr);
-    front.fatal.clear();
+    front.reports.clear();
     front.parser.fileToDocument(kFront + "broken_dtd.xml");
-    ASSERT_EQ(front.reports(), 2u);
-    EXPECT_EQ(front.fatal.back(), "EParserInvalidDoctype_Err");
+    ASSERT_EQ(front.reports.size(), 2u);
+    EXPECT_EQ(front.fatal().back(), "EParserInvalidDoctype_Err");
 }
 
 TEST(ParserFrontFiles, ExternalEntitiesOfADtdAreNamedRelativeToTheDtd) {
@@ -604,7 +580,7 @@ TEST(ParserFrontFiles, ExternalEntitiesOfADtdAreNamedRelativeToTheDtd) {
         action = TXmlParserAction::paOK;
     };
     TdomDocument* document = front.parser.fileToDocument(kFront + "nested/points.xml");
-    EXPECT_EQ(front.reports(), 0u) << (front.fatal.empty() ? "" : front.fatal[0]);
+    EXPECT_EQ(front.reports.size(), 0u) << (front.fatal().empty() ? "" : front.fatal()[0]);
     EXPECT_EQ(asked, std::vector<std::string>{kFront + "nested/dtd/velmar-modular.dtd"});
     EXPECT_NE(document->contentModel()->findElementTypeDeclaration(u"format"), nullptr);
     EXPECT_EQ(front.parser.processorAgent()->currentSystemId(), u"");
@@ -614,7 +590,7 @@ TEST(ParserFrontEntityReferences, FillByParsingParsesTheReplacementText) {
     Front front;
     TdomDocument* document = front.parser.wideStringToDocument(
         u"<!DOCTYPE r [<!ENTITY rich \"<b>bold</b> and &amp;\"><!ENTITY broken \"<b>\"><!ENTITY none \"\">]><r/>");
-    ASSERT_EQ(front.reports(), 0u);
+    ASSERT_EQ(front.reports.size(), 0u);
     TdomEntityReference* rich = document->createEntityReference(u"rich");
     EXPECT_TRUE(rich->fillByParsing());
     EXPECT_EQ(childShapes(rich), "b(t:bold),t: and ,&amp");
@@ -627,23 +603,21 @@ TEST(ParserFrontEntityReferences, FillByParsingParsesTheReplacementText) {
     EXPECT_TRUE(none->fillByParsing());
     EXPECT_FALSE(none->hasChildNodes());
     // The nested front reports to nobody: the document's front heard nothing.
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
 }
 
 TEST(ParserFrontFiles, FileNamesAreTheFileSystemsUtf8Bytes) {
-    char pattern[] = "/tmp/front-names-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = std::string(pattern) + "/";
+    const TemporaryDirectory temporary("front-names");
+    const std::string dir = temporary.path() + "/";
     const std::string name = dir + "\xE5\x9C\xB0\xE7\x82\xB9.xml"; // 地点.xml
     writeFileAtomically(name, readWholeFile(kFront + "subsets.xml"));
     writeFileAtomically(dir + "velmar.dtd", readWholeFile(kFront + "velmar.dtd"));
     Front front;
     front.serveFiles();
     TdomDocument* document = front.parser.fileToDocument(name);
-    EXPECT_EQ(front.reports(), 0u);
+    EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(front.externalSubsetCalls, 1);
     EXPECT_NE(document->documentElement(), nullptr);
-    std::filesystem::remove_all(pattern);
 }
 
 TEST(ProcessorAgent, WithoutReadersEveryInputIsPreparedAndAnsweredTrue) {

@@ -1,13 +1,12 @@
-#include "text/external_file_policy.h"
-
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <string>
-
+#include "tests/support/temporary_directory.h"
 #include "text/exception.h"
+#include "text/external_file_policy.h"
 #include "text/file_io.h"
 #include "text/stream.h"
 
@@ -18,19 +17,15 @@ namespace {
 class ExternalFilePolicy : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/external-file-policy-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        std::filesystem::create_directories(dir_ + "/doc/sub/dir");
-        writeFileAtomically(document_ = dir_ + "/doc/points.xml", "<a/>");
-        writeFileAtomically(dir_ + "/doc/v.dtd", "<!ELEMENT a ANY>");
-        writeFileAtomically(dir_ + "/doc/sub/e.ent", "entity");
-        writeFileAtomically(dir_ + "/secret.txt", "secret");
-        ASSERT_EQ(mkfifo((dir_ + "/doc/pipe.dtd").c_str(), 0600), 0);
-        std::filesystem::create_symlink("../secret.txt", dir_ + "/doc/out.dtd");
-        std::filesystem::create_symlink("v.dtd", dir_ + "/doc/in.dtd");
+        std::filesystem::create_directories(dir_.path("doc/sub/dir"));
+        writeFileAtomically(document_ = dir_.path("doc/points.xml"), "<a/>");
+        writeFileAtomically(dir_.path("doc/v.dtd"), "<!ELEMENT a ANY>");
+        writeFileAtomically(dir_.path("doc/sub/e.ent"), "entity");
+        writeFileAtomically(dir_.path("secret.txt"), "secret");
+        ASSERT_EQ(mkfifo((dir_.path("doc/pipe.dtd")).c_str(), 0600), 0);
+        std::filesystem::create_symlink("../secret.txt", dir_.path("doc/out.dtd"));
+        std::filesystem::create_symlink("v.dtd", dir_.path("doc/in.dtd"));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     // What opening systemId (relative to the document) gives: the content, or the message.
     std::string open(const std::string& systemId) const {
@@ -41,12 +36,12 @@ protected:
             stream->readBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
             return bytes;
         } catch (const EFOpenError& e) {
-            EXPECT_EQ(e.message().find(dir_), std::string::npos) << "expanded path in " << e.message();
+            EXPECT_EQ(e.message().find(dir_.path()), std::string::npos) << "expanded path in " << e.message();
             return e.message();
         }
     }
 
-    std::string dir_;
+    TemporaryDirectory dir_{"external-file-policy"};
     std::string document_;
     TExternalFilePolicy policy_;
 };
@@ -58,7 +53,7 @@ TEST_F(ExternalFilePolicy, OpensRegularFilesBelowTheDocumentsDirectory) {
     EXPECT_EQ(open("sub/e.ent"), "entity");
     EXPECT_EQ(open("sub/../v.dtd"), "<!ELEMENT a ANY>");
     EXPECT_EQ(open("in.dtd"), "<!ELEMENT a ANY>"); // a link that stays inside
-    EXPECT_EQ(policy_.open(document_, dir_ + "/doc/sub/e.ent", "e.ent")->size(), 6);
+    EXPECT_EQ(policy_.open(document_, dir_.path("doc/sub/e.ent"), "e.ent")->size(), 6);
     EXPECT_EQ(TExternalFilePolicy::resolve("/a/b/doc.xml", "/etc/x"), "/etc/x");
     EXPECT_EQ(TExternalFilePolicy::resolve("doc.xml", "v.dtd"), "v.dtd");
 }
@@ -80,9 +75,9 @@ TEST_F(ExternalFilePolicy, RefusesWhatLiesOutsideOrIsNoRegularFileAndNamesItAsWr
 }
 
 TEST_F(ExternalFilePolicy, AllowedDirectoriesWidenIt) {
-    EXPECT_THROW(policy_.allowDirectory(dir_ + "/secret.txt"), EFOpenError);
-    EXPECT_THROW(policy_.allowDirectory(dir_ + "/none"), EFOpenError);
-    policy_.allowDirectory(dir_ + "/doc/../");
+    EXPECT_THROW(policy_.allowDirectory(dir_.path("secret.txt")), EFOpenError);
+    EXPECT_THROW(policy_.allowDirectory(dir_.path("none")), EFOpenError);
+    policy_.allowDirectory(dir_.path("doc/../"));
     EXPECT_EQ(open("../secret.txt"), "secret");
     EXPECT_EQ(open("out.dtd"), "secret");
     EXPECT_EQ(open("pipe.dtd"), "Refused to open \"pipe.dtd\": not a regular file.");

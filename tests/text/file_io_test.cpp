@@ -1,47 +1,40 @@
-#include "text/file_io.h"
-
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-
+#include "tests/support/temporary_directory.h"
 #include "text/exception.h"
+#include "text/file_io.h"
 #include "text/stream.h"
 
 namespace {
 
 class FileIo : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/file-io-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string dir_;
+    TemporaryDirectory dir_{"file-io-test"};
 };
 
 } // namespace
 
 TEST_F(FileIo, WritesAndReadsBackBytesIncludingNul) {
-    const std::string name = dir_ + "/\xE5\x9C\xB0\xE7\x82\xB9.xml";  // a Japanese file name
+    const std::string name = dir_.path("\xE5\x9C\xB0\xE7\x82\xB9.xml"); // a Japanese file name
     const std::string bytes("a\0\x82\xA0\r\n", 6);
     writeFileAtomically(name, bytes);
     EXPECT_EQ(readWholeFile(name), bytes);
     writeFileAtomically(name, "shorter");
     EXPECT_EQ(readWholeFile(name), "shorter");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1); // no temporary file left
 }
 
 TEST_F(FileIo, ReadsWholeFilesOfAnySizeAndOfNoReportedSize) {
     std::string large(300000, 'x');
     for (std::size_t i = 0; i < large.size(); i += 7) large[i] = static_cast<char>(i % 251);
-    writeFileAtomically(dir_ + "/large", large);
-    EXPECT_EQ(readWholeFile(dir_ + "/large"), large);
-    writeFileAtomically(dir_ + "/empty", "");
-    EXPECT_EQ(readWholeFile(dir_ + "/empty"), "");
+    writeFileAtomically(dir_.path("large"), large);
+    EXPECT_EQ(readWholeFile(dir_.path("large")), large);
+    writeFileAtomically(dir_.path("empty"), "");
+    EXPECT_EQ(readWholeFile(dir_.path("empty")), "");
     // Files of the process file system report size 0 and still have content.
     const std::string status = readWholeFile("/proc/self/status");
     EXPECT_NE(status.find("Name:"), std::string::npos);
@@ -49,39 +42,39 @@ TEST_F(FileIo, ReadsWholeFilesOfAnySizeAndOfNoReportedSize) {
 }
 
 TEST_F(FileIo, FailedWriteLeavesTheTargetAndNamesTheFile) {
-    const std::string name = dir_ + "/keep.csv";
+    const std::string name = dir_.path("keep.csv");
     writeFileAtomically(name, "old");
     if (geteuid() != 0) {
-        chmod(dir_.c_str(), 0555);
+        chmod(dir_.path().c_str(), 0555);
         EXPECT_THROW(writeFileAtomically(name, "new"), EFCreateError);
-        chmod(dir_.c_str(), 0755);
+        chmod(dir_.path().c_str(), 0755);
         EXPECT_EQ(readWholeFile(name), "old");
     }
     try {
-        writeFileAtomically(dir_ + "/missing/x.csv", "new");
+        writeFileAtomically(dir_.path("missing/x.csv"), "new");
         FAIL() << "no error raised";
     } catch (const EFCreateError& e) {
-        EXPECT_NE(e.message().find(dir_ + "/missing/x.csv"), std::string::npos);
+        EXPECT_NE(e.message().find(dir_.path("missing/x.csv")), std::string::npos);
         EXPECT_NE(e.message().find("No such file or directory"), std::string::npos);
     }
-    EXPECT_THROW(writeFileAtomically(dir_, "x"), EFCreateError);  // a directory
+    EXPECT_THROW(writeFileAtomically(dir_.path(), "x"), EFCreateError); // a directory
     EXPECT_EQ(readWholeFile(name), "old");
 }
 
 TEST_F(FileIo, ReadingAMissingFileNamesIt) {
     try {
-        readWholeFile(dir_ + "/nothing.xml");
+        readWholeFile(dir_.path("nothing.xml"));
         FAIL() << "no error raised";
     } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.message(), "Cannot open file \"" + dir_ + "/nothing.xml\". No such file or directory");
+        EXPECT_EQ(e.message(), "Cannot open file \"" + dir_.path("nothing.xml") + "\". No such file or directory");
     }
-    EXPECT_THROW(readWholeFile(dir_), EFOpenError);
+    EXPECT_THROW(readWholeFile(dir_.path()), EFOpenError);
 }
 
 TEST_F(FileIo, ReadingRefusesWhatIsNoRegularFileWithoutWaiting) {
     // A FIFO without a writer would block a plain open; /dev/zero would be read until memory ends.
-    ASSERT_EQ(mkfifo((dir_ + "/pipe.xml").c_str(), 0600), 0);
-    for (const std::string& name : {dir_ + "/pipe.xml", std::string("/dev/zero")}) {
+    ASSERT_EQ(mkfifo((dir_.path("pipe.xml")).c_str(), 0600), 0);
+    for (const std::string& name : {dir_.path("pipe.xml"), std::string("/dev/zero")}) {
         try {
             readWholeFile(name);
             ADD_FAILURE() << name << " was read";
@@ -89,7 +82,7 @@ TEST_F(FileIo, ReadingRefusesWhatIsNoRegularFileWithoutWaiting) {
             EXPECT_EQ(e.message(), "Cannot open file \"" + name + "\". Not a regular file");
         }
     }
-    EXPECT_THROW(TFileStream(dir_ + "/pipe.xml", TFileStream::Mode::openRead), EFOpenError);
+    EXPECT_THROW(TFileStream(dir_.path("pipe.xml"), TFileStream::Mode::openRead), EFOpenError);
 }
 
 TEST(DirectoryOf, KeepsTheFinalSlashAndTheRoot) {
@@ -100,7 +93,7 @@ TEST(DirectoryOf, KeepsTheFinalSlashAndTheRoot) {
 }
 
 TEST_F(FileIo, WritesInPiecesAndAFailingProducerLeavesTheTarget) {
-    const std::string name = dir_ + "/pieces.xml";
+    const std::string name = dir_.path("pieces.xml");
     writeFileAtomicallyInPieces(name, [](const TByteSink& sink) {
         sink("<a>");
         sink(std::string_view("\0", 1));
@@ -114,36 +107,36 @@ TEST_F(FileIo, WritesInPiecesAndAFailingProducerLeavesTheTarget) {
                                              }),
                  EConvertError);
     EXPECT_EQ(readWholeFile(name), std::string("<a>\0</a>", 8));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1); // no temporary file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1); // no temporary file left
 }
 
 TEST_F(FileIo, SavingThroughASymbolicLinkWritesItsTargetAndKeepsTheLink) {
-    std::filesystem::create_directory(dir_ + "/real");
-    const std::string target = dir_ + "/real/points.xml";
+    std::filesystem::create_directory(dir_.path("real"));
+    const std::string target = dir_.path("real/points.xml");
     writeFileAtomically(target, "old");
     chmod(target.c_str(), 0640);
-    std::filesystem::create_symlink("real/points.xml", dir_ + "/link.xml");
-    std::filesystem::create_symlink(dir_ + "/link.xml", dir_ + "/link2.xml");  // a chain, absolute
-    writeFileAtomically(dir_ + "/link2.xml", "new");
-    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/link.xml"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/link2.xml"));
+    std::filesystem::create_symlink("real/points.xml", dir_.path("link.xml"));
+    std::filesystem::create_symlink(dir_.path("link.xml"), dir_.path("link2.xml")); // a chain, absolute
+    writeFileAtomically(dir_.path("link2.xml"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path("link.xml")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path("link2.xml")));
     EXPECT_EQ(readWholeFile(target), "new");
     struct stat status {};
     ASSERT_EQ(stat(target.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     // A dangling link names the file to create.
-    std::filesystem::create_symlink("real/fresh.csv", dir_ + "/dangling.csv");
-    writeFileAtomically(dir_ + "/dangling.csv", "x");
-    EXPECT_EQ(readWholeFile(dir_ + "/real/fresh.csv"), "x");
-    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/dangling.csv"));
+    std::filesystem::create_symlink("real/fresh.csv", dir_.path("dangling.csv"));
+    writeFileAtomically(dir_.path("dangling.csv"), "x");
+    EXPECT_EQ(readWholeFile(dir_.path("real/fresh.csv")), "x");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path("dangling.csv")));
     // A loop fails without writing anything.
-    std::filesystem::create_symlink("loop-b", dir_ + "/loop-a");
-    std::filesystem::create_symlink("loop-a", dir_ + "/loop-b");
-    EXPECT_THROW(writeFileAtomically(dir_ + "/loop-a", "x"), EFCreateError);
+    std::filesystem::create_symlink("loop-b", dir_.path("loop-a"));
+    std::filesystem::create_symlink("loop-a", dir_.path("loop-b"));
+    EXPECT_THROW(writeFileAtomically(dir_.path("loop-a"), "x"), EFCreateError);
 }
 
 TEST_F(FileIo, AReadOnlyFileIsRefusedAndKept) {
-    const std::string name = dir_ + "/locked.xml";
+    const std::string name = dir_.path("locked.xml");
     writeFileAtomically(name, "old");
     chmod(name.c_str(), 0444);
     try {
@@ -153,5 +146,5 @@ TEST_F(FileIo, AReadOnlyFileIsRefusedAndKept) {
         EXPECT_EQ(e.message(), "Cannot create file \"" + name + "\". Permission denied");
     }
     EXPECT_EQ(readWholeFile(name), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 }

@@ -1,8 +1,5 @@
-#include "text/single_byte_decoders.h"
-
 #include <gtest/gtest.h>
 #include <iconv.h>
-
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +8,7 @@
 #include "tests/text/raised_message.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
+#include "text/single_byte_decoders.h"
 #include "text/utf8.h"
 
 namespace {
@@ -105,7 +103,8 @@ TEST(SingleByteDecoders, UnassignedBytesRaiseTheEncodingsMessage) {
             const std::string shown = utf16ToUtf8(std::u16string(1, static_cast<char16_t>(byte)));
             EXPECT_EQ(
                 raisedMessage<EConvertError>([&] { decodeSingleByte(encoding, static_cast<std::uint8_t>(byte)); }),
-                expected.second.count(byte) != 0 ? expected.first + " \"" + shown + "\"" : "(nothing raised)");
+                expected.second.count(byte) != 0 ? expected.first + " \"" + shown + "\"" : "(nothing raised)")
+                << "encoding " << encoding << ", byte " << byte;
         }
     }
     // ISO-8859-8: A1, BF-DE and FB-FF; ISO-8859-6: the 45 empty positions of the standard.
@@ -118,7 +117,9 @@ TEST(SingleByteDecoders, UnassignedBytesRaiseTheEncodingsMessage) {
     EXPECT_EQ(hebrew, 1 + 32 + 5);
     EXPECT_EQ(arabic, 45);
     for (int encoding : {3, 4, 6, 7, 11, 12, 13, 14, 15, 16})
-        for (int byte = 0; byte < 0x100; ++byte) EXPECT_NE(decodeOrUnassigned(encoding, byte), kUnassignedByte);
+        for (int byte = 0; byte < 0x100; ++byte)
+            EXPECT_NE(decodeOrUnassigned(encoding, byte), kUnassignedByte)
+                << "encoding " << encoding << ", byte " << byte;
     EXPECT_EQ(raisedMessage<EConvertError>([&] { decodeSingleByte(9, 0xD2); }),
               "Invalid ISO-8859-7 sequence \"\xC3\x92\"");
     EXPECT_THROW(decodeSingleByte(2, 0x41), EConvertError);

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 #include "text/file_io.h"
 
 namespace {
@@ -16,20 +18,11 @@ struct ToolRun {
     std::string output;
 };
 
-const std::string kData = std::string(TEST_DATA_DIR) + "/csv/";
+const std::string kData = testDataPath("csv/");
 
 class PointmarkConvert : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pointmark-convert-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        chmod(dir_.c_str(), 0755);
-        std::filesystem::remove_all(dir_);
-    }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string path(const std::string& name) const { return dir_.path(name); }
 
     // Runs the tool with the arguments (each put in single quotes) and captures standard output and error.
     ToolRun convert(const std::vector<std::string>& arguments) const {
@@ -46,7 +39,7 @@ protected:
         std::filesystem::remove(outputFile);
         return run;
     }
-    std::string dir_;
+    TemporaryDirectory dir_{"pointmark-convert-test"};
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -69,7 +62,7 @@ TEST_F(PointmarkConvert, ConvertsCsvToPointMarkXmlAndReportsSkippedRows) {
 TEST_F(PointmarkConvert, ReadsPointMarkXmlBackIntoTheSameTable) {
     // XML to XML gives the same bytes back (the DTD lies beside the input), and XML to CSV
     // gives the CSV of the records that were written.
-    std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/app/xml/velmar.dtd", path("velmar.dtd"));
+    std::filesystem::copy_file(testDataPath("app/xml/velmar.dtd"), path("velmar.dtd"));
     std::filesystem::copy_file(kData + "records.xml", path("records.xml"));
     ToolRun run = convert({path("records.xml"), path("copy.xml")});
     EXPECT_EQ(run.exitCode, 0) << run.errors;
@@ -187,7 +180,7 @@ TEST_F(PointmarkConvert, RefusesToWriteOverItsInputAndTellsWhatCsvReadingChanged
     const std::string before = readWholeFile(path("in.csv"));
     std::filesystem::create_symlink("in.csv", path("link.csv"));
     std::filesystem::create_hard_link(path("in.csv"), path("hard.csv"));
-    for (const std::string& output : {path("in.csv"), path("link.csv"), path("hard.csv"), dir_ + "/./in.csv"}) {
+    for (const std::string& output : {path("in.csv"), path("link.csv"), path("hard.csv"), dir_.path("./in.csv")}) {
         const ToolRun run = convert({path("in.csv"), output});
         EXPECT_EQ(run.exitCode, 2) << output;
         EXPECT_TRUE(contains(run.errors, "is the input file")) << run.errors;
@@ -223,7 +216,7 @@ TEST_F(PointmarkConvert, ChecksRecordsWithoutWritingAndFailsOnlyOnErrors) {
     // No output file with --check; one given is a wrong command line.
     run = convert({path("in.csv"), path("out.csv"), "--check"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2); // nothing but the inputs
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2); // nothing but the inputs
 }
 
 TEST_F(PointmarkConvert, ConvertsDatumsAndLeavesOutDuplicates) {

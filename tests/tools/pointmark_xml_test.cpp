@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_directory.h"
+#include "tests/support/test_data.h"
 #include "text/file_io.h"
 
 namespace {
 
-const std::string kFront = std::string(TEST_DATA_DIR) + "/front/";
+const std::string kFront = testDataPath("front/");
 
 struct XmlToolRun {
     int exitCode = -1;
@@ -22,13 +24,7 @@ struct XmlToolRun {
 
 class PointmarkXml : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pointmark-xml-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string path(const std::string& name) const { return dir_.path(name); }
 
     // Runs the tool with the arguments (each in single quotes), capturing both outputs.
     XmlToolRun run(const std::vector<std::string>& arguments) const {
@@ -43,7 +39,7 @@ protected:
         result.errors = readWholeFile(path("err.txt"));
         return result;
     }
-    std::string dir_;
+    TemporaryDirectory dir_{"pointmark-xml-test"};
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -1,11 +1,8 @@
-#pragma once
+#include "tests/support/gui_application.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 
-// The one QApplication of the GUI test program, made by the first test that needs it (offscreen
-// unless QT_QPA_PLATFORM says otherwise).
-inline QApplication& guiApplication() {
+QApplication& guiApplication() {
     static int argc = 1;
     static char name[] = "test_gui";
     static char* argv[] = {name, nullptr};
@@ -14,8 +11,7 @@ inline QApplication& guiApplication() {
     return *qApp;
 }
 
-// Lets the event loop run for a while (timers, queued signals, repaints).
-inline void processEventsFor(int milliseconds) {
+void processEventsFor(int milliseconds) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
