@@ -101,8 +101,7 @@ struct Coordinate {
     bool present = false;
 };
 
-Coordinate checkCoordinate(std::string_view cell, double limit, P notDecimal, P outOfRange,
-                           TRecordProblems& problems) {
+Coordinate checkCoordinate(std::string_view cell, double limit, P notDecimal, P outOfRange, TRecordProblems& problems) {
     Coordinate coordinate;
     coordinate.present = true;
     const std::optional<TDecimalDegrees> parsed = parseDecimalDegrees(cell);

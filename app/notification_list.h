@@ -10,11 +10,11 @@
 // they were added. A key (usually the listener's own address) names a registration for remove;
 // adding a key again replaces its callback. A callback may add or remove other registrations but
 // not its own while it runs.
-template <class... Args>
-class TNotificationList {
+template <class... Args> class TNotificationList {
 public:
     void add(const void* key, std::function<void(Args...)> callback) {
-        auto found = std::find_if(listeners_.begin(), listeners_.end(), [key](const auto& l) { return l.first == key; });
+        auto found =
+            std::find_if(listeners_.begin(), listeners_.end(), [key](const auto& l) { return l.first == key; });
         if (found != listeners_.end())
             found->second = std::move(callback);
         else

@@ -154,7 +154,8 @@ void TPointMarkRow::append(std::size_t column, std::string_view tail) {
     if (!before(tail.data(), block_) && before(tail.data(), texts() + capacity())) tail = copied = tail;
     if (bytes > capacity()) {
         // Room for as much again, so that appending piece by piece takes linear time.
-        char* block = allocate(std::max(bytes, std::min<std::size_t>(2 * capacity(), std::numeric_limits<Offset>::max())));
+        char* block =
+            allocate(std::max(bytes, std::min<std::size_t>(2 * capacity(), std::numeric_limits<Offset>::max())));
         std::memcpy(block, block_, kColumnCount * sizeof(Offset));
         std::memcpy(block + kTextsAt, texts(), oldBytes);
         std::free(std::exchange(block_, block));

@@ -98,8 +98,8 @@ public:
         Iconv("UTF-8", "CP932").convert(bytes, utf8);
         pugi::xml_document document;
         // The text was converted above: the declaration's encoding no longer applies.
-        if (!document.load_buffer_inplace(utf8.data(), utf8.size(),
-                                          pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_utf8))
+        if (!document.load_buffer_inplace(utf8.data(), utf8.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+                                          pugi::encoding_utf8))
             return -1;
         table_.RecordCount = 0;
         walk(document.document_element());
@@ -228,8 +228,8 @@ int main(int argc, char** argv) {
 
     constexpr int kTurns = 5;
     constexpr const char* kReaders[] = {"ours", "pugixml", "libxml2"};
-    std::printf("%8s | %9s %9s %9s %8s %8s | %11s %11s %11s %8s %8s\n", "records", "ours s", "pugixml s",
-                "libxml2 s", "/pugixml", "/libxml2", "ours MiB", "pugixml MiB", "libxml2 MiB", "/pugixml", "/libxml2");
+    std::printf("%8s | %9s %9s %9s %8s %8s | %11s %11s %11s %8s %8s\n", "records", "ours s", "pugixml s", "libxml2 s",
+                "/pugixml", "/libxml2", "ours MiB", "pugixml MiB", "libxml2 MiB", "/pugixml", "/libxml2");
     for (const int records : {1000, 10000, 100000}) {
         const std::string path = (dir / ("points-" + std::to_string(records) + ".xml")).string();
         writeRecords(path, records);

@@ -34,8 +34,8 @@ inline void writeRecords(const std::string& path, int records) {
 // The columns filled from an element's text, by element name (the others need its parent or
 // attributes).
 inline const char* const kColumnElements[kColumnCount] = {
-    "datum",    "unit", "time",  "note", "nb", "rt", "lat", "lon", "address-text",
-    "category", nullptr, nullptr, nullptr, nullptr, "outmost", "inmost"};
+    "datum",        "unit",     "time",  "note",  "nb",    "rt",    "lat",     "lon",
+    "address-text", "category", nullptr, nullptr, nullptr, nullptr, "outmost", "inmost"};
 
 // The libxml2 reader: the same name-driven walk, values converted to code page 932.
 inline std::string libxml2CellText(const xmlChar* text) {
@@ -64,8 +64,7 @@ inline void libxml2Walk(TPointMarkTable& table, xmlNode* root) {
                     const xmlNode* attribute = reinterpret_cast<xmlNode*>(a);
                     if (!libxml2Named(attribute, "href") && !libxml2Named(attribute, "repeat")) continue;
                     xmlChar* value = xmlNodeListGetString(node->doc, a->children, 1);
-                    table.setCell(libxml2Named(attribute, "href") ? 11 : 12, table.RecordCount,
-                                  libxml2CellText(value));
+                    table.setCell(libxml2Named(attribute, "href") ? 11 : 12, table.RecordCount, libxml2CellText(value));
                     xmlFree(value);
                 }
             } else if (textFirst) {

@@ -46,8 +46,8 @@ void writeCsv(const std::string& path, long records, bool full) {
     for (long r = 1; r <= records; ++r) {
         if (full) {
             const std::string n = std::to_string(r);
-            out << "WGS84,DEG,20261207,note " << n << ',' << tower << n << ',' << reading << ",35." << n << ",139."
-                << n << ',' << address << ',' << sight << ",icon" << r % 13 << ",bell.wav,2,on,300,100";
+            out << "WGS84,DEG,20261207,note " << n << ',' << tower << n << ',' << reading << ",35." << n << ",139." << n
+                << ',' << address << ',' << sight << ",icon" << r % 13 << ",bell.wav,2,on,300,100";
         }
         out << "\r\n";
     }

@@ -35,8 +35,7 @@ void parseAttributeSpecs(std::u16string_view text, TdomElement* element) {
                 attr->appendChild(document->createTextNode(characters));
         };
         scanReferencedValue(
-            value, [&](std::u16string_view run) { attr->appendChild(document->createTextNode(run)); },
-            appendCharacters,
+            value, [&](std::u16string_view run) { attr->appendChild(document->createTextNode(run)); }, appendCharacters,
             [&](std::u16string_view entity) { attr->appendChild(document->createEntityReference(entity)); });
     });
 }

@@ -157,7 +157,8 @@ public:
     // Names of the general entities an internal entity refers to.
     static std::vector<std::u16string> referencedNames(const std::u16string& text) {
         std::vector<std::u16string> names;
-        for (std::size_t i = text.find_first_of(u"&<"); i != std::u16string::npos; i = text.find_first_of(u"&<", i + 1)) {
+        for (std::size_t i = text.find_first_of(u"&<"); i != std::u16string::npos;
+             i = text.find_first_of(u"&<", i + 1)) {
             if (text[i] == u'<') {
                 // The search goes on right after such markup.
                 if (const std::size_t after = afterMarkupWithoutReferences(text, i); after != i) i = after - 1;

@@ -12,7 +12,11 @@ TdomCMEntityDeclaration* asEntity(TdomCMNode* node) {
                                                                          : nullptr;
 }
 AttributeDefinition toDefinition(const TdomCMAttrDefinition* d) {
-    AttributeDefinition definition{d->nodeName(), d->declaredType(), d->defaultKind(), d->defaultValue(), {},
+    AttributeDefinition definition{d->nodeName(),
+                                   d->declaredType(),
+                                   d->defaultKind(),
+                                   d->defaultValue(),
+                                   {},
                                    d->owner()->nodeType() == TdomCMNodeType::externalObject};
     for (const TdomCMNode* token : d->children()) definition.tokens.push_back(token->nodeName());
     return definition;

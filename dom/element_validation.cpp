@@ -214,7 +214,8 @@ bool checkStandalone(TdomElement* element, TdomCustomErrorHandler* errorHandler)
         if (!definition.external) continue;
         TdomAttr* attribute = element->getAttributeNode(definition.name);
         if (!attribute) {
-            if (definition.defaultKind != u"#REQUIRED" && definition.defaultKind != u"#IMPLIED") problem(definition.name);
+            if (definition.defaultKind != u"#REQUIRED" && definition.defaultKind != u"#IMPLIED")
+                problem(definition.name);
             continue;
         }
         const std::u16string text = attributeText(attribute);

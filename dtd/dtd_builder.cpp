@@ -449,7 +449,8 @@ TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* proc
     if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
     requireActive();
     if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
-        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName,
+                    kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCMNode* declaration = nullptr;
         try {
@@ -574,7 +575,8 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     requireActive();
     if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
-        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName, kReferenceInInternalSubset);
+        return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName,
+                    kReferenceInInternalSubset);
     if (currentNode_) {
         TdomCustomCMIEObject* target = activeTarget();
         TdomCMNode* declaration = nullptr;
@@ -603,10 +605,10 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
             places_->declaredIn[declaration] = locator->systemId();
         }
     }
-    return NextHandler() ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                                     std::move(entityValue), std::move(pubId),
-                                                                     std::move(sysId))
-                         : nullptr;
+    return NextHandler()
+               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
+                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
+               : nullptr;
 }
 
 TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -752,8 +754,9 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
         nested.externalTextInto_ = externalActive_ ? externalTextInto_ : internalTarget_;
     };
     const std::u16string publicId = locator ? locator->publicId() : std::u16string();
-    const std::u16string systemId =
-        !entitySystemId.empty() ? entitySystemId : locator ? locator->systemId() : std::u16string();
+    const std::u16string systemId = !entitySystemId.empty() ? entitySystemId
+                                    : locator               ? locator->systemId()
+                                                            : std::u16string();
     return nestedReader_(TXmlNestedSubsetRead{text, publicId, systemId, target->domImplementation(), budget_, external,
                                               externalTarget_, internalTarget_, prepare,
                                               [this](const std::u16string& code) {
@@ -813,11 +816,11 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
         std::u16string text;
         fetchRecord = findParameterEntity(processorAgent, locator, found, text, data);
         if (!found)
-            return fetchRecord ? std::move(fetchRecord)
-                               : fail(processorAgent, locator,
-                                      EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
-        if (TXmlErrorRecord error = readReplacement(
-                processorAgent, locator, text, false, foundAt(activeTarget()->findParameterEntityDeclaration(data))))
+            return fetchRecord
+                       ? std::move(fetchRecord)
+                       : fail(processorAgent, locator, EParserUnresolvable_Parameter_Entity_Reference_Err::kClassName);
+        if (TXmlErrorRecord error = readReplacement(processorAgent, locator, text, false,
+                                                    foundAt(activeTarget()->findParameterEntityDeclaration(data))))
             return error;
     }
     TXmlErrorRecord answer =

@@ -278,12 +278,9 @@ bool TXmlStandardDtdReader::run(TXmlCustomProcessorAgent* processorAgent, TXmlIn
     try {
         // The declarations and other markup a "<" opens, recognised once their keyword is read.
         static constexpr std::pair<std::u16string_view, State> kKeywords[] = {
-            {kPiOpen, State::processingInstruction},
-            {kCommentOpen, State::comment},
-            {kEntityOpen, State::entityDeclaration},
-            {kElementOpen, State::elementDeclaration},
-            {kAttlistOpen, State::attributeListDeclaration},
-            {kNotationOpen, State::notationDeclaration},
+            {kPiOpen, State::processingInstruction},         {kCommentOpen, State::comment},
+            {kEntityOpen, State::entityDeclaration},         {kElementOpen, State::elementDeclaration},
+            {kAttlistOpen, State::attributeListDeclaration}, {kNotationOpen, State::notationDeclaration},
         };
         for (;;) {
             // An unusable encoding declaration, of the subset or of an external parameter entity it

@@ -138,7 +138,8 @@ private:
             return;
         }
         if (!reference->children().empty()) return;
-        if (cmaccess::entityRefersToExternal(model_, entity) && cmaccess::entityReplacementText(model_, entity).empty()) {
+        if (cmaccess::entityRefersToExternal(model_, entity) &&
+            cmaccess::entityReplacementText(model_, entity).empty()) {
             checkExternalReference(reference, static_cast<TdomCMEntityDeclaration*>(entity), reporter, depth);
             return;
         }
@@ -233,7 +234,8 @@ private:
             const std::size_t end = text.find(u';', at);
             if (end == std::u16string::npos) break;
             if (text[at + 1] != u'#')
-                checkAttributeEntity(reporter, text.substr(at + 1, end - at - 1), depth + 1, declaredExternally(entity));
+                checkAttributeEntity(reporter, text.substr(at + 1, end - at - 1), depth + 1,
+                                     declaredExternally(entity));
         }
     }
 

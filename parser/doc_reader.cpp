@@ -417,17 +417,17 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             // "<!-->" is no comment: its closing hyphens would be its opening ones.
             if (c == u'>' && buffer.size() >= kCommentOpen.size() + kCommentClose.size() &&
                 buffer.ends_with(kCommentClose)) {
-                error = sendComment(processorAgent, locator,
-                                    pieceOf(kCommentOpen.size(),
-                                            length(buffer) - lengthOf(kCommentOpen) - lengthOf(kCommentClose)));
+                error = sendComment(
+                    processorAgent, locator,
+                    pieceOf(kCommentOpen.size(), length(buffer) - lengthOf(kCommentOpen) - lengthOf(kCommentClose)));
                 pieceDone();
             }
             break;
         case ScanState::cdata:
             if (c == u'>' && buffer.ends_with(kSectionClose)) {
-                error = sendCDATA(processorAgent, locator,
-                                  pieceOf(kCDataOpen.size(),
-                                          length(buffer) - lengthOf(kCDataOpen) - lengthOf(kSectionClose)));
+                error = sendCDATA(
+                    processorAgent, locator,
+                    pieceOf(kCDataOpen.size(), length(buffer) - lengthOf(kCDataOpen) - lengthOf(kSectionClose)));
                 pieceDone();
             }
             break;

@@ -25,7 +25,7 @@ fi
 
 # The C++ sources changed since base, without the generated tables.
 mapfile -t files < <(git diff --name-only --diff-filter=ACMR "$base" -- '*.cpp' '*.h' |
-    grep -v -e '^parser/error_messages\.cpp$' -e '^tests/data/' || true)
+    grep -v -e '^text/error_messages\.cpp$' -e '^tests/data/' || true)
 if [[ ${#files[@]} -eq 0 ]]; then
     echo "check-format: no C++ file changed since $(git rev-parse --short "$base")"
     exit 0

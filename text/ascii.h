@@ -5,8 +5,7 @@
 
 // Case rules of the ASCII letters A-Z only; every other unit or byte is left as it is, whatever
 // the character type.
-template <class Char>
-constexpr Char asciiLower(Char c) {
+template <class Char> constexpr Char asciiLower(Char c) {
     return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c + (Char('a') - Char('A'))) : c;
 }
 

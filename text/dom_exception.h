@@ -15,7 +15,7 @@ class EDomException : public Exception {
     public:                                                                                                            \
         static constexpr const char* kMessage = Text;                                                                  \
         Name() : EDomException(kMessage) {}                                                                            \
-        explicit Name(std::string message) : EDomException(std::move(message)) {}                                     \
+        explicit Name(std::string message) : EDomException(std::move(message)) {}                                      \
     };
 
 POINTMARK_DOM_EXCEPTION(EIndex_Size_Err, "Index size error.")

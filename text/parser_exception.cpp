@@ -7,11 +7,13 @@ namespace {
 struct ParserErrorClass {
     std::string_view name;
     std::string_view base;
-    void (*raise)(std::string message);  // never returns
+    void (*raise)(std::string message); // never returns
 };
 
 template <class E> void raiseAs(std::string message) { throw E(std::move(message)); }
 
+// One row per class, kept on one line each for reading down the columns.
+// clang-format off
 constexpr std::array kParserErrorClasses = {
     ParserErrorClass{"EParserException", "Exception", raiseAs<EParserException>},
     ParserErrorClass{"EParserFatalError", "EParserException", raiseAs<EParserFatalError>},
@@ -95,6 +97,7 @@ constexpr std::array kParserErrorClasses = {
     ParserErrorClass{"EParserDouble_Parameter_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserDouble_Parameter_Entity_Decl_Warning>},
     ParserErrorClass{"EParserUnusable_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserUnusable_Entity_Decl_Warning>},
 };
+// clang-format on
 
 const ParserErrorClass* findClass(std::string_view name) {
     for (const ParserErrorClass& entry : kParserErrorClasses)

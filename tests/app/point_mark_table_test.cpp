@@ -70,11 +70,14 @@ TEST(PointMarkTable, EveryListenerHearsTheChanges) {
     TPointMarkTable table;
     table.setRowCount(3);
     std::string first, second;
-    table.OnRowsRemoved.add(&first, [&](int row, int count) { first += std::to_string(row) + "+" + std::to_string(count) + " "; });
-    table.OnRowsRemoved.add(&second, [&](int row, int count) { second += std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.OnRowsRemoved.add(
+        &first, [&](int row, int count) { first += std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.OnRowsRemoved.add(
+        &second, [&](int row, int count) { second += std::to_string(row) + "+" + std::to_string(count) + " "; });
     table.removeRows({1});
     table.OnRowsRemoved.remove(&first);
-    table.OnRowsInserted.add(&first, [&](int row, int count) { first += "in" + std::to_string(row) + "+" + std::to_string(count) + " "; });
+    table.OnRowsInserted.add(
+        &first, [&](int row, int count) { first += "in" + std::to_string(row) + "+" + std::to_string(count) + " "; });
     table.removeRows({1});
     EXPECT_EQ(first, "1+1 ");
     EXPECT_EQ(second, "1+1 1+1 ");
@@ -94,9 +97,8 @@ TEST(PointMarkTable, ChangeNotifications) {
         log.push_back("cells " + std::to_string(c0) + "," + std::to_string(r0) + "-" + std::to_string(c1) + "," +
                       std::to_string(r1));
     });
-    table.OnRowCountChanged.add(&log, [&](int from, int to) {
-        log.push_back("rows " + std::to_string(from) + "->" + std::to_string(to));
-    });
+    table.OnRowCountChanged.add(
+        &log, [&](int from, int to) { log.push_back("rows " + std::to_string(from) + "->" + std::to_string(to)); });
     table.OnReset.add(&log, [&] { log.push_back("reset"); });
 
     table.setCell(3, 1, "a");
@@ -125,8 +127,8 @@ TEST(PointMarkRow, CellsChangeInAnyOrderAndLeaveTheirNeighboursAlone) {
     row[8] = "ninth";
     row[7] = "7";
     EXPECT_EQ(std::vector<std::string>(row.begin(), row.end()),
-              (std::vector<std::string>{"a much longer first cell than before", "", "", "", "", "", "", "7", "ninth", "",
-                                        "", "", "", "", "", ""}));
+              (std::vector<std::string>{"a much longer first cell than before", "", "", "", "", "", "", "7", "ninth",
+                                        "", "", "", "", "", "", ""}));
     row.set(8, withNul);
     EXPECT_EQ(row[8], withNul);
     EXPECT_EQ(std::strlen(row[0].c_str()), row[0].size()); // every text is followed by a NUL byte

@@ -119,7 +119,8 @@ TEST(ElementValidation, AStandaloneDocumentDoesNotDependOnItsExternalSubset) {
         {u"<!ATTLIST b n NMTOKEN #IMPLIED d CDATA 'x' f CDATA #FIXED 'y'>", u"<a><b n=' t'/></a>", "valid"},
     };
     for (const auto& c : cases) {
-        const std::u16string text = u"<!DOCTYPE a SYSTEM 'a.dtd' [" + std::u16string(c.internalSubset) + u"]>" + c.content;
+        const std::u16string text =
+            u"<!DOCTYPE a SYSTEM 'a.dtd' [" + std::u16string(c.internalSubset) + u"]>" + c.content;
         EXPECT_EQ(validityOf(text, external, u"yes"), c.expected) << std::string(text.begin(), text.end());
     }
     // Without the standalone declaration the same document is valid.

@@ -58,9 +58,9 @@ TEST(DeclarationRules, DefaultValuesFitTheirTypes) {
         const char* fits;
         const char* doesNot;
     } cases[] = {
-        {"IDREF", " a1 ", "1a"},         {"ENTITY", "e", "e f"},         {"IDREFS", "a\tb", "a 1"},
-        {"ENTITIES", " e  f ", "e $"},   {"NMTOKEN", "-1", "a/b"},       {"NMTOKENS", " 1 2 ", "1+"},
-        {"(one|two)", " two ", "four"},  {"NOTATION (n)", "n", "m"},
+        {"IDREF", " a1 ", "1a"},        {"ENTITY", "e", "e f"},     {"IDREFS", "a\tb", "a 1"},
+        {"ENTITIES", " e  f ", "e $"},  {"NMTOKEN", "-1", "a/b"},   {"NMTOKENS", " 1 2 ", "1+"},
+        {"(one|two)", " two ", "four"}, {"NOTATION (n)", "n", "m"},
     };
     for (const auto& c : cases) {
         const std::string head = std::string("<!NOTATION n SYSTEM 'n'><!ATTLIST a v ") + c.type + " ";

@@ -119,8 +119,8 @@ TEST(EntityConstraints, ExternalParsedEntitiesAreReadAndCheckedAsContent) {
         return file == files.end() ? nullptr : std::make_unique<TMemoryStream>(file->second);
     };
     auto problems = [&](const char16_t* file) {
-        const std::u16string text =
-            u"<!DOCTYPE a [<!ENTITY self SYSTEM 'self.ent'><!ENTITY e SYSTEM '" + std::u16string(file) + u"'>]><a>&e;</a>";
+        const std::u16string text = u"<!DOCTYPE a [<!ENTITY self SYSTEM 'self.ent'><!ENTITY e SYSTEM '" +
+                                    std::u16string(file) + u"'>]><a>&e;</a>";
         return entityProblems(text, "", open);
     };
     for (const char16_t* file : {u"ok.ent", u"bare.ent", u"empty.ent"})

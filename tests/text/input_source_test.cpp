@@ -391,9 +391,9 @@ TEST(TextDeclaration, SplitFromTheEntityTextAtItsVeryStartOnly) {
     EXPECT_EQ(content, u"t");
     ASSERT_TRUE(splitTextDeclaration(u"no declaration <?xml-stylesheet x?>", content));
     EXPECT_EQ(content, u"no declaration <?xml-stylesheet x?>");
-    for (const char16_t* bad :
-         {u"<?xml version='1.0'?>", u"<?xml encoding='UTF-8' version='1.0'?>", u"<?xml encoding='UTF-8' standalone='no'?>",
-          u"<?xml version='1.1' encoding='UTF-8'?>", u"<?xml encoding='UTF-8'", u" <?xml encoding='UTF-8'?>",
-          u"<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>", u"<?xml encoding='8bit'?>"})
+    for (const char16_t* bad : {u"<?xml version='1.0'?>", u"<?xml encoding='UTF-8' version='1.0'?>",
+                                u"<?xml encoding='UTF-8' standalone='no'?>", u"<?xml version='1.1' encoding='UTF-8'?>",
+                                u"<?xml encoding='UTF-8'", u" <?xml encoding='UTF-8'?>",
+                                u"<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>", u"<?xml encoding='8bit'?>"})
         EXPECT_FALSE(splitTextDeclaration(bad, content)) << std::string(bad, bad + std::u16string(bad).size());
 }
