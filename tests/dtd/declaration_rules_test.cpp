@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/dtd/cm_test_support.h"
+#include "tests/dom/cm_test_support.h"
 #include "tests/dtd/dtd_chain_helpers.h"
 
 namespace {

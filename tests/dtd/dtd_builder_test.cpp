@@ -6,7 +6,7 @@
 #include "dom/cm_declaration.h"
 #include "dom/document.h"
 #include "front/xml_to_dom_parser.h"
-#include "tests/dtd/cm_test_support.h"
+#include "tests/dom/cm_test_support.h"
 #include "tests/dtd/dtd_chain_helpers.h"
 #include "tests/support/parser_chains.h"
 #include "tests/support/test_data.h"

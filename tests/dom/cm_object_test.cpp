@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "tests/dtd/cm_test_support.h"
+#include "tests/dom/cm_test_support.h"
 
 namespace {
 

@@ -77,9 +77,20 @@ TEST(Locator, PiecesStartAtTheCharacterAfterTheirMark) {
 
 TEST(Locator, AdvancingOverARunCountsAsUnitByUnitWould) {
     const std::u16string line(40, u'x');
-    const std::u16string runs[] = {u"",         u"a",        u"\n",          u"abc",          u"ab\n",
-                                   u"\nab",     u"a\n\nb",    u"\n\n",        u"x\ny\nz\n",    line,
-                                   line + u"\n", u"\n" + line, line + u"\n" + line, u"a\n" + line + u"\n"};
+    const std::u16string runs[] = {u"",
+                                   u"a",
+                                   u"\n",
+                                   u"abc",
+                                   u"ab\n",
+                                   u"\nab",
+                                   u"a\n\nb",
+                                   u"\n\n",
+                                   u"x\ny\nz\n",
+                                   line,
+                                   line + u"\n",
+                                   u"\n" + line,
+                                   line + u"\n" + line,
+                                   u"a\n" + line + u"\n"};
     for (const std::u16string& before : runs) {
         for (const std::u16string& run : runs) {
             for (bool endPiece : {false, true}) {

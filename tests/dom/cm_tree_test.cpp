@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/dtd/cm_test_support.h"
+#include "tests/dom/cm_test_support.h"
 #include "text/dom_exception.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "chain_helpers.h"
 #include "dom/cm_object.h"
 #include "dom/element_lists.h"
 #include "dom/entity_reference.h"
@@ -14,6 +13,7 @@
 #include "dtd/dtd_reader.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/source_code.h"
+#include "tests/parser/chain_helpers.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/support/test_data.h"
 #include "text/error_handler.h"

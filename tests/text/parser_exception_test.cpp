@@ -4,8 +4,9 @@
 
 TEST(ParserExceptionTree, SeverityFollowsAncestry) {
     EXPECT_EQ(parserErrorSeverity("EParserInvalidElementName_Err"), TXmlErrorType::fatal);
-    EXPECT_EQ(parserErrorSeverity("EParserInvalidPrefix_Err"), TXmlErrorType::fatal);           // via the namespace branch
-    EXPECT_EQ(parserErrorSeverity("EParserInvalidEntityDeclaration_Err"), TXmlErrorType::fatal);  // via the doctype branch
+    EXPECT_EQ(parserErrorSeverity("EParserInvalidPrefix_Err"), TXmlErrorType::fatal); // via the namespace branch
+    EXPECT_EQ(parserErrorSeverity("EParserInvalidEntityDeclaration_Err"),
+              TXmlErrorType::fatal); // via the doctype branch
     EXPECT_EQ(parserErrorSeverity("EParserDuplicate_Tokens_Err"), TXmlErrorType::error);
     EXPECT_EQ(parserErrorSeverity("EParserUnusable_Encoding_Declaration_Err"), TXmlErrorType::error);
     EXPECT_EQ(parserErrorSeverity("EParserUnusable_Entity_Decl_Warning"), TXmlErrorType::warning);
@@ -13,14 +14,14 @@ TEST(ParserExceptionTree, SeverityFollowsAncestry) {
     EXPECT_EQ(parserErrorSeverity("EInternalParserException"), TXmlErrorType::fatal);
     EXPECT_EQ(parserErrorSeverity("EParserException"), TXmlErrorType::fatal);
     EXPECT_EQ(parserErrorSeverity("eparserduplicate_tokens_err"), TXmlErrorType::fatal);
-    EXPECT_FALSE(isParserErrorClass("EParserInvalidEndTag_Err"));  // has a message, but no class
+    EXPECT_FALSE(isParserErrorClass("EParserInvalidEndTag_Err")); // has a message, but no class
 }
 
 TEST(ParserExceptionTree, RaisingByNameThrowsThatClass) {
     try {
         raiseParserException("EParserDoubleDoctype_Err", "twice");
         FAIL();
-    } catch (const EParserInvalidDoctype_Err& e) {  // caught through its base
+    } catch (const EParserInvalidDoctype_Err& e) { // caught through its base
         EXPECT_EQ(e.message(), "twice");
         EXPECT_NE(dynamic_cast<const EParserDoubleDoctype_Err*>(&e), nullptr);
     }
