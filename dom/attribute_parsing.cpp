@@ -7,7 +7,7 @@
 #include "dom/document.h"
 #include "dom/element.h"
 #include "dom/entity_reference.h"
-#include "text/attribute_specs.h"
+#include "text/attribute_grammar.h"
 #include "text/parser_exception.h"
 #include "text/xml_chars.h"
 

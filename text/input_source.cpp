@@ -12,7 +12,7 @@
 #endif
 
 #include "text/ascii.h"
-#include "text/attribute_specs.h"
+#include "text/attribute_grammar.h"
 #include "text/dom_exception.h"
 #include "text/encoding_conversion.h"
 #include "text/exception.h"
