@@ -631,18 +631,10 @@ void TXmlCustomReader::componentDestroyed(TXmlComponent* destroyed) {
 
 void TXmlCustomReader::dispatchError(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error) {
     if (!error) return;
-    switch (error->errorType()) {
-    case TXmlErrorType::fatal:
+    if (!reportAndGoOn(processorAgent, error)) {
         reportFatalError(processorAgent, error);
-        break;
-    case TXmlErrorType::error:
-        reportError(processorAgent, error);
-        break;
-    case TXmlErrorType::warning:
-        reportWarning(processorAgent, error);
-        break;
+        error.reset();
     }
-    error.reset();
     if (nextHandler_) nextHandler_->reset();
 }
 
