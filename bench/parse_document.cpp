@@ -18,6 +18,7 @@
 #include "tests/support/parser_chains.h"
 #include "text/code_page_932.h"
 #include "text/input_source.h"
+#include "text/locator.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 

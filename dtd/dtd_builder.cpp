@@ -147,7 +147,7 @@ TXmlErrorRecord TXmlDtdBuilder::startExtDtd(TXmlCustomProcessorAgent* processorA
     if (externalActive_) throw EParserException(kNotActive);
     externalActive_ = true;
     currentNode_ = activeTarget();
-    return NextHandler() ? NextHandler()->startExtDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::startExtDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
@@ -156,7 +156,7 @@ TXmlErrorRecord TXmlDtdBuilder::startIntDtd(TXmlCustomProcessorAgent* processorA
     if (internalActive_) throw EParserException(kNotActive);
     internalActive_ = true;
     currentNode_ = internalTarget_;
-    return NextHandler() ? NextHandler()->startIntDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::startIntDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
@@ -165,7 +165,7 @@ TXmlErrorRecord TXmlDtdBuilder::endExtDtd(TXmlCustomProcessorAgent* processorAge
     if (!externalActive_) throw EParserException(kNotActive);
     externalActive_ = false;
     currentNode_ = nullptr;
-    return NextHandler() ? NextHandler()->endExtDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endExtDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
@@ -174,7 +174,7 @@ TXmlErrorRecord TXmlDtdBuilder::endIntDtd(TXmlCustomProcessorAgent* processorAge
     if (!internalActive_) throw EParserException(kNotActive);
     internalActive_ = false;
     currentNode_ = nullptr;
-    return NextHandler() ? NextHandler()->endIntDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endIntDtd, processorAgent, locator);
 }
 
 // ---- element type declarations ----
@@ -335,8 +335,8 @@ void TXmlDtdBuilder::buildElementContent(TdomCMElementTypeDeclaration* declarati
 }
 
 TXmlErrorRecord TXmlDtdBuilder::elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                       TdomStandardLocator* locator, std::u16string name,
-                                                       std::u16string data) {
+                                                       TdomStandardLocator* locator, std::u16string&& name,
+                                                       std::u16string&& data) {
     if (OnElementTypeDeclaration) OnElementTypeDeclaration(processorAgent, locator, name, data);
     requireActive();
     if (currentNode_) {
@@ -358,9 +358,8 @@ TXmlErrorRecord TXmlDtdBuilder::elementTypeDeclaration(TXmlCustomProcessorAgent*
             return fail(processorAgent, locator, EParserInvalidElementDeclaration_Err::kClassName);
         }
     }
-    return NextHandler()
-               ? NextHandler()->elementTypeDeclaration(processorAgent, locator, std::move(name), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::elementTypeDeclaration, processorAgent, locator, std::move(name),
+                   std::move(data));
 }
 
 // ---- attribute lists ----
@@ -385,7 +384,7 @@ void TXmlDtdBuilder::buildEnumeration(TdomCMAttrDefinition* definition, const st
 }
 
 TXmlErrorRecord TXmlDtdBuilder::startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                        TdomStandardLocator* locator, std::u16string data) {
+                                                        TdomStandardLocator* locator, std::u16string&& data) {
     if (OnStartAttListDeclaration) OnStartAttListDeclaration(processorAgent, locator, data);
     requireActive();
     if (currentNode_) {
@@ -399,13 +398,13 @@ TXmlErrorRecord TXmlDtdBuilder::startAttListDeclaration(TXmlCustomProcessorAgent
             return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
         currentNode_ = list;
     }
-    return NextHandler() ? NextHandler()->startAttListDeclaration(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::startAttListDeclaration, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDtdBuilder::attributeDefinition(TXmlCustomProcessorAgent* processorAgent,
-                                                    TdomStandardLocator* locator, std::u16string name,
-                                                    std::u16string attType, std::u16string bracket,
-                                                    std::u16string defaultDecl, std::u16string attValue) {
+                                                    TdomStandardLocator* locator, std::u16string&& name,
+                                                    std::u16string&& attType, std::u16string&& bracket,
+                                                    std::u16string&& defaultDecl, std::u16string&& attValue) {
     if (OnAttributeDefinition)
         OnAttributeDefinition(processorAgent, locator, name, attType, bracket, defaultDecl, attValue);
     requireActive();
@@ -422,10 +421,8 @@ TXmlErrorRecord TXmlDtdBuilder::attributeDefinition(TXmlCustomProcessorAgent* pr
             return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
         }
     }
-    return NextHandler()
-               ? NextHandler()->attributeDefinition(processorAgent, locator, std::move(name), std::move(attType),
-                                                    std::move(bracket), std::move(defaultDecl), std::move(attValue))
-               : nullptr;
+    return forward(&TXmlCustomHandler::attributeDefinition, processorAgent, locator, std::move(name),
+                   std::move(attType), std::move(bracket), std::move(defaultDecl), std::move(attValue));
 }
 
 TXmlErrorRecord TXmlDtdBuilder::endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -437,15 +434,15 @@ TXmlErrorRecord TXmlDtdBuilder::endAttListDeclaration(TXmlCustomProcessorAgent* 
             return fail(processorAgent, locator, EParserInvalidAttributeDeclaration_Err::kClassName);
         currentNode_ = currentNode_->parentNode();
     }
-    return NextHandler() ? NextHandler()->endAttListDeclaration(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endAttListDeclaration, processorAgent, locator);
 }
 
 // ---- entities and notations ----
 
 TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string name,
-                                                  std::u16string entityValue, std::u16string pubId,
-                                                  std::u16string sysId, std::u16string notaName) {
+                                                  TdomStandardLocator* locator, std::u16string&& name,
+                                                  std::u16string&& entityValue, std::u16string&& pubId,
+                                                  std::u16string&& sysId, std::u16string&& notaName) {
     if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
     requireActive();
     if (internalActive_ && entityValue.find(u'%') != std::u16string::npos)
@@ -461,10 +458,8 @@ TXmlErrorRecord TXmlDtdBuilder::entityDeclaration(TXmlCustomProcessorAgent* proc
         if (!appendOrFree(declaration))
             return fail(processorAgent, locator, EParserInvalidEntityDeclaration_Err::kClassName);
     }
-    return NextHandler()
-               ? NextHandler()->entityDeclaration(processorAgent, locator, std::move(name), std::move(entityValue),
-                                                  std::move(pubId), std::move(sysId), std::move(notaName))
-               : nullptr;
+    return forward(&TXmlCustomHandler::entityDeclaration, processorAgent, locator, std::move(name),
+                   std::move(entityValue), std::move(pubId), std::move(sysId), std::move(notaName));
 }
 
 std::u16string TXmlDtdBuilder::normalizeValue(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -568,9 +563,9 @@ TXmlErrorRecord TXmlDtdBuilder::fetchExternalEntity(TXmlCustomProcessorAgent* pr
 }
 
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                           TdomStandardLocator* locator, std::u16string name,
-                                                           std::u16string entityValue, std::u16string pubId,
-                                                           std::u16string sysId) {
+                                                           TdomStandardLocator* locator, std::u16string&& name,
+                                                           std::u16string&& entityValue, std::u16string&& pubId,
+                                                           std::u16string&& sysId) {
     if (OnParameterEntityDeclaration)
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     requireActive();
@@ -605,10 +600,8 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityDeclaration(TXmlCustomProcessorAg
             places_->declaredIn[declaration] = locator->systemId();
         }
     }
-    return NextHandler()
-               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
-               : nullptr;
+    return forward(&TXmlCustomHandler::parameterEntityDeclaration, processorAgent, locator, std::move(name),
+                   std::move(entityValue), std::move(pubId), std::move(sysId));
 }
 
 TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -630,8 +623,8 @@ TXmlErrorRecord TXmlDtdBuilder::fetchDeclared(TXmlCustomProcessorAgent* processo
 }
 
 TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                    TdomStandardLocator* locator, std::u16string name,
-                                                    std::u16string pubId, std::u16string sysId) {
+                                                    TdomStandardLocator* locator, std::u16string&& name,
+                                                    std::u16string&& pubId, std::u16string&& sysId) {
     if (OnNotationDeclaration) OnNotationDeclaration(processorAgent, locator, name, pubId, sysId);
     requireActive();
     if (currentNode_) {
@@ -644,15 +637,14 @@ TXmlErrorRecord TXmlDtdBuilder::notationDeclaration(TXmlCustomProcessorAgent* pr
         if (!appendOrFree(declaration))
             return fail(processorAgent, locator, EParserInvalidNotationDeclaration_Err::kClassName);
     }
-    return NextHandler() ? NextHandler()->notationDeclaration(processorAgent, locator, std::move(name),
-                                                              std::move(pubId), std::move(sysId))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::notationDeclaration, processorAgent, locator, std::move(name), std::move(pubId),
+                   std::move(sysId));
 }
 
 // ---- comments and processing instructions ----
 
 TXmlErrorRecord TXmlDtdBuilder::dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string data) {
+                                           std::u16string&& data) {
     if (OnDtdComment) OnDtdComment(processorAgent, locator, data);
     requireActive();
     if (currentNode_) {
@@ -664,12 +656,12 @@ TXmlErrorRecord TXmlDtdBuilder::dtdComment(TXmlCustomProcessorAgent* processorAg
         }
         if (!appendOrFree(comment)) return fail(processorAgent, locator, EParserInvalidComment_Err::kClassName);
     }
-    return NextHandler() ? NextHandler()->dtdComment(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::dtdComment, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDtdBuilder::dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                         TdomStandardLocator* locator, std::u16string targ,
-                                                         std::u16string data) {
+                                                         TdomStandardLocator* locator, std::u16string&& targ,
+                                                         std::u16string&& data) {
     if (OnDtdProcessingInstruction) OnDtdProcessingInstruction(processorAgent, locator, targ, data);
     requireActive();
     if (currentNode_) {
@@ -682,21 +674,19 @@ TXmlErrorRecord TXmlDtdBuilder::dtdProcessingInstruction(TXmlCustomProcessorAgen
         if (!appendOrFree(instruction))
             return fail(processorAgent, locator, EParserInvalidProcessingInstruction_Err::kClassName);
     }
-    return NextHandler()
-               ? NextHandler()->dtdProcessingInstruction(processorAgent, locator, std::move(targ), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::dtdProcessingInstruction, processorAgent, locator, std::move(targ),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlDtdBuilder::textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                std::u16string version, std::u16string encDl) {
+                                                std::u16string&& version, std::u16string&& encDl) {
     if (OnTextDeclaration) OnTextDeclaration(processorAgent, locator, version, encDl);
     requireActive();
     if (externalActive_ && externalTarget_) {
         externalTarget_->setVersion(version);
         externalTarget_->setEncoding(encDl);
     }
-    return NextHandler() ? NextHandler()->textDeclaration(processorAgent, locator, std::move(version), std::move(encDl))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::textDeclaration, processorAgent, locator, std::move(version), std::move(encDl));
 }
 
 // ---- parameter-entity references and conditional sections ----
@@ -782,7 +772,7 @@ TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* proces
 }
 
 TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, std::u16string data) {
+                                                   TdomStandardLocator* locator, std::u16string&& data) {
     if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
     requireActive();
     TXmlErrorRecord fetchRecord;
@@ -823,15 +813,14 @@ TXmlErrorRecord TXmlDtdBuilder::parameterEntityRef(TXmlCustomProcessorAgent* pro
                                                     foundAt(activeTarget()->findParameterEntityDeclaration(data))))
             return error;
     }
-    TXmlErrorRecord answer =
-        NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    TXmlErrorRecord answer = forward(&TXmlCustomHandler::parameterEntityRef, processorAgent, locator, std::move(data));
     // A record of an entity that was read all the same (its encoding declaration) comes after.
     return answer ? std::move(answer) : std::move(fetchRecord);
 }
 
 TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, std::u16string includeStmt,
-                                                   std::u16string data) {
+                                                   TdomStandardLocator* locator, std::u16string&& includeStmt,
+                                                   std::u16string&& data) {
     if (OnConditionalSection) OnConditionalSection(processorAgent, locator, includeStmt, data);
     requireActive();
     if (currentNode_ && includeStmt == u"INCLUDE" && !data.empty()) {
@@ -843,7 +832,6 @@ TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* pro
         if (!readNested(processorAgent, locator, u" " + data))
             return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
     }
-    return NextHandler()
-               ? NextHandler()->conditionalSection(processorAgent, locator, std::move(includeStmt), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::conditionalSection, processorAgent, locator, std::move(includeStmt),
+                   std::move(data));
 }

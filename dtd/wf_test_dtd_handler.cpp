@@ -51,7 +51,7 @@ TXmlErrorRecord TXmlWFTestDTDHandler::startExtDtd(TXmlCustomProcessorAgent* proc
     if (externalActive_ || internalActive_) throw EParserException(kNotActive);
     externalActive_ = true;
     textDeclAllowed_ = true;
-    return NextHandler() ? NextHandler()->startExtDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::startExtDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::startIntDtd(TXmlCustomProcessorAgent* processorAgent,
@@ -59,7 +59,7 @@ TXmlErrorRecord TXmlWFTestDTDHandler::startIntDtd(TXmlCustomProcessorAgent* proc
     if (OnStartIntDtd) OnStartIntDtd(processorAgent, locator);
     if (externalActive_ || internalActive_) throw EParserException(kNotActive);
     internalActive_ = true;
-    return NextHandler() ? NextHandler()->startIntDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::startIntDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::endExtDtd(TXmlCustomProcessorAgent* processorAgent,
@@ -72,7 +72,7 @@ TXmlErrorRecord TXmlWFTestDTDHandler::endExtDtd(TXmlCustomProcessorAgent* proces
         inAttList_ = false;
         return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
     }
-    return NextHandler() ? NextHandler()->endExtDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endExtDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::endIntDtd(TXmlCustomProcessorAgent* processorAgent,
@@ -85,33 +85,31 @@ TXmlErrorRecord TXmlWFTestDTDHandler::endIntDtd(TXmlCustomProcessorAgent* proces
         inAttList_ = false;
         return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
     }
-    return NextHandler() ? NextHandler()->endIntDtd(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endIntDtd, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                              TdomStandardLocator* locator, std::u16string data) {
+                                                              TdomStandardLocator* locator, std::u16string&& data) {
     if (OnStartAttListDeclaration) OnStartAttListDeclaration(processorAgent, locator, data);
     TXmlErrorRecord error = enter(processorAgent, locator, false);
     const bool valid = !error && checkName(data);
     inAttList_ = true;
     if (error) return error;
     if (!valid) return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
-    return NextHandler() ? NextHandler()->startAttListDeclaration(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::startAttListDeclaration, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::attributeDefinition(TXmlCustomProcessorAgent* processorAgent,
-                                                          TdomStandardLocator* locator, std::u16string name,
-                                                          std::u16string attType, std::u16string bracket,
-                                                          std::u16string defaultDecl, std::u16string attValue) {
+                                                          TdomStandardLocator* locator, std::u16string&& name,
+                                                          std::u16string&& attType, std::u16string&& bracket,
+                                                          std::u16string&& defaultDecl, std::u16string&& attValue) {
     if (OnAttributeDefinition)
         OnAttributeDefinition(processorAgent, locator, name, attType, bracket, defaultDecl, attValue);
     enter(processorAgent, locator, true);
     if (!inAttList_ || !checkName(name))
         return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->attributeDefinition(processorAgent, locator, std::move(name), std::move(attType),
-                                                    std::move(bracket), std::move(defaultDecl), std::move(attValue))
-               : nullptr;
+    return forward(&TXmlCustomHandler::attributeDefinition, processorAgent, locator, std::move(name),
+                   std::move(attType), std::move(bracket), std::move(defaultDecl), std::move(attValue));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
@@ -120,71 +118,65 @@ TXmlErrorRecord TXmlWFTestDTDHandler::endAttListDeclaration(TXmlCustomProcessorA
     enter(processorAgent, locator, true);
     if (!inAttList_) return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
     inAttList_ = false;
-    return NextHandler() ? NextHandler()->endAttListDeclaration(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endAttListDeclaration, processorAgent, locator);
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                             TdomStandardLocator* locator, std::u16string name,
-                                                             std::u16string data) {
+                                                             TdomStandardLocator* locator, std::u16string&& name,
+                                                             std::u16string&& data) {
     if (OnElementTypeDeclaration) OnElementTypeDeclaration(processorAgent, locator, name, data);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!checkName(name)) return fail(processorAgent, locator, u"", EParserInvalidElementDeclaration_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->elementTypeDeclaration(processorAgent, locator, std::move(name), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::elementTypeDeclaration, processorAgent, locator, std::move(name),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::entityDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                        TdomStandardLocator* locator, std::u16string name,
-                                                        std::u16string entityValue, std::u16string pubId,
-                                                        std::u16string sysId, std::u16string notaName) {
+                                                        TdomStandardLocator* locator, std::u16string&& name,
+                                                        std::u16string&& entityValue, std::u16string&& pubId,
+                                                        std::u16string&& sysId, std::u16string&& notaName) {
     if (OnEntityDeclaration) OnEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId, notaName);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!entityDeclarationHolds(name, entityValue, pubId, sysId))
         return fail(processorAgent, locator, u"", EParserInvalidEntityDeclaration_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->entityDeclaration(processorAgent, locator, std::move(name), std::move(entityValue),
-                                                  std::move(pubId), std::move(sysId), std::move(notaName))
-               : nullptr;
+    return forward(&TXmlCustomHandler::entityDeclaration, processorAgent, locator, std::move(name),
+                   std::move(entityValue), std::move(pubId), std::move(sysId), std::move(notaName));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                                 TdomStandardLocator* locator, std::u16string name,
-                                                                 std::u16string entityValue, std::u16string pubId,
-                                                                 std::u16string sysId) {
+                                                                 TdomStandardLocator* locator, std::u16string&& name,
+                                                                 std::u16string&& entityValue, std::u16string&& pubId,
+                                                                 std::u16string&& sysId) {
     if (OnParameterEntityDeclaration)
         OnParameterEntityDeclaration(processorAgent, locator, name, entityValue, pubId, sysId);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!entityDeclarationHolds(name, entityValue, pubId, sysId))
         return fail(processorAgent, locator, u"", EParserInvalidEntityDeclaration_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->parameterEntityDeclaration(processorAgent, locator, std::move(name),
-                                                           std::move(entityValue), std::move(pubId), std::move(sysId))
-               : nullptr;
+    return forward(&TXmlCustomHandler::parameterEntityDeclaration, processorAgent, locator, std::move(name),
+                   std::move(entityValue), std::move(pubId), std::move(sysId));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::notationDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                          TdomStandardLocator* locator, std::u16string name,
-                                                          std::u16string pubId, std::u16string sysId) {
+                                                          TdomStandardLocator* locator, std::u16string&& name,
+                                                          std::u16string&& pubId, std::u16string&& sysId) {
     if (OnNotationDeclaration) OnNotationDeclaration(processorAgent, locator, name, pubId, sysId);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!checkName(name) || !quotedEitherWay(checkSystemLiteral, sysId) || !quotedEitherWay(checkPubidLiteral, pubId))
         return fail(processorAgent, locator, u"", EParserInvalidNotationDeclaration_Err::kClassName);
-    return NextHandler() ? NextHandler()->notationDeclaration(processorAgent, locator, std::move(name),
-                                                              std::move(pubId), std::move(sysId))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::notationDeclaration, processorAgent, locator, std::move(name), std::move(pubId),
+                   std::move(sysId));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::parameterEntityRef(TXmlCustomProcessorAgent* processorAgent,
-                                                         TdomStandardLocator* locator, std::u16string data) {
+                                                         TdomStandardLocator* locator, std::u16string&& data) {
     if (OnParameterEntityRef) OnParameterEntityRef(processorAgent, locator, data);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!checkName(data)) return fail(processorAgent, locator, data, EParserInvalidEntityName_Err::kClassName);
-    return NextHandler() ? NextHandler()->parameterEntityRef(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::parameterEntityRef, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                 std::u16string data) {
+                                                 std::u16string&& data) {
     if (OnDtdComment) OnDtdComment(processorAgent, locator, data);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (data.find(u"--") != std::u16string::npos)
@@ -192,12 +184,12 @@ TXmlErrorRecord TXmlWFTestDTDHandler::dtdComment(TXmlCustomProcessorAgent* proce
     if (!data.empty() && data.back() == u'-')
         return fail(processorAgent, locator, u"-", EParserInvalidComment_Err::kClassName);
     if (!checkChars(data)) return fail(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
-    return NextHandler() ? NextHandler()->dtdComment(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::dtdComment, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                               TdomStandardLocator* locator, std::u16string targ,
-                                                               std::u16string data) {
+                                                               TdomStandardLocator* locator, std::u16string&& targ,
+                                                               std::u16string&& data) {
     if (OnDtdProcessingInstruction) OnDtdProcessingInstruction(processorAgent, locator, targ, data);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (!checkPITarget(targ))
@@ -205,26 +197,24 @@ TXmlErrorRecord TXmlWFTestDTDHandler::dtdProcessingInstruction(TXmlCustomProcess
     if (data.find(u"?>") != std::u16string::npos)
         return fail(processorAgent, locator, u"?>", EParserInvalidProcessingInstruction_Err::kClassName);
     if (!checkChars(data)) return fail(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->dtdProcessingInstruction(processorAgent, locator, std::move(targ), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::dtdProcessingInstruction, processorAgent, locator, std::move(targ),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::conditionalSection(TXmlCustomProcessorAgent* processorAgent,
-                                                         TdomStandardLocator* locator, std::u16string includeStmt,
-                                                         std::u16string data) {
+                                                         TdomStandardLocator* locator, std::u16string&& includeStmt,
+                                                         std::u16string&& data) {
     if (OnConditionalSection) OnConditionalSection(processorAgent, locator, includeStmt, data);
     if (TXmlErrorRecord error = enter(processorAgent, locator, false)) return error;
     if (internalActive_ || (includeStmt != u"INCLUDE" && includeStmt != u"IGNORE"))
         return fail(processorAgent, locator, u"", EParserInvalidConditionalSection_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->conditionalSection(processorAgent, locator, std::move(includeStmt), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::conditionalSection, processorAgent, locator, std::move(includeStmt),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestDTDHandler::textDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                      TdomStandardLocator* locator, std::u16string version,
-                                                      std::u16string encDl) {
+                                                      TdomStandardLocator* locator, std::u16string&& version,
+                                                      std::u16string&& encDl) {
     if (OnTextDeclaration) OnTextDeclaration(processorAgent, locator, version, encDl);
     if (!externalActive_ && !internalActive_) throw EParserException(kNotActive);
     if (inAttList_) return fail(processorAgent, locator, u"", EParserInvalidAttributeDeclaration_Err::kClassName);
@@ -232,8 +222,7 @@ TXmlErrorRecord TXmlWFTestDTDHandler::textDeclaration(TXmlCustomProcessorAgent* 
     if (!textDeclAllowed_) return fail(processorAgent, locator, u"", EParserWrongOrder_Err::kClassName);
     if ((!encDl.empty() && !checkEncName(encDl)) || (!version.empty() && !checkVersionNum(version)))
         return fail(processorAgent, locator, u"", EParserInvalidTextDeclaration_Err::kClassName);
-    return NextHandler() ? NextHandler()->textDeclaration(processorAgent, locator, std::move(version), std::move(encDl))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::textDeclaration, processorAgent, locator, std::move(version), std::move(encDl));
 }
 
 void TXmlWFTestDTDHandler::reset() {

@@ -17,36 +17,36 @@ public:
     bool textDeclAllowed() const { return textDeclAllowed_; }
 
     TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string attType, std::u16string bracket,
-                                        std::u16string defaultDecl, std::u16string attValue) override;
+                                        std::u16string&& name, std::u16string&& attType, std::u16string&& bracket,
+                                        std::u16string&& defaultDecl, std::u16string&& attValue) override;
     TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string includeStmt, std::u16string data) override;
+                                       std::u16string&& includeStmt, std::u16string&& data) override;
     TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string data) override;
+                               std::u16string&& data) override;
     TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                             std::u16string targ, std::u16string data) override;
+                                             std::u16string&& targ, std::u16string&& data) override;
     TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string name, std::u16string data) override;
+                                           std::u16string&& name, std::u16string&& data) override;
     TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                           TdomStandardLocator* locator) override;
     TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                      std::u16string sysId, std::u16string notaName) override;
+                                      std::u16string&& name, std::u16string&& entityValue, std::u16string&& pubId,
+                                      std::u16string&& sysId, std::u16string&& notaName) override;
     TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string pubId, std::u16string sysId) override;
+                                        std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId) override;
     TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                               std::u16string sysId) override;
+                                               std::u16string&& name, std::u16string&& entityValue,
+                                               std::u16string&& pubId, std::u16string&& sysId) override;
     TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string data) override;
+                                       std::u16string&& data) override;
     TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                            std::u16string data) override;
+                                            std::u16string&& data) override;
     TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string version, std::u16string encDl) override;
+                                    std::u16string&& version, std::u16string&& encDl) override;
     void reset() override;
 
 private:

@@ -98,25 +98,17 @@ bool TXmlDocBuilder::lookupPrefix(const std::u16string& prefix, std::u16string& 
 }
 
 TXmlErrorRecord TXmlDocBuilder::startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                              std::u16string data) {
+                                              std::u16string&& data) {
     if (OnStartDocument) OnStartDocument(processorAgent, locator, data);
     prefixMappings_->clearPairs();
     if (currentNode_ && currentNode_->nodeType() == TdomNodeType::document)
         static_cast<TdomDocument*>(currentNode_)->setSystemId(locator ? locator->systemId() : std::u16string());
-    return NextHandler() ? NextHandler()->startDocument(processorAgent, locator, std::move(data)) : nullptr;
-}
-
-TXmlErrorRecord TXmlDocBuilder::xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string version, std::u16string encDl, std::u16string sdDl) {
-    if (OnXmlDeclaration) OnXmlDeclaration(processorAgent, locator, version, encDl, sdDl);
-    return NextHandler() ? NextHandler()->xmlDeclaration(processorAgent, locator, std::move(version), std::move(encDl),
-                                                         std::move(sdDl))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::startDocument, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string pubId, std::u16string sysId,
-                                        std::u16string data) {
+                                        std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId,
+                                        std::u16string&& data) {
     if (OnDoctype) OnDoctype(processorAgent, locator, name, pubId, sysId, data);
     if (currentNode_) {
         TdomNode* node = nullptr;
@@ -129,9 +121,8 @@ TXmlErrorRecord TXmlDocBuilder::doctype(TXmlCustomProcessorAgent* processorAgent
                 appendNode(processorAgent, locator, node, data, EParserInvalidDoctype_Err::kClassName))
             return error;
     }
-    return NextHandler() ? NextHandler()->doctype(processorAgent, locator, std::move(name), std::move(pubId),
-                                                  std::move(sysId), std::move(data))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::doctype, processorAgent, locator, std::move(name), std::move(pubId),
+                   std::move(sysId), std::move(data));
 }
 
 bool TXmlDocBuilder::buildAttributeChildren(TdomDocument* document, TdomNode* attribute, const std::u16string& value) {
@@ -283,8 +274,7 @@ TXmlErrorRecord TXmlDocBuilder::buildStartElement(TXmlCustomProcessorAgent* proc
         currentNode_ = element;
         if (OnNodeBuilt) OnNodeBuilt(element, locator);
     }
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI, tagName, attributes)
-                         : nullptr;
+    return forward(&TXmlCustomHandler::startElement, processorAgent, locator, namespaceURI, tagName, attributes);
 }
 
 TXmlErrorRecord TXmlDocBuilder::endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -302,11 +292,11 @@ TXmlErrorRecord TXmlDocBuilder::buildEndElement(TXmlCustomProcessorAgent* proces
             return createError(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
         currentNode_ = currentNode_->parentNode();
     }
-    return NextHandler() ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName) : nullptr;
+    return forward(&TXmlCustomHandler::endElement, processorAgent, locator, namespaceURI, tagName);
 }
 
 TXmlErrorRecord TXmlDocBuilder::PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string data) {
+                                       std::u16string&& data) {
     if (OnPCDATA) OnPCDATA(processorAgent, locator, data);
     if (currentNode_) {
         if (currentNode_->nodeType() == TdomNodeType::document) {
@@ -326,11 +316,11 @@ TXmlErrorRecord TXmlDocBuilder::PCDATA(TXmlCustomProcessorAgent* processorAgent,
             return error;
         }
     }
-    return NextHandler() ? NextHandler()->PCDATA(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::PCDATA, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string data) {
+                                        std::u16string&& data) {
     if (OnCharRef) OnCharRef(processorAgent, locator, data);
     if (currentNode_) {
         std::u16string character;
@@ -343,11 +333,11 @@ TXmlErrorRecord TXmlDocBuilder::charRef(TXmlCustomProcessorAgent* processorAgent
                 addText(processorAgent, locator, character, data, EParserInvalidCharRef_Err::kClassName))
             return error;
     }
-    return NextHandler() ? NextHandler()->charRef(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::charRef, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      std::u16string data) {
+                                      std::u16string&& data) {
     if (OnCDATA) OnCDATA(processorAgent, locator, data);
     if (currentNode_) {
         TdomNode* node = nullptr;
@@ -360,11 +350,11 @@ TXmlErrorRecord TXmlDocBuilder::CDATA(TXmlCustomProcessorAgent* processorAgent, 
                 appendNode(processorAgent, locator, node, data, EParserInvalidCDATASection_Err::kClassName))
             return error;
     }
-    return NextHandler() ? NextHandler()->CDATA(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::CDATA, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string data) {
+                                        std::u16string&& data) {
     if (OnComment) OnComment(processorAgent, locator, data);
     if (currentNode_) {
         TdomNode* node = nullptr;
@@ -377,12 +367,12 @@ TXmlErrorRecord TXmlDocBuilder::comment(TXmlCustomProcessorAgent* processorAgent
                 appendNode(processorAgent, locator, node, data, EParserInvalidComment_Err::kClassName))
             return error;
     }
-    return NextHandler() ? NextHandler()->comment(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::comment, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::processingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                      TdomStandardLocator* locator, std::u16string targ,
-                                                      std::u16string data) {
+                                                      TdomStandardLocator* locator, std::u16string&& targ,
+                                                      std::u16string&& data) {
     if (OnProcessingInstruction) OnProcessingInstruction(processorAgent, locator, targ, data);
     if (currentNode_) {
         TdomNode* node = nullptr;
@@ -395,13 +385,12 @@ TXmlErrorRecord TXmlDocBuilder::processingInstruction(TXmlCustomProcessorAgent* 
                 appendNode(processorAgent, locator, node, targ, EParserInvalidProcessingInstruction_Err::kClassName))
             return error;
     }
-    return NextHandler()
-               ? NextHandler()->processingInstruction(processorAgent, locator, std::move(targ), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::processingInstruction, processorAgent, locator, std::move(targ),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string data) {
+                                          std::u16string&& data) {
     if (OnEntityRef) OnEntityRef(processorAgent, locator, data);
     if (currentNode_) {
         TdomNode* node = nullptr;
@@ -415,12 +404,12 @@ TXmlErrorRecord TXmlDocBuilder::entityRef(TXmlCustomProcessorAgent* processorAge
             return error;
         if (OnNodeBuilt) OnNodeBuilt(node, locator);
     }
-    return NextHandler() ? NextHandler()->entityRef(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::entityRef, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlDocBuilder::startPrefixMapping(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, std::u16string prefix,
-                                                   std::u16string uri) {
+                                                   TdomStandardLocator* locator, std::u16string&& prefix,
+                                                   std::u16string&& uri) {
     if (OnStartPrefixMapping) OnStartPrefixMapping(processorAgent, locator, prefix, uri);
     if (prefix == u"xmlns" && uri != kXmlnsNamespaceUri)
         return createError(processorAgent, locator, u"xmlns", EParserInvalidPrefix_Err::kClassName);
@@ -429,29 +418,17 @@ TXmlErrorRecord TXmlDocBuilder::startPrefixMapping(TXmlCustomProcessorAgent* pro
     if (!checkAttValue(u"\"" + uri + u"\"") && !checkAttValue(u"'" + uri + u"'"))
         return createError(processorAgent, locator, uri, EParserInvalidNamespaceURI_Err::kClassName);
     prefixMappings_->addPair(prefix, uri);
-    return NextHandler() ? NextHandler()->startPrefixMapping(processorAgent, locator, std::move(prefix), std::move(uri))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::startPrefixMapping, processorAgent, locator, std::move(prefix), std::move(uri));
 }
 
 TXmlErrorRecord TXmlDocBuilder::endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                 std::u16string data) {
+                                                 std::u16string&& data) {
     if (OnEndPrefixMapping) OnEndPrefixMapping(processorAgent, locator, data);
     int count = prefixMappings_->pairCount();
     if (count == 0 || prefixMappings_->nameAt(count - 1) != data)
         return createError(processorAgent, locator, data, EParserWrongPrefixMappingNesting_Err::kClassName);
     prefixMappings_->deletePair(count - 1);
-    return NextHandler() ? NextHandler()->endPrefixMapping(processorAgent, locator, std::move(data)) : nullptr;
-}
-
-TXmlErrorRecord TXmlDocBuilder::skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                              std::u16string data) {
-    if (OnSkippedEntity) OnSkippedEntity(processorAgent, locator, data);
-    return NextHandler() ? NextHandler()->skippedEntity(processorAgent, locator, std::move(data)) : nullptr;
-}
-
-TXmlErrorRecord TXmlDocBuilder::endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) {
-    if (OnEndDocument) OnEndDocument(processorAgent, locator);
-    return NextHandler() ? NextHandler()->endDocument(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endPrefixMapping, processorAgent, locator, std::move(data));
 }
 
 void TXmlDocBuilder::reset() {

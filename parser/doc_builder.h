@@ -34,35 +34,31 @@ public:
     std::function<void(TdomNode* node, const TdomStandardLocator* locator)> OnNodeBuilt;
 
     TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                          std::u16string data) override;
+                          std::u16string&& data) override;
     TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
+                            std::u16string&& data) override;
     TXmlErrorRecord comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
-    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, std::u16string name,
-                            std::u16string pubId, std::u16string sysId, std::u16string data) override;
-    TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
+                            std::u16string&& data) override;
+    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                            std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId,
+                            std::u16string&& data) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                     std::u16string data) override;
+                                     std::u16string&& data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                              std::u16string data) override;
+                              std::u16string&& data) override;
     TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                           std::u16string data) override;
+                           std::u16string&& data) override;
     TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string targ, std::u16string data) override;
-    TXmlErrorRecord skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
+                                          std::u16string&& targ, std::u16string&& data) override;
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
+                                  std::u16string&& data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                  const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string prefix, std::u16string uri) override;
-    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                   std::u16string version, std::u16string encDl, std::u16string sdDl) override;
+                                       std::u16string&& prefix, std::u16string&& uri) override;
     void reset() override;
 
 private:

@@ -26,6 +26,11 @@ namespace {
 
 enum class ScanState { start, text, tag, pi, comment, cdata, doctype, reference };
 
+// The capacity the piece buffer starts with, and the length from which a text piece takes the
+// buffer's storage along rather than a copy of it.
+constexpr std::size_t kBufferCapacity = 256;
+constexpr std::size_t kLongTextPiece = 1024;
+
 // The units of text from position first (0-based) on, count of them; nothing when count is not
 // positive, so markup cut shorter than its delimiters gives empty content.
 std::u16string middle(const std::u16string& text, std::size_t first, std::ptrdiff_t count) {
@@ -75,13 +80,15 @@ std::size_t plainRunLength(std::u16string_view run, const RunStops& stops) {
     const __m128i allOnes = _mm_set1_epi16(-1);
     for (; i + 8 <= n; i += 8) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.data() + i));
-        const __m128i delimiter = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second)),
-                                               _mm_cmpeq_epi16(units, third));
+        const __m128i delimiter = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second)), _mm_cmpeq_epi16(units, third));
         const __m128i control = _mm_cmpeq_epi16(_mm_subs_epu16(units, lastControl), _mm_setzero_si128());
-        const __m128i allowedControl = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, tab), _mm_cmpeq_epi16(units, lineFeed)), _mm_cmpeq_epi16(units, carriageReturn));
+        const __m128i allowedControl =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, tab), _mm_cmpeq_epi16(units, lineFeed)),
+                         _mm_cmpeq_epi16(units, carriageReturn));
         const __m128i nonCharacter = _mm_cmpeq_epi16(_mm_or_si128(units, one), allOnes);
-        const __m128i stop = _mm_or_si128(_mm_or_si128(delimiter, nonCharacter), _mm_andnot_si128(allowedControl, control));
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(delimiter, nonCharacter), _mm_andnot_si128(allowedControl, control));
         const int mask = _mm_movemask_epi8(stop);
         if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
     }
@@ -138,21 +145,21 @@ TXmlErrorRecord TXmlStandardDocReader::sendProcessingInstruction(TXmlCustomProce
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendComment(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, const std::u16string& text) {
+                                                   TdomStandardLocator* locator, std::u16string&& text) {
     if (!NextHandler()) return nullptr;
-    return NextHandler()->comment(processorAgent, locator, text);
+    return NextHandler()->comment(processorAgent, locator, std::move(text));
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                 const std::u16string& text) {
+                                                 std::u16string&& text) {
     if (!NextHandler()) return nullptr;
-    return NextHandler()->CDATA(processorAgent, locator, text);
+    return NextHandler()->CDATA(processorAgent, locator, std::move(text));
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendPCDATA(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, const std::u16string& text) {
+                                                  TdomStandardLocator* locator, std::u16string&& text) {
     if (!NextHandler()) return nullptr;
-    return NextHandler()->PCDATA(processorAgent, locator, text);
+    return NextHandler()->PCDATA(processorAgent, locator, std::move(text));
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -205,9 +212,9 @@ TXmlErrorRecord TXmlStandardDocReader::sendEndTag(TXmlCustomProcessorAgent* proc
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendCharRef(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, const std::u16string& text) {
+                                                   TdomStandardLocator* locator, std::u16string&& text) {
     if (!NextHandler()) return nullptr;
-    return NextHandler()->charRef(processorAgent, locator, text);
+    return NextHandler()->charRef(processorAgent, locator, std::move(text));
 }
 
 TXmlErrorRecord TXmlStandardDocReader::sendEntityRef(TXmlCustomProcessorAgent* processorAgent,
@@ -263,11 +270,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
     TXmlErrorRecord error;
     if (NextHandler()) {
         NextHandler()->reset();
-        error = NextHandler()->startDocument(processorAgent, locator, inputSource.rootElementName());
+        error = NextHandler()->startDocument(processorAgent, locator, std::u16string(inputSource.rootElementName()));
     }
 
     std::u16string buffer;
-    buffer.reserve(256);
+    buffer.reserve(kBufferCapacity);
     ScanState state = ScanState::start;
     bool inApostrophes = false;
     bool inQuotationMarks = false;
@@ -291,6 +298,16 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         else
             piece.assign(buffer, first, static_cast<std::size_t>(count));
         return piece;
+    };
+    // The buffer's character data as a piece to send. A long piece takes the buffer's storage along
+    // instead of a copy and the buffer starts over; a short one is copied, so that the buffer keeps
+    // its capacity for the next piece and the piece holds no more storage than it needs.
+    auto textPiece = [&]() -> std::u16string {
+        if (buffer.size() < kLongTextPiece || buffer.size() < buffer.capacity() / 2) return buffer;
+        std::u16string text = std::move(buffer);
+        buffer = std::u16string();
+        buffer.reserve(kBufferCapacity);
+        return text;
     };
     auto pieceDone = [&] {
         buffer.clear();
@@ -357,7 +374,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         case ScanState::text:
             if (c == u'<' || c == u'&') {
                 buffer.pop_back();
-                error = sendPCDATA(processorAgent, locator, buffer);
+                error = sendPCDATA(processorAgent, locator, textPiece());
                 buffer.assign(1, c);
                 if (locator) locator->startPiece();
                 inApostrophes = inQuotationMarks = false;
@@ -382,8 +399,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 if (buffer[1] == u'/') {
                     std::size_t end = size - 1;
                     while (end > 2 && isWhiteSpace(buffer[end - 1])) --end;
-                    error =
-                        sendEndTag(processorAgent, locator, pieceOf(2, static_cast<std::ptrdiff_t>(end) - 2));
+                    error = sendEndTag(processorAgent, locator, pieceOf(2, static_cast<std::ptrdiff_t>(end) - 2));
                 } else if (buffer[size - 2] == u'/') {
                     error = sendEmptyElementTag(processorAgent, locator, pieceOf(1, length(buffer) - 3));
                 } else {
@@ -417,9 +433,9 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             // "<!-->" is no comment: its closing hyphens would be its opening ones.
             if (c == u'>' && buffer.size() >= kCommentOpen.size() + kCommentClose.size() &&
                 buffer.ends_with(kCommentClose)) {
-                error = sendComment(
-                    processorAgent, locator,
-                    pieceOf(kCommentOpen.size(), length(buffer) - lengthOf(kCommentOpen) - lengthOf(kCommentClose)));
+                error = sendComment(processorAgent, locator,
+                                    middle(buffer, kCommentOpen.size(),
+                                           length(buffer) - lengthOf(kCommentOpen) - lengthOf(kCommentClose)));
                 pieceDone();
             }
             break;
@@ -427,7 +443,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             if (c == u'>' && buffer.ends_with(kSectionClose)) {
                 error = sendCDATA(
                     processorAgent, locator,
-                    pieceOf(kCDataOpen.size(), length(buffer) - lengthOf(kCDataOpen) - lengthOf(kSectionClose)));
+                    middle(buffer, kCDataOpen.size(), length(buffer) - lengthOf(kCDataOpen) - lengthOf(kSectionClose)));
                 pieceDone();
             }
             break;
@@ -467,7 +483,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         case ScanState::reference:
             if (c == u';') {
                 if (buffer[1] == u'#')
-                    error = sendCharRef(processorAgent, locator, buffer);
+                    error = sendCharRef(processorAgent, locator, std::u16string(buffer));
                 else
                     error = sendEntityRef(processorAgent, locator, buffer);
                 pieceDone();
@@ -476,7 +492,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         }
     }
 
-    if (!error && !buffer.empty()) error = sendPCDATA(processorAgent, locator, buffer);
+    if (!error && !buffer.empty()) error = sendPCDATA(processorAgent, locator, textPiece());
     if (!error && NextHandler()) error = NextHandler()->endDocument(processorAgent, locator);
     if (!error) return true;
     dispatchError(processorAgent, error);

@@ -19,16 +19,17 @@ public:
     ~TXmlStandardDocReader() override;
 
     // Each sender takes the piece's text as the state machine cut it and answers the chain's record.
+    // The senders of pieces that go down the chain whole take them over.
     virtual TXmlErrorRecord sendXmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                                const std::u16string& text);
     virtual TXmlErrorRecord sendProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
                                                       TdomStandardLocator* locator, const std::u16string& text);
     virtual TXmlErrorRecord sendComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        const std::u16string& text);
+                                        std::u16string&& text);
     virtual TXmlErrorRecord sendCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      const std::u16string& text);
+                                      std::u16string&& text);
     virtual TXmlErrorRecord sendPCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       const std::u16string& text);
+                                       std::u16string&& text);
     virtual TXmlErrorRecord sendStartTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                          const std::u16string& text);
     virtual TXmlErrorRecord sendEndTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -36,7 +37,7 @@ public:
     virtual TXmlErrorRecord sendEmptyElementTag(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                                 const std::u16string& text);
     virtual TXmlErrorRecord sendCharRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        const std::u16string& text);
+                                        std::u16string&& text);
     virtual TXmlErrorRecord sendEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                           const std::u16string& text);
     virtual TXmlErrorRecord sendDoctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,

@@ -2,8 +2,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/parser_error.h"
@@ -153,73 +155,76 @@ public:
 
     // Content signals.
     virtual TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) = 0;
+                                  std::u16string&& data) = 0;
     virtual TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string data) = 0;
+                                    std::u16string&& data) = 0;
     virtual TXmlErrorRecord comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string data) = 0;
+                                    std::u16string&& data) = 0;
     virtual TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string name, std::u16string pubId, std::u16string sysId,
-                                    std::u16string data) = 0;
+                                    std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId,
+                                    std::u16string&& data) = 0;
     virtual TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                        const std::u16string& namespaceURI, const std::u16string& tagName) = 0;
     virtual TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                             std::u16string data) = 0;
+                                             std::u16string&& data) = 0;
     virtual TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      std::u16string data) = 0;
+                                      std::u16string&& data) = 0;
     virtual TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                   std::u16string data) = 0;
+                                   std::u16string&& data) = 0;
     virtual TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string targ,
-                                                  std::u16string data) = 0;
+                                                  TdomStandardLocator* locator, std::u16string&& targ,
+                                                  std::u16string&& data) = 0;
     virtual TXmlErrorRecord skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string data) = 0;
+                                          std::u16string&& data) = 0;
     virtual TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string data) = 0;
+                                          std::u16string&& data) = 0;
     virtual TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                          const std::u16string& namespaceURI, const std::u16string& tagName,
                                          TdomNameValueList& attributes) = 0;
     virtual TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string prefix, std::u16string uri) = 0;
+                                               std::u16string&& prefix, std::u16string&& uri) = 0;
     virtual TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string version, std::u16string encDl, std::u16string sdDl) = 0;
+                                           std::u16string&& version, std::u16string&& encDl, std::u16string&& sdDl) = 0;
 
     // DTD signals.
     virtual TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                std::u16string name, std::u16string attType, std::u16string bracket,
-                                                std::u16string defaultDecl, std::u16string attValue) = 0;
+                                                std::u16string&& name, std::u16string&& attType,
+                                                std::u16string&& bracket, std::u16string&& defaultDecl,
+                                                std::u16string&& attValue) = 0;
     virtual TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string includeStmt, std::u16string data) = 0;
+                                               std::u16string&& includeStmt, std::u16string&& data) = 0;
     virtual TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string data) = 0;
+                                       std::u16string&& data) = 0;
     virtual TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                     TdomStandardLocator* locator, std::u16string targ,
-                                                     std::u16string data) = 0;
+                                                     TdomStandardLocator* locator, std::u16string&& targ,
+                                                     std::u16string&& data) = 0;
     virtual TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, std::u16string name,
-                                                   std::u16string data) = 0;
+                                                   TdomStandardLocator* locator, std::u16string&& name,
+                                                   std::u16string&& data) = 0;
     virtual TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                                   TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                              std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                              std::u16string sysId, std::u16string notaName) = 0;
+                                              std::u16string&& name, std::u16string&& entityValue,
+                                              std::u16string&& pubId, std::u16string&& sysId,
+                                              std::u16string&& notaName) = 0;
     virtual TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                std::u16string name, std::u16string pubId, std::u16string sysId) = 0;
+                                                std::u16string&& name, std::u16string&& pubId,
+                                                std::u16string&& sysId) = 0;
     virtual TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                       TdomStandardLocator* locator, std::u16string name,
-                                                       std::u16string entityValue, std::u16string pubId,
-                                                       std::u16string sysId) = 0;
+                                                       TdomStandardLocator* locator, std::u16string&& name,
+                                                       std::u16string&& entityValue, std::u16string&& pubId,
+                                                       std::u16string&& sysId) = 0;
     virtual TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string data) = 0;
+                                               std::u16string&& data) = 0;
     virtual TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                    TdomStandardLocator* locator, std::u16string data) = 0;
+                                                    TdomStandardLocator* locator, std::u16string&& data) = 0;
     virtual TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) = 0;
     virtual TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                            std::u16string version, std::u16string encDl) = 0;
+                                            std::u16string&& version, std::u16string&& encDl) = 0;
 
     // A query of the DTD reader for a parameter entity's replacement text.
     virtual TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
@@ -252,171 +257,145 @@ protected:
 };
 
 // A handler that fires each signal's event, forwards the signal to NextHandler and passes the
-// answer through dispatchError: errors and warnings stop here, fatal records travel on.
+// answer through dispatchError: errors and warnings stop here, fatal records travel on. A handler
+// derived from it overrides only the signals it works on; each of its overrides fires the event,
+// does its work and hands the signal on with forward. A handler may also refuse one half of the
+// signals (content or DTD): those answer an internal-error record without firing their event.
 class TXmlStandardHandler : public TXmlCustomHandler {
 public:
+    TXmlStandardHandler() = default;
     ~TXmlStandardHandler() override = default;
 
     TXmlCustomHandler* NextHandler() const { return nextHandler_; }
     void setNextHandler(TXmlCustomHandler* handler);
 
     TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                          std::u16string data) override;
+                          std::u16string&& data) override;
     TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
+                            std::u16string&& data) override;
     TXmlErrorRecord comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
-    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, std::u16string name,
-                            std::u16string pubId, std::u16string sysId, std::u16string data) override;
+                            std::u16string&& data) override;
+    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
+                            std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId,
+                            std::u16string&& data) override;
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                const std::u16string& namespaceURI, const std::u16string& tagName) override;
     TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                     std::u16string data) override;
+                                     std::u16string&& data) override;
     TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                              std::u16string data) override;
+                              std::u16string&& data) override;
     TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                           std::u16string data) override;
+                           std::u16string&& data) override;
     TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string targ, std::u16string data) override;
+                                          std::u16string&& targ, std::u16string&& data) override;
     TXmlErrorRecord skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
+                                  std::u16string&& data) override;
     TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
+                                  std::u16string&& data) override;
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                  const std::u16string& namespaceURI, const std::u16string& tagName,
                                  TdomNameValueList& attributes) override;
     TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string prefix, std::u16string uri) override;
+                                       std::u16string&& prefix, std::u16string&& uri) override;
     TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                   std::u16string version, std::u16string encDl, std::u16string sdDl) override;
+                                   std::u16string&& version, std::u16string&& encDl, std::u16string&& sdDl) override;
 
     TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string attType, std::u16string bracket,
-                                        std::u16string defaultDecl, std::u16string attValue) override;
+                                        std::u16string&& name, std::u16string&& attType, std::u16string&& bracket,
+                                        std::u16string&& defaultDecl, std::u16string&& attValue) override;
     TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string includeStmt, std::u16string data) override;
+                                       std::u16string&& includeStmt, std::u16string&& data) override;
     TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string data) override;
+                               std::u16string&& data) override;
     TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                             std::u16string targ, std::u16string data) override;
+                                             std::u16string&& targ, std::u16string&& data) override;
     TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string name, std::u16string data) override;
+                                           std::u16string&& name, std::u16string&& data) override;
     TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                           TdomStandardLocator* locator) override;
     TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                      std::u16string sysId, std::u16string notaName) override;
+                                      std::u16string&& name, std::u16string&& entityValue, std::u16string&& pubId,
+                                      std::u16string&& sysId, std::u16string&& notaName) override;
     TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string pubId, std::u16string sysId) override;
+                                        std::u16string&& name, std::u16string&& pubId, std::u16string&& sysId) override;
     TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                               std::u16string sysId) override;
+                                               std::u16string&& name, std::u16string&& entityValue,
+                                               std::u16string&& pubId, std::u16string&& sysId) override;
     TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string data) override;
+                                       std::u16string&& data) override;
     TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                            std::u16string data) override;
+                                            std::u16string&& data) override;
     TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
     TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string version, std::u16string encDl) override;
+                                    std::u16string&& version, std::u16string&& encDl) override;
 
     TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         bool& found, std::u16string& replacementText,
                                         const std::u16string& name) override;
     void reset() override;
 
-protected:
-    void componentDestroyed(TXmlComponent* destroyed) override;
-
-private:
-    TXmlCustomHandler* nextHandler_ = nullptr;
-};
-
-// A handler of content signals: it refuses every DTD signal with an internal-error record.
-class TXmlCustomContentHandler : public TXmlStandardHandler {
-public:
-    TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string attType, std::u16string bracket,
-                                        std::u16string defaultDecl, std::u16string attValue) override;
-    TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string includeStmt, std::u16string data) override;
-    TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               std::u16string data) override;
-    TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                             std::u16string targ, std::u16string data) override;
-    TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           std::u16string name, std::u16string data) override;
-    TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                          TdomStandardLocator* locator) override;
-    TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
-    TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
-    TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                      std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                      std::u16string sysId, std::u16string notaName) override;
-    TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        std::u16string name, std::u16string pubId, std::u16string sysId) override;
-    TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                               std::u16string name, std::u16string entityValue, std::u16string pubId,
-                                               std::u16string sysId) override;
-    TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string data) override;
-    TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                            std::u16string data) override;
-    TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
-    TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
-    TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                    std::u16string version, std::u16string encDl) override;
-
     // A new record of errorClass (a class name of the parser exception tree) for code.
     virtual TXmlErrorRecord createError(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                         const std::u16string& code, std::string_view errorClass);
 
 protected:
+    // The two halves of the signals.
+    enum class TXmlSignalHalf { content, dtd };
+
+    explicit TXmlStandardHandler(TXmlSignalHalf refused) : refused_(refused) {}
+
+    // The internal-error record that answers a refused signal.
     TXmlErrorRecord refuse(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator);
+
+    // Sends signal with its pieces on to NextHandler and answers its record; nothing without one.
+    template <class... Params, class... Pieces>
+    TXmlErrorRecord
+    forward(TXmlErrorRecord (TXmlCustomHandler::*signal)(TXmlCustomProcessorAgent*, TdomStandardLocator*, Params...),
+            TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, Pieces&&... pieces) {
+        if (!nextHandler_) return nullptr;
+        return (nextHandler_->*signal)(processorAgent, locator, std::forward<Pieces>(pieces)...);
+    }
+
+    // What every signal does that its handler does not override: refused when its half is, else
+    // its event fires with the pieces (which the event may replace), the pieces go on to
+    // NextHandler, and the answer passes through dispatchError.
+    template <class Signal, class Event, class... Pieces>
+    TXmlErrorRecord relay(TXmlSignalHalf half, Signal signal, const Event& event,
+                          TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, Pieces&&... pieces) {
+        if (refused_ == half) return refuse(processorAgent, locator);
+        if (event) event(processorAgent, locator, pieces...);
+        return forwardAndDispatch(signal, processorAgent, locator, std::forward<Pieces>(pieces)...);
+    }
+
+    void componentDestroyed(TXmlComponent* destroyed) override;
+
+private:
+    template <class Signal, class... Pieces>
+    TXmlErrorRecord forwardAndDispatch(Signal signal, TXmlCustomProcessorAgent* processorAgent,
+                                       TdomStandardLocator* locator, Pieces&&... pieces) {
+        TXmlErrorRecord answer = forward(signal, processorAgent, locator, std::forward<Pieces>(pieces)...);
+        dispatchError(processorAgent, answer);
+        return answer;
+    }
+
+    TXmlCustomHandler* nextHandler_ = nullptr;
+    std::optional<TXmlSignalHalf> refused_;
+};
+
+// A handler of content signals: it refuses every DTD signal with an internal-error record.
+class TXmlCustomContentHandler : public TXmlStandardHandler {
+public:
+    TXmlCustomContentHandler() : TXmlStandardHandler(TXmlSignalHalf::dtd) {}
 };
 
 // A handler of DTD signals: it refuses every content signal with an internal-error record.
 class TXmlCustomDTDHandler : public TXmlStandardHandler {
 public:
-    TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                          std::u16string data) override;
-    TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
-    TXmlErrorRecord comment(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            std::u16string data) override;
-    TXmlErrorRecord doctype(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, std::u16string name,
-                            std::u16string pubId, std::u16string sysId, std::u16string data) override;
-    TXmlErrorRecord endDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator) override;
-    TXmlErrorRecord endElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                               const std::u16string& namespaceURI, const std::u16string& tagName) override;
-    TXmlErrorRecord endPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                     std::u16string data) override;
-    TXmlErrorRecord entityRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                              std::u16string data) override;
-    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                           std::u16string data) override;
-    TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                          std::u16string targ, std::u16string data) override;
-    TXmlErrorRecord skippedEntity(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
-    TXmlErrorRecord startDocument(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                  std::u16string data) override;
-    TXmlErrorRecord startElement(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                 const std::u16string& namespaceURI, const std::u16string& tagName,
-                                 TdomNameValueList& attributes) override;
-    TXmlErrorRecord startPrefixMapping(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                       std::u16string prefix, std::u16string uri) override;
-    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                   std::u16string version, std::u16string encDl, std::u16string sdDl) override;
-
-    virtual TXmlErrorRecord createError(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                        const std::u16string& code, std::string_view errorClass);
-
-protected:
-    TXmlErrorRecord refuse(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator);
+    TXmlCustomDTDHandler() : TXmlStandardHandler(TXmlSignalHalf::content) {}
 };
 
 // Abstract base of readers: the first handler of the chain and the reporting of the record that

@@ -36,7 +36,7 @@ void TXmlWFTestContentHandler::requireActive() const {
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::startDocument(TXmlCustomProcessorAgent* processorAgent,
-                                                        TdomStandardLocator* locator, std::u16string data) {
+                                                        TdomStandardLocator* locator, std::u16string&& data) {
     if (OnStartDocument) OnStartDocument(processorAgent, locator, data);
     if (active_) throw EParserException("TXmlWFTestContentHandler is active.");
     openNames_.clear();
@@ -45,12 +45,12 @@ TXmlErrorRecord TXmlWFTestContentHandler::startDocument(TXmlCustomProcessorAgent
     doctypeSeen_ = false;
     rootSeen_ = false;
     atStart_ = true;
-    return NextHandler() ? NextHandler()->startDocument(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::startDocument, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::xmlDeclaration(TXmlCustomProcessorAgent* processorAgent,
-                                                         TdomStandardLocator* locator, std::u16string version,
-                                                         std::u16string encDl, std::u16string sdDl) {
+                                                         TdomStandardLocator* locator, std::u16string&& version,
+                                                         std::u16string&& encDl, std::u16string&& sdDl) {
     if (OnXmlDeclaration) OnXmlDeclaration(processorAgent, locator, version, encDl, sdDl);
     requireActive();
     if (!atStart_) return fail(processorAgent, locator, u"", EParserWrongOrder_Err::kClassName);
@@ -58,14 +58,14 @@ TXmlErrorRecord TXmlWFTestContentHandler::xmlDeclaration(TXmlCustomProcessorAgen
     if ((!encDl.empty() && !checkEncName(encDl)) || !(sdDl.empty() || sdDl == u"yes" || sdDl == u"no") ||
         !checkVersionNum(version))
         return fail(processorAgent, locator, u"", EParserInvalidXmlDeclaration_Err::kClassName);
-    return NextHandler() ? NextHandler()->xmlDeclaration(processorAgent, locator, std::move(version), std::move(encDl),
-                                                         std::move(sdDl))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::xmlDeclaration, processorAgent, locator, std::move(version), std::move(encDl),
+                   std::move(sdDl));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::doctype(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string name,
-                                                  std::u16string pubId, std::u16string sysId, std::u16string data) {
+                                                  TdomStandardLocator* locator, std::u16string&& name,
+                                                  std::u16string&& pubId, std::u16string&& sysId,
+                                                  std::u16string&& data) {
     if (OnDoctype) OnDoctype(processorAgent, locator, name, pubId, sysId, data);
     requireActive();
     atStart_ = false;
@@ -75,9 +75,8 @@ TXmlErrorRecord TXmlWFTestContentHandler::doctype(TXmlCustomProcessorAgent* proc
     if (!checkName(name) || (!checkPubidLiteral(quoted(u'"', pubId)) && !checkPubidLiteral(quoted(u'\'', pubId))) ||
         (!checkSystemLiteral(quoted(u'"', sysId)) && !checkSystemLiteral(quoted(u'\'', sysId))))
         return fail(processorAgent, locator, data, EParserInvalidDoctype_Err::kClassName);
-    return NextHandler() ? NextHandler()->doctype(processorAgent, locator, std::move(name), std::move(pubId),
-                                                  std::move(sysId), std::move(data))
-                         : nullptr;
+    return forward(&TXmlCustomHandler::doctype, processorAgent, locator, std::move(name), std::move(pubId),
+                   std::move(sysId), std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAgent* processorAgent,
@@ -160,8 +159,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAg
     openNames_ += tagName;
     if (!error) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
-    return NextHandler() ? NextHandler()->startElement(processorAgent, locator, namespaceURI, tagName, attributes)
-                         : nullptr;
+    return forward(&TXmlCustomHandler::startElement, processorAgent, locator, namespaceURI, tagName, attributes);
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::endElement(TXmlCustomProcessorAgent* processorAgent,
@@ -188,53 +186,53 @@ TXmlErrorRecord TXmlWFTestContentHandler::testEndElement(TXmlCustomProcessorAgen
     if (!matches) return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);
     openNames_.resize(openElements_.back().start);
     openElements_.pop_back();
-    return NextHandler() ? NextHandler()->endElement(processorAgent, locator, namespaceURI, tagName) : nullptr;
+    return forward(&TXmlCustomHandler::endElement, processorAgent, locator, namespaceURI, tagName);
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::PCDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                 std::u16string data) {
+                                                 std::u16string&& data) {
     if (OnPCDATA) OnPCDATA(processorAgent, locator, data);
     requireActive();
     atStart_ = false;
     if (!checkCharData(data)) return fail(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
     if (documentMode_ && !rootSeen_ && !checkWhiteSpace(data))
         return fail(processorAgent, locator, data, EParserNotInRoot_Err::kClassName);
-    return NextHandler() ? NextHandler()->PCDATA(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::PCDATA, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                                std::u16string data) {
+                                                std::u16string&& data) {
     if (OnCDATA) OnCDATA(processorAgent, locator, data);
     requireActive();
     atStart_ = false;
     if (!checkCData(data)) return fail(processorAgent, locator, data, EParserInvalidCDATASection_Err::kClassName);
     if (documentMode_ && !rootSeen_) return fail(processorAgent, locator, data, EParserNotInRoot_Err::kClassName);
-    return NextHandler() ? NextHandler()->CDATA(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::CDATA, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::charRef(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string data) {
+                                                  TdomStandardLocator* locator, std::u16string&& data) {
     if (OnCharRef) OnCharRef(processorAgent, locator, data);
     requireActive();
     atStart_ = false;
     if (documentMode_ && !rootSeen_) return fail(processorAgent, locator, data, EParserNotInRoot_Err::kClassName);
     if (!decodesAsCharRef(data)) return fail(processorAgent, locator, data, EParserInvalidCharRef_Err::kClassName);
-    return NextHandler() ? NextHandler()->charRef(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::charRef, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::entityRef(TXmlCustomProcessorAgent* processorAgent,
-                                                    TdomStandardLocator* locator, std::u16string data) {
+                                                    TdomStandardLocator* locator, std::u16string&& data) {
     if (OnEntityRef) OnEntityRef(processorAgent, locator, data);
     requireActive();
     atStart_ = false;
     if (!checkName(data)) return fail(processorAgent, locator, data, EParserInvalidEntityName_Err::kClassName);
     if (documentMode_ && !rootSeen_)
         return fail(processorAgent, locator, u"&" + data + u";", EParserNotInRoot_Err::kClassName);
-    return NextHandler() ? NextHandler()->entityRef(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::entityRef, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::comment(TXmlCustomProcessorAgent* processorAgent,
-                                                  TdomStandardLocator* locator, std::u16string data) {
+                                                  TdomStandardLocator* locator, std::u16string&& data) {
     if (OnComment) OnComment(processorAgent, locator, data);
     requireActive();
     atStart_ = false;
@@ -243,12 +241,12 @@ TXmlErrorRecord TXmlWFTestContentHandler::comment(TXmlCustomProcessorAgent* proc
     if (!data.empty() && data.back() == u'-')
         return fail(processorAgent, locator, u"-", EParserInvalidComment_Err::kClassName);
     if (!checkChars(data)) return fail(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
-    return NextHandler() ? NextHandler()->comment(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::comment, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::processingInstruction(TXmlCustomProcessorAgent* processorAgent,
-                                                                TdomStandardLocator* locator, std::u16string targ,
-                                                                std::u16string data) {
+                                                                TdomStandardLocator* locator, std::u16string&& targ,
+                                                                std::u16string&& data) {
     if (OnProcessingInstruction) OnProcessingInstruction(processorAgent, locator, targ, data);
     requireActive();
     atStart_ = false;
@@ -257,30 +255,15 @@ TXmlErrorRecord TXmlWFTestContentHandler::processingInstruction(TXmlCustomProces
     if (data.find(u"?>") != std::u16string::npos)
         return fail(processorAgent, locator, u"?>", EParserInvalidProcessingInstruction_Err::kClassName);
     if (!checkChars(data)) return fail(processorAgent, locator, data, EParserInvalidCharacter_Err::kClassName);
-    return NextHandler()
-               ? NextHandler()->processingInstruction(processorAgent, locator, std::move(targ), std::move(data))
-               : nullptr;
+    return forward(&TXmlCustomHandler::processingInstruction, processorAgent, locator, std::move(targ),
+                   std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::skippedEntity(TXmlCustomProcessorAgent* processorAgent,
-                                                        TdomStandardLocator* locator, std::u16string data) {
+                                                        TdomStandardLocator* locator, std::u16string&& data) {
     if (OnSkippedEntity) OnSkippedEntity(processorAgent, locator, data);
     requireActive();
-    return NextHandler() ? NextHandler()->skippedEntity(processorAgent, locator, std::move(data)) : nullptr;
-}
-
-TXmlErrorRecord TXmlWFTestContentHandler::startPrefixMapping(TXmlCustomProcessorAgent* processorAgent,
-                                                             TdomStandardLocator* locator, std::u16string prefix,
-                                                             std::u16string uri) {
-    if (OnStartPrefixMapping) OnStartPrefixMapping(processorAgent, locator, prefix, uri);
-    return NextHandler() ? NextHandler()->startPrefixMapping(processorAgent, locator, std::move(prefix), std::move(uri))
-                         : nullptr;
-}
-
-TXmlErrorRecord TXmlWFTestContentHandler::endPrefixMapping(TXmlCustomProcessorAgent* processorAgent,
-                                                           TdomStandardLocator* locator, std::u16string data) {
-    if (OnEndPrefixMapping) OnEndPrefixMapping(processorAgent, locator, data);
-    return NextHandler() ? NextHandler()->endPrefixMapping(processorAgent, locator, std::move(data)) : nullptr;
+    return forward(&TXmlCustomHandler::skippedEntity, processorAgent, locator, std::move(data));
 }
 
 TXmlErrorRecord TXmlWFTestContentHandler::endDocument(TXmlCustomProcessorAgent* processorAgent,
@@ -296,7 +279,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::endDocument(TXmlCustomProcessorAgent* 
     doctypeSeen_ = false;
     rootSeen_ = false;
     if (error) return error;
-    return NextHandler() ? NextHandler()->endDocument(processorAgent, locator) : nullptr;
+    return forward(&TXmlCustomHandler::endDocument, processorAgent, locator);
 }
 
 void TXmlWFTestContentHandler::reset() {

@@ -27,25 +27,25 @@ public:
     std::vector<std::string> lines;
     std::map<std::u16string, std::u16string> entities;
 
-    TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name,
-                                        std::u16string attType, std::u16string bracket, std::u16string defaultDecl,
-                                        std::u16string attValue) override {
+    TXmlErrorRecord attributeDefinition(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                                        std::u16string&& attType, std::u16string&& bracket,
+                                        std::u16string&& defaultDecl, std::u16string&& attValue) override {
         return add("attdef(" + u8(name) + "|" + u8(attType) + "|" + u8(bracket) + "|" + u8(defaultDecl) + "|" +
                    u8(attValue) + ")");
     }
-    TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string includeStmt,
-                                       std::u16string data) override {
+    TXmlErrorRecord conditionalSection(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& includeStmt,
+                                       std::u16string&& data) override {
         return add("cond(" + u8(includeStmt) + "|" + u8(data) + ")");
     }
-    TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord dtdComment(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("comment(" + u8(data) + ")");
     }
-    TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string targ,
-                                             std::u16string data) override {
+    TXmlErrorRecord dtdProcessingInstruction(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& targ,
+                                             std::u16string&& data) override {
         return add("pi(" + u8(targ) + "|" + u8(data) + ")");
     }
-    TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name,
-                                           std::u16string data) override {
+    TXmlErrorRecord elementTypeDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                                           std::u16string&& data) override {
         return add("element(" + u8(name) + "|" + u8(data) + ")");
     }
     TXmlErrorRecord endAttListDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*) override {
@@ -53,32 +53,33 @@ public:
     }
     TXmlErrorRecord endExtDtd(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("endExt"); }
     TXmlErrorRecord endIntDtd(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("endInt"); }
-    TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name,
-                                      std::u16string entityValue, std::u16string pubId, std::u16string sysId,
-                                      std::u16string notaName) override {
+    TXmlErrorRecord entityDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                                      std::u16string&& entityValue, std::u16string&& pubId, std::u16string&& sysId,
+                                      std::u16string&& notaName) override {
         return add("entity(" + u8(name) + "|" + u8(entityValue) + "|" + u8(pubId) + "|" + u8(sysId) + "|" +
                    u8(notaName) + ")");
     }
-    TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name,
-                                        std::u16string pubId, std::u16string sysId) override {
+    TXmlErrorRecord notationDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                                        std::u16string&& pubId, std::u16string&& sysId) override {
         return add("notation(" + u8(name) + "|" + u8(pubId) + "|" + u8(sysId) + ")");
     }
-    TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name,
-                                               std::u16string entityValue, std::u16string pubId,
-                                               std::u16string sysId) override {
+    TXmlErrorRecord parameterEntityDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                                               std::u16string&& entityValue, std::u16string&& pubId,
+                                               std::u16string&& sysId) override {
         return add("pentity(" + u8(name) + "|" + u8(entityValue) + "|" + u8(pubId) + "|" + u8(sysId) + ")");
     }
-    TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord parameterEntityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*,
+                                       std::u16string&& data) override {
         return add("peref(" + u8(data) + ")");
     }
     TXmlErrorRecord startAttListDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*,
-                                            std::u16string data) override {
+                                            std::u16string&& data) override {
         return add("attlist(" + u8(data) + ")");
     }
     TXmlErrorRecord startExtDtd(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("startExt"); }
     TXmlErrorRecord startIntDtd(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("startInt"); }
-    TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string version,
-                                    std::u16string encDl) override {
+    TXmlErrorRecord textDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& version,
+                                    std::u16string&& encDl) override {
         return add("textdecl(" + u8(version) + "|" + u8(encDl) + ")");
     }
     TXmlErrorRecord findParameterEntity(TXmlCustomProcessorAgent*, TdomStandardLocator*, bool& found,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/dtd/dtd_chain_helpers.h"
@@ -20,13 +21,14 @@ struct WFTest {
     static std::string classOf(const TXmlErrorRecord& record) { return record ? record->errorClass() : std::string(); }
     static std::u16string codeOf(const TXmlErrorRecord& record) { return record ? record->code() : u"?"; }
 
-    std::string entity(const std::u16string& name, const std::u16string& value, const std::u16string& pubId,
-                       const std::u16string& sysId) {
-        return classOf(handler.entityDeclaration(&agent, nullptr, name, value, pubId, sysId, u""));
+    std::string entity(std::u16string name, std::u16string value, std::u16string pubId, std::u16string sysId) {
+        return classOf(handler.entityDeclaration(&agent, nullptr, std::move(name), std::move(value), std::move(pubId),
+                                                 std::move(sysId), u""));
     }
-    std::string parameterEntity(const std::u16string& name, const std::u16string& value, const std::u16string& pubId,
-                                const std::u16string& sysId) {
-        return classOf(handler.parameterEntityDeclaration(&agent, nullptr, name, value, pubId, sysId));
+    std::string parameterEntity(std::u16string name, std::u16string value, std::u16string pubId,
+                                std::u16string sysId) {
+        return classOf(handler.parameterEntityDeclaration(&agent, nullptr, std::move(name), std::move(value),
+                                                          std::move(pubId), std::move(sysId)));
     }
 };
 

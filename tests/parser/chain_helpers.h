@@ -67,17 +67,17 @@ class SignalRecorder : public TXmlCustomContentHandler {
 public:
     std::vector<std::string> lines;
 
-    TXmlErrorRecord CDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord CDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("CDATA(" + narrow(data) + ")");
     }
-    TXmlErrorRecord charRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord charRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("charRef(" + narrow(data) + ")");
     }
-    TXmlErrorRecord comment(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord comment(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("comment(" + narrow(data) + ")");
     }
-    TXmlErrorRecord doctype(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string name, std::u16string pubId,
-                            std::u16string sysId, std::u16string data) override {
+    TXmlErrorRecord doctype(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& name,
+                            std::u16string&& pubId, std::u16string&& sysId, std::u16string&& data) override {
         return add("doctype(" + narrow(name) + "|" + narrow(pubId) + "|" + narrow(sysId) + "|" + narrow(data) + ")");
     }
     TXmlErrorRecord endDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*) override { return add("endDocument"); }
@@ -85,17 +85,17 @@ public:
                                const std::u16string& tagName) override {
         return add("endElement(" + narrow(namespaceURI) + "|" + narrow(tagName) + ")");
     }
-    TXmlErrorRecord entityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord entityRef(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("entityRef(" + narrow(data) + ")");
     }
-    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("PCDATA(" + narrow(data) + ")");
     }
-    TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string targ,
-                                          std::u16string data) override {
+    TXmlErrorRecord processingInstruction(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& targ,
+                                          std::u16string&& data) override {
         return add("PI(" + narrow(targ) + "|" + narrow(data) + ")");
     }
-    TXmlErrorRecord startDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string data) override {
+    TXmlErrorRecord startDocument(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& data) override {
         return add("startDocument(" + narrow(data) + ")");
     }
     TXmlErrorRecord startElement(TXmlCustomProcessorAgent*, TdomStandardLocator*, const std::u16string& namespaceURI,
@@ -105,8 +105,8 @@ public:
             line += "|" + narrow(attributes.nameAt(i)) + "=" + narrow(attributes.valueAt(i));
         return add(line + ")");
     }
-    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string version,
-                                   std::u16string encDl, std::u16string sdDl) override {
+    TXmlErrorRecord xmlDeclaration(TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&& version,
+                                   std::u16string&& encDl, std::u16string&& sdDl) override {
         return add("xmlDeclaration(" + narrow(version) + "|" + narrow(encDl) + "|" + narrow(sdDl) + ")");
     }
     void reset() override { lines.push_back("reset"); }

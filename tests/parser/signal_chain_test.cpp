@@ -15,7 +15,7 @@ class AnsweringHandler : public TXmlCustomContentHandler {
 public:
     int resets = 0;
     TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* agent, TdomStandardLocator* locator,
-                           std::u16string data) override {
+                           std::u16string&& data) override {
         std::string errorClass(data.begin(), data.end());
         return createError(agent, locator, u"code", errorClass);
     }

@@ -26,7 +26,7 @@ protected:
         return answer(wf.startElement(&agent, nullptr, u"", name, noAttributes));
     }
     std::string end(const std::u16string& name) { return answer(wf.endElement(&agent, nullptr, u"", name)); }
-    std::string text(const std::u16string& data) { return answer(wf.PCDATA(&agent, nullptr, data)); }
+    std::string text(const std::u16string& data) { return answer(wf.PCDATA(&agent, nullptr, std::u16string(data))); }
     std::string startWith(std::initializer_list<std::pair<std::u16string, std::u16string>> pairs) {
         TdomNameValueList list;
         for (const auto& [name, value] : pairs) list.addPair(name, value);
@@ -82,7 +82,8 @@ TEST_F(WFTest, DeclarationsMustComeFirstAndBeWellFormed) {
         SCOPED_TRACE(testing::PrintToString(d.version) + " " + testing::PrintToString(d.encoding) + " " +
                      testing::PrintToString(d.standalone));
         wf.startDocument(&agent, nullptr, u"");
-        EXPECT_EQ(answer(wf.xmlDeclaration(&agent, nullptr, d.version, d.encoding, d.standalone)),
+        EXPECT_EQ(answer(wf.xmlDeclaration(&agent, nullptr, std::u16string(d.version), std::u16string(d.encoding),
+                                           std::u16string(d.standalone))),
                   "EParserInvalidXmlDeclaration_Err");
         wf.reset();
     }
