@@ -198,3 +198,30 @@ TEST(DocReader, RecordsNameThePieceInError) {
     EXPECT_THROW(chain.parse("<?xml version=\"1.0\" junk?><r/>"), EParserException);
     EXPECT_TRUE(chain.parse("<r/>"));
 }
+
+TEST(DocReader, LongAndShortTextPiecesArriveWholeAndInOrder) {
+    // Long pieces leave the reader with its buffer's storage, short ones as copies; either way
+    // every piece, and the buffer reused after it, holds exactly its own text.
+    auto pattern = [](std::size_t length, char first) {
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(first + i % 20));
+        return text;
+    };
+    const std::string first = pattern(3000, 'a'), second = pattern(1500, 'A'), third = pattern(1024, 'F');
+    const std::string trailing = pattern(2048, 'b');
+    RecordedRun run("<a>" + first + "<b/>yz<b/>" + second + "&amp;" + third + "</a>" + trailing);
+    EXPECT_TRUE(run.ok);
+    EXPECT_EQ(run.recorder.lines,
+              (Lines{"reset", "startDocument(a)", "startElement(|a)", "PCDATA(" + first + ")", "startElement(|b)",
+                     "endElement(|b)", "PCDATA(yz)", "startElement(|b)", "endElement(|b)", "PCDATA(" + second + ")",
+                     "entityRef(amp)", "PCDATA(" + third + ")", "endElement(|a)", "PCDATA(" + trailing + ")",
+                     "endDocument"}));
+
+    DocumentChain chain;
+    ASSERT_TRUE(chain.parse("<a>" + first + "<b/>yz" + second + "</a>"));
+    TdomNode* root = chain.document->documentElement();
+    ASSERT_EQ(root->childNodes().length(), 3);
+    EXPECT_EQ(root->childNodes().item(0)->nodeValue(), std::u16string(first.begin(), first.end()));
+    const std::string merged = "yz" + second;
+    EXPECT_EQ(root->childNodes().item(2)->nodeValue(), std::u16string(merged.begin(), merged.end()));
+}

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parser/signal_chain.h"
@@ -35,6 +36,19 @@ struct Reports {
 };
 
 class TestReader : public TXmlCustomReader {};
+
+// A content handler that works on PCDATA only (it keeps the text it is given) and leaves every
+// other signal to its base.
+class TextKeeper : public TXmlCustomContentHandler {
+public:
+    std::u16string kept;
+    TXmlErrorRecord PCDATA(TXmlCustomProcessorAgent* agent, TdomStandardLocator* locator,
+                           std::u16string&& data) override {
+        if (OnPCDATA) OnPCDATA(agent, locator, data);
+        kept = data;
+        return forward(&TXmlCustomHandler::PCDATA, agent, locator, std::move(data));
+    }
+};
 
 } // namespace
 
@@ -120,6 +134,74 @@ TEST(SignalChain, HandlersRefuseSignalsOfTheOtherKind) {
     // Signals of its own kind pass a bare handler of either kind.
     EXPECT_EQ(content.PCDATA(&agent, nullptr, u"text"), nullptr);
     EXPECT_EQ(dtd.endExtDtd(&agent, nullptr), nullptr);
+}
+
+TEST(SignalChain, AHandlerWritesOnlyTheSignalsItWorksOn) {
+    TXmlCustomProcessorAgent agent;
+    TextKeeper keeper;
+    TXmlStandardHandler last;
+    keeper.setNextHandler(&last);
+    std::vector<std::u16string> arrived;
+    last.OnPCDATA = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string& data) {
+        arrived.push_back(data);
+    };
+    last.OnComment = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string& data) {
+        arrived.push_back(data);
+    };
+    last.OnProcessingInstruction = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string& targ,
+                                       std::u16string& data) { arrived.push_back(targ + u"|" + data); };
+
+    // The overridden signal: its own event, its work, and on with the replaced text.
+    keeper.OnPCDATA = [](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string& data) { data += u"!"; };
+    EXPECT_EQ(keeper.PCDATA(&agent, nullptr, u"text"), nullptr);
+    EXPECT_EQ(keeper.kept, u"text!");
+    // The others are relayed by the base: event first, then the replaced pieces go on.
+    keeper.OnComment = [](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string& data) { data = u"new"; };
+    keeper.OnProcessingInstruction = [](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&,
+                                        std::u16string& data) { data.clear(); };
+    EXPECT_EQ(keeper.comment(&agent, nullptr, u"old"), nullptr);
+    EXPECT_EQ(keeper.processingInstruction(&agent, nullptr, u"pi", u"data"), nullptr);
+    EXPECT_EQ(arrived, (std::vector<std::u16string>{u"text!", u"new", u"pi|"}));
+
+    // An override hands the answer back as it came, without dispatching it on its own events.
+    AnsweringHandler answering;
+    TextKeeper front;
+    front.setNextHandler(&answering);
+    Reports reports;
+    reports.attach(front.OnFatalError, front.OnError, front.OnWarning);
+    TXmlErrorRecord error = front.PCDATA(&agent, nullptr, u"EParserDuplicate_ID_Value_Err");
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->errorClass(), "EParserDuplicate_ID_Value_Err");
+    EXPECT_TRUE(reports.error.empty());
+}
+
+TEST(SignalChain, RefusedSignalsFireNoEventAndReachNoNextHandler) {
+    TXmlCustomProcessorAgent agent;
+    TXmlCustomDTDHandler dtd;
+    TXmlStandardHandler next;
+    dtd.setNextHandler(&next);
+    int fired = 0;
+    auto count = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&, std::u16string&) { ++fired; };
+    dtd.OnEndElement = count;
+    next.OnEndElement = count;
+    dtd.OnStartElement = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&, std::u16string&,
+                             TdomNameValueList&) { ++fired; };
+    TdomNameValueList attributes;
+    EXPECT_EQ(dtd.startElement(&agent, nullptr, u"", u"a", attributes)->errorClass(), "EInternalParserException");
+    EXPECT_EQ(dtd.endElement(&agent, nullptr, u"", u"a")->errorClass(), "EInternalParserException");
+
+    TXmlCustomContentHandler content;
+    content.setNextHandler(&next);
+    content.OnDtdComment = [&](TXmlCustomProcessorAgent*, TdomStandardLocator*, std::u16string&) { ++fired; };
+    next.OnDtdComment = content.OnDtdComment;
+    EXPECT_EQ(content.dtdComment(&agent, nullptr, u"c")->errorClass(), "EInternalParserException");
+    EXPECT_EQ(fired, 0);
+    // The same signals pass a handler that refuses nothing.
+    TXmlStandardHandler plain;
+    plain.setNextHandler(&next);
+    EXPECT_EQ(plain.dtdComment(&agent, nullptr, u"c"), nullptr);
+    EXPECT_EQ(plain.endElement(&agent, nullptr, u"", u"a"), nullptr);
+    EXPECT_EQ(fired, 2);
 }
 
 TEST(SignalChain, ReaderReportsDestroysAndResetsTheChain) {
