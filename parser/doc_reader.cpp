@@ -27,9 +27,11 @@ namespace {
 enum class ScanState { start, text, tag, pi, comment, cdata, doctype, reference };
 
 // The capacity the piece buffer starts with, and the length from which a text piece takes the
-// buffer's storage along rather than a copy of it.
+// buffer's storage along rather than a copy of it. Storage that large comes straight from the
+// system in pages, so the capacity the piece does not use costs address space, not memory; below
+// it an exact copy is cheaper than growing the buffer again for the next piece.
 constexpr std::size_t kBufferCapacity = 256;
-constexpr std::size_t kLongTextPiece = 1024;
+constexpr std::size_t kLongTextPiece = 64 * 1024;
 
 // The units of text from position first (0-based) on, count of them; nothing when count is not
 // positive, so markup cut shorter than its delimiters gives empty content.

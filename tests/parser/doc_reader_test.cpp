@@ -207,8 +207,8 @@ TEST(DocReader, LongAndShortTextPiecesArriveWholeAndInOrder) {
         for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(first + i % 20));
         return text;
     };
-    const std::string first = pattern(3000, 'a'), second = pattern(1500, 'A'), third = pattern(1024, 'F');
-    const std::string trailing = pattern(2048, 'b');
+    const std::string first = pattern(70000, 'a'), second = pattern(1500, 'A'), third = pattern(64 * 1024, 'F');
+    const std::string trailing = pattern(66000, 'b');
     RecordedRun run("<a>" + first + "<b/>yz<b/>" + second + "&amp;" + third + "</a>" + trailing);
     EXPECT_TRUE(run.ok);
     EXPECT_EQ(run.recorder.lines,
