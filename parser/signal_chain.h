@@ -153,7 +153,9 @@ public:
     virtual void reportFatalError(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error);
     virtual void reportWarning(TXmlCustomProcessorAgent* processorAgent, TXmlErrorRecord& error);
 
-    // Content signals.
+    // Content signals. Text pieces are handed over: a handler may change them, move them into
+    // what it builds, or pass them on to its next handler; the sender does not read them again.
+    // Element names and attributes stay the sender's and are only lent.
     virtual TXmlErrorRecord CDATA(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                                   std::u16string&& data) = 0;
     virtual TXmlErrorRecord charRef(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
