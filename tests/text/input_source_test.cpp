@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/locator.h"
+#include "text/stream.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 
@@ -297,6 +299,23 @@ TEST(InputSource, MemoryStreamReadsInPlace) {
     EXPECT_EQ(stream.seek(-1, TSeekOrigin::soEnd), 5);
     EXPECT_EQ(stream.seek(-10, TSeekOrigin::soCurrent), 0);
 
+    // Memory streams offer their bytes from the position on, without moving it.
+    stream.seek(2, TSeekOrigin::soBeginning);
+    auto rest = stream.bytesInPlace();
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->data(), reinterpret_cast<const std::uint8_t*>(bytes) + 2);
+    EXPECT_EQ(rest->size(), 4u);
+    EXPECT_EQ(stream.position(), 2);
+    stream.seek(9, TSeekOrigin::soBeginning);
+    EXPECT_EQ(stream.bytesInPlace()->size(), 0u);
+
+    TMemoryStream owned(std::string("ghij"));
+    owned.seek(1, TSeekOrigin::soBeginning);
+    rest = owned.bytesInPlace();
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(rest->data()), rest->size()), "hij");
+    owned.seek(7, TSeekOrigin::soBeginning);
+    EXPECT_EQ(owned.bytesInPlace()->size(), 0u);
 }
 
 namespace {
@@ -396,4 +415,104 @@ TEST(TextDeclaration, SplitFromTheEntityTextAtItsVeryStartOnly) {
                                 u"<?xml encoding='UTF-8'", u" <?xml encoding='UTF-8'?>",
                                 u"<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>", u"<?xml encoding='8bit'?>"})
         EXPECT_FALSE(splitTextDeclaration(bad, content)) << std::string(bad, bad + std::u16string(bad).size());
+}
+
+namespace {
+
+// The bytes of a string through a stream that must be read: the source copies them into a buffer
+// of its own, as it does from a file.
+class ReadOnlyStream : public TStream {
+public:
+    explicit ReadOnlyStream(const std::string& bytes) : inner_(bytes.data(), static_cast<std::int64_t>(bytes.size())) {}
+    std::int64_t size() override { return inner_.size(); }
+    std::int64_t read(void* buffer, std::int64_t count) override { return inner_.read(buffer, count); }
+    std::int64_t write(const void*, std::int64_t) override { return 0; }
+    std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override { return inner_.seek(offset, origin); }
+
+private:
+    TXmlMemoryStream inner_;
+};
+
+// What a source delivers from a stream, or the message of the failure that ends it.
+std::u16string delivered(TStream& stream) {
+    try {
+        TXmlInputSource source(&stream, u"", u"");
+        return readInRuns(source);
+    } catch (const Exception& e) {
+        return u"failure: " + utf8ToUtf16(e.message());
+    }
+}
+
+// head, then ASCII filler, then the bytes of one character starting `before` bytes ahead of the
+// source's 64 KB window border, then "z".
+std::string acrossWindowBorder(const std::string& head, const std::string& character, std::size_t before) {
+    constexpr std::size_t kWindow = 64 * 1024;
+    return head + std::string(kWindow - before - head.size(), 'f') + character + "z";
+}
+
+} // namespace
+
+TEST(InputSource, CharactersSplitByTheWindowBorderDecodeWholeInPlaceAndReadAlike) {
+    const std::string shiftJis = "<?xml version='1.0' encoding='Shift_JIS'?>";
+    const std::string eucJp = "<?xml version='1.0' encoding='EUC-JP'?>";
+    struct Case {
+        std::string head;
+        std::string character;
+        std::u16string expected; // what the character decodes to
+    };
+    const Case cases[] = {
+        {"", "\xC3\xA9", u"\u00E9"},
+        {"", "\xE3\x81\x82", u"\u3042"},
+        {"", "\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"", "\r\n", u"\n"},
+        {shiftJis, "\x82\xA0", u"\u3042"},
+        {shiftJis, "\x82\r\n", u"\u30FB\n"}, // a lead byte without its trail byte: the CR is read again
+        {eucJp, "\xA4\xA2", u"\u3042"},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t before = 1; before < c.character.size(); ++before) {
+            const std::string bytes = acrossWindowBorder(c.head, c.character, before);
+            std::u16string expected = utf8ToUtf16(c.head) + std::u16string(64 * 1024 - before - c.head.size(), u'f');
+            expected += c.expected + u"z";
+            TXmlMemoryStream inPlace(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+            ReadOnlyStream copied(bytes);
+            SCOPED_TRACE(testing::Message() << "character " << c.character.size() << " bytes, " << before << " before");
+            EXPECT_EQ(delivered(inPlace), expected);
+            EXPECT_EQ(delivered(copied), expected);
+        }
+    }
+
+    // Failures name the same byte offsets on either side of the border, from either stream.
+    const std::pair<std::string, std::string> failures[] = {
+        {acrossWindowBorder("", "\xE3x", 1), "failure: Invalid UTF-8 sequence at position 65536"},
+        {acrossWindowBorder("", "\xE3\x81x", 2), "failure: Invalid UTF-8 sequence at position 65536"},
+        {std::string(64 * 1024 - 1, 'f') + "\xE3\x81", "failure: Aborted UTF-8 sequence at position 65537"},
+        {shiftJis + std::string(64 * 1024 - 1 - shiftJis.size(), 'f') + "\x82", "failure: Stream read error"},
+    };
+    for (const auto& [bytes, failure] : failures) {
+        TXmlMemoryStream inPlace(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        ReadOnlyStream copied(bytes);
+        EXPECT_EQ(delivered(inPlace), utf8ToUtf16(failure));
+        EXPECT_EQ(delivered(copied), utf8ToUtf16(failure));
+    }
+}
+
+TEST(InputSource, TheStreamPositionTellsHowFarTheSourceHasRead) {
+    // The position moves a window at a time, whether the bytes are taken in place or read.
+    const std::string bytes = "<a>" + std::string(150000, 'x') + "</a>";
+    TXmlMemoryStream inPlace(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    ReadOnlyStream copied(bytes);
+    for (TStream* stream : {static_cast<TStream*>(&inPlace), static_cast<TStream*>(&copied)}) {
+        TXmlInputSource source(stream, u"", u"");
+        std::vector<std::int64_t> positions;
+        char16_t unit;
+        std::size_t count = 0;
+        while (source.readChar(unit)) {
+            if (count % 50000 == 0) positions.push_back(stream->position());
+            ++count;
+        }
+        EXPECT_EQ(count, bytes.size());
+        EXPECT_EQ(positions, (std::vector<std::int64_t>{65536, 65536, 131072, 150007}));
+        EXPECT_EQ(stream->position(), stream->size());
+    }
 }
