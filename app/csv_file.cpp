@@ -142,12 +142,12 @@ std::string csvTextOfFile(std::string_view bytes) {
 
 namespace {
 
-// Cuts a CSV text into its records; unclosedAt receives the index of a record whose quoted field
-// never closes (it runs to the end of the text), or stays npos.
-std::vector<std::string> splitRecords(std::string_view text, std::size_t& unclosedAt) {
+// Calls onRecord with each record of a CSV text, in order; answers the index of a record whose
+// quoted field never closes (it runs to the end of the text), or npos.
+template <typename OnRecord> std::size_t forEachRecord(std::string_view text, OnRecord&& onRecord) {
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
-    unclosedAt = std::string_view::npos;
-    std::vector<std::string> lines;
+    std::size_t unclosedAt = std::string_view::npos;
+    std::size_t index = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t start = pos;
@@ -157,7 +157,7 @@ std::vector<std::string> splitRecords(std::string_view text, std::size_t& unclos
             if (fieldStart && c == '"') {
                 bool unclosed = false;
                 pos = scanQuotedField(text, pos, nullptr, &unclosed);
-                if (unclosed) unclosedAt = lines.size();
+                if (unclosed) unclosedAt = index;
                 fieldStart = false;
             } else if (c == ',') {
                 fieldStart = true;
@@ -169,12 +169,26 @@ std::vector<std::string> splitRecords(std::string_view text, std::size_t& unclos
                 ++pos;
             }
         }
-        lines.emplace_back(text.substr(start, pos - start));
+        onRecord(text.substr(start, pos - start));
+        ++index;
         if (pos < text.size()) {
             if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
             ++pos;
         }
     }
+    return unclosedAt;
+}
+
+// Cuts a CSV text into its records; unclosedAt receives the index of a record whose quoted field
+// never closes, or npos. The records are counted first and the list is made at its size: a list
+// that grows holds its old and its new block at once, and for millions of short lines that is
+// the peak of a whole read.
+std::vector<std::string> splitRecords(std::string_view text, std::size_t& unclosedAt) {
+    std::size_t count = 0;
+    forEachRecord(text, [&count](std::string_view) { ++count; });
+    std::vector<std::string> lines;
+    lines.reserve(count);
+    unclosedAt = forEachRecord(text, [&lines](std::string_view record) { lines.emplace_back(record); });
     return lines;
 }
 

@@ -1,10 +1,13 @@
 // Decodes 50 MB of Shift_JIS text (mostly Japanese) to UTF-16 one character at a time, as the
 // input source does, and encodes it back with the Shift_JIS conversion stream; prints both
 // throughputs and their ratios to iconv's CP932 converter doing the same work in the same run.
+// Then the input source itself decodes the same text as a document, taken in runs as the document
+// reader takes it: from a memory stream and from a file.
 //
 // Usage: bench_text_decoding [megabytes] [rounds]
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +20,9 @@
 #include "text/code_page_932.h"
 #include "text/conversion_stream.h"
 #include "text/encoding_conversion.h"
+#include "text/input_source.h"
+#include "text/stream.h"
+#include "text/xml_memory_stream.h"
 
 namespace {
 
@@ -124,6 +130,21 @@ private:
 
 double seconds(Clock::time_point start) { return Clock::now() - start; }
 
+// The units an input source delivers from a stream, taken in runs where it has them decoded.
+std::size_t unitsOfInputSource(TStream& stream) {
+    TXmlInputSource source(&stream, u"", u"bench");
+    std::size_t units = 0;
+    char16_t unit;
+    for (;;) {
+        const std::size_t run = source.bufferedUnits().size();
+        source.skipBufferedUnits(run);
+        units += run;
+        if (!source.readCharWith(unit, nullptr)) break;
+        ++units;
+    }
+    return units;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -186,10 +207,43 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The input source over the same text as a document.
+    const std::string document = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>" + sjis;
+    char fileName[] = "/tmp/bench-text-decoding-XXXXXX";
+    const int fd = mkstemp(fileName);
+    if (fd < 0 || write(fd, document.data(), document.size()) != static_cast<ssize_t>(document.size())) {
+        std::perror("temporary file");
+        return 1;
+    }
+    close(fd);
+    double sourceFromMemory = 1e9, sourceFromFile = 1e9;
+    std::size_t memoryUnits = 0, fileUnits = 0;
+    for (int r = 0; r < rounds; ++r) {
+        auto start = Clock::now();
+        TXmlMemoryStream memory(document.data(), static_cast<std::int64_t>(document.size()));
+        memoryUnits = unitsOfInputSource(memory);
+        sourceFromMemory = std::min(sourceFromMemory, seconds(start));
+        start = Clock::now();
+        TFileStream file(fileName, TFileStream::Mode::openRead);
+        fileUnits = unitsOfInputSource(file);
+        sourceFromFile = std::min(sourceFromFile, seconds(start));
+    }
+    unlink(fileName);
+    const std::size_t documentUnits = ours.size() + (document.size() - sjis.size()); // an ASCII head
+    if (memoryUnits != documentUnits || fileUnits != documentUnits) {
+        std::fprintf(stderr, "the input source delivered %zu and %zu units, not %zu\n", memoryUnits, fileUnits,
+                     documentUnits);
+        return 1;
+    }
+
     std::printf("Shift_JIS text: %.1f MB, %zu characters; best of %d rounds\n", mb, ours.size(), rounds);
     std::printf("decode  per character:    %7.1f MB/s   iconv: %7.1f MB/s   ratio %.2f\n", mb / oursDecode,
                 mb / iconvDecode, iconvDecode / oursDecode);
     std::printf("encode  conversion stream:%7.1f MB/s   iconv: %7.1f MB/s   ratio %.2f\n", mb / oursEncode,
                 mb / iconvEncode, iconvEncode / oursEncode);
+    std::printf("decode  input source, memory: %7.1f MB/s   ratio to iconv %.2f\n", mb / sourceFromMemory,
+                iconvDecode / sourceFromMemory);
+    std::printf("decode  input source, file:   %7.1f MB/s   ratio to iconv %.2f\n", mb / sourceFromFile,
+                iconvDecode / sourceFromFile);
     return 0;
 }

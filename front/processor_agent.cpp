@@ -72,8 +72,13 @@ void TXmlStandardProcessorAgent::componentDestroyed(TXmlComponent* destroyed) {
 bool TXmlStandardProcessorAgent::readFile(Target target, const std::u16string& fileName,
                                           const std::u16string& publicId) {
     if (fileName.empty()) missing("Filename not specified.");
-    // Read whole, so the file is closed before any handler runs; the bytes are read in place.
-    const std::string bytes = readWholeFile(utf16ToUtf8(fileName));
+    // The file is read as it is decoded, a window at a time, so that a large file is never held
+    // whole; it stays open while the handlers run (a file open for reading hinders no other
+    // opening, replacing or removing of it here). A file that reports no size, as those of the
+    // process file system do, is read whole first, to its end.
+    TFileStream file(utf16ToUtf8(fileName), TFileStream::Mode::openRead);
+    if (file.size() > 0) return readStream(target, &file, publicId, fileName);
+    const std::string bytes = readRestOfFile(file);
     TXmlMemoryStream stream(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     return readStream(target, &stream, publicId, fileName);
 }

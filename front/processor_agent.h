@@ -45,7 +45,7 @@ public:
     // reads its subsets); empty between runs.
     const std::u16string& currentSystemId() const { return currentSystemId_; }
 
-    // Documents. The file name is the system id; it is opened as UTF-8 bytes and read whole.
+    // Documents. The file name is the system id; it is opened as UTF-8 bytes and read as it is decoded.
     virtual bool parseFile(const std::u16string& fileName, const std::u16string& publicId);
     virtual bool parseMemory(const void* pointer, std::size_t byteCount, const std::u16string& publicId,
                              const std::u16string& systemId);

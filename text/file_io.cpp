@@ -14,10 +14,15 @@
 
 std::string readWholeFile(const std::string& fileName) {
     TFileStream file(fileName, TFileStream::Mode::openRead);
+    return readRestOfFile(file);
+}
+
+std::string readRestOfFile(TFileStream& file) {
     // Read straight into a string of the file's size, so a large file is neither copied from a
     // chunk buffer nor moved as the string grows. Reading goes on to the end whatever the size
     // said: a file may grow meanwhile, and some files report no size at all.
-    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file.size(), 0)) + 1, '\0');
+    const std::int64_t left = file.size() - file.position();
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(left, 0)) + 1, '\0');
     std::size_t length = 0;
     for (;;) {
         if (length == bytes.size()) bytes.resize(bytes.size() * 2);

@@ -4,11 +4,15 @@
 #include <string>
 #include <string_view>
 
+class TFileStream;
+
 // Whole-file operations on file names in the file system's bytes (UTF-8 on Linux).
 
 // Raises EFOpenError "Cannot open file \"NAME\". REASON" when the file cannot be read; a file that
 // is not a regular file (a directory, a device, a FIFO) is refused without being read.
 std::string readWholeFile(const std::string& fileName);
+// The bytes of an open file from its position to its end, however large it says it is.
+std::string readRestOfFile(TFileStream& file);
 
 // Writes bytes in one operation: a temporary file in the same directory, renamed over the
 // target. A symbolic link is followed: its final target is written (in the target's directory)

@@ -177,7 +177,11 @@ TXmlInputSource::TXmlInputSource(TStream* stream, const std::u16string& publicId
     if (!stream) throw EStreamError("Stream not specified.");
     publicId_ = publicId;
     systemId_ = systemId;
-    buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+    inPlace_ = stream_->bytesInPlace().has_value();
+    if (!inPlace_) {
+        ownBuffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+        buffer_ = ownBuffer_.get();
+    }
     units_ = std::make_unique<char16_t[]>(kUnitCapacity);
     streamSize_ = stream_->size();
     bufferStart_ = stream_->position();
@@ -220,7 +224,17 @@ bool TXmlInputSource::fill() {
     if (next >= streamSize_) return false;
     std::int64_t wanted = streamSize_ - next;
     if (wanted > static_cast<std::int64_t>(kBufferSize)) wanted = kBufferSize;
-    std::int64_t got = stream_->read(buffer_.get(), wanted);
+    std::int64_t got = 0;
+    if (inPlace_) {
+        // The window is the stream's memory; the stream moves past it as a read would move it.
+        if (const auto bytes = stream_->bytesInPlace()) {
+            got = std::min(wanted, static_cast<std::int64_t>(bytes->size()));
+            buffer_ = bytes->data();
+            stream_->seek(got, TSeekOrigin::soCurrent);
+        }
+    } else {
+        got = stream_->read(ownBuffer_.get(), wanted);
+    }
     bufferStart_ = next;
     bufferPos_ = 0;
     bufferLength_ = got > 0 ? static_cast<std::size_t>(got) : 0;
@@ -361,7 +375,7 @@ template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit dec
         while (n + 1 < kUnitCapacity) {
             if (bufferPos_ == bufferLength_ && !fill()) break;
             if (asciiTransparent_ && !afterCarriageReturn_ && buffer_[bufferPos_] < 0x80) {
-                const std::uint8_t* const start = buffer_.get() + bufferPos_;
+                const std::uint8_t* const start = buffer_ + bufferPos_;
                 const std::size_t length = asciiRunLength(
                     start, start + std::min(bufferLength_ - bufferPos_, kUnitCapacity - 1 - n), out + n);
                 n += length;

@@ -63,12 +63,14 @@ enum class TEncodingProblem : std::uint8_t {
 // (UTF-8) are not part of the content. readChar then delivers one code unit per call, with CR LF
 // and lone CR turned into LF, and tells the locator about each unit it delivers.
 //
-// The source decodes ahead: it reads the stream through a byte buffer of its own and keeps a
+// The source decodes ahead: it takes the stream's bytes in windows of 64 KB, in place when the
+// stream holds them in memory (bytesInPlace), else read into a buffer of its own, and keeps a
 // block of decoded units that readers may take in runs (bufferedUnits, skipBufferedUnits). What it
 // delivers, the byte positions in its error messages and the positions it rewinds to are exactly
 // those of a source that decodes one unit per call: a decoding failure met while decoding ahead is
-// kept and raised when the reader reaches it. The stream is not owned, and its own position after
-// reading is unspecified.
+// kept and raised when the reader reaches it. The stream is not owned; while the source reads on,
+// the stream stands at the end of the current window either way, so that its position tells how
+// far the source has read.
 class TXmlInputSource {
 public:
     // Raises EStreamError "Stream not specified." for a missing stream. decodedText tells that the
@@ -162,7 +164,11 @@ private:
     std::u16string systemId_;
     std::u16string rootElementName_;
 
-    std::unique_ptr<std::uint8_t[]> buffer_;
+    // The window of bytes: the stream's own memory when it holds its bytes in place (ownBuffer_
+    // stays empty then), else ownBuffer_.
+    const std::uint8_t* buffer_ = nullptr;
+    std::unique_ptr<std::uint8_t[]> ownBuffer_;
+    bool inPlace_ = false;
     std::int64_t streamSize_ = 0;
     std::int64_t bufferStart_ = 0; // stream offset of buffer_[0]; the stream stands at bufferStart_ + bufferLength_
     std::size_t bufferPos_ = 0;

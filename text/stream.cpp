@@ -72,6 +72,12 @@ std::int64_t TMemoryStream::seek(std::int64_t offset, TSeekOrigin origin) {
     return position_;
 }
 
+std::optional<std::span<const std::uint8_t>> TMemoryStream::bytesInPlace() {
+    const std::size_t start = static_cast<std::size_t>(std::min(position_, size()));
+    return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data_.data()) + start,
+                                         data_.size() - start);
+}
+
 void TMemoryStream::clear() {
     data_.clear();
     data_.shrink_to_fit();
@@ -104,7 +110,10 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fil
     }
 }
 
-TFileStream::TFileStream(int descriptor, const std::string& fileName) : fileName_(fileName), fd_(descriptor) {}
+TFileStream::TFileStream(int descriptor, const std::string& fileName) : fileName_(fileName), fd_(descriptor) {
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    position_ = at < 0 ? 0 : static_cast<std::int64_t>(at);
+}
 
 TFileStream::~TFileStream() {
     if (fd_ >= 0) ::close(fd_);
@@ -124,6 +133,7 @@ std::int64_t TFileStream::read(void* buffer, std::int64_t count) {
         if (n <= 0) break;
         total += n;
     }
+    position_ += total;
     return total;
 }
 
@@ -136,11 +146,15 @@ std::int64_t TFileStream::write(const void* buffer, std::int64_t count) {
         if (n <= 0) break;
         total += n;
     }
+    position_ += total;
     return total;
 }
 
 std::int64_t TFileStream::seek(std::int64_t offset, TSeekOrigin origin) {
+    if (origin == TSeekOrigin::soCurrent && offset == 0) return position_;
     const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
     const off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
-    return result < 0 ? -1 : static_cast<std::int64_t>(result);
+    if (result < 0) return -1;
+    position_ = static_cast<std::int64_t>(result);
+    return position_;
 }

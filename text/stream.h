@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ public:
     virtual std::int64_t read(void* buffer, std::int64_t count) = 0;
     virtual std::int64_t write(const void* buffer, std::int64_t count) = 0;
     virtual std::int64_t seek(std::int64_t offset, TSeekOrigin origin) = 0;
+
+    // The bytes from the position to the end, when the stream holds them in memory: a reader may
+    // then take them in place instead of copying them out. The position does not move. Nothing
+    // for a stream whose bytes must be read.
+    virtual std::optional<std::span<const std::uint8_t>> bytesInPlace() { return std::nullopt; }
 
     std::int64_t position() { return seek(0, TSeekOrigin::soCurrent); }
     void setPosition(std::int64_t pos) { seek(pos, TSeekOrigin::soBeginning); }
@@ -39,6 +46,7 @@ public:
     std::int64_t read(void* buffer, std::int64_t count) override;
     std::int64_t write(const void* buffer, std::int64_t count) override;
     std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::optional<std::span<const std::uint8_t>> bytesInPlace() override;
 
     const char* memory() const { return data_.data(); }
     char* memory() { return data_.data(); }
@@ -66,6 +74,7 @@ public:
     std::int64_t size() override;
     std::int64_t read(void* buffer, std::int64_t count) override;
     std::int64_t write(const void* buffer, std::int64_t count) override;
+    // The position is kept by the stream, so that asking for it costs no system call.
     std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override;
 
     const std::string& fileName() const { return fileName_; }
@@ -73,4 +82,5 @@ public:
 private:
     std::string fileName_;
     int fd_ = -1;
+    std::int64_t position_ = 0;
 };

@@ -34,3 +34,8 @@ std::int64_t TXmlMemoryStream::seek(std::int64_t offset, TSeekOrigin origin) {
     position_ = target < 0 ? 0 : target;
     return position_;
 }
+
+std::optional<std::span<const std::uint8_t>> TXmlMemoryStream::bytesInPlace() {
+    if (position_ >= size_) return std::span<const std::uint8_t>();
+    return std::span<const std::uint8_t>(data_ + position_, static_cast<std::size_t>(size_ - position_));
+}

@@ -20,6 +20,7 @@ public:
     // Returns 0: nothing is written into the caller's memory.
     std::int64_t write(const void* buffer, std::int64_t count) override;
     std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::optional<std::span<const std::uint8_t>> bytesInPlace() override;
 
     const std::uint8_t* memory() const { return data_; }
 

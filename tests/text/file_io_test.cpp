@@ -41,6 +41,22 @@ TEST_F(FileIo, ReadsWholeFilesOfAnySizeAndOfNoReportedSize) {
     EXPECT_EQ(status.back(), '\n');
 }
 
+TEST_F(FileIo, AFileStreamKeepsItsPositionAndReadsOnFromIt) {
+    const std::string name = dir_.path("stream.xml");
+    writeFileAtomically(name, "0123456789");
+    TFileStream file(name, TFileStream::Mode::openRead);
+    EXPECT_FALSE(file.bytesInPlace()); // its bytes must be read
+    char out[4];
+    EXPECT_EQ(file.read(out, 4), 4);
+    EXPECT_EQ(file.position(), 4);
+    EXPECT_EQ(readRestOfFile(file), "456789");
+    EXPECT_EQ(file.position(), 10);
+    EXPECT_EQ(file.seek(-3, TSeekOrigin::soEnd), 7);
+    EXPECT_EQ(readRestOfFile(file), "789");
+    TFileStream status("/proc/self/status", TFileStream::Mode::openRead); // reports size 0
+    EXPECT_NE(readRestOfFile(status).find("Name:"), std::string::npos);
+}
+
 TEST_F(FileIo, FailedWriteLeavesTheTargetAndNamesTheFile) {
     const std::string name = dir_.path("keep.csv");
     writeFileAtomically(name, "old");

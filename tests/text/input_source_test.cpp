@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/locator.h"
+#include "text/stream.h"
 #include "text/utf8.h"
 #include "text/xml_memory_stream.h"
 
@@ -297,6 +299,18 @@ TEST(InputSource, MemoryStreamReadsInPlace) {
     EXPECT_EQ(stream.seek(-1, TSeekOrigin::soEnd), 5);
     EXPECT_EQ(stream.seek(-10, TSeekOrigin::soCurrent), 0);
 
+    // Memory streams offer their bytes from the position on, without moving it.
+    stream.seek(2, TSeekOrigin::soBeginning);
+    ASSERT_TRUE(stream.bytesInPlace());
+    EXPECT_EQ(stream.bytesInPlace()->data(), reinterpret_cast<const std::uint8_t*>(bytes) + 2);
+    EXPECT_EQ(stream.bytesInPlace()->size(), 4u);
+    EXPECT_EQ(stream.position(), 2);
+    stream.seek(9, TSeekOrigin::soBeginning);
+    EXPECT_EQ(stream.bytesInPlace()->size(), 0u);
+    TMemoryStream owned(std::string("ghij"));
+    owned.seek(1, TSeekOrigin::soBeginning);
+    EXPECT_EQ(owned.bytesInPlace()->data(), reinterpret_cast<const std::uint8_t*>(owned.memory()) + 1);
+    EXPECT_EQ(owned.bytesInPlace()->size(), 3u);
 }
 
 namespace {
@@ -396,4 +410,85 @@ TEST(TextDeclaration, SplitFromTheEntityTextAtItsVeryStartOnly) {
                                 u"<?xml encoding='UTF-8'", u" <?xml encoding='UTF-8'?>",
                                 u"<?xml encoding='UTF-8'?><?xml encoding='UTF-8'?>", u"<?xml encoding='8bit'?>"})
         EXPECT_FALSE(splitTextDeclaration(bad, content)) << std::string(bad, bad + std::u16string(bad).size());
+}
+
+namespace {
+
+// The bytes of a string through a stream that must be read, as a file's are: the source copies
+// them into a buffer of its own.
+class ReadOnlyStream : public TXmlMemoryStream {
+public:
+    explicit ReadOnlyStream(const std::string& bytes)
+        : TXmlMemoryStream(bytes.data(), static_cast<std::int64_t>(bytes.size())) {}
+    std::optional<std::span<const std::uint8_t>> bytesInPlace() override { return std::nullopt; }
+};
+
+// What a source delivers from the bytes, or the message of the failure that ends it; the same
+// through a stream read in place and through one that must be read.
+std::u16string delivered(const std::string& bytes) {
+    TXmlMemoryStream inPlace(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    ReadOnlyStream copied(bytes);
+    std::u16string results[2];
+    TStream* streams[] = {&inPlace, &copied};
+    for (int k = 0; k < 2; ++k) {
+        try {
+            TXmlInputSource source(streams[k], u"", u"");
+            results[k] = readInRuns(source);
+        } catch (const Exception& e) {
+            results[k] = u"failure: " + utf8ToUtf16(e.message());
+        }
+    }
+    EXPECT_EQ(results[0], results[1]);
+    return results[0];
+}
+
+} // namespace
+
+TEST(InputSource, CharactersSplitByTheWindowBorderDecodeWhole) {
+    constexpr std::size_t kWindow = 64 * 1024;
+    const std::string shiftJis = "<?xml version='1.0' encoding='Shift_JIS'?>";
+    const std::string eucJp = "<?xml version='1.0' encoding='EUC-JP'?>";
+    struct Case {
+        std::string head, character;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"", "\xC3\xA9", u"\u00E9"},
+        {"", "\xE3\x81\x82", u"\u3042"},
+        {"", "\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"", "\r\n", u"\n"},
+        {shiftJis, "\x82\xA0", u"\u3042"},
+        {shiftJis, "\x82\r\n", u"\u30FB\n"}, // a lead byte without its trail byte: the CR is read again
+        {eucJp, "\xA4\xA2", u"\u3042"},
+    };
+    for (const Case& c : cases) {
+        // The character starts `before` bytes ahead of the border.
+        for (std::size_t before = 1; before < c.character.size(); ++before) {
+            const std::size_t filler = kWindow - before - c.head.size();
+            SCOPED_TRACE(testing::Message() << c.character.size() << " bytes, " << before << " before the border");
+            EXPECT_EQ(delivered(c.head + std::string(filler, 'f') + c.character + "z"),
+                      utf8ToUtf16(c.head) + std::u16string(filler, u'f') + c.expected + u"z");
+        }
+    }
+    // Failures name the same byte offsets on either side of the border.
+    const std::string filler(kWindow - 2, 'f');
+    EXPECT_EQ(delivered(filler + "f\xE3x"), u"failure: Invalid UTF-8 sequence at position 65536");
+    EXPECT_EQ(delivered(filler + "\xE3\x81x"), u"failure: Invalid UTF-8 sequence at position 65536");
+    EXPECT_EQ(delivered(filler + "f\xE3\x81"), u"failure: Aborted UTF-8 sequence at position 65537");
+    EXPECT_EQ(delivered(shiftJis + filler.substr(shiftJis.size() - 1) + "\x82"), u"failure: Stream read error");
+}
+
+TEST(InputSource, TheStreamPositionTellsHowFarTheSourceHasRead) {
+    // The position moves a window at a time, whether the bytes are taken in place or read.
+    const std::string bytes = "<a>" + std::string(150000, 'x') + "</a>";
+    TXmlMemoryStream inPlace(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    ReadOnlyStream copied(bytes);
+    for (TStream* stream : {static_cast<TStream*>(&inPlace), static_cast<TStream*>(&copied)}) {
+        TXmlInputSource source(stream, u"", u"");
+        std::vector<std::int64_t> positions;
+        char16_t unit;
+        for (std::size_t count = 0; source.readChar(unit); ++count)
+            if (count % 50000 == 0) positions.push_back(stream->position());
+        EXPECT_EQ(positions, (std::vector<std::int64_t>{65536, 65536, 131072, 150007}));
+    }
 }
