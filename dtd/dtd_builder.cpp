@@ -829,7 +829,12 @@ TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* pro
                         kNestingLimitReached);
         // Read after a space, as the replacement text of a reference is: a text declaration at the
         // start of the section is then no longer at the start of an entity, and is refused as such.
-        if (!readNested(processorAgent, locator, u" " + data))
+        // The space goes in front of the section's own text, which is not copied: sections nest,
+        // and every level would hold a copy of most of the subset.
+        data.insert(data.begin(), u' ');
+        const bool read = readNested(processorAgent, locator, data);
+        data.erase(data.begin());
+        if (!read)
             return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
     }
     return forward(&TXmlCustomHandler::conditionalSection, processorAgent, locator, std::move(includeStmt),

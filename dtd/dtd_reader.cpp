@@ -563,7 +563,7 @@ TXmlErrorRecord TXmlStandardDtdReader::sendNotationDeclaration(TXmlCustomProcess
 
 TXmlErrorRecord TXmlStandardDtdReader::sendConditionalSection(TXmlCustomProcessorAgent* processorAgent,
                                                               TdomStandardLocator* locator,
-                                                              const std::u16string& piece) {
+                                                              std::u16string& piece) {
     auto invalid = [&] {
         return createError(processorAgent, locator, std::u16string(), EParserInvalidConditionalSection_Err::kClassName);
     };
@@ -572,8 +572,14 @@ TXmlErrorRecord TXmlStandardDtdReader::sendConditionalSection(TXmlCustomProcesso
     if (bracket == std::u16string::npos || bracket + 1 > piece.size() - 3) return invalid();
     std::u16string keyword = trimWhiteSpace(std::u16string_view(piece).substr(3, bracket - 3));
     if (keyword != u"INCLUDE" && keyword != u"IGNORE" && !checkPEReference(keyword)) return invalid();
-    std::u16string content =
-        trimWhiteSpace(std::u16string_view(piece).substr(bracket + 1, piece.size() - 3 - (bracket + 1)));
     if (!NextHandler()) return nullptr;
+    // The content is cut out of the piece in place: a section may hold most of the subset, and
+    // each nested section is read again one level deeper.
+    const std::u16string_view inner = std::u16string_view(piece).substr(bracket + 1, piece.size() - 3 - (bracket + 1));
+    const std::u16string_view trimmed = trimmedView(inner);
+    const std::size_t start = static_cast<std::size_t>(trimmed.data() - piece.data());
+    std::u16string content = std::move(piece);
+    content.resize(start + trimmed.size());
+    content.erase(0, start);
     return NextHandler()->conditionalSection(processorAgent, locator, std::move(keyword), std::move(content));
 }

@@ -86,8 +86,9 @@ public:
                                                          TdomStandardLocator* locator, const std::u16string& piece);
     virtual TXmlErrorRecord sendNotationDeclaration(TXmlCustomProcessorAgent* processorAgent,
                                                     TdomStandardLocator* locator, const std::u16string& piece);
+    // Takes the piece over: the section's content is sent in the piece's own storage.
     virtual TXmlErrorRecord sendConditionalSection(TXmlCustomProcessorAgent* processorAgent,
-                                                   TdomStandardLocator* locator, const std::u16string& piece);
+                                                   TdomStandardLocator* locator, std::u16string& piece);
 
 private:
     enum class State {

@@ -1,6 +1,8 @@
 #include "front/processor_agent.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -44,6 +46,43 @@ public:
 
 private:
     bool& flag_;
+};
+
+// Wide text behind a byte-order mark, read where it lies: the text is not copied to put the mark
+// in front of it.
+class MarkedWideTextStream : public TStream {
+public:
+    explicit MarkedWideTextStream(const std::u16string& text) : text_(text) {}
+
+    std::int64_t size() override { return kMarkBytes + static_cast<std::int64_t>(text_.size() * sizeof(char16_t)); }
+    std::int64_t read(void* buffer, std::int64_t count) override {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::int64_t moved = 0;
+        for (; moved < count && position_ < kMarkBytes; ++moved, ++position_) out[moved] = kMark[position_];
+        const std::int64_t fromText = std::min(count - moved, size() - position_);
+        if (fromText <= 0) return moved;
+        std::memcpy(out + moved, reinterpret_cast<const std::uint8_t*>(text_.data()) + (position_ - kMarkBytes),
+                    static_cast<std::size_t>(fromText));
+        position_ += fromText;
+        return moved + fromText;
+    }
+    std::int64_t write(const void*, std::int64_t) override { return 0; }
+    std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override {
+        const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                                  : origin == TSeekOrigin::soCurrent ? position_
+                                                                     : size();
+        position_ = std::clamp<std::int64_t>(base + offset, 0, size());
+        return position_;
+    }
+
+private:
+    static constexpr std::int64_t kMarkBytes = sizeof(char16_t);
+    // The mark as it lies in memory, so that the text's units follow in the same byte order.
+    static constexpr char16_t kMarkUnit = u'\uFEFF';
+    inline static const std::uint8_t* const kMark = reinterpret_cast<const std::uint8_t*>(&kMarkUnit);
+
+    const std::u16string& text_;
+    std::int64_t position_ = 0;
 };
 
 } // namespace
@@ -115,11 +154,7 @@ bool TXmlStandardProcessorAgent::readWideString(Target target, const std::u16str
         TXmlMemoryStream stream(text.data(), static_cast<std::int64_t>(text.size() * sizeof(char16_t)));
         return readStream(target, &stream, publicId, systemId);
     }
-    std::u16string units;
-    units.reserve(text.size() + 1);
-    units.push_back(u'\uFEFF');
-    units += text;
-    TXmlMemoryStream stream(units.data(), static_cast<std::int64_t>(units.size() * sizeof(char16_t)));
+    MarkedWideTextStream stream(text);
     return readStream(target, &stream, publicId, systemId);
 }
 

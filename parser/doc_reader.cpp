@@ -346,6 +346,11 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 break;
             }
             const std::size_t taken = count < run.size() ? count + 1 : count;
+            // A long text piece is given room for the rest of the input at once: growing by
+            // doubling would hold the old block and the copy of a very long text together.
+            if (state == ScanState::text && buffer.size() >= kLongTextPiece &&
+                buffer.size() + taken > buffer.capacity())
+                buffer.reserve(buffer.size() + inputSource.unitsLeftAtMost());
             buffer.append(run.data(), count);
             inputSource.skipBufferedUnits(taken);
             if (locator) locator->advanceOver(run.substr(0, taken));

@@ -103,6 +103,12 @@ public:
     // Delivers the first count buffered units at once; the caller tells its locator about them
     // (advanceOver), as count calls of readCharWith would have.
     void skipBufferedUnits(std::size_t count) { unitPos_ += count; }
+    // At least as many units as are left to deliver: the buffered units and one per byte not yet
+    // decoded (no encoding makes more than one unit of a byte).
+    std::size_t unitsLeftAtMost() const {
+        const std::int64_t bytesLeft = streamSize_ - bytePosition();
+        return unitEnd_ - unitPos_ + static_cast<std::size_t>(bytesLeft > 0 ? bytesLeft : 0);
+    }
 
     TStream* stream() const { return stream_; }
     TextEncoding encoding() const { return encoding_; }

@@ -11,14 +11,6 @@ namespace {
 
 bool isQuote(char16_t u) { return u == u'"' || u == u'\''; }
 
-std::u16string_view trimmedView(std::u16string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isWhiteSpace(text[begin])) ++begin;
-    while (end > begin && isWhiteSpace(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
 std::u16string_view skipWhiteSpace(std::u16string_view text) {
     std::size_t i = 0;
     while (i < text.size() && isWhiteSpace(text[i])) ++i;
@@ -121,6 +113,14 @@ void unwrap(std::u16string_view text, char16_t open, char16_t close, bool trimIn
 std::u16string escapeQuotes(std::u16string_view text) { return escape(text, false); }
 
 std::u16string escapeMarkup(std::u16string_view text) { return escape(text, true); }
+
+std::u16string_view trimmedView(std::u16string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isWhiteSpace(text[begin])) ++begin;
+    while (end > begin && isWhiteSpace(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
 
 std::u16string trimWhiteSpace(std::u16string_view text) { return std::u16string(trimmedView(text)); }
 

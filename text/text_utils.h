@@ -14,6 +14,8 @@ std::u16string escapeQuotes(std::u16string_view text);
 std::u16string escapeMarkup(std::u16string_view text);
 // Removes leading and trailing XML white space (space, tab, CR, LF).
 std::u16string trimWhiteSpace(std::u16string_view text);
+// The same as a view into text.
+std::u16string_view trimmedView(std::u16string_view text);
 // Removes leading and trailing spaces (0x20 only).
 std::u16string trimChar(std::u16string_view text);
 
