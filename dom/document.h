@@ -62,9 +62,10 @@ struct TdomElementListCaches {
 //
 // Nodes are allocated from the document's own pages and recorded in its created-node registry (each
 // node keeps its index there, so destroyNode drops it in O(1)); the strings of text-like nodes lie in
-// the document's text store. Text, CDATA-section, comment and processing-instruction nodes own
-// nothing else, so clearing the document runs no destructor for them: it frees their pages. Clearing the document
-// (freeChildren) or destroying it frees every node it ever created that has not been destroyed yet, in linear time.
+// the document's text store. Clearing the document (freeChildren) or destroying it frees every node it
+// ever created that has not been destroyed yet, in linear time. Text, CDATA-section, comment and
+// processing-instruction nodes own nothing but their string, so clearing runs no destructor for them:
+// their pages and the text store are freed whole.
 // Only destroyNode, freeChildren and clearing free nodes: an operation that takes nodes out of a tree
 // on its own (setValue, normalize, filling or emptying entity references) leaves them parentless
 // and alive, so that a caller holding one can go on using it.

@@ -11,9 +11,6 @@
 
 namespace {
 
-int floorLog2(std::size_t n) { return std::bit_width(n) - 1; }
-int ceilLog2(std::size_t n) { return std::bit_width(n - 1); }
-
 void copyUnits(char16_t* to, const char16_t* from, std::size_t units) {
     if (units > 0) std::memcpy(to, from, units * sizeof(char16_t));
 }
@@ -30,15 +27,33 @@ bool liesIn(std::u16string_view view, const char16_t* data, std::size_t length) 
 // Under AddressSanitizer a block on a free list stays marked unusable until it is handed out again,
 // so that reading a node's old storage after a change is reported.
 
+int TdomTextStore::classOf(std::size_t units) {
+    if (units <= kSmallUnits) return static_cast<int>((units + kUnitGranule - 1) / kUnitGranule) - 1;
+    // 2^e < units <= 2^(e+1); four steps of 2^(e-2) in between.
+    int e = std::bit_width(units - 1) - 1;
+    std::size_t step = std::size_t{1} << (e - 2);
+    std::size_t steps = (units - (std::size_t{1} << e) + step - 1) / step;
+    return static_cast<int>(kSmallUnits / kUnitGranule) + (e - 6) * 4 + static_cast<int>(steps) - 1;
+}
+
+std::size_t TdomTextStore::classUnits(int cls) {
+    constexpr int kSmallClasses = static_cast<int>(kSmallUnits / kUnitGranule);
+    if (cls < kSmallClasses) return kUnitGranule * static_cast<std::size_t>(cls + 1);
+    int e = 6 + (cls - kSmallClasses) / 4;
+    return (std::size_t{1} << e) +
+           static_cast<std::size_t>((cls - kSmallClasses) % 4 + 1) * (std::size_t{1} << (e - 2));
+}
+
 char16_t* TdomTextStore::takeFromPage(std::size_t units) {
     if (static_cast<std::size_t>(end_ - cursor_) < units) {
-        // The rest of the page goes to the free lists, in pieces of powers of two.
+        // The rest of the page goes to the free lists, in the largest blocks that fit.
         std::size_t rest = static_cast<std::size_t>(end_ - cursor_);
         while (rest >= kUnitGranule) {
-            std::size_t piece = std::size_t{1} << floorLog2(rest);
-            deallocate(cursor_, piece);
-            cursor_ += piece;
-            rest -= piece;
+            int cls = classOf(rest);
+            if (classUnits(cls) > rest) --cls;
+            deallocate(cursor_, cls);
+            cursor_ += classUnits(cls);
+            rest -= classUnits(cls);
         }
         if (pages_.size() == pages_.capacity()) pages_.reserve(pages_.empty() ? 16 : pages_.size() * 2);
         auto* page = static_cast<char16_t*>(::operator new(kPageBytes));
@@ -51,26 +66,20 @@ char16_t* TdomTextStore::takeFromPage(std::size_t units) {
     return block;
 }
 
-char16_t* TdomTextStore::allocate(std::size_t units, bool exact, std::uint32_t& capacity) {
-    int cls = std::max(ceilLog2(units), kMinClass);
+char16_t* TdomTextStore::allocate(int cls) {
     if (FreeBlock* block = free_[cls]) {
-        ASAN_UNPOISON_MEMORY_REGION(block, (std::size_t{1} << cls) * sizeof(char16_t));
+        ASAN_UNPOISON_MEMORY_REGION(block, classUnits(cls) * sizeof(char16_t));
         free_[cls] = block->next;
-        capacity = std::uint32_t{1} << cls;
         return reinterpret_cast<char16_t*>(block);
     }
-    std::size_t size = exact ? (units + kUnitGranule - 1) / kUnitGranule * kUnitGranule : std::size_t{1} << cls;
-    char16_t* block = takeFromPage(size);
-    capacity = static_cast<std::uint32_t>(size);
-    return block;
+    return takeFromPage(classUnits(cls));
 }
 
-void TdomTextStore::deallocate(char16_t* block, std::size_t capacity) noexcept {
-    int cls = floorLog2(capacity);
+void TdomTextStore::deallocate(char16_t* block, int cls) noexcept {
     auto* free = reinterpret_cast<FreeBlock*>(block);
     free->next = free_[cls];
     free_[cls] = free;
-    ASAN_POISON_MEMORY_REGION(block, capacity * sizeof(char16_t));
+    ASAN_POISON_MEMORY_REGION(block, classUnits(cls) * sizeof(char16_t));
 }
 
 void TdomTextStore::adopt(TdomStoredText& text, std::u16string&& value) {
@@ -89,7 +98,9 @@ void TdomTextStore::create(TdomStoredText& text, std::u16string_view value) {
         create(text, std::u16string(value));
         return;
     }
-    text.data = allocate(value.size(), true, text.capacity);
+    int cls = classOf(value.size());
+    text.data = allocate(cls);
+    text.capacity = static_cast<std::uint32_t>(classUnits(cls));
     copyUnits(text.data, value.data(), value.size());
     text.length = static_cast<std::uint32_t>(value.size());
 }
@@ -148,7 +159,9 @@ void TdomTextStore::replace(TdomStoredText& text, std::size_t offset, std::size_
         value.append(old.substr(0, offset)).append(arg).append(old.substr(offset + count));
         adopt(fresh, std::move(value));
     } else if (newLength > 0) {
-        fresh.data = allocate(newLength, text.capacity == 0, fresh.capacity);
+        int cls = classOf(newLength);
+        fresh.data = allocate(cls);
+        fresh.capacity = static_cast<std::uint32_t>(classUnits(cls));
         copyUnits(fresh.data, old.data(), offset);
         copyUnits(fresh.data + offset, arg.data(), arg.size());
         copyUnits(fresh.data + offset + arg.size(), old.data() + offset + count, length - offset - count);
@@ -164,7 +177,7 @@ void TdomTextStore::release(TdomStoredText& text) noexcept {
         ownBlockBytes_ -= it->second.capacity() * sizeof(char16_t);
         ownBlocks_.erase(it);
     } else if (text.capacity > 0) {
-        deallocate(text.data, text.capacity);
+        deallocate(text.data, classOf(text.capacity));
     }
     text = TdomStoredText{};
 }

@@ -25,14 +25,13 @@ static_assert(std::is_trivially_destructible_v<TdomStoredText>, "nodes holding t
 
 // The strings of a document's nodes.
 //
-// Short strings (up to kMaxPagedUnits) lie in 64 KiB pages: a new string takes exactly its size
-// (rounded up to four units) from the current page. A string that is changed stays where it is when
-// the new value fits; otherwise it moves to new storage and its old block goes to a free list. The
-// free lists go by powers of two: a block of capacity c waits in list floor(log2 c), a request for n
-// units is served from list ceil(log2 n) (every block there is large enough), and a request that
-// finds that list empty takes 2^ceil(log2 n) units from the page, so that the block goes back to the
-// same list later. Memory for a node that is changed over and over therefore stays bounded: each list
-// holds at most the blocks that were live at once, and a node never holds more than twice its length.
+// Short strings (up to kMaxPagedUnits) lie in 64 KiB pages, in blocks of fixed sizes: multiples of
+// four units up to 64 units, then four sizes per doubling (80, 96, 112, 128, 160, ...), so that a
+// block is at most a quarter larger than its string. A string that is changed stays where it is
+// when the new value fits; otherwise it moves to a new block and its old block goes to the free list
+// of its size, where the next string of that size finds it. Memory therefore stays bounded however
+// often values change or nodes come and go: each free list holds at most as many blocks as were in
+// use at once.
 //
 // Longer strings get a block of their own (a std::u16string the store keeps by address), freed as
 // soon as the node lets go of it; a string handed over by move is kept as it is, without a copy.
@@ -63,21 +62,22 @@ private:
     static constexpr std::size_t kPageBytes = 64 * 1024;
     static constexpr std::size_t kPageUnits = kPageBytes / sizeof(char16_t);
     static constexpr std::size_t kUnitGranule = 4; // blocks stay pointer-aligned and can hold a link
-    static constexpr int kMinClass = 2;            // 2^2 = kUnitGranule units
-    static constexpr int kMaxClass = 11;           // 2^11 = kMaxPagedUnits units
+    static constexpr std::size_t kSmallUnits = 64; // up to here the sizes go by kUnitGranule
+    static constexpr int kClasses = 36;            // the size of the largest class is kMaxPagedUnits
     struct FreeBlock {
         FreeBlock* next;
     };
 
-    // Storage of at least units units (1 to kMaxPagedUnits); capacity receives what it holds.
-    // exact: take only what is asked when no free block fits (a new node); otherwise round up to
-    // the class, for a value that is being changed.
-    char16_t* allocate(std::size_t units, bool exact, std::uint32_t& capacity);
-    void deallocate(char16_t* block, std::size_t capacity) noexcept;
+    // The class of the smallest block that holds units units (1 to kMaxPagedUnits), and its size.
+    static int classOf(std::size_t units);
+    static std::size_t classUnits(int cls);
+    // A block of class cls, from its free list or else from the current page.
+    char16_t* allocate(int cls);
+    void deallocate(char16_t* block, int cls) noexcept;
     char16_t* takeFromPage(std::size_t units);
     void adopt(TdomStoredText& text, std::u16string&& value);
 
-    FreeBlock* free_[kMaxClass + 1] = {};
+    FreeBlock* free_[kClasses] = {};
     std::vector<char16_t*> pages_;
     char16_t* cursor_ = nullptr;
     char16_t* end_ = nullptr;

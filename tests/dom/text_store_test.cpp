@@ -47,6 +47,18 @@ TEST_F(TextStore, ChangingValuesOverAndOverKeepsMemoryBounded) {
     EXPECT_EQ(comment->data(), values[1]);
     EXPECT_EQ(pi->data(), values[2]);
 
+    // Emptying a node and filling it again, and making and destroying nodes, reuse the same blocks.
+    const std::size_t beforeCycles = held();
+    for (int i = 0; i < 200'000; ++i) {
+        const std::u16string& value = values[2 + i % 3];
+        comment->setData(u"");
+        comment->setData(value);
+        TdomText* passing = doc->createTextNode(value);
+        doc->destroyNode(passing);
+    }
+    EXPECT_LE(held(), beforeCycles + 64 * 1024);
+    EXPECT_EQ(comment->data(), values[3]);
+
     // A node that grows one unit at a time ends up with one block of twice its length at most.
     TdomText* growing = doc->createTextNode(u"");
     for (int i = 0; i < 2000; ++i) growing->appendData(u"g");
