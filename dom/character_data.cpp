@@ -17,15 +17,19 @@ const std::u16string kCDATASectionName = u"#cdata-section";
 
 TdomCharacterData::TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
                                      std::u16string_view data)
-    : TdomNode(ownerDocument, type, name, 0), data_(data) {}
+    : TdomNode(ownerDocument, type, name) {
+    ownerDocument->textStore().create(text_, data);
+}
 
 TdomCharacterData::TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
                                      std::u16string&& data)
-    : TdomNode(ownerDocument, type, name, 0), data_(std::move(data)) {}
+    : TdomNode(ownerDocument, type, name) {
+    ownerDocument->textStore().create(text_, std::move(data));
+}
 
 void TdomCharacterData::setNodeValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    data_ = value;
+    ownerDocument()->textStore().replace(text_, 0, text_.length, value);
 }
 
 bool TdomCharacterData::validate(TdomCustomErrorHandler*) { return true; }
@@ -37,12 +41,12 @@ void TdomCharacterData::setData(std::u16string_view value) {
 
 std::u16string TdomCharacterData::substringData(int offset, int count) const {
     if (offset < 0 || offset > length() || count < 0) throw EIndex_Size_Err();
-    return data_.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+    return std::u16string(data().substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count)));
 }
 
 void TdomCharacterData::appendData(std::u16string_view arg) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    data_ += arg;
+    ownerDocument()->textStore().replace(text_, text_.length, 0, arg);
 }
 
 void TdomCharacterData::insertData(int offset, std::u16string_view arg) {
@@ -59,13 +63,13 @@ void TdomCharacterData::replaceData(int offset, int count, std::u16string_view a
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
     if (offset < 0 || offset > length() || count < 0) throw EIndex_Size_Err();
     int cut = std::min(count, length() - offset);
-    data_.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(cut), arg);
+    ownerDocument()->textStore().replace(text_, static_cast<std::size_t>(offset), static_cast<std::size_t>(cut), arg);
 }
 
 // ---- TdomText ----
 
 bool TdomText::isWhitespaceInElementContent() const {
-    for (char16_t unit : data_)
+    for (char16_t unit : data())
         if (!isWhiteSpace(unit)) return false;
     TdomCMObject* model = ownerDocument()->contentModel();
     if (!model) return false;
@@ -77,16 +81,15 @@ bool TdomText::isWhitespaceInElementContent() const {
 
 std::u16string TdomText::escapedData() const {
     std::u16string result;
-    result.reserve(data_.size());
-    appendEscapedText(result, data_);
+    result.reserve(data().size());
+    appendEscapedText(result, data());
     return result;
 }
 
 TdomText* TdomText::splitText(int offset) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
     if (offset < 0 || offset > length()) throw EIndex_Size_Err();
-    TdomText* tail =
-        ownerDocument()->createTextNode(std::u16string_view(data_).substr(static_cast<std::size_t>(offset)));
+    TdomText* tail = ownerDocument()->createTextNode(data().substr(static_cast<std::size_t>(offset)));
     TdomNode* parent = parentNode();
     if (parent) {
         // Insert first, so that a refusal leaves this node unchanged.

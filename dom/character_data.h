@@ -5,21 +5,22 @@
 #include <utility>
 
 #include "dom/node.h"
+#include "dom/text_store.h"
 
 class TdomText;
 
 // Base of text, comment and CDATA-section nodes. Lengths and offsets count UTF-16 code units
 // (a surrogate pair counts two); offset == length() addresses the end, and a count reaching past the
-// end is cut there.
+// end is cut there. The data lies in the owner document's text store.
 class TdomCharacterData : public TdomNode {
 public:
-    std::u16string nodeValue() const override { return data_; }
+    std::u16string nodeValue() const override { return std::u16string(data()); }
     void setNodeValue(std::u16string_view value) override;
     bool validate(TdomCustomErrorHandler* errorHandler) override;
 
-    const std::u16string& data() const { return data_; }
+    std::u16string_view data() const { return text_.view(); }
     void setData(std::u16string_view value);
-    int length() const { return static_cast<int>(data_.size()); }
+    int length() const { return static_cast<int>(text_.length); }
     std::u16string substringData(int offset, int count) const;
     void appendData(std::u16string_view arg);
     void insertData(int offset, std::u16string_view arg);
@@ -32,7 +33,9 @@ protected:
     TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
                       std::u16string&& data);
 
-    std::u16string data_;
+private:
+    friend class TdomDocument;
+    TdomStoredText text_;
 };
 
 class TdomText : public TdomCharacterData {

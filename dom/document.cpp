@@ -32,10 +32,6 @@ template <class T> void reserveOneMore(std::vector<T>& list) {
 
 const std::u16string kDocumentName = u"#document";
 
-constexpr TdomNodeTypeSet kDocumentChildren =
-    nodeTypeSet({TdomNodeType::element, TdomNodeType::processingInstruction, TdomNodeType::comment,
-                 TdomNodeType::documentType, TdomNodeType::documentFragment});
-
 bool isLiteralEitherWay(std::u16string_view value, bool (*check)(std::u16string_view)) {
     std::u16string quoted;
     quoted.reserve(value.size() + 2);
@@ -48,35 +44,9 @@ bool isLiteralEitherWay(std::u16string_view value, bool (*check)(std::u16string_
     return check(quoted);
 }
 
-// Size of the object behind a node allocated from the document's pages.
-std::size_t nodeObjectSize(const TdomNode* node) {
-    switch (node->nodeType()) {
-    case TdomNodeType::element:
-        return sizeof(TdomElement);
-    case TdomNodeType::attribute:
-        return sizeof(TdomAttr);
-    case TdomNodeType::text:
-        return sizeof(TdomText);
-    case TdomNodeType::cdataSection:
-        return sizeof(TdomCDATASection);
-    case TdomNodeType::entityReference:
-        return sizeof(TdomEntityReference);
-    case TdomNodeType::entity:
-        return sizeof(TdomEntity);
-    case TdomNodeType::processingInstruction:
-        return sizeof(TdomProcessingInstruction);
-    case TdomNodeType::comment:
-        return sizeof(TdomComment);
-    case TdomNodeType::documentType:
-        return sizeof(TdomDocumentType);
-    case TdomNodeType::documentFragment:
-        return sizeof(TdomDocumentFragment);
-    case TdomNodeType::notation:
-        return sizeof(TdomNotation);
-    default:
-        return 0;
-    }
-}
+// Kinds whose nodes own nothing but their place in the pages and their string in the text store.
+constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
+    {TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::comment, TdomNodeType::processingInstruction});
 
 } // namespace
 
@@ -85,10 +55,15 @@ std::size_t nodeObjectSize(const TdomNode* node) {
 // Under AddressSanitizer a freed block stays marked unusable until the arena hands it out again, so
 // that using a freed node is reported as a use after free (elsewhere the marks compile to nothing).
 
-void* TdomDocument::NodeArena::allocate(std::size_t size) {
-    if (isLarge(size)) return ::operator new(size);
+void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass) {
+    if (size == 0 || size > kGranule * kClasses) {
+        void* p = ::operator new(size);
+        sizeClass = kOwnMemory;
+        return p;
+    }
     std::size_t cls = (size + kGranule - 1) / kGranule;
     std::size_t rounded = cls * kGranule;
+    sizeClass = static_cast<std::uint8_t>(cls);
     if (FreeBlock* block = free_[cls - 1]) {
         ASAN_UNPOISON_MEMORY_REGION(block, rounded);
         free_[cls - 1] = block->next;
@@ -108,16 +83,15 @@ void* TdomDocument::NodeArena::allocate(std::size_t size) {
     return p;
 }
 
-void TdomDocument::NodeArena::deallocate(void* p, std::size_t size) {
-    if (isLarge(size)) {
+void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass) {
+    if (sizeClass == kOwnMemory) {
         ::operator delete(p);
         return;
     }
-    std::size_t cls = (size + kGranule - 1) / kGranule;
     auto* block = static_cast<FreeBlock*>(p);
-    block->next = free_[cls - 1];
-    free_[cls - 1] = block;
-    ASAN_POISON_MEMORY_REGION(block, cls * kGranule);
+    block->next = free_[sizeClass - 1];
+    free_[sizeClass - 1] = block;
+    ASAN_POISON_MEMORY_REGION(block, sizeClass * kGranule);
 }
 
 void TdomDocument::NodeArena::release() {
@@ -182,14 +156,16 @@ void TdomDocument::NodeRegistry::clear() {
 
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
     createdNodes_.reserveOneMore();
-    void* p = arena_.allocate(sizeof(T));
+    std::uint8_t sizeClass;
+    void* p = arena_.allocate(sizeof(T), sizeClass);
     T* node;
     try {
         node = new (p) T(std::forward<Args>(args)...);
     } catch (...) {
-        arena_.deallocate(p, sizeof(T));
+        arena_.deallocate(p, sizeClass);
         throw;
     }
+    node->sizeClass_ = sizeClass;
     registerNode(node);
     return node;
 }
@@ -205,9 +181,16 @@ void TdomDocument::freeNode(TdomNode* node) {
         delete node;
         return;
     }
-    std::size_t size = nodeObjectSize(node);
-    node->~TdomNode();
-    arena_.deallocate(node, size);
+    std::uint8_t sizeClass = node->sizeClass_;
+    if (nodeTypeSetContains(kTextLikeKinds, node->type_)) {
+        if (node->type_ == TdomNodeType::processingInstruction)
+            textStore_.release(static_cast<TdomProcessingInstruction*>(node)->data_);
+        else
+            textStore_.release(static_cast<TdomCharacterData*>(node)->text_);
+    } else {
+        node->~TdomNode();
+    }
+    arena_.deallocate(node, sizeClass);
 }
 
 TdomDocument::CachedName& TdomDocument::cachedName(std::u16string_view name) {
@@ -241,8 +224,8 @@ const std::u16string* TdomDocument::internCheckedName(std::u16string_view name) 
 // ---- construction and clearing ----
 
 TdomDocument::TdomDocument(TDomImplementation* implementation)
-    : TdomNode(this, TdomNodeType::document, &kDocumentName, kDocumentChildren),
-      idList_(std::make_unique<TdomWideStringList>()), implementation_(implementation) {
+    : TdomNode(this, TdomNodeType::document, &kDocumentName), idList_(std::make_unique<TdomWideStringList>()),
+      implementation_(implementation) {
     idList_->setDuplicates(TdomDuplicates::dupError);
     idList_->setSorted(true);
 }
@@ -265,11 +248,12 @@ void TdomDocument::clearDocument() {
             delete node;
             return;
         }
-        // Nodes too large for the pages have memory of their own.
-        std::size_t size = nodeObjectSize(node);
-        node->~TdomNode();
-        if (NodeArena::isLarge(size)) ::operator delete(node);
+        // Text-like nodes need no destructor: their strings go with the text store below.
+        std::uint8_t sizeClass = node->sizeClass_;
+        if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
+        if (sizeClass == NodeArena::kOwnMemory) ::operator delete(node);
     });
+    textStore_.clear();
     namespaceParts_.clear();
     elementListCaches_.clear();
     std::fill(std::begin(internCache_), std::end(internCache_), CachedName{});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dom/node.h"
+#include "dom/text_store.h"
 
 class TDomImplementation;
 class TdomAttr;
@@ -60,8 +61,11 @@ struct TdomElementListCaches {
 // The document node: factory and owner of every node it creates.
 //
 // Nodes are allocated from the document's own pages and recorded in its created-node registry (each
-// node keeps its index there, so destroyNode drops it in O(1)). Clearing the document (freeChildren)
-// or destroying it frees every node it ever created that has not been destroyed yet, in linear time.
+// node keeps its index there, so destroyNode drops it in O(1)); the strings of text-like nodes lie in
+// the document's text store. Clearing the document (freeChildren) or destroying it frees every node it
+// ever created that has not been destroyed yet, in linear time. Text, CDATA-section, comment and
+// processing-instruction nodes own nothing but their string, so clearing runs no destructor for them:
+// their pages and the text store are freed whole.
 // Only destroyNode, freeChildren and clearing free nodes: an operation that takes nodes out of a tree
 // on its own (setValue, normalize, filling or emptying entity references) leaves them parentless
 // and alive, so that a caller holding one can go on using it.
@@ -168,6 +172,10 @@ public:
     const std::u16string& version() const { return version_; }
     void setVersion(std::u16string_view value) { version_ = value; }
 
+    // The strings of the document's text, CDATA-section, comment and processing-instruction nodes.
+    TdomTextStore& textStore() { return textStore_; }
+    const TdomTextStore& textStore() const { return textStore_; }
+
     // Number of nodes created and not yet freed (the created-node registry).
     std::size_t createdNodeCount() const { return createdNodes_.size(); }
     // Registries and caches kept for the traversal and element-list classes.
@@ -259,8 +267,9 @@ private:
         NodeArena(const NodeArena&) = delete;
         NodeArena& operator=(const NodeArena&) = delete;
         ~NodeArena() { release(); }
-        void* allocate(std::size_t size);
-        void deallocate(void* p, std::size_t size);
+        // Memory for an object of size bytes; sizeClass receives what deallocate needs to take it back.
+        void* allocate(std::size_t size, std::uint8_t& sizeClass);
+        void deallocate(void* p, std::uint8_t sizeClass);
         // Frees every page; whatever lived in them must have been destroyed.
         void release();
         // Runs destroy on every object (objects outside the pages included; destroying one must not touch
@@ -269,8 +278,8 @@ private:
         // pages back one by one, right after the small heap blocks that their objects owned, lets the
         // heap merge those blocks while they are still in the cache, instead of all at once at the end.
         template <class Destroy> void releaseObjects(const NodeRegistry& objects, Destroy destroy);
-        // Sizes beyond the largest size class are allocated on their own, outside the pages.
-        static bool isLarge(std::size_t size) { return size == 0 || size > kGranule * kClasses; }
+        // Objects beyond the largest size class have memory of their own, outside the pages (class 0).
+        static constexpr std::uint8_t kOwnMemory = 0;
 
     private:
         static constexpr std::size_t kGranule = 8;
@@ -329,4 +338,5 @@ private:
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
     NodeArena arena_;
+    TdomTextStore textStore_;
 };

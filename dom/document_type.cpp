@@ -2,20 +2,13 @@
 
 #include "text/dom_exception.h"
 
-namespace {
-constexpr TdomNodeTypeSet kEntityChildren =
-    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
-                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentFragment});
-} // namespace
-
 // ---- TdomDocumentType ----
 
 TdomDocumentType::TdomDocumentType(TdomDocument* ownerDocument, const std::u16string* name,
                                    std::u16string_view publicId, std::u16string_view systemId,
                                    std::u16string_view internalSubset)
-    : TdomNode(ownerDocument, TdomNodeType::documentType, name, 0), internalSubset_(internalSubset),
-      publicId_(publicId), systemId_(systemId),
-      entities_(ownerDocument, nodeTypeBit(TdomNodeType::entity), &entityStorage_, this),
+    : TdomNode(ownerDocument, TdomNodeType::documentType, name), internalSubset_(internalSubset), publicId_(publicId),
+      systemId_(systemId), entities_(ownerDocument, nodeTypeBit(TdomNodeType::entity), &entityStorage_, this),
       notations_(ownerDocument, nodeTypeBit(TdomNodeType::notation), &notationStorage_, this) {}
 
 TdomDocumentType::~TdomDocumentType() = default;
@@ -28,7 +21,7 @@ bool TdomDocumentType::validate(TdomCustomErrorHandler*) { return true; }
 
 TdomNotation::TdomNotation(TdomDocument* ownerDocument, const std::u16string* name, std::u16string_view publicId,
                            std::u16string_view systemId)
-    : TdomNode(ownerDocument, TdomNodeType::notation, name, 0), publicId_(publicId), systemId_(systemId) {}
+    : TdomNode(ownerDocument, TdomNodeType::notation, name), publicId_(publicId), systemId_(systemId) {}
 
 void TdomNotation::setNodeValue(std::u16string_view) {}
 
@@ -36,8 +29,8 @@ void TdomNotation::setNodeValue(std::u16string_view) {}
 
 TdomEntity::TdomEntity(TdomDocument* ownerDocument, const std::u16string* name, std::u16string_view publicId,
                        std::u16string_view systemId, std::u16string_view notationName)
-    : TdomNode(ownerDocument, TdomNodeType::entity, name, kEntityChildren), notationName_(notationName),
-      publicId_(publicId), systemId_(systemId) {}
+    : TdomNode(ownerDocument, TdomNodeType::entity, name), notationName_(notationName), publicId_(publicId),
+      systemId_(systemId) {}
 
 void TdomEntity::setNodeValue(std::u16string_view) {}
 

@@ -12,12 +12,6 @@ namespace {
 
 const TdomNodeVector kNoAttributes;
 
-constexpr TdomNodeTypeSet kElementChildren =
-    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
-                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentFragment});
-constexpr TdomNodeTypeSet kAttributeChildren =
-    nodeTypeSet({TdomNodeType::text, TdomNodeType::entityReference, TdomNodeType::documentFragment});
-
 // Runs of spaces become one space; leading and trailing spaces go.
 std::u16string collapseSpaces(const std::u16string& value) {
     std::u16string result;
@@ -43,7 +37,7 @@ TdomElement::AttributeBlock::AttributeBlock(TdomDocument* document, TdomElement*
     : map(document, nodeTypeBit(TdomNodeType::attribute), &storage, element) {}
 
 TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
-    : TdomNode(ownerDocument, TdomNodeType::element, tagName, kElementChildren) {}
+    : TdomNode(ownerDocument, TdomNodeType::element, tagName) {}
 
 TdomElement::~TdomElement() = default;
 
@@ -286,7 +280,7 @@ bool TdomElement::hasAttributeNS(std::u16string_view namespaceURI, std::u16strin
 // ---- TdomAttr ----
 
 TdomAttr::TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified)
-    : TdomNode(ownerDocument, TdomNodeType::attribute, name, kAttributeChildren) {
+    : TdomNode(ownerDocument, TdomNodeType::attribute, name) {
     setSpecified(specified);
 }
 

@@ -10,14 +10,8 @@
 #include "text/error_handler.h"
 #include "text/parser_exception.h"
 
-namespace {
-constexpr TdomNodeTypeSet kReferenceChildren =
-    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
-                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentFragment});
-} // namespace
-
 TdomEntityReference::TdomEntityReference(TdomDocument* ownerDocument, const std::u16string* name)
-    : TdomNode(ownerDocument, TdomNodeType::entityReference, name, kReferenceChildren) {}
+    : TdomNode(ownerDocument, TdomNodeType::entityReference, name) {}
 
 void TdomEntityReference::setNodeValue(std::u16string_view) {}
 

@@ -1,5 +1,6 @@
 #include "dom/node.h"
 
+#include <iterator>
 #include <utility>
 
 #include "dom/content_model_access.h"
@@ -17,10 +18,31 @@ namespace {
 const std::u16string kEmpty;
 const std::u16string kBareNodeName;
 
-constexpr TdomNodeTypeSet kBareNodeChildren =
-    nodeTypeSet({TdomNodeType::element, TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::entityReference,
-                 TdomNodeType::processingInstruction, TdomNodeType::comment, TdomNodeType::documentType,
-                 TdomNodeType::documentFragment, TdomNodeType::notation});
+using T = TdomNodeType;
+constexpr TdomNodeTypeSet kContentChildren = nodeTypeSet({T::element, T::text, T::cdataSection, T::entityReference,
+                                                          T::processingInstruction, T::comment, T::documentFragment});
+
+// The children each node type accepts, by type code.
+constexpr TdomNodeTypeSet kAllowedChildKinds[] = {
+    /* unknown */ nodeTypeSet({T::element, T::text, T::cdataSection, T::entityReference, T::processingInstruction,
+                               T::comment, T::documentType, T::documentFragment, T::notation}),
+    /* element */ kContentChildren,
+    /* attribute */ nodeTypeSet({T::text, T::entityReference, T::documentFragment}),
+    /* text */ 0,
+    /* cdataSection */ 0,
+    /* entityReference */ kContentChildren,
+    /* entity */ kContentChildren,
+    /* processingInstruction */ 0,
+    /* comment */ 0,
+    /* document */
+    nodeTypeSet({T::element, T::processingInstruction, T::comment, T::documentType, T::documentFragment}),
+    /* documentType */ 0,
+    /* documentFragment */
+    nodeTypeSet({T::element, T::text, T::cdataSection, T::entityReference, T::processingInstruction, T::comment,
+                 T::documentType, T::documentFragment}),
+    /* notation */ 0,
+};
+static_assert(std::size(kAllowedChildKinds) == static_cast<std::size_t>(T::notation) + 1);
 
 bool isElementNamed(const TdomNode* node, std::u16string_view name) {
     return node->nodeType() == TdomNodeType::element && node->nodeName() == name;
@@ -90,14 +112,14 @@ TdomNode* TdomNodeList::item(int index) const {
 
 // ---- TdomNode: construction ----
 
-TdomNode::TdomNode(TdomDocument* ownerDocument)
-    : TdomNode(ownerDocument, TdomNodeType::unknown, &kBareNodeName, kBareNodeChildren) {}
+TdomNode::TdomNode(TdomDocument* ownerDocument) : TdomNode(ownerDocument, TdomNodeType::unknown, &kBareNodeName) {}
 
-TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
-                   TdomNodeTypeSet allowedChildKinds)
-    : name_(name), ownerDocument_(ownerDocument), type_(type), allowedChildKinds_(allowedChildKinds) {}
+TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name)
+    : name_(name), ownerDocument_(ownerDocument), type_(type) {}
 
 TdomNode::~TdomNode() = default;
+
+TdomNodeTypeSet TdomNode::allowedChildKinds() const { return kAllowedChildKinds[static_cast<std::size_t>(type_)]; }
 
 void TdomNode::setNamespaceParts(const std::u16string* namespaceURI, const std::u16string* prefix,
                                  const std::u16string* localName) {
@@ -344,7 +366,7 @@ bool TdomNode::checkIdReferences(TdomCustomErrorHandler*) { throw ENot_Supported
 
 void TdomNode::checkNewChild(TdomNode* newChild, const TdomNode* refChild) const {
     if (!newChild) throw ENot_Supported_Err();
-    if (!nodeTypeSetContains(allowedChildKinds_, newChild->type_)) throw EHierarchy_Request_Err();
+    if (!nodeTypeSetContains(allowedChildKinds(), newChild->type_)) throw EHierarchy_Request_Err();
     if (newChild->ownerDocument_ != ownerDocument_) throw EWrong_Document_Err();
     // A node without children cannot be an ancestor of this one; skipping the walk keeps building a
     // deep tree linear.

@@ -180,15 +180,15 @@ public:
     const std::u16string& prefix() const;
     bool hasNamespaceParts() const { return flag(kNamespacePartsFlag); }
 
-    TdomNodeTypeSet allowedChildKinds() const { return allowedChildKinds_; }
+    // The kinds of node this node accepts as children (a fixed set per node type).
+    TdomNodeTypeSet allowedChildKinds() const;
     // Position of child among the children, -1 when it is not a child (linear search).
     int indexOfChild(const TdomNode* child) const;
 
 protected:
     // A bare node of kind 0 (accepting kinds 1, 3, 4, 5, 7, 8, 10, 11 and 12).
     explicit TdomNode(TdomDocument* ownerDocument);
-    TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name,
-             TdomNodeTypeSet allowedChildKinds);
+    TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name);
 
     // The checks of insertBefore/appendChild that concern newChild (steps 1 to 5); refChild may be nullptr.
     void checkNewChild(TdomNode* newChild, const TdomNode* refChild) const;
@@ -226,7 +226,8 @@ private:
     TdomNode* parent_ = nullptr;
     TdomNodeType type_;
     std::uint8_t flags_ = 0;
-    TdomNodeTypeSet allowedChildKinds_;
+    // Size class of the node's memory in the owner document's pages (0: memory of its own).
+    std::uint8_t sizeClass_ = 0;
     // Position in the owner document's created-node registry (O(1) removal).
     std::uint32_t registryIndex_ = 0;
 };

@@ -53,13 +53,13 @@ TdomDocument* TXmlDocBuilder::document() const {
 }
 
 TXmlErrorRecord TXmlDocBuilder::appendNode(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                                           TdomNode* node, const std::u16string& code, const char* errorClass) {
+                                           TdomNode* node, std::u16string_view code, const char* errorClass) {
     try {
         currentNode_->appendChild(node);
         return nullptr;
     } catch (const Exception&) {
         // The code may be the node's own text, which goes with the node.
-        const std::u16string codeOfRecord = code;
+        const std::u16string codeOfRecord(code);
         if (TdomNode* parent = node->parentNode()) parent->removeChild(node);
         document()->destroyNode(node);
         return createError(processorAgent, locator, codeOfRecord, errorClass);

@@ -67,7 +67,7 @@ private:
     // Appends node to the current node. When appending raises, the node is destroyed and the record
     // of errorClass for code is returned.
     TXmlErrorRecord appendNode(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator, TdomNode* node,
-                               const std::u16string& code, const char* errorClass);
+                               std::u16string_view code, const char* errorClass);
     // Adds text to the current node: to its last child when that is a text node, else as a new one.
     TXmlErrorRecord addText(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                             const std::u16string& text, const std::u16string& code, const char* errorClass);
