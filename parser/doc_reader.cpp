@@ -317,7 +317,8 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
     };
 
     for (;;) {
-        if (!reportAndGoOn(processorAgent, error)) break;
+        // Without a record there is nothing to report; most units come here without one.
+        if (error && !reportAndGoOn(processorAgent, error)) break;
         char16_t c;
         if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
             // The units that cannot end or change the current piece are taken as one run, together
