@@ -186,8 +186,8 @@ TXmlErrorRecord TXmlWFTestContentHandler::testEndElement(TXmlCustomProcessorAgen
     atStart_ = false;
     // A name equal to the innermost open one is exactly as valid as that one was found to be; only
     // another name needs checking before it is reported as unmatched.
-    const bool matches =
-        !openElements_.empty() && sameUnits(std::u16string_view(openNames_).substr(openElements_.back().start), tagName);
+    const bool matches = !openElements_.empty() &&
+                         sameUnits(std::u16string_view(openNames_).substr(openElements_.back().start), tagName);
     if (matches ? !openElements_.back().validName : !checkName(tagName))
         return fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
     if (!matches) return fail(processorAgent, locator, tagName, EParserMissingStartTag_Err::kClassName);

@@ -69,9 +69,8 @@ std::size_t skipPlainUnits(std::u16string_view s, std::size_t i) {
             const __m128i markup =
                 _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lessThan), _mm_cmpeq_epi16(units, ampersand)),
                              _mm_cmpeq_epi16(units, greaterThan));
-            return static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(plainRange, _mm_set1_epi16(-1)),
-                                               _mm_or_si128(control, markup))));
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_andnot_si128(plainRange, _mm_set1_epi16(-1)), _mm_or_si128(control, markup))));
         };
         for (; i + 8 <= n; i += 8)
             if (const unsigned mask = unitsThatMatter(i)) return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
