@@ -311,15 +311,34 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         buffer.reserve(kBufferCapacity);
         return text;
     };
+    // The piece that the unit c starts, now in the buffer.
+    auto beginPiece = [&](char16_t c) {
+        if (locator) locator->startPiece();
+        inApostrophes = inQuotationMarks = false;
+        state = c == u'<' ? ScanState::tag : c == u'&' ? ScanState::reference : ScanState::text;
+    };
     auto pieceDone = [&] {
         buffer.clear();
         state = ScanState::start;
     };
 
     for (;;) {
-        if (!reportAndGoOn(processorAgent, error)) break;
+        // Without a record there is nothing to report; most units come here without one.
+        if (error && !reportAndGoOn(processorAgent, error)) break;
         char16_t c;
-        if (const std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
+        if (std::u16string_view run = inputSource.bufferedUnits(); !run.empty()) {
+            // The first unit of a piece decides what the piece is; the run of that state follows in
+            // the same step. A unit that is no character is left to the state machine, which
+            // reports it.
+            if (state == ScanState::start && isCharUnit(run.front())) {
+                c = run.front();
+                inputSource.skipBufferedUnits(1);
+                if (locator) locator->advanceOver(run.substr(0, 1));
+                buffer.push_back(c);
+                beginPiece(c);
+                run.remove_prefix(1);
+                if (run.empty()) continue;
+            }
             // The units that cannot end or change the current piece are taken as one run, together
             // with the unit after them, which goes through the state machine below.
             std::size_t count = 0;
@@ -374,18 +393,14 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         buffer.push_back(c);
         switch (state) {
         case ScanState::start:
-            if (locator) locator->startPiece();
-            inApostrophes = inQuotationMarks = false;
-            state = c == u'<' ? ScanState::tag : c == u'&' ? ScanState::reference : ScanState::text;
+            beginPiece(c);
             break;
         case ScanState::text:
             if (c == u'<' || c == u'&') {
                 buffer.pop_back();
                 error = sendPCDATA(processorAgent, locator, textPiece());
                 buffer.assign(1, c);
-                if (locator) locator->startPiece();
-                inApostrophes = inQuotationMarks = false;
-                state = c == u'<' ? ScanState::tag : ScanState::reference;
+                beginPiece(c);
             }
             break;
         case ScanState::tag: {

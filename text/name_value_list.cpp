@@ -11,6 +11,8 @@ int TdomNameValueList::addPair(const std::u16string& name, const std::u16string&
 }
 
 void TdomNameValueList::clearPairs() {
+    // Most start tags have no attributes: an empty list is left alone without a call per list.
+    if (names_.count() == 0 && values_.count() == 0) return;
     names_.clearAll();
     values_.clearAll();
 }

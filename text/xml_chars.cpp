@@ -1,5 +1,9 @@
 #include "text/xml_chars.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "text/dom_exception.h"
 #include "text/exception.h"
 #include "text/utf8.h"
@@ -44,28 +48,63 @@ template <class Check> bool checkSpaceSeparated(std::u16string_view s, Check che
     }
 }
 
+// The first position from i on of a unit that the character-data checks must look at: one below
+// 0x20, a surrogate or a unit above them, or '<', '&' and '>' ('>' may end a "]]>"); the size of s
+// when there is none.
+std::size_t skipPlainUnits(std::u16string_view s, std::size_t i) {
+    const std::size_t n = s.size();
+#ifdef __SSE2__
+    if (n >= 8) {
+        const __m128i lastControl = _mm_set1_epi16(0x1F);
+        const __m128i lastBelowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
+        const __m128i lessThan = _mm_set1_epi16(u'<');
+        const __m128i ampersand = _mm_set1_epi16(u'&');
+        const __m128i greaterThan = _mm_set1_epi16(u'>');
+        const __m128i zero = _mm_setzero_si128();
+        // Two mask bits per unit of the eight from position at on.
+        auto unitsThatMatter = [&](std::size_t at) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at));
+            const __m128i control = _mm_cmpeq_epi16(_mm_subs_epu16(units, lastControl), zero);
+            const __m128i plainRange = _mm_cmpeq_epi16(_mm_subs_epu16(units, lastBelowSurrogates), zero);
+            const __m128i markup =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lessThan), _mm_cmpeq_epi16(units, ampersand)),
+                             _mm_cmpeq_epi16(units, greaterThan));
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_andnot_si128(plainRange, _mm_set1_epi16(-1)), _mm_or_si128(control, markup))));
+        };
+        for (; i + 8 <= n; i += 8)
+            if (const unsigned mask = unitsThatMatter(i)) return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+        if (i >= n) return n;
+        // The last units, in the eight that end the text; the bits of the units before i are dropped.
+        const unsigned mask = unitsThatMatter(n - 8) >> (2 * (i - (n - 8)));
+        return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2 : n;
+    }
+#endif
+    for (; i < n; ++i) {
+        const char16_t u = s[i];
+        if (u < 0x20 || u >= 0xD800 || u == u'<' || u == u'&' || u == u'>') break;
+    }
+    return i;
+}
+
 // checkCData, and checkCharData when markupExcluded, in one pass: no "]]>", no "<" or "&" when
-// markupExcluded, and every unit allowed under the pairing rule.
+// markupExcluded, and every unit allowed under the pairing rule. Only the units that
+// skipPlainUnits stops at are looked at one by one.
 bool charDataUnits(std::u16string_view s, bool markupExcluded) {
     const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = skipPlainUnits(s, 0); i < n; i = skipPlainUnits(s, i + 1)) {
         const char16_t u = s[i];
-        if (u < 0x80) {
-            if (u < 0x20) {
-                if (!isCharUnit(u)) return false;
-            } else if (u == u'>') {
-                if (i >= 2 && s[i - 1] == u']' && s[i - 2] == u']') return false;
-            } else if (markupExcluded && (u == u'<' || u == u'&')) {
-                return false;
-            }
-        } else if (u >= 0xD800) {
-            // U+0080 to U+D7FF are all characters; above them the surrogates and the rest.
-            if (isHighSurrogate(u)) {
-                if (i + 1 >= n || !isLowSurrogate(s[i + 1])) return false;
-                ++i;
-            } else if (isLowSurrogate(u) || !isCharUnit(u)) {
-                return false;
-            }
+        if (u < 0x20) {
+            if (!isCharUnit(u)) return false;
+        } else if (u == u'>') {
+            if (i >= 2 && s[i - 1] == u']' && s[i - 2] == u']') return false;
+        } else if (u == u'<' || u == u'&') {
+            if (markupExcluded) return false;
+        } else if (isHighSurrogate(u)) {
+            if (i + 1 >= n || !isLowSurrogate(s[i + 1])) return false;
+            ++i;
+        } else if (isLowSurrogate(u) || !isCharUnit(u)) {
+            return false;
         }
     }
     return true;

@@ -200,4 +200,23 @@ TEST(XmlCharsChecks, TotalOnRandomTextsAndProductionsNest) {
     }
 }
 
+// Long texts, where the character-data checks pass over plain units in blocks: a unit that
+// matters is found at every position of a block and across block borders, also as part of a
+// "]]>" or a surrogate pair cut by the border.
+TEST(XmlCharsChecks, CharacterDataChecksFindEveryUnitInLongTexts) {
+    const std::u16string inserts[] = {u"<",      u"&",   u"\x0B",         u"\xFFFE", u"\xFFFF", u"\xDC00",
+                                      u"\xD800", u"]]>", u"\xD83D\xDE00", u"\t\r\n", u"]>",     u"\xE000\x7F\x80"};
+    for (const std::u16string& plain : {std::u16string(u"abcdefghijklmnopqrstuvwx"), std::u16string(24, 0x99c5)}) {
+        for (std::size_t position = 0; position <= plain.size(); ++position) {
+            for (const std::u16string& insert : inserts) {
+                std::u16string s = plain;
+                s.insert(position, insert);
+                const bool cdata = s.find(u"]]>") == std::u16string::npos && checkChars(s);
+                ASSERT_EQ(checkCData(s), cdata) << position;
+                ASSERT_EQ(checkCharData(s), cdata && s.find_first_of(u"<&") == std::u16string::npos) << position;
+            }
+        }
+    }
+}
+
 } // namespace
