@@ -26,12 +26,13 @@ namespace {
 
 enum class ScanState { start, text, tag, pi, comment, cdata, doctype, reference };
 
-// The capacity the piece buffer starts with, and the length from which a text piece takes the
-// buffer's storage along rather than a copy of it. Storage that large comes straight from the
-// system in pages, so the capacity the piece does not use costs address space, not memory; below
-// it an exact copy is cheaper than growing the buffer again for the next piece.
+// The capacity the piece buffer starts with; the length from which a text piece is long, and the
+// buffer a long text fills at least half of goes down the chain itself (storage that large comes
+// straight from the system in pages, so the capacity it does not use costs address space, not
+// memory); and the capacity up to which the buffer of a short text goes down the chain itself.
 constexpr std::size_t kBufferCapacity = 256;
 constexpr std::size_t kLongTextPiece = 64 * 1024;
+constexpr std::size_t kLentBufferCapacity = 4 * 1024;
 
 // The units of text from position first (0-based) on, count of them; nothing when count is not
 // positive, so markup cut shorter than its delimiters gives empty content.
@@ -301,15 +302,20 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             piece.assign(buffer, first, static_cast<std::size_t>(count));
         return piece;
     };
-    // The buffer's character data as a piece to send. A long piece takes the buffer's storage along
-    // instead of a copy and the buffer starts over; a short one is copied, so that the buffer keeps
-    // its capacity for the next piece and the piece holds no more storage than it needs.
-    auto textPiece = [&]() -> std::u16string {
-        if (buffer.size() < kLongTextPiece || buffer.size() < buffer.capacity() / 2) return buffer;
-        std::u16string text = std::move(buffer);
-        buffer = std::u16string();
-        buffer.reserve(kBufferCapacity);
-        return text;
+    // Sends the buffer's character data. The buffer itself goes down the chain when a handler that
+    // takes its storage along would hold little more than the text: a short text in a buffer of
+    // modest capacity, or a long text that fills at least half of it. Otherwise the text goes as
+    // an exact copy, and the buffer keeps its capacity. A buffer whose storage was taken starts over.
+    auto sendText = [&]() -> TXmlErrorRecord {
+        const bool lendBuffer = buffer.size() < kLongTextPiece ? buffer.capacity() <= kLentBufferCapacity
+                                                               : buffer.size() >= buffer.capacity() / 2;
+        if (!lendBuffer) return sendPCDATA(processorAgent, locator, std::u16string(buffer));
+        TXmlErrorRecord answer = sendPCDATA(processorAgent, locator, std::move(buffer));
+        if (buffer.capacity() < kBufferCapacity) {
+            buffer = std::u16string();
+            buffer.reserve(kBufferCapacity);
+        }
+        return answer;
     };
     // The piece that the unit c starts, now in the buffer.
     auto beginPiece = [&](char16_t c) {
@@ -398,7 +404,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         case ScanState::text:
             if (c == u'<' || c == u'&') {
                 buffer.pop_back();
-                error = sendPCDATA(processorAgent, locator, textPiece());
+                error = sendText();
                 buffer.assign(1, c);
                 beginPiece(c);
             }
@@ -514,7 +520,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         }
     }
 
-    if (!error && !buffer.empty()) error = sendPCDATA(processorAgent, locator, textPiece());
+    if (!error && !buffer.empty()) error = sendText();
     if (!error && NextHandler()) error = NextHandler()->endDocument(processorAgent, locator);
     if (!error) return true;
     dispatchError(processorAgent, error);
