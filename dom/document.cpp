@@ -74,7 +74,7 @@ void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClas
     }
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
         reserveOneMore(pages_);
-        maps_.reserve(maps_.size() + kMapWords);
+        if (maps_.capacity() - maps_.size() < kMapWords) maps_.reserve(2 * maps_.size() + kMapWords);
         char* fresh = static_cast<char*>(::operator new(kPageSize));
         pages_.push_back(fresh);
         maps_.resize(maps_.size() + kMapWords);
