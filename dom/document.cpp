@@ -122,6 +122,7 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
         for (std::size_t word = 0; word < kMapWords; ++word)
             for (std::uint64_t bits = map[word]; bits != 0; bits &= bits - 1) {
                 std::size_t granule = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                // Every node class derives from TdomNode alone: an object's address is its node's.
                 destroy(reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule));
             }
         ASAN_UNPOISON_MEMORY_REGION(pages_[page], kPageSize);
