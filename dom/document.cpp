@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <utility>
@@ -74,11 +75,10 @@ void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClas
     }
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
         reserveOneMore(pages_);
-        if (maps_.capacity() - maps_.size() < kMapWords) maps_.reserve(2 * maps_.size() + kMapWords);
         char* fresh = static_cast<char*>(::operator new(kPageSize));
         pages_.push_back(fresh);
-        maps_.resize(maps_.size() + kMapWords);
-        cursor_ = fresh;
+        std::memset(fresh, 0, kMapBytes);
+        cursor_ = fresh + kMapBytes;
         end_ = fresh + kPageSize;
     }
     void* p = cursor_;
@@ -108,8 +108,6 @@ void TdomDocument::NodeArena::release() {
     }
     pages_.clear();
     pages_.shrink_to_fit();
-    maps_.clear();
-    maps_.shrink_to_fit();
     std::fill(std::begin(free_), std::end(free_), nullptr);
     cursor_ = end_ = nullptr;
 }
@@ -118,9 +116,9 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
     // Page by page, each handed back right after the objects in it (and the small heap blocks they
     // owned) are gone, so that the heap merges those blocks while they are still in the cache.
     for (std::size_t page = 0; page < pages_.size(); ++page) {
-        const std::uint64_t* map = maps_.data() + page * kMapWords;
+        const std::uint64_t* words = map(static_cast<std::uint32_t>(page));
         for (std::size_t word = 0; word < kMapWords; ++word)
-            for (std::uint64_t bits = map[word]; bits != 0; bits &= bits - 1) {
+            for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
                 std::size_t granule = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
                 // Every node class derives from TdomNode alone: an object's address is its node's.
                 destroy(reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule));

@@ -220,10 +220,10 @@ private:
         bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
 
-    // Fixed-size node memory: one free list per size class over 64 KiB pages. Each page has a map with
-    // one bit per granule, set where a live object starts, so that clearing finds every object by
-    // walking the pages and no list of the nodes is needed. An object remembers its page (the
-    // allocate and deallocate argument page) and a freed block its own, so that both find their map.
+    // Fixed-size node memory: one free list per size class over 64 KiB pages. Each page starts with a
+    // map with one bit per granule of the page, set where a live object starts, so that clearing finds
+    // every object by walking the pages and no list of the nodes is needed. An object remembers its
+    // page (the allocate and deallocate argument page) and a freed block its own.
     class NodeArena {
     public:
         NodeArena() = default;
@@ -247,22 +247,21 @@ private:
         static constexpr std::size_t kClasses = 32; // up to 256 bytes
         static constexpr std::size_t kPageSize = 64 * 1024;
         static constexpr std::size_t kMapWords = kPageSize / kGranule / 64;
+        static constexpr std::size_t kMapBytes = kMapWords * sizeof(std::uint64_t);
         struct FreeBlock {
             FreeBlock* next;
             std::uint32_t page;
         };
-        std::uint64_t& mapWord(std::uint32_t page, const void* p) {
-            return maps_[page * kMapWords + offsetIn(page, p) / 64];
-        }
+        std::uint64_t* map(std::uint32_t page) const { return reinterpret_cast<std::uint64_t*>(pages_[page]); }
+        std::uint64_t& mapWord(std::uint32_t page, const void* p) const { return map(page)[granuleIn(page, p) / 64]; }
         std::uint64_t mapBit(std::uint32_t page, const void* p) const {
-            return std::uint64_t{1} << (offsetIn(page, p) % 64);
+            return std::uint64_t{1} << (granuleIn(page, p) % 64);
         }
-        std::size_t offsetIn(std::uint32_t page, const void* p) const {
+        std::size_t granuleIn(std::uint32_t page, const void* p) const {
             return static_cast<std::size_t>(static_cast<const char*>(p) - pages_[page]) / kGranule;
         }
         FreeBlock* free_[kClasses] = {};
         std::vector<char*> pages_;
-        std::vector<std::uint64_t> maps_; // kMapWords per page
         char* cursor_ = nullptr;
         char* end_ = nullptr;
     };
