@@ -29,7 +29,7 @@ TdomCharacterData::TdomCharacterData(TdomDocument* ownerDocument, TdomNodeType t
 
 void TdomCharacterData::setNodeValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    ownerDocument()->textStore().replace(text_, 0, text_.length, value);
+    ownerDocument()->textStore().replace(text_, 0, text_.length(), value);
 }
 
 bool TdomCharacterData::validate(TdomCustomErrorHandler*) { return true; }
@@ -46,7 +46,7 @@ std::u16string TdomCharacterData::substringData(int offset, int count) const {
 
 void TdomCharacterData::appendData(std::u16string_view arg) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    ownerDocument()->textStore().replace(text_, text_.length, 0, arg);
+    ownerDocument()->textStore().replace(text_, text_.length(), 0, arg);
 }
 
 void TdomCharacterData::insertData(int offset, std::u16string_view arg) {

@@ -20,7 +20,7 @@ public:
 
     std::u16string_view data() const { return text_.view(); }
     void setData(std::u16string_view value);
-    int length() const { return static_cast<int>(text_.length); }
+    int length() const { return static_cast<int>(text_.length()); }
     std::u16string substringData(int offset, int count) const;
     void appendData(std::u16string_view arg);
     void insertData(int offset, std::u16string_view arg);

@@ -1,6 +1,8 @@
 #include "dom/document.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <utility>
@@ -55,133 +57,126 @@ constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
 // Under AddressSanitizer a freed block stays marked unusable until the arena hands it out again, so
 // that using a freed node is reported as a use after free (elsewhere the marks compile to nothing).
 
-void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass) {
-    if (size == 0 || size > kGranule * kClasses) {
+void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
+    if (size > kClasses * kGranule) {
         void* p = ::operator new(size);
         sizeClass = kOwnMemory;
         return p;
     }
-    std::size_t cls = (size + kGranule - 1) / kGranule;
+    std::size_t cls = (std::max(size, sizeof(FreeBlock)) + kGranule - 1) / kGranule;
     std::size_t rounded = cls * kGranule;
     sizeClass = static_cast<std::uint8_t>(cls);
     if (FreeBlock* block = free_[cls - 1]) {
         ASAN_UNPOISON_MEMORY_REGION(block, rounded);
         free_[cls - 1] = block->next;
+        page = block->page;
+        mapWord(page, block) |= mapBit(page, block);
         return block;
     }
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
         reserveOneMore(pages_);
-        reserveOneMore(pageObjects_);
-        char* page = static_cast<char*>(::operator new(kPageSize));
-        pages_.push_back(page);
-        pageObjects_.push_back(0);
-        cursor_ = page;
-        end_ = page + kPageSize;
+        char* fresh = static_cast<char*>(::operator new(kPageSize));
+        pages_.push_back(fresh);
+        std::memset(fresh, 0, kMapBytes);
+        cursor_ = fresh + kMapBytes;
+        end_ = fresh + kPageSize;
     }
     void* p = cursor_;
     cursor_ += rounded;
+    page = static_cast<std::uint32_t>(pages_.size() - 1);
+    mapWord(page, p) |= mapBit(page, p);
     return p;
 }
 
-void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass) {
+void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) {
     if (sizeClass == kOwnMemory) {
         ::operator delete(p);
         return;
     }
+    mapWord(page, p) &= ~mapBit(page, p);
     auto* block = static_cast<FreeBlock*>(p);
     block->next = free_[sizeClass - 1];
+    block->page = page;
     free_[sizeClass - 1] = block;
     ASAN_POISON_MEMORY_REGION(block, sizeClass * kGranule);
 }
 
 void TdomDocument::NodeArena::release() {
-    for (char* page : pages_) ::operator delete(page);
+    for (char* page : pages_) {
+        ASAN_UNPOISON_MEMORY_REGION(page, kPageSize);
+        ::operator delete(page);
+    }
     pages_.clear();
     pages_.shrink_to_fit();
-    pageObjects_.clear();
-    pageObjects_.shrink_to_fit();
     std::fill(std::begin(free_), std::end(free_), nullptr);
     cursor_ = end_ = nullptr;
 }
 
-template <class Destroy> void TdomDocument::NodeArena::releaseObjects(const NodeRegistry& objects, Destroy destroy) {
-    using Object = TdomNode;
-    // The pages by address (the order of pages_ does not matter any more), and a finder that tries the
-    // page of the previous object first: objects made one after the other mostly share a page.
-    std::sort(pages_.begin(), pages_.end(), std::less<>());
-    std::vector<std::uint32_t>& live = pageObjects_;
-    std::fill(live.begin(), live.end(), 0);
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::size_t last = 0;
-    auto pageOf = [&](const Object* object) {
-        auto address = reinterpret_cast<std::uintptr_t>(object);
-        auto start = [&](std::size_t page) { return reinterpret_cast<std::uintptr_t>(pages_[page]); };
-        if (last < pages_.size() && address - start(last) < kPageSize) return last;
-        auto after =
-            std::upper_bound(pages_.begin(), pages_.end(), reinterpret_cast<const char*>(object), std::less<>());
-        if (after == pages_.begin()) return kNone;
-        std::size_t page = static_cast<std::size_t>(after - pages_.begin()) - 1;
-        if (address - start(page) >= kPageSize) return kNone;
-        last = page;
-        return last;
-    };
-    objects.forEach([&](const Object* object) {
-        if (std::size_t page = pageOf(object); page != kNone) ++live[page];
-    });
-    // Destroying an object touches no other object in the pages, so pages without objects (only freed
-    // blocks) can go first.
-    for (std::size_t page = 0; page < pages_.size(); ++page)
-        if (live[page] == 0) ::operator delete(pages_[page]);
-    objects.forEach([&](Object* object) {
-        std::size_t page = pageOf(object);
-        destroy(object);
-        if (page != kNone && --live[page] == 0) ::operator delete(pages_[page]);
-    });
+template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy destroy) {
+    // Page by page, each handed back right after the objects in it (and the small heap blocks they
+    // owned) are gone, so that the heap merges those blocks while they are still in the cache. The last
+    // page made goes first: in the order they were made, the heap handed much of the memory back to
+    // the system and the next document had to fault it in again (a fifth more time parsing a document
+    // again and again).
+    for (std::size_t page = pages_.size(); page-- > 0;) {
+        const std::uint64_t* words = map(static_cast<std::uint32_t>(page));
+        for (std::size_t word = 0; word < kMapWords; ++word)
+            for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
+                std::size_t granule = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                // Every node class derives from TdomNode alone: an object's address is its node's.
+                destroy(reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule));
+            }
+        ASAN_UNPOISON_MEMORY_REGION(pages_[page], kPageSize);
+        ::operator delete(pages_[page]);
+    }
     pages_.clear();
     release();
 }
 
-void TdomDocument::NodeRegistry::reserveOneMore() {
-    if (size_ < blocks_.size() * kBlockSize) return;
-    ::reserveOneMore(blocks_);
-    blocks_.push_back(new TdomNode*[kBlockSize]);
-}
-
-void TdomDocument::NodeRegistry::clear() {
-    for (TdomNode** block : blocks_) delete[] block;
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-    size_ = 0;
-}
-
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
-    createdNodes_.reserveOneMore();
+    reserveOneMore(outsideNodes_);
     std::uint8_t sizeClass;
-    void* p = arena_.allocate(sizeof(T), sizeClass);
+    std::uint32_t page = 0;
+    void* p = arena_.allocate(sizeof(T), sizeClass, page);
     T* node;
     try {
         node = new (p) T(std::forward<Args>(args)...);
     } catch (...) {
-        arena_.deallocate(p, sizeClass);
+        arena_.deallocate(p, sizeClass, page);
         throw;
     }
     node->sizeClass_ = sizeClass;
-    registerNode(node);
+    node->slot_ = page;
+    if (sizeClass == NodeArena::kOwnMemory) addOutsideNode(node);
+    ++nodeCount_;
     return node;
 }
 
-void TdomDocument::registerNode(TdomNode* node) { createdNodes_.add(node); }
+void TdomDocument::addOutsideNode(TdomNode* node) {
+    node->slot_ = static_cast<std::uint32_t>(outsideNodes_.size());
+    outsideNodes_.push_back(node);
+}
+
+void TdomDocument::removeOutsideNode(TdomNode* node) {
+    TdomNode* last = outsideNodes_.back();
+    outsideNodes_[node->slot_] = last;
+    last->slot_ = node->slot_;
+    outsideNodes_.pop_back();
+}
 
 void TdomDocument::freeNode(TdomNode* node) {
-    createdNodes_.remove(node);
+    --nodeCount_;
     if (node->flag(kNamespacePartsFlag)) namespaceParts_.erase(node);
     if (node->type_ == TdomNodeType::element && static_cast<TdomElement*>(node)->flag(TdomElement::kListCachesFlag))
         elementListCaches_.erase(node);
     if (node->flag(kHeapAllocatedFlag)) {
+        removeOutsideNode(node);
         delete node;
         return;
     }
     std::uint8_t sizeClass = node->sizeClass_;
+    std::uint32_t page = node->slot_;
+    if (sizeClass == NodeArena::kOwnMemory) removeOutsideNode(node);
     if (nodeTypeSetContains(kTextLikeKinds, node->type_)) {
         if (node->type_ == TdomNodeType::processingInstruction)
             textStore_.release(static_cast<TdomProcessingInstruction*>(node)->data_);
@@ -190,7 +185,7 @@ void TdomDocument::freeNode(TdomNode* node) {
     } else {
         node->~TdomNode();
     }
-    arena_.deallocate(node, sizeClass);
+    arena_.deallocate(node, sizeClass, page);
 }
 
 TdomDocument::CachedName& TdomDocument::cachedName(std::u16string_view name) {
@@ -241,18 +236,21 @@ void TdomDocument::clearDocument() {
     elementLists_.clear();
     elementListsNS_.clear();
     children_.clear();
-    NodeRegistry nodes;
-    nodes.swap(createdNodes_);
-    arena_.releaseObjects(nodes, [](TdomNode* node) {
+    // Text-like nodes need no destructor: their strings go with the text store below.
+    arena_.releaseObjects([](TdomNode* node) {
+        if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
+    });
+    std::vector<TdomNode*> outside;
+    outside.swap(outsideNodes_);
+    for (TdomNode* node : outside) {
         if (node->flag(kHeapAllocatedFlag)) {
             delete node;
-            return;
+        } else {
+            if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
+            ::operator delete(node);
         }
-        // Text-like nodes need no destructor: their strings go with the text store below.
-        std::uint8_t sizeClass = node->sizeClass_;
-        if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
-        if (sizeClass == NodeArena::kOwnMemory) ::operator delete(node);
-    });
+    }
+    nodeCount_ = 0;
     textStore_.clear();
     namespaceParts_.clear();
     elementListCaches_.clear();
@@ -587,8 +585,9 @@ void TdomDocument::adoptDocumentType(TdomDocumentType* doctype) {
     doctype->name_ = intern(doctype->nodeName());
     doctype->entities_.ownerDocument_ = this;
     doctype->notations_.ownerDocument_ = this;
-    createdNodes_.reserveOneMore();
-    registerNode(doctype);
+    reserveOneMore(outsideNodes_);
+    addOutsideNode(doctype);
+    ++nodeCount_;
     appendChild(doctype);
 }
 

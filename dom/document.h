@@ -60,9 +60,8 @@ struct TdomElementListCaches {
 
 // The document node: factory and owner of every node it creates.
 //
-// Nodes are allocated from the document's own pages and recorded in its created-node registry (each
-// node keeps its index there, so destroyNode drops it in O(1)); the strings of text-like nodes lie in
-// the document's text store. Clearing the document (freeChildren) or destroying it frees every node it
+// Nodes are allocated from the document's own pages, whose maps of live objects let clearing find
+// every node without a list of them; the strings of text-like nodes lie in the document's text store. Clearing the document (freeChildren) or destroying it frees every node it
 // ever created that has not been destroyed yet, in linear time. Text, CDATA-section, comment and
 // processing-instruction nodes own nothing but their string, so clearing runs no destructor for them:
 // their pages and the text store are freed whole.
@@ -177,7 +176,7 @@ public:
     const TdomTextStore& textStore() const { return textStore_; }
 
     // Number of nodes created and not yet freed (the created-node registry).
-    std::size_t createdNodeCount() const { return createdNodes_.size(); }
+    std::size_t createdNodeCount() const { return nodeCount_; }
     // Registries and caches kept for the traversal and element-list classes.
     std::vector<std::unique_ptr<TdomTraversalObject>>& nodeIteratorRegistry() { return nodeIterators_; }
     std::vector<std::unique_ptr<TdomTraversalObject>>& treeWalkerRegistry() { return treeWalkers_; }
@@ -221,83 +220,56 @@ private:
         bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
 
-    // The nodes created and not yet freed, in blocks of fixed size: a growing registry never copies
-    // what it holds (a large document has millions of nodes). Removing a node moves the last one
-    // into its place; each node keeps its position (registryIndex_).
-    class NodeRegistry {
-    public:
-        NodeRegistry() = default;
-        NodeRegistry(const NodeRegistry&) = delete;
-        NodeRegistry& operator=(const NodeRegistry&) = delete;
-        ~NodeRegistry() { clear(); }
-        std::size_t size() const { return size_; }
-        // Makes room for one more node, so that the add after it cannot throw.
-        void reserveOneMore();
-        void add(TdomNode* node) {
-            node->registryIndex_ = static_cast<std::uint32_t>(size_);
-            slot(size_++) = node;
-        }
-        void remove(TdomNode* node) {
-            TdomNode* last = slot(--size_);
-            slot(node->registryIndex_) = last;
-            last->registryIndex_ = node->registryIndex_;
-        }
-        template <class Visit> void forEach(Visit visit) const {
-            for (std::size_t i = 0; i < size_; ++i) visit(slot(i));
-        }
-        // Forgets every node and frees the blocks.
-        void clear();
-        void swap(NodeRegistry& other) noexcept {
-            blocks_.swap(other.blocks_);
-            std::swap(size_, other.size_);
-        }
-
-    private:
-        static constexpr std::size_t kBlockBits = 13; // 8192 nodes, 64 KiB per block
-        static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
-        TdomNode*& slot(std::size_t i) const { return blocks_[i >> kBlockBits][i & (kBlockSize - 1)]; }
-        std::vector<TdomNode**> blocks_;
-        std::size_t size_ = 0;
-    };
-
-    // Fixed-size node memory: one free list per size class over 64 KiB pages.
+    // Fixed-size node memory: one free list per size class over 64 KiB pages. Each page starts with a
+    // map with one bit per granule of the page, set where a live object starts, so that clearing finds
+    // every object by walking the pages and no list of the nodes is needed. An object remembers its
+    // page (the allocate and deallocate argument page) and a freed block its own.
     class NodeArena {
     public:
         NodeArena() = default;
         NodeArena(const NodeArena&) = delete;
         NodeArena& operator=(const NodeArena&) = delete;
         ~NodeArena() { release(); }
-        // Memory for an object of size bytes; sizeClass receives what deallocate needs to take it back.
-        void* allocate(std::size_t size, std::uint8_t& sizeClass);
-        void deallocate(void* p, std::uint8_t sizeClass);
+        // Memory for an object of size bytes; sizeClass and page receive what deallocate needs to take
+        // it back. Objects beyond the largest size class get memory of their own (class kOwnMemory),
+        // which the arena does not keep track of.
+        void* allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
+        void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page);
         // Frees every page; whatever lived in them must have been destroyed.
         void release();
-        // Runs destroy on every object (objects outside the pages included; destroying one must not touch
-        // another) and frees each page as soon as the last object in it is gone; the arena is empty
-        // afterwards. Handing the
-        // pages back one by one, right after the small heap blocks that their objects owned, lets the
-        // heap merge those blocks while they are still in the cache, instead of all at once at the end.
-        template <class Destroy> void releaseObjects(const NodeRegistry& objects, Destroy destroy);
-        // Objects beyond the largest size class have memory of their own, outside the pages (class 0).
+        // Runs destroy on every live object in the pages (destroying one must not touch another),
+        // freeing each page as soon as its objects are gone; the arena is empty afterwards.
+        template <class Destroy> void releaseObjects(Destroy destroy);
         static constexpr std::uint8_t kOwnMemory = 0;
 
     private:
         static constexpr std::size_t kGranule = 8;
         static constexpr std::size_t kClasses = 32; // up to 256 bytes
         static constexpr std::size_t kPageSize = 64 * 1024;
+        static constexpr std::size_t kMapWords = kPageSize / kGranule / 64;
+        static constexpr std::size_t kMapBytes = kMapWords * sizeof(std::uint64_t);
         struct FreeBlock {
             FreeBlock* next;
+            std::uint32_t page;
         };
+        std::uint64_t* map(std::uint32_t page) const { return reinterpret_cast<std::uint64_t*>(pages_[page]); }
+        std::uint64_t& mapWord(std::uint32_t page, const void* p) const { return map(page)[granuleIn(page, p) / 64]; }
+        std::uint64_t mapBit(std::uint32_t page, const void* p) const {
+            return std::uint64_t{1} << (granuleIn(page, p) % 64);
+        }
+        std::size_t granuleIn(std::uint32_t page, const void* p) const {
+            return static_cast<std::size_t>(static_cast<const char*>(p) - pages_[page]) / kGranule;
+        }
         FreeBlock* free_[kClasses] = {};
         std::vector<char*> pages_;
-        // One counter per page, for releaseObjects (kept beside pages_ so that clearing allocates nothing).
-        std::vector<std::uint32_t> pageObjects_;
         char* cursor_ = nullptr;
         char* end_ = nullptr;
     };
 
     template <class T, class... Args> T* make(Args&&... args);
-    void registerNode(TdomNode* node);
+    // Records a node whose memory is not in the pages, so that clearing finds it too.
+    void addOutsideNode(TdomNode* node);
+    void removeOutsideNode(TdomNode* node);
     void freeNode(TdomNode* node);
     void destroyNodeOnly(TdomNode* node);
     // Frees the parentless root with its subtree; formerParent as for nodeDestroying.
@@ -311,7 +283,10 @@ private:
     void adoptDocumentType(TdomDocumentType* doctype);
 
     std::u16string baseUri_;
-    NodeRegistry createdNodes_;
+    // Nodes created and not yet freed.
+    std::size_t nodeCount_ = 0;
+    // The nodes whose memory is not in the arena's pages (each keeps its position in slot_).
+    std::vector<TdomNode*> outsideNodes_;
     std::vector<std::unique_ptr<TdomTraversalObject>> nodeIterators_;
     std::vector<std::unique_ptr<TdomTraversalObject>> treeWalkers_;
     std::vector<std::unique_ptr<TdomNodeList>> elementLists_;

@@ -228,6 +228,7 @@ private:
     std::uint8_t flags_ = 0;
     // Size class of the node's memory in the owner document's pages (0: memory of its own).
     std::uint8_t sizeClass_ = 0;
-    // Position in the owner document's created-node registry (O(1) removal).
-    std::uint32_t registryIndex_ = 0;
+    // The page of the node's memory in the owner document's pages, or, for a node outside them, its
+    // position in the owner document's list of such nodes.
+    std::uint32_t slot_ = 0;
 };

@@ -11,7 +11,7 @@ TdomProcessingInstruction::TdomProcessingInstruction(TdomDocument* ownerDocument
 
 void TdomProcessingInstruction::setData(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
-    ownerDocument()->textStore().replace(data_, 0, data_.length, value);
+    ownerDocument()->textStore().replace(data_, 0, data_.length(), value);
 }
 
 bool TdomProcessingInstruction::validate(TdomCustomErrorHandler*) { return true; }

@@ -87,22 +87,22 @@ void TdomTextStore::adopt(TdomStoredText& text, std::u16string&& value) {
     auto [it, inserted] = ownBlocks_.emplace(value.data(), std::move(value));
     (void)inserted;
     ownBlockBytes_ += bytes;
-    text.data = it->second.data();
-    text.length = static_cast<std::uint32_t>(it->second.size());
-    text.capacity = TdomStoredText::kOwnBlock;
+    text.setFar(it->second.data(), it->second.size(), 0, TdomStoredText::kOwnBlock);
 }
 
 void TdomTextStore::create(TdomStoredText& text, std::u16string_view value) {
-    if (value.empty()) return;
+    if (value.size() <= TdomStoredText::kInlineUnits) {
+        text.setInline(value);
+        return;
+    }
     if (value.size() > kMaxPagedUnits) {
         create(text, std::u16string(value));
         return;
     }
     int cls = classOf(value.size());
-    text.data = allocate(cls);
-    text.capacity = static_cast<std::uint32_t>(classUnits(cls));
-    copyUnits(text.data, value.data(), value.size());
-    text.length = static_cast<std::uint32_t>(value.size());
+    char16_t* block = allocate(cls);
+    copyUnits(block, value.data(), value.size());
+    text.setFar(block, value.size(), static_cast<std::uint16_t>(classUnits(cls)), TdomStoredText::kPaged);
 }
 
 void TdomTextStore::create(TdomStoredText& text, std::u16string&& value) {
@@ -110,23 +110,34 @@ void TdomTextStore::create(TdomStoredText& text, std::u16string&& value) {
         create(text, std::u16string_view(value));
         return;
     }
-    if (value.size() >= TdomStoredText::kOwnBlock) throw std::length_error("text too long");
+    if (value.size() >= kMaxLength) throw std::length_error("text too long");
     adopt(text, std::move(value));
 }
 
 void TdomTextStore::replace(TdomStoredText& text, std::size_t offset, std::size_t count, std::u16string_view arg) {
-    std::size_t length = text.length;
+    std::u16string_view old = text.view();
+    std::size_t length = old.size();
     std::size_t newLength = length - count + arg.size();
-    if (newLength >= TdomStoredText::kOwnBlock) throw std::length_error("text too long");
-    bool ownBlock = text.capacity == TdomStoredText::kOwnBlock;
-    bool inPlace = ownBlock ? newLength > kMaxPagedUnits : newLength > 0 && newLength <= text.capacity;
-    if (inPlace && liesIn(arg, text.data, length)) {
+    if (newLength >= kMaxLength) throw std::length_error("text too long");
+    if (newLength <= TdomStoredText::kInlineUnits) {
+        // Assembled aside first: arg may lie in the old storage, which goes before the units move in.
+        char16_t units[TdomStoredText::kInlineUnits];
+        copyUnits(units, old.data(), offset);
+        copyUnits(units + offset, arg.data(), arg.size());
+        copyUnits(units + offset + arg.size(), old.data() + offset + count, length - offset - count);
+        release(text);
+        text.setInline({units, newLength});
+        return;
+    }
+    bool ownBlock = text.isOwnBlock();
+    bool inPlace = ownBlock ? newLength > kMaxPagedUnits : !text.isInline() && newLength <= text.blockUnits();
+    if (inPlace && liesIn(arg, old.data(), length)) {
         std::u16string copy(arg);
         replace(text, offset, count, copy);
         return;
     }
     if (inPlace && ownBlock) {
-        auto handle = ownBlocks_.extract(text.data);
+        auto handle = ownBlocks_.extract(text.address());
         std::u16string& value = handle.mapped();
         std::size_t oldBytes = value.capacity() * sizeof(char16_t);
         try {
@@ -137,47 +148,44 @@ void TdomTextStore::replace(TdomStoredText& text, std::size_t offset, std::size_
         }
         ownBlockBytes_ = ownBlockBytes_ - oldBytes + value.capacity() * sizeof(char16_t);
         handle.key() = value.data();
-        text.data = value.data();
-        text.length = static_cast<std::uint32_t>(newLength);
+        text.setFar(value.data(), newLength, 0, TdomStoredText::kOwnBlock);
         ownBlocks_.insert(std::move(handle));
         return;
     }
     if (inPlace) {
-        char16_t* data = text.data;
+        char16_t* data = text.address();
         std::size_t tail = length - offset - count;
         if (tail > 0) std::memmove(data + offset + arg.size(), data + offset + count, tail * sizeof(char16_t));
         copyUnits(data + offset, arg.data(), arg.size());
-        text.length = static_cast<std::uint32_t>(newLength);
+        text.setFarLength(newLength);
         return;
     }
     // New storage, filled before the old one goes (arg may lie in it).
-    std::u16string_view old = text.view();
     TdomStoredText fresh;
     if (newLength > kMaxPagedUnits) {
         std::u16string value;
         value.reserve(newLength);
         value.append(old.substr(0, offset)).append(arg).append(old.substr(offset + count));
         adopt(fresh, std::move(value));
-    } else if (newLength > 0) {
+    } else {
         int cls = classOf(newLength);
-        fresh.data = allocate(cls);
-        fresh.capacity = static_cast<std::uint32_t>(classUnits(cls));
-        copyUnits(fresh.data, old.data(), offset);
-        copyUnits(fresh.data + offset, arg.data(), arg.size());
-        copyUnits(fresh.data + offset + arg.size(), old.data() + offset + count, length - offset - count);
-        fresh.length = static_cast<std::uint32_t>(newLength);
+        char16_t* block = allocate(cls);
+        copyUnits(block, old.data(), offset);
+        copyUnits(block + offset, arg.data(), arg.size());
+        copyUnits(block + offset + arg.size(), old.data() + offset + count, length - offset - count);
+        fresh.setFar(block, newLength, static_cast<std::uint16_t>(classUnits(cls)), TdomStoredText::kPaged);
     }
     release(text);
     text = fresh;
 }
 
 void TdomTextStore::release(TdomStoredText& text) noexcept {
-    if (text.capacity == TdomStoredText::kOwnBlock) {
-        auto it = ownBlocks_.find(text.data);
+    if (text.isOwnBlock()) {
+        auto it = ownBlocks_.find(text.address());
         ownBlockBytes_ -= it->second.capacity() * sizeof(char16_t);
         ownBlocks_.erase(it);
-    } else if (text.capacity > 0) {
-        deallocate(text.data, classOf(text.capacity));
+    } else if (!text.isInline()) {
+        deallocate(text.address(), classOf(text.blockUnits()));
     }
     text = TdomStoredText{};
 }

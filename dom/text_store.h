@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -9,23 +10,69 @@
 #include <vector>
 
 // Where a node's string (the data of a text, comment, CDATA section or processing instruction)
-// lies in its document's text store. The node owns nothing itself: the store hands the storage out
-// and takes it back, and clearing the store frees all of it at once.
-struct TdomStoredText {
-    char16_t* data = nullptr;
-    std::uint32_t length = 0;
-    // Units the storage holds; kOwnBlock for a string with a block of its own.
-    std::uint32_t capacity = 0;
+// lies. A string of up to kInlineUnits units lies in the object itself; a longer one lies in its
+// document's text store, and the object holds its address, length and block size. The node owns
+// nothing itself: the store hands the storage out and takes it back, and clearing the store frees
+// all of it at once.
+//
+// The sixteen bytes hold either the inline units followed by their count (0 to kInlineUnits), or
+// the address (bytes 0-7), the length (8-11) and the block size (12-13) followed by kPaged or
+// kOwnBlock. A zeroed object is the empty string.
+class TdomStoredText {
+public:
+    static constexpr std::size_t kInlineUnits = 7;
 
-    static constexpr std::uint32_t kOwnBlock = 0xFFFFFFFFu;
+    std::u16string_view view() const {
+        if (isInline()) return {units_, mode_};
+        return {address(), farLength()};
+    }
+    std::size_t length() const { return isInline() ? mode_ : farLength(); }
+    bool isInline() const { return mode_ <= kInlineUnits; }
 
-    std::u16string_view view() const { return {data, length}; }
+private:
+    friend class TdomTextStore;
+    static constexpr std::uint16_t kPaged = 0xFFFE;    // a block of a page
+    static constexpr std::uint16_t kOwnBlock = 0xFFFF; // a block of its own (a long string)
+
+    char16_t* address() const {
+        char16_t* data;
+        std::memcpy(&data, units_, sizeof data);
+        return data;
+    }
+    std::uint32_t farLength() const {
+        std::uint32_t length;
+        std::memcpy(&length, units_ + 4, sizeof length);
+        return length;
+    }
+    std::uint16_t blockUnits() const { return static_cast<std::uint16_t>(units_[6]); }
+    bool isOwnBlock() const { return mode_ == kOwnBlock; }
+    // Copies value (at most kInlineUnits units) into the object.
+    void setInline(std::u16string_view value) {
+        if (!value.empty()) std::memcpy(units_, value.data(), value.size() * sizeof(char16_t));
+        mode_ = static_cast<std::uint16_t>(value.size());
+    }
+    void setFar(char16_t* data, std::size_t length, std::uint16_t blockUnits, std::uint16_t mode) {
+        auto length32 = static_cast<std::uint32_t>(length);
+        std::memcpy(units_, &data, sizeof data);
+        std::memcpy(units_ + 4, &length32, sizeof length32);
+        units_[6] = static_cast<char16_t>(blockUnits);
+        mode_ = mode;
+    }
+    void setFarLength(std::size_t length) {
+        auto length32 = static_cast<std::uint32_t>(length);
+        std::memcpy(units_ + 4, &length32, sizeof length32);
+    }
+
+    alignas(char16_t*) char16_t units_[kInlineUnits] = {};
+    std::uint16_t mode_ = 0;
 };
+static_assert(sizeof(TdomStoredText) == 16, "a node's string takes two pointers");
 static_assert(std::is_trivially_destructible_v<TdomStoredText>, "nodes holding text need no destructor");
 
 // The strings of a document's nodes.
 //
-// Short strings (up to kMaxPagedUnits) lie in 64 KiB pages, in blocks of fixed sizes: multiples of
+// Strings of up to TdomStoredText::kInlineUnits units lie in the node itself and take nothing from
+// the store. Short strings (up to kMaxPagedUnits) lie in 64 KiB pages, in blocks of fixed sizes: multiples of
 // four units up to 64 units, then four sizes per doubling (80, 96, 112, 128, 160, ...), so that a
 // block is at most a quarter larger than its string. A string that is changed stays where it is
 // when the new value fits; otherwise it moves to a new block and its old block goes to the free list
@@ -38,6 +85,8 @@ static_assert(std::is_trivially_destructible_v<TdomStoredText>, "nodes holding t
 class TdomTextStore {
 public:
     static constexpr std::size_t kMaxPagedUnits = 2048;
+    // Strings must be shorter than this.
+    static constexpr std::size_t kMaxLength = 0xFFFFFFFFu;
 
     TdomTextStore() = default;
     TdomTextStore(const TdomTextStore&) = delete;

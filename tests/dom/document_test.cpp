@@ -189,6 +189,50 @@ TEST_F(DocumentRules, DestroyNodeRefusesNodesInUse) {
     EXPECT_EQ(doc->createdNodeCount(), before);
 }
 
+// Clearing finds the live nodes among freed and reused memory: nodes destroyed before (whose memory
+// must not be destroyed again), nodes made in their place, parentless nodes and the document type.
+TEST_F(DocumentRules, ClearingFreesExactlyTheLiveNodes) {
+    TdomDocumentType* doctype = impl.createDocumentType(u"root", u"", u"", u"");
+    TdomDocument* typed = impl.createDocument(u"root", doctype);
+    TdomElement* root = typed->documentElement();
+    std::vector<TdomElement*> items;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 20'000; ++i) {
+            TdomElement* item = typed->createElement(u"item");
+            item->setAttribute(u"n", u"value " + std::u16string(static_cast<std::size_t>(i % 12), u'v'));
+            for (int k = 0; k < 3; ++k) item->appendChild(typed->createTextNode(u"text"));
+            root->appendChild(item);
+            items.push_back(item);
+        }
+        // Every third item goes (with its attribute and children), every fifth of the others is only
+        // taken out.
+        std::vector<TdomElement*> kept;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const bool attached = items[i]->parentNode() != nullptr;
+            if (i % 3 == 0) {
+                if (attached) root->removeChild(items[i]);
+                typed->destroyNode(items[i]);
+            } else {
+                if (i % 5 == 0 && attached) root->removeChild(items[i]);
+                kept.push_back(items[i]);
+            }
+        }
+        items = kept;
+        // 1 document type, the root, and per item the item, its attribute with its text, three texts.
+        EXPECT_EQ(typed->createdNodeCount(), 2 + 6 * items.size());
+    }
+    EXPECT_EQ(items.back()->getAttribute(u"n"), u"value " + std::u16string(19'999 % 12, u'v'));
+    typed->freeChildren();
+    EXPECT_EQ(typed->createdNodeCount(), 0u);
+    EXPECT_EQ(typed->doctype(), nullptr);
+    TdomElement* again = typed->createElement(u"again");
+    typed->appendChild(again);
+    again->appendChild(typed->createTextNode(u"after clearing"));
+    EXPECT_EQ(typed->documentElement()->textContent(), u"after clearing");
+    EXPECT_EQ(typed->createdNodeCount(), 2u);
+    impl.freeDocument(typed);
+}
+
 TEST_F(DocumentRules, ImportAndCloneCopyByKind) {
     TdomElement* root = doc->createDocumentElement(u"root");
     root->setAttribute(u"a", u"1");

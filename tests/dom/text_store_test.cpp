@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "dom/character_data.h"
 #include "dom/document.h"
@@ -178,6 +180,117 @@ TEST_F(TextStore, SplittingAndNormalizingMoveTextBetweenNodes) {
     EXPECT_EQ(first->data(), whole.substr(0, 100) + whole.substr(0, 100) + whole.substr(100) + u"end");
     first->replaceData(5, first->length(), first->data().substr(0, 5));
     EXPECT_EQ(first->data(), whole.substr(0, 5) + whole.substr(0, 5));
+}
+
+constexpr std::size_t kInline = TdomStoredText::kInlineUnits;
+
+// The digits 0-9 then letters, cut to units units: every position distinct, so a misplaced unit shows.
+std::u16string sample(std::size_t units) {
+    std::u16string text;
+    for (std::size_t i = 0; i < units; ++i) text.push_back(static_cast<char16_t>(u'0' + i % 43));
+    return text;
+}
+
+TEST_F(TextStore, ShortStringsTakeNothingFromTheStore) {
+    std::vector<TdomNode*> nodes;
+    for (int i = 0; i < 20'000; ++i) {
+        nodes.push_back(doc->createTextNode(sample(static_cast<std::size_t>(i) % (kInline + 1))));
+        nodes.push_back(doc->createComment(u""));
+        nodes.push_back(doc->createProcessingInstruction(u"t", sample(kInline)));
+    }
+    EXPECT_EQ(held(), 0u);
+    EXPECT_EQ(nodes[3 * 12]->nodeValue(), sample(12 % (kInline + 1)));
+    EXPECT_EQ(nodes[3 * 12 + 2]->nodeValue(), sample(kInline));
+
+    // One unit more goes to a page; cut back to the inline size, the block goes back to the store
+    // and the next longer string takes it again.
+    auto* text = static_cast<TdomText*>(nodes[0]);
+    text->setData(sample(kInline + 1));
+    const std::size_t onePage = held();
+    EXPECT_GT(onePage, 0u);
+    for (int i = 0; i < 100'000; ++i) {
+        text->deleteData(0, 1);
+        EXPECT_EQ(text->data(), sample(kInline + 1).substr(1));
+        text->insertData(0, u"0");
+        ASSERT_EQ(text->data(), sample(kInline + 1));
+    }
+    EXPECT_EQ(held(), onePage);
+}
+
+// Every edit at lengths around the inline limit, checked against the same edit on a plain string;
+// the argument is often a view of the node's own data, wherever that lies.
+TEST_F(TextStore, EditsAcrossTheInlineLimitMatchPlainStrings) {
+    TdomText* text = doc->createTextNode(u"");
+    TdomProcessingInstruction* pi = doc->createProcessingInstruction(u"t", u"");
+    std::u16string model;
+    std::mt19937 random(7);
+    auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % (bound + 1)); };
+    for (int step = 0; step < 200'000; ++step) {
+        const std::size_t length = model.size();
+        const std::size_t offset = pick(length);
+        const std::size_t count = pick(length - offset + 2);
+        std::u16string arg = random() % 2 ? std::u16string(text->data().substr(pick(length))).substr(0, pick(kInline + 2))
+                                          : sample(pick(2 * kInline + 2));
+        const bool ownView = random() % 3 == 0;
+        std::u16string_view argView = ownView ? text->data().substr(offset, count) : std::u16string_view(arg);
+        std::u16string expectedArg(argView);
+        switch (random() % 5) {
+        case 0:
+            model = expectedArg;
+            text->setData(argView);
+            break;
+        case 1:
+            model += expectedArg;
+            text->appendData(argView);
+            break;
+        case 2:
+            model.insert(offset, expectedArg);
+            text->insertData(static_cast<int>(offset), argView);
+            break;
+        case 3:
+            model.erase(offset, count);
+            text->deleteData(static_cast<int>(offset), static_cast<int>(count));
+            break;
+        default:
+            model.replace(offset, count, expectedArg);
+            text->replaceData(static_cast<int>(offset), static_cast<int>(count), argView);
+            break;
+        }
+        if (model.size() > 3 * kInline) {
+            model.erase(0, model.size() - kInline);
+            text->deleteData(0, text->length() - static_cast<int>(kInline));
+        }
+        ASSERT_EQ(text->data(), model) << "step " << step;
+        pi->setData(text->data());
+        ASSERT_EQ(pi->data(), model);
+    }
+}
+
+TEST_F(TextStore, InlineStringsSplitMergeAndCopyLikeOthers) {
+    TdomElement* parent = doc->createElement(u"p");
+    TdomText* first = doc->createTextNode(sample(kInline + 1));
+    parent->appendChild(first);
+    TdomText* tail = first->splitText(1); // paged into inline head and tail
+    EXPECT_EQ(first->data(), u"0");
+    EXPECT_EQ(tail->data(), sample(kInline + 1).substr(1));
+    TdomText* empty = tail->splitText(tail->length());
+    EXPECT_EQ(empty->data(), u"");
+    parent->appendChild(doc->createTextNode(sample(kInline)));
+    parent->normalize(); // inline pieces merge into a paged text
+    ASSERT_EQ(parent->childNodes().length(), 1);
+    EXPECT_EQ(first->data(), sample(kInline + 1) + sample(kInline));
+
+    // Copies into another document own their units: changing or freeing one leaves the other whole.
+    TdomDocument* other = impl.createEmptyDocument();
+    TdomText* source = other->createTextNode(sample(kInline));
+    auto* imported = static_cast<TdomText*>(doc->importNode(source, false));
+    auto* clone = static_cast<TdomText*>(imported->cloneNode(false));
+    source->setData(u"x");
+    imported->appendData(u"y");
+    impl.freeDocument(other);
+    EXPECT_EQ(imported->data(), sample(kInline) + u"y");
+    EXPECT_EQ(clone->data(), sample(kInline));
+    EXPECT_NE(clone->data().data(), imported->data().data());
 }
 
 } // namespace
