@@ -68,8 +68,7 @@ long fileBytes(const std::string& path) {
 }
 
 // Prints a run and one figure of it; a target of 0 is none.
-void report(const char* what, const Run& run, const char* expectation, double figure, const char* unit,
-            double target) {
+void report(const char* what, const Run& run, const char* expectation, double figure, const char* unit, double target) {
     std::printf("%s: exit %d, %.2f s, peak %.1f MiB, %s %.2f%s", what, run.exitCode, run.seconds,
                 static_cast<double>(run.peakKiB) / 1024.0, expectation, figure, unit);
     if (target > 0) std::printf(" (target <= %.2f%s)", target, unit);

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "bench/run_times.h"
+#include "dom/cm_object.h"
 #include "dom/document.h"
 #include "dom/element_lists.h"
-#include "dom/cm_object.h"
 #include "dom/implementation.h"
 #include "front/xml_to_dom_parser.h"
 #include "tests/support/parser_chains.h"

@@ -834,8 +834,7 @@ TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* pro
         data.insert(data.begin(), u' ');
         const bool read = readNested(processorAgent, locator, data);
         data.erase(data.begin());
-        if (!read)
-            return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
+        if (!read) return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
     }
     return forward(&TXmlCustomHandler::conditionalSection, processorAgent, locator, std::move(includeStmt),
                    std::move(data));

@@ -562,8 +562,7 @@ TXmlErrorRecord TXmlStandardDtdReader::sendNotationDeclaration(TXmlCustomProcess
 }
 
 TXmlErrorRecord TXmlStandardDtdReader::sendConditionalSection(TXmlCustomProcessorAgent* processorAgent,
-                                                              TdomStandardLocator* locator,
-                                                              std::u16string& piece) {
+                                                              TdomStandardLocator* locator, std::u16string& piece) {
     auto invalid = [&] {
         return createError(processorAgent, locator, std::u16string(), EParserInvalidConditionalSection_Err::kClassName);
     };

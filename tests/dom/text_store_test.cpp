@@ -229,8 +229,9 @@ TEST_F(TextStore, EditsAcrossTheInlineLimitMatchPlainStrings) {
         const std::size_t length = model.size();
         const std::size_t offset = pick(length);
         const std::size_t count = pick(length - offset + 2);
-        std::u16string arg = random() % 2 ? std::u16string(text->data().substr(pick(length))).substr(0, pick(kInline + 2))
-                                          : sample(pick(2 * kInline + 2));
+        std::u16string arg = random() % 2
+                                 ? std::u16string(text->data().substr(pick(length))).substr(0, pick(kInline + 2))
+                                 : sample(pick(2 * kInline + 2));
         const bool ownView = random() % 3 == 0;
         std::u16string_view argView = ownView ? text->data().substr(offset, count) : std::u16string_view(arg);
         std::u16string expectedArg(argView);

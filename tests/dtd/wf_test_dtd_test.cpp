@@ -25,8 +25,7 @@ struct WFTest {
         return classOf(handler.entityDeclaration(&agent, nullptr, std::move(name), std::move(value), std::move(pubId),
                                                  std::move(sysId), u""));
     }
-    std::string parameterEntity(std::u16string name, std::u16string value, std::u16string pubId,
-                                std::u16string sysId) {
+    std::string parameterEntity(std::u16string name, std::u16string value, std::u16string pubId, std::u16string sysId) {
         return classOf(handler.parameterEntityDeclaration(&agent, nullptr, std::move(name), std::move(value),
                                                           std::move(pubId), std::move(sysId)));
     }
