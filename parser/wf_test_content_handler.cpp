@@ -164,7 +164,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAg
     rootSeen_ = true;
     openElements_.push_back({openNames_.size(), validName});
     openNames_ += tagName;
-    if (!error) error = checkAttributes(processorAgent, locator, attributes);
+    if (!error && attributes.pairCount() > 0) error = checkAttributes(processorAgent, locator, attributes);
     if (error) return error;
     return forward(&TXmlCustomHandler::startElement, processorAgent, locator, namespaceURI, tagName, attributes);
 }

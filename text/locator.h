@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 class TXmlInputSource;
 
 // Line and column counter of an input source. The input source calls advance for every character
@@ -37,16 +41,12 @@ public:
         advance(units.front());
         if (units.size() == 1) return;
         const std::u16string_view rest = units.substr(1);
-        // A short run in the middle of a line, the common case, only adds columns.
-        if (rest.size() <= kShortRun && !lastWasLineFeed_) {
-            bool lineFeedBeforeLast = false;
-            for (std::size_t i = 0; i + 1 < rest.size(); ++i) lineFeedBeforeLast |= rest[i] == u'\n';
-            if (!lineFeedBeforeLast) {
-                const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(rest.size());
-                column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
-                lastWasLineFeed_ = rest.back() == u'\n';
-                return;
-            }
+        // A run in the middle of a line, the common case, only adds columns.
+        if (!lastWasLineFeed_ && !hasLineFeed(rest.substr(0, rest.size() - 1))) {
+            const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(rest.size());
+            column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+            lastWasLineFeed_ = rest.back() == u'\n';
+            return;
         }
         advanceOverRest(rest);
     }
@@ -67,7 +67,20 @@ public:
     std::int32_t pieceStartColumn() const { return pieceStartColumn_; }
 
 private:
-    static constexpr std::size_t kShortRun = 32;
+    // Whether a line feed is among the units, eight at a time where the vector unit allows.
+    static bool hasLineFeed(std::u16string_view units) {
+        std::size_t i = 0;
+#ifdef __SSE2__
+        const __m128i lineFeed = _mm_set1_epi16(0x0A);
+        for (; i + 8 <= units.size(); i += 8) {
+            const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units.data() + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(eight, lineFeed)) != 0) return true;
+        }
+#endif
+        for (; i < units.size(); ++i)
+            if (units[i] == u'\n') return true;
+        return false;
+    }
 
     // advanceOver for the units of a run after its first one.
     void advanceOverRest(std::u16string_view units);

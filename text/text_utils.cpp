@@ -192,20 +192,34 @@ std::u16string formatExternalId(std::u16string_view publicId, std::u16string_vie
 
 namespace {
 
-// Reads the name="value" pairs that follow the target; returns the result code.
-int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueList& list) {
+// Whether name is new among the names of list. A short list is searched; a long one (a hostile tag)
+// goes through a set of its names, made at the first use and given each new name.
+bool isNewPseudoAttributeName(const TdomNameValueList& list, std::u16string_view name,
+                              std::unordered_set<std::u16string>& longListNames) {
     constexpr int kLinearNameSearch = 16;
+    const int count = list.pairCount();
+    if (count < kLinearNameSearch) {
+        for (int k = 0; k < count; ++k)
+            if (list.nameAt(k) == name) return false;
+        return true;
+    }
+    if (longListNames.empty())
+        for (int k = 0; k < count; ++k) longListNames.insert(list.nameAt(k));
+    return longListNames.emplace(name).second;
+}
+
+// Reads the name="value" pairs that follow the target from position i on, which is not white
+// space; returns the result code.
+[[gnu::noinline]] int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueList& list) {
     const std::size_t n = text.size();
     auto skip = [&] {
         while (i < n && isWhiteSpace(text[i])) ++i;
     };
-    skip();
-    if (i == n) return kPseudoAttributesParsed; // most tags: a name alone
-    std::unordered_set<std::u16string> seen;
+    std::unordered_set<std::u16string> longListNames;
     while (i < n) {
         const std::size_t nameStart = i;
         while (i < n && !isWhiteSpace(text[i]) && text[i] != u'=') ++i;
-        const std::u16string name(text.substr(nameStart, i - nameStart));
+        const std::u16string_view name = text.substr(nameStart, i - nameStart);
         skip();
         if (i >= n || text[i] != u'=') return kPseudoAttributeMissingEquals;
         ++i;
@@ -213,16 +227,8 @@ int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueL
         if (i >= n || !isQuote(text[i])) return kPseudoAttributeBadQuote;
         const std::size_t close = text.find(text[i], i + 1);
         if (close == std::u16string_view::npos) return kPseudoAttributeBadQuote;
-        // Short lists are searched; long ones (a hostile tag) go through a set of the names so far.
-        if (list.pairCount() < kLinearNameSearch) {
-            for (int k = 0; k < list.pairCount(); ++k)
-                if (list.nameAt(k) == name) return kPseudoAttributeDoubleName;
-        } else {
-            if (seen.empty())
-                for (int k = 0; k < list.pairCount(); ++k) seen.insert(list.nameAt(k));
-            if (!seen.insert(name).second) return kPseudoAttributeDoubleName;
-        }
-        list.addPair(name, std::u16string(text.substr(i + 1, close - i - 1)));
+        if (!isNewPseudoAttributeName(list, name, longListNames)) return kPseudoAttributeDoubleName;
+        list.addPair(std::u16string(name), std::u16string(text.substr(i + 1, close - i - 1)));
         i = close + 1;
         if (i < n && !isWhiteSpace(text[i])) return kPseudoAttributeBadFollower;
         skip();
@@ -236,7 +242,10 @@ void parsePseudoAttributes(std::u16string_view text, std::u16string& target, Tdo
     std::size_t end = 0;
     while (end < text.size() && !isWhiteSpace(text[end])) ++end;
     list.clearPairs();
-    result = readPseudoAttributes(text, end, list);
+    std::size_t next = end;
+    while (next < text.size() && isWhiteSpace(text[next])) ++next;
+    // Most tags are a name alone.
+    result = next == text.size() ? kPseudoAttributesParsed : readPseudoAttributes(text, next, list);
     // Last, as text may be a view of target; assigning into its storage keeps its capacity.
     target.assign(text.substr(0, end));
 }

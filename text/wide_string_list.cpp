@@ -112,10 +112,14 @@ void TdomWideStringList::setObjectAt(int index, void* object) {
 
 void TdomWideStringList::setCapacity(int n) {
     if (n < count()) throw EStringListError("List capacity out of bounds (" + std::to_string(n) + ")");
-    std::vector<TdomWideStringItem> items;
-    items.reserve(static_cast<std::size_t>(n));
-    std::move(items_.begin(), items_.end(), std::back_inserter(items));
-    items_ = std::move(items);
+    const auto wanted = static_cast<std::size_t>(n);
+    // Storage kept from before the list was last cleared serves again unless it is far too large.
+    if (wanted > items_.capacity() || (items_.capacity() > kKeptEntries && wanted < items_.capacity())) {
+        std::vector<TdomWideStringItem> items;
+        items.reserve(wanted);
+        std::move(items_.begin(), items_.end(), std::back_inserter(items));
+        items_ = std::move(items);
+    }
     capacity_ = n;
 }
 
@@ -129,7 +133,10 @@ void TdomWideStringList::setUpdating(bool updating) {
 void TdomWideStringList::insertItem(int index, const std::u16string& s, void* object) {
     changing();
     if (count() == capacity_) setCapacity(grownCapacity(capacity_));
-    items_.insert(items_.begin() + index, TdomWideStringItem{s, object});
+    if (index == count())
+        items_.push_back(TdomWideStringItem{s, object});
+    else
+        items_.insert(items_.begin() + index, TdomWideStringItem{s, object});
     changed();
 }
 
@@ -169,7 +176,9 @@ void TdomWideStringList::clearAll() {
     if (items_.empty()) return;
     changing();
     items_.clear();
-    items_.shrink_to_fit();
+    // A list cleared and refilled over and over (the attributes of each start tag) keeps a
+    // modest block for the next fill; its capacity counts as 0 all the same.
+    if (items_.capacity() > kKeptEntries) items_.shrink_to_fit();
     capacity_ = 0;
     changed();
 }

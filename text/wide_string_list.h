@@ -80,6 +80,9 @@ public:
     TNotifyEvent OnChanging;
 
 private:
+    // Entries of storage that clearing keeps for the next fill.
+    static constexpr std::size_t kKeptEntries = 64;
+
     void checkIndex(int index) const;
     void insertItem(int index, const std::u16string& s, void* object);
     void quickSort(int l, int r);

@@ -88,6 +88,23 @@ TEST(WideStringList, CapacityGrowsByFourSixteenAndAQuarter) {
     EXPECT_EQ(list.count(), 100);
     list.setCapacity(100);
     EXPECT_EQ(list.capacity(), 100);
+
+    // Refilled after clearing, small or large, the list grows as a new one does, whatever storage
+    // it kept from before.
+    for (int fill : {3, 100, 10}) {
+        list.clearAll();
+        EXPECT_EQ(list.capacity(), 0);
+        capacities.clear();
+        for (int k = 0; k < fill; ++k) {
+            list.appendString(std::u16string(static_cast<std::size_t>(k % 20), u'y'));
+            if (capacities.empty() || capacities.back() != list.capacity()) capacities.push_back(list.capacity());
+        }
+        const std::vector<int> expected{4, 8, 12, 28, 44, 60, 76, 95, 118};
+        EXPECT_EQ(capacities,
+                  std::vector<int>(expected.begin(), expected.begin() + static_cast<long>(capacities.size())));
+        EXPECT_EQ(list.count(), fill);
+        EXPECT_EQ(list.stringAt(fill - 1), std::u16string(static_cast<std::size_t>((fill - 1) % 20), u'y'));
+    }
 }
 
 TEST(WideStringList, SortedListsAndDuplicateModes) {

@@ -90,7 +90,8 @@ TEST(Locator, AdvancingOverARunCountsAsUnitByUnitWould) {
                                    line + u"\n",
                                    u"\n" + line,
                                    line + u"\n" + line,
-                                   u"a\n" + line + u"\n"};
+                                   u"a\n" + line + u"\n",
+                                   u"abcdefghi\njklmnopq\nrstuvwxyz"};
     for (const std::u16string& before : runs) {
         for (const std::u16string& run : runs) {
             for (bool endPiece : {false, true}) {

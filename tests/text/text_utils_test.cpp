@@ -123,6 +123,19 @@ TEST(TextUtilsPseudoAttributes, PairsAndResultCodes) {
     EXPECT_EQ(pseudo(u"x a '1'"), u"3 x:");
     EXPECT_EQ(pseudo(u"x a"), u"3 x:");
     EXPECT_EQ(pseudo(u"x a='1'b='2'"), u"4 x: a=1");
+    EXPECT_EQ(pseudo(u"x \t\r\n"), u"0 x:");
+    EXPECT_EQ(pseudo(u" x='1'"), u"0 : x=1");
+    // Long lists find a repeated name, early or late, as short ones do.
+    std::u16string many = u"x", expected = u" x:";
+    for (int i = 0; i < 20; ++i) {
+        const std::u16string n = u"n" + std::u16string(1, static_cast<char16_t>(u'a' + i));
+        many += u" " + n + u"='" + n + u"'";
+        expected += u" " + n + u"=" + n;
+    }
+    EXPECT_EQ(pseudo(many), u"0" + expected);
+    EXPECT_EQ(pseudo(many + u" na='again'"), u"1" + expected);
+    EXPECT_EQ(pseudo(many + u" nt='again'"), u"1" + expected);
+    EXPECT_EQ(pseudo(many + u" new='1' new='2'"), u"1" + expected + u" new=1");
     // The target may be the text itself.
     TdomNameValueList list;
     std::u16string text = u"name k='v'";
