@@ -126,13 +126,13 @@ inline std::size_t asciiRunLength(const std::uint8_t* p, const std::uint8_t* con
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         // The top bit of a mask byte is set for a byte from 0x80 on and for a CR.
         const int stops = _mm_movemask_epi8(_mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, carriageReturns)));
-        if (stops != 0) {
-            const int count = __builtin_ctz(static_cast<unsigned>(stops));
-            for (int i = 0; i < count; ++i) out[i] = p[i];
-            return static_cast<std::size_t>(p + count - start);
-        }
+        // All sixteen units are written (there is room for them); those from the first stop on
+        // are written over later.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+        if (stops != 0)
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(stops)));
         p += 16;
         out += 16;
     }

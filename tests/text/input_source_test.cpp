@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "text/encoding_conversion.h"
 #include "text/exception.h"
 #include "text/input_source.h"
 #include "text/locator.h"
@@ -443,6 +445,39 @@ std::u16string delivered(const std::string& bytes) {
 }
 
 } // namespace
+
+TEST(InputSource, ShiftJisDecodesAsItsCharacterDecoderDoes) {
+    // Random bytes of every kind: ASCII, CR and LF, lead bytes with defined, undefined and
+    // impossible trail bytes, half-width katakana and the bytes that stand for nothing.
+    const std::string head = "<?xml version='1.0' encoding='Shift_JIS'?>";
+    const std::vector<std::uint8_t> kinds = {'a',  ' ',  '<',  0x0D, 0x0A, 0x81, 0x82, 0x88, 0x9F, 0xE0, 0xEA,
+                                             0xFC, 0x40, 0x7F, 0x80, 0x9E, 0xA0, 0xA1, 0xB1, 0xDF, 0xFD, 0xFF};
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes;
+        for (int i = 0; i < 20000; ++i) {
+            const std::uint8_t byte = kinds[random() % kinds.size()];
+            bytes.push_back(static_cast<char>(byte));
+            // Often a lead byte's usual trail byte, so that long runs of pairs occur.
+            if (kShiftJisLeadBytes[byte] && random() % 2) bytes.push_back(static_cast<char>(0x40 + random() % 0xBD));
+        }
+        bytes += "z"; // a lead byte at the end has its trail byte
+        std::u16string expected;
+        std::size_t at = 0;
+        bool afterCarriageReturn = false;
+        auto next = [&] { return static_cast<std::uint8_t>(bytes[at++]); };
+        while (at < bytes.size()) {
+            char16_t unit = decodeShiftJis(next(), next, [&] { --at; });
+            if (unit == u'\n' && afterCarriageReturn) {
+                afterCarriageReturn = false;
+                continue;
+            }
+            afterCarriageReturn = unit == u'\r';
+            expected.push_back(afterCarriageReturn ? u'\n' : unit);
+        }
+        EXPECT_EQ(Source(head + bytes).contentAfterDeclaration(), expected) << "round " << round;
+    }
+}
 
 TEST(InputSource, CharactersSplitByTheWindowBorderDecodeWhole) {
     constexpr std::size_t kWindow = 64 * 1024;
