@@ -64,42 +64,41 @@ constexpr RunStops kTagStops = stopsWith(u">'\"");
 constexpr RunStops kMarkupEndStops = stopsWith(u">");
 constexpr RunStops kReferenceStops = stopsWith(u";");
 
+// Whether the unit ends a run of the state whose stops these are.
+constexpr bool endsRun(char16_t unit, const RunStops& stops) {
+    return unit < 0x40 ? stops.table[unit] : unit >= 0xFFFE;
+}
+
 // The number of units at the start of run before the first one that ends it; 0xFFFE and 0xFFFF,
 // which are not characters, end it as well.
-std::size_t plainRunLength(std::u16string_view run, const RunStops& stops) {
+template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view run) {
     std::size_t i = 0;
     const std::size_t n = run.size();
 #ifdef __SSE2__
-    // Eight units at a time: a delimiter, a unit below 0x20 other than tab, LF and CR, or
-    // 0xFFFE and 0xFFFF (the units that are all ones once their lowest bit is set).
+    // Eight units at a time: the delimiters, and the units that may be stops, which the table then
+    // tells apart (tab, LF and CR go on). Adding 2 takes 0xFFFE and 0xFFFF to 0 and 1 and the units
+    // below 0x20 to 2..0x21, so one unsigned comparison finds all of those.
     const __m128i first = _mm_set1_epi16(static_cast<short>(stops.delimiters[0]));
     const __m128i second = _mm_set1_epi16(static_cast<short>(stops.delimiters[1]));
     const __m128i third = _mm_set1_epi16(static_cast<short>(stops.delimiters[2]));
-    const __m128i lastControl = _mm_set1_epi16(0x1F);
-    const __m128i tab = _mm_set1_epi16(0x09);
-    const __m128i lineFeed = _mm_set1_epi16(0x0A);
-    const __m128i carriageReturn = _mm_set1_epi16(0x0D);
-    const __m128i one = _mm_set1_epi16(1);
-    const __m128i allOnes = _mm_set1_epi16(-1);
+    const __m128i two = _mm_set1_epi16(2);
+    const __m128i lastSuspect = _mm_set1_epi16(0x21);
     for (; i + 8 <= n; i += 8) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.data() + i));
         const __m128i delimiter = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second)), _mm_cmpeq_epi16(units, third));
-        const __m128i control = _mm_cmpeq_epi16(_mm_subs_epu16(units, lastControl), _mm_setzero_si128());
-        const __m128i allowedControl =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, tab), _mm_cmpeq_epi16(units, lineFeed)),
-                         _mm_cmpeq_epi16(units, carriageReturn));
-        const __m128i nonCharacter = _mm_cmpeq_epi16(_mm_or_si128(units, one), allOnes);
-        const __m128i stop =
-            _mm_or_si128(_mm_or_si128(delimiter, nonCharacter), _mm_andnot_si128(allowedControl, control));
-        const int mask = _mm_movemask_epi8(stop);
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+        const __m128i suspect =
+            _mm_cmpeq_epi16(_mm_subs_epu16(_mm_add_epi16(units, two), lastSuspect), _mm_setzero_si128());
+        // Two mask bits a unit.
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(delimiter, suspect))); mask != 0;
+             mask &= ~(3u << __builtin_ctz(mask))) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+            if (endsRun(run[at], stops)) return at;
+        }
     }
 #endif
-    for (; i < n; ++i) {
-        const char16_t unit = run[i];
-        if (unit < 0x40 ? stops.table[unit] : unit >= 0xFFFE) break;
-    }
+    for (; i < n; ++i)
+        if (endsRun(run[i], stops)) break;
     return i;
 }
 
@@ -350,21 +349,21 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             std::size_t count = 0;
             switch (state) {
             case ScanState::text:
-                count = plainRunLength(run, kTextStops);
+                count = plainRunLength<kTextStops>(run);
                 break;
             case ScanState::tag: {
                 // Until the unit after "<" rules out "<?" and "<!", every unit may change the state.
                 const char16_t second = buffer.size() >= 2 ? buffer[1] : run.front();
-                if (buffer.size() >= 9 || (second != u'?' && second != u'!')) count = plainRunLength(run, kTagStops);
+                if (buffer.size() >= 9 || (second != u'?' && second != u'!')) count = plainRunLength<kTagStops>(run);
                 break;
             }
             case ScanState::pi:
             case ScanState::comment:
             case ScanState::cdata:
-                count = plainRunLength(run, kMarkupEndStops);
+                count = plainRunLength<kMarkupEndStops>(run);
                 break;
             case ScanState::reference:
-                count = plainRunLength(run, kReferenceStops);
+                count = plainRunLength<kReferenceStops>(run);
                 break;
             case ScanState::start:
             case ScanState::doctype:
