@@ -70,10 +70,12 @@ constexpr bool endsRun(char16_t unit, const RunStops& stops) {
 }
 
 // The number of units at the start of run before the first one that ends it; 0xFFFE and 0xFFFF,
-// which are not characters, end it as well.
-template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view run) {
+// which are not characters, end it as well. Tells in maySpanLines whether those units may hold a
+// line feed; when it is false they hold none.
+template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view run, bool& maySpanLines) {
     std::size_t i = 0;
     const std::size_t n = run.size();
+    maySpanLines = false;
 #ifdef __SSE2__
     // Eight units at a time: the delimiters, and the units that may be stops, which the table then
     // tells apart (tab, LF and CR go on). Adding 2 takes 0xFFFE and 0xFFFF to 0 and 1 and the units
@@ -94,9 +96,11 @@ template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view 
              mask &= ~(3u << __builtin_ctz(mask))) {
             const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
             if (endsRun(run[at], stops)) return at;
+            maySpanLines = true;
         }
     }
 #endif
+    if (i < n) maySpanLines = true;
     for (; i < n; ++i)
         if (endsRun(run[i], stops)) break;
     return i;
@@ -347,23 +351,25 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
             // The units that cannot end or change the current piece are taken as one run, together
             // with the unit after them, which goes through the state machine below.
             std::size_t count = 0;
+            bool maySpanLines = true; // a unit taken without a scan may be anything
             switch (state) {
             case ScanState::text:
-                count = plainRunLength<kTextStops>(run);
+                count = plainRunLength<kTextStops>(run, maySpanLines);
                 break;
             case ScanState::tag: {
                 // Until the unit after "<" rules out "<?" and "<!", every unit may change the state.
                 const char16_t second = buffer.size() >= 2 ? buffer[1] : run.front();
-                if (buffer.size() >= 9 || (second != u'?' && second != u'!')) count = plainRunLength<kTagStops>(run);
+                if (buffer.size() >= 9 || (second != u'?' && second != u'!'))
+                    count = plainRunLength<kTagStops>(run, maySpanLines);
                 break;
             }
             case ScanState::pi:
             case ScanState::comment:
             case ScanState::cdata:
-                count = plainRunLength<kMarkupEndStops>(run);
+                count = plainRunLength<kMarkupEndStops>(run, maySpanLines);
                 break;
             case ScanState::reference:
-                count = plainRunLength<kReferenceStops>(run);
+                count = plainRunLength<kReferenceStops>(run, maySpanLines);
                 break;
             case ScanState::start:
             case ScanState::doctype:
@@ -377,7 +383,13 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 buffer.reserve(buffer.size() + inputSource.unitsLeftAtMost());
             buffer.append(run.data(), count);
             inputSource.skipBufferedUnits(taken);
-            if (locator) locator->advanceOver(run.substr(0, taken));
+            // The unit after the run, if taken, ends it, so it is no line feed either.
+            if (locator) {
+                if (maySpanLines)
+                    locator->advanceOver(run.substr(0, taken));
+                else
+                    locator->advanceWithinLine(run.substr(0, taken));
+            }
             if (taken == count) continue;
             c = run[count];
         } else {

@@ -50,6 +50,13 @@ public:
         }
         advanceOverRest(rest);
     }
+    // advanceOver for units that hold no line feed.
+    void advanceWithinLine(std::u16string_view units) {
+        if (units.empty()) return;
+        advance(units.front());
+        const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(units.size() - 1);
+        column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+    }
     // The next character starts a new piece.
     void markPieceEnd() { pieceEnded_ = true; }
     // The piece starts at the current character.

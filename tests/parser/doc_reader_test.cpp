@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,32 @@ TEST(DocReader, RecordsNameThePieceInError) {
     // A run that an exception ended does not spoil the next one on the same chain.
     EXPECT_THROW(chain.parse("<?xml version=\"1.0\" junk?><r/>"), EParserException);
     EXPECT_TRUE(chain.parse("<r/>"));
+}
+
+TEST(DocReader, LineFeedsAnywhereInARunCountAsLines) {
+    // Line feeds and tabs at every position of text, attribute-value, comment and CDATA runs of
+    // various lengths; the piece in error after them is where counting its units puts it.
+    for (std::size_t length = 1; length < 20; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string run(length, 'x');
+            run[at] = '\n';
+            run[(at * 7 + 3) % length] = '\t';
+            const std::string before =
+                "<a>" + run + "<b q='" + run + "'/><!--" + run + "--><![CDATA[" + run + "]]>" + run;
+            SCOPED_TRACE(testing::PrintToString(before));
+            DocumentChain chain;
+            EXPECT_FALSE(chain.parse(before + "</c></a>"));
+            ASSERT_EQ(chain.reports.size(), 1u);
+            const std::size_t lastLineFeed = before.rfind('\n');
+            const int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+            const int column =
+                static_cast<int>(lastLineFeed == std::string::npos ? before.size() + 1 : before.size() - lastLineFeed);
+            EXPECT_EQ(chain.reports[0].startLine, line);
+            EXPECT_EQ(chain.reports[0].startColumn, column);
+            EXPECT_EQ(chain.reports[0].endLine, line);
+            EXPECT_EQ(chain.reports[0].endColumn, column + 3);
+        }
+    }
 }
 
 TEST(DocReader, LongAndShortTextPiecesArriveWholeAndInOrder) {
