@@ -57,8 +57,8 @@ constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
 // Under AddressSanitizer a freed block stays marked unusable until the arena hands it out again, so
 // that using a freed node is reported as a use after free (elsewhere the marks compile to nothing).
 
-void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
-    if (size > kClasses * kGranule) {
+inline void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
+    if (size > kLargestObject) {
         void* p = ::operator new(size);
         sizeClass = kOwnMemory;
         return p;
@@ -73,19 +73,25 @@ void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClas
         mapWord(page, block) |= mapBit(page, block);
         return block;
     }
-    if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
-        reserveOneMore(pages_);
-        char* fresh = static_cast<char*>(::operator new(kPageSize));
-        pages_.push_back(fresh);
-        std::memset(fresh, 0, kMapBytes);
-        cursor_ = fresh + kMapBytes;
-        end_ = fresh + kPageSize;
-    }
+    if (static_cast<std::size_t>(end_ - cursor_) < rounded) addPage();
+    // The current page is the last one, and it ends at end_.
+    char* start = end_ - kPageSize;
     void* p = cursor_;
+    std::size_t granule = static_cast<std::size_t>(cursor_ - start) / kGranule;
+    reinterpret_cast<std::uint64_t*>(start)[granule / 64] |= std::uint64_t{1} << (granule % 64);
     cursor_ += rounded;
-    page = static_cast<std::uint32_t>(pages_.size() - 1);
-    mapWord(page, p) |= mapBit(page, p);
+    page = lastPage_;
     return p;
+}
+
+void TdomDocument::NodeArena::addPage() {
+    reserveOneMore(pages_);
+    char* fresh = static_cast<char*>(::operator new(kPageSize));
+    pages_.push_back(fresh);
+    std::memset(fresh, 0, kMapBytes);
+    cursor_ = fresh + kMapBytes;
+    end_ = fresh + kPageSize;
+    lastPage_ = static_cast<std::uint32_t>(pages_.size() - 1);
 }
 
 void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) {
@@ -134,7 +140,8 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
 }
 
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
-    reserveOneMore(outsideNodes_);
+    // Room for the record of a node outside the pages first, so that recording it cannot fail.
+    if (sizeof(T) > NodeArena::kLargestObject) reserveOneMore(outsideNodes_);
     std::uint8_t sizeClass;
     std::uint32_t page = 0;
     void* p = arena_.allocate(sizeof(T), sizeClass, page);
@@ -188,32 +195,74 @@ void TdomDocument::freeNode(TdomNode* node) {
     arena_.deallocate(node, sizeClass, page);
 }
 
-TdomDocument::CachedName& TdomDocument::cachedName(std::u16string_view name) {
+namespace {
+
+// Equality of two runs of units, eight bytes at a time: names are short, and a call to memcmp would
+// cost more than the comparison.
+bool sameUnits(const char16_t* a, const char16_t* b, std::size_t length) {
+    std::size_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y) return false;
+    }
+    for (; i < length; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+} // namespace
+
+bool TdomDocument::CachedName::holds(std::u16string_view candidate) const {
+    return name && length == candidate.size() && sameUnits(units, candidate.data(), length);
+}
+
+TdomDocument::CachedName* TdomDocument::cachedSet(std::u16string_view name) {
     // A document uses few distinct names over and over: a small cache, indexed by the length and three
     // units of the name mixed by a multiplication, answers most requests without hashing the whole name.
     std::uint64_t key = name.size();
     if (!name.empty())
         key |= std::uint64_t{name.front()} << 16 | std::uint64_t{name[name.size() / 2]} << 32 |
                std::uint64_t{name.back()} << 48;
-    return internCache_[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheBits))];
+    std::size_t set = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheSetBits));
+    return internCache_ + set * kInternCacheWays;
+}
+
+TdomDocument::CachedName* TdomDocument::findCached(CachedName* set, std::u16string_view name) {
+    static_assert(kInternCacheWays == 2);
+    if (set[0].holds(name)) return &set[0];
+    if (set[1].holds(name)) return &set[1];
+    return nullptr;
+}
+
+TdomDocument::CachedName& TdomDocument::internUncached(CachedName* set, std::u16string_view name) {
+    auto it = names_.find(name);
+    const std::u16string* interned = it != names_.end() ? &*it : &*names_.emplace(name).first;
+    // The older entry makes room: a name met again soon after finds itself in the second place.
+    set[1] = set[0];
+    set[0] = CachedName{interned, interned->data(), interned->size(), false};
+    return set[0];
 }
 
 const std::u16string* TdomDocument::intern(std::u16string_view name) {
-    CachedName& cached = cachedName(name);
-    if (cached.name && *cached.name == name) return cached.name;
-    auto it = names_.find(name);
-    cached.name = it != names_.end() ? &*it : &*names_.emplace(name).first;
-    cached.checked = false;
-    return cached.name;
+    CachedName* set = cachedSet(name);
+    if (CachedName* cached = findCached(set, name)) return cached->name;
+    return internUncached(set, name).name;
 }
 
 const std::u16string* TdomDocument::internCheckedName(std::u16string_view name) {
-    CachedName& cached = cachedName(name);
-    if (cached.checked && *cached.name == name) return cached.name;
+    CachedName* set = cachedSet(name);
+    CachedName* cached = findCached(set, name);
+    if (cached && cached->checked) return cached->name;
+    return internAndCheck(set, cached, name);
+}
+
+const std::u16string* TdomDocument::internAndCheck(CachedName* set, CachedName* cached, std::u16string_view name) {
     if (!checkName(name)) throw EInvalid_Character_Err();
-    const std::u16string* interned = intern(name);
-    cached.checked = true;
-    return interned;
+    if (!cached) cached = &internUncached(set, name);
+    cached->checked = true;
+    return cached->name;
 }
 
 // ---- construction and clearing ----

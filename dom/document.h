@@ -240,10 +240,12 @@ private:
         // freeing each page as soon as its objects are gone; the arena is empty afterwards.
         template <class Destroy> void releaseObjects(Destroy destroy);
         static constexpr std::uint8_t kOwnMemory = 0;
+        static constexpr std::size_t kGranule = 8;
+        static constexpr std::size_t kClasses = 32;
+        // Objects larger than this get memory of their own.
+        static constexpr std::size_t kLargestObject = kClasses * kGranule;
 
     private:
-        static constexpr std::size_t kGranule = 8;
-        static constexpr std::size_t kClasses = 32; // up to 256 bytes
         static constexpr std::size_t kPageSize = 64 * 1024;
         static constexpr std::size_t kMapWords = kPageSize / kGranule / 64;
         static constexpr std::size_t kMapBytes = kMapWords * sizeof(std::uint64_t);
@@ -260,9 +262,12 @@ private:
             return static_cast<std::size_t>(static_cast<const char*>(p) - pages_[page]) / kGranule;
         }
         FreeBlock* free_[kClasses] = {};
+        // Starts a new page (with an empty map) and makes it the current one.
+        void addPage();
         std::vector<char*> pages_;
         char* cursor_ = nullptr;
         char* end_ = nullptr;
+        std::uint32_t lastPage_ = 0;
     };
 
     template <class T, class... Args> T* make(Args&&... args);
@@ -299,15 +304,28 @@ private:
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
     // Recently interned names (see intern), each marked once it has passed checkName; cleared with
-    // names_.
+    // names_. An entry keeps the units and length of its name beside it, so that a hit is decided
+    // without reading the interned string itself.
     struct CachedName {
         const std::u16string* name = nullptr;
+        const char16_t* units = nullptr;
+        std::size_t length = 0;
         bool checked = false;
+        bool holds(std::u16string_view candidate) const;
     };
-    static constexpr int kInternCacheBits = 8;
-    static constexpr std::size_t kInternCacheSize = std::size_t{1} << kInternCacheBits;
-    CachedName internCache_[kInternCacheSize] = {};
-    CachedName& cachedName(std::u16string_view name);
+    // Two entries per set: two names of a document that fall into one set do not push each other out.
+    static constexpr int kInternCacheSetBits = 7;
+    static constexpr std::size_t kInternCacheWays = 2;
+    CachedName internCache_[kInternCacheWays << kInternCacheSetBits] = {};
+    // The set where name is cached, and the entry of that set holding it (nullptr if none).
+    CachedName* cachedSet(std::u16string_view name);
+    static CachedName* findCached(CachedName* set, std::u16string_view name);
+    // Interns a name the cache did not hold and makes it the set's first entry, which is returned.
+    CachedName& internUncached(CachedName* set, std::u16string_view name);
+    // internCheckedName for a name the cache did not hold as checked (cached: its entry, if any). Kept
+    // out of line, so that a hit costs no saving of registers for the calls made here.
+    [[gnu::noinline]] const std::u16string* internAndCheck(CachedName* set, CachedName* cached,
+                                                           std::u16string_view name);
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
