@@ -173,12 +173,19 @@ TdomAttr* TdomElement::setAttribute(std::u16string_view name, std::u16string_vie
     TdomAttr* attr = ownerDocument()->createAttribute(name);
     try {
         attr->setValue(value);
-        setAttributeNode(attr);
+        // setAttributeNode's checks of the attribute hold for a fresh one, and no attribute has its name.
+        appendAttribute(attr);
     } catch (...) {
         ownerDocument()->destroyNode(attr);
         throw;
     }
     return attr;
+}
+
+void TdomElement::appendAttribute(TdomAttr* attr) {
+    TdomNamedNodeMap& attributes = map();
+    if (attributes.isReadonly()) throw ENo_Modification_Allowed_Err();
+    attributes.addItem(attr);
 }
 
 TdomAttr* TdomElement::removeAttribute(std::u16string_view name) {
@@ -200,7 +207,12 @@ TdomAttr* TdomElement::setAttributeNode(TdomAttr* attr) {
     if (attr->ownerElement_ && attr->ownerElement_ != this) throw EInuse_Attribute_Err();
     if (attr->ownerElement_ == this) return nullptr;
     TdomAttr* replaced = findAttribute(attr->nodeName());
-    if (replaced) removeAttributeNode(replaced);
+    if (!replaced) {
+        // Of the map's checks only its read-only flag is left to fail, and no item has the name.
+        appendAttribute(attr);
+        return nullptr;
+    }
+    removeAttributeNode(replaced);
     map().setNamedItem(attr);
     return replaced;
 }
@@ -322,7 +334,7 @@ void TdomAttr::setValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
     TdomText* text = ownerDocument()->createTextNode(value);
     // The old children stay alive, parentless: a caller may still hold one.
-    ownerDocument()->detachChildren(this);
+    if (hasChildNodes()) ownerDocument()->detachChildren(this);
     appendChild(text);
 }
 

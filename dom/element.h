@@ -75,6 +75,9 @@ private:
     TdomElementListCaches& listCaches();
 
     TdomNamedNodeMap& map();
+    // Adds an attribute that passed setAttributeNode's checks and whose name no attribute of the element
+    // has; only a read-only map refuses it (ENo_Modification_Allowed_Err).
+    void appendAttribute(TdomAttr* attr);
     // Hands the attributes over to out, ownerless (the document is freeing the element).
     void releaseAttributes(std::vector<TdomNode*>& out);
     void setMapNamespaceAware(bool value);
