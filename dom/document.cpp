@@ -49,6 +49,10 @@ bool isLiteralEitherWay(std::u16string_view value, bool (*check)(std::u16string_
 // Kinds whose nodes own nothing but their place in the pages and their string in the text store.
 constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
     {TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::comment, TdomNodeType::processingInstruction});
+// Kinds whose nodes own nothing when they are made. Elements and attributes come to own memory with an
+// attribute block or with more children than the node holds inline, and are marked for destruction then.
+constexpr TdomNodeTypeSet kBornOwningNothing =
+    kTextLikeKinds | nodeTypeSet({TdomNodeType::element, TdomNodeType::attribute});
 
 } // namespace
 
@@ -70,15 +74,10 @@ inline void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& s
         ASAN_UNPOISON_MEMORY_REGION(block, rounded);
         free_[cls - 1] = block->next;
         page = block->page;
-        mapWord(page, block) |= mapBit(page, block);
         return block;
     }
     if (static_cast<std::size_t>(end_ - cursor_) < rounded) addPage();
-    // The current page is the last one, and it ends at end_.
-    char* start = end_ - kPageSize;
     void* p = cursor_;
-    std::size_t granule = static_cast<std::size_t>(cursor_ - start) / kGranule;
-    reinterpret_cast<std::uint64_t*>(start)[granule / 64] |= std::uint64_t{1} << (granule % 64);
     cursor_ += rounded;
     page = lastPage_;
     return p;
@@ -154,7 +153,10 @@ template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
     }
     node->sizeClass_ = sizeClass;
     node->slot_ = page;
-    if (sizeClass == NodeArena::kOwnMemory) addOutsideNode(node);
+    if (sizeClass == NodeArena::kOwnMemory)
+        addOutsideNode(node);
+    else if (!nodeTypeSetContains(kBornOwningNothing, node->type_))
+        arena_.markForDestruction(node, page);
     ++nodeCount_;
     return node;
 }
@@ -285,10 +287,8 @@ void TdomDocument::clearDocument() {
     elementLists_.clear();
     elementListsNS_.clear();
     children_.clear();
-    // Text-like nodes need no destructor: their strings go with the text store below.
-    arena_.releaseObjects([](TdomNode* node) {
-        if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
-    });
+    // Only the nodes that own memory were marked: the strings of text-like nodes go with the text store below.
+    arena_.releaseObjects([](TdomNode* node) { node->~TdomNode(); });
     std::vector<TdomNode*> outside;
     outside.swap(outsideNodes_);
     for (TdomNode* node : outside) {

@@ -220,9 +220,10 @@ private:
     };
 
     // Fixed-size node memory: one free list per size class over 64 KiB pages. Each page starts with a
-    // map with one bit per granule of the page, set where a live object starts, so that clearing finds
-    // every object by walking the pages and no list of the nodes is needed. An object remembers its
-    // page (the allocate and deallocate argument page) and a freed block its own.
+    // map with one bit per granule of the page, set where a live object starts whose destructor must run
+    // when the pages are freed (markForDestruction), so that clearing finds those objects by walking the
+    // maps, without a list of the nodes and without touching the objects that need nothing. An object
+    // remembers its page (the allocate and deallocate argument page) and a freed block its own.
     class NodeArena {
     public:
         NodeArena() = default;
@@ -234,9 +235,11 @@ private:
         // which the arena does not keep track of.
         void* allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
         void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page);
+        // Records that the object at p (from page page) must be destroyed before its page is freed.
+        void markForDestruction(const void* p, std::uint32_t page) { mapWord(page, p) |= mapBit(page, p); }
         // Frees every page; whatever lived in them must have been destroyed.
         void release();
-        // Runs destroy on every live object in the pages (destroying one must not touch another),
+        // Runs destroy on every object marked for destruction (destroying one must not touch another),
         // freeing each page as soon as its objects are gone; the arena is empty afterwards.
         template <class Destroy> void releaseObjects(Destroy destroy);
         static constexpr std::uint8_t kOwnMemory = 0;
@@ -271,6 +274,10 @@ private:
     };
 
     template <class T, class... Args> T* make(Args&&... args);
+    // Records that node, from the pages, owns memory of its own from now on: clearing runs its destructor.
+    void keepForDestruction(const TdomNode* node) {
+        if (node->sizeClass_ != NodeArena::kOwnMemory) arena_.markForDestruction(node, node->slot_);
+    }
     // Records a node whose memory is not in the pages, so that clearing finds it too.
     void addOutsideNode(TdomNode* node);
     void removeOutsideNode(TdomNode* node);

@@ -46,6 +46,7 @@ TdomNamedNodeMap& TdomElement::map() {
         attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));
+        ownerDocument()->keepForDestruction(this);
     }
     return attrs_->map;
 }

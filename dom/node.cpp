@@ -385,6 +385,7 @@ void TdomNode::adoptChild(TdomNode* newChild, int index) {
     else
         children_.insert(children_.begin() + index, newChild);
     newChild->parent_ = this;
+    if (children_.holdsBlock()) ownerDocument_->keepForDestruction(this);
 }
 
 void TdomNode::detachChildAt(int index) {
@@ -404,6 +405,7 @@ TdomNode* TdomNode::appendChild(TdomNode* newChild) {
         nodeTypeSetContains(allowedChildKinds() & kNotFragment, newChild->type_)) {
         children_.push_back(newChild);
         newChild->parent_ = this;
+        if (children_.holdsBlock()) ownerDocument_->keepForDestruction(this);
         return newChild;
     }
     checkNewChild(newChild, nullptr);

@@ -42,6 +42,8 @@ public:
     }
     bool empty() const noexcept { return onHeap() ? block()->size == 0 : slots_[0] == nullptr; }
     size_type capacity() const noexcept { return onHeap() ? block()->capacity : kInline; }
+    // True while the references lie in a heap block, which the destructor frees.
+    bool holdsBlock() const noexcept { return onHeap(); }
 
     TdomNode** data() noexcept { return onHeap() ? block()->items() : slots_; }
     TdomNode* const* data() const noexcept { return onHeap() ? block()->items() : slots_; }
