@@ -123,14 +123,25 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
     // page made goes first: in the order they were made, the heap handed much of the memory back to
     // the system and the next document had to fault it in again (a fifth more time parsing a document
     // again and again).
+    //
+    // The marked objects lie scattered over the page, so that reading each is a cache miss: each is
+    // asked for kAhead objects before its destructor runs, in the order of the page.
+    constexpr std::size_t kAhead = 8;
+    TdomNode* ahead[kAhead];
     for (std::size_t page = pages_.size(); page-- > 0;) {
         const std::uint64_t* words = map(static_cast<std::uint32_t>(page));
+        std::size_t seen = 0;
         for (std::size_t word = 0; word < kMapWords; ++word)
             for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
                 std::size_t granule = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
                 // Every node class derives from TdomNode alone: an object's address is its node's.
-                destroy(reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule));
+                auto* node = reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule);
+                __builtin_prefetch(node);
+                TdomNode*& slot = ahead[seen++ % kAhead];
+                if (seen > kAhead) destroy(slot);
+                slot = node;
             }
+        for (std::size_t next = seen > kAhead ? seen - kAhead : 0; next < seen; ++next) destroy(ahead[next % kAhead]);
         ASAN_UNPOISON_MEMORY_REGION(pages_[page], kPageSize);
         ::operator delete(pages_[page]);
     }
