@@ -93,7 +93,7 @@ void TdomDocument::NodeArena::addPage() {
     lastPage_ = static_cast<std::uint32_t>(pages_.size() - 1);
 }
 
-void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) {
+void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) noexcept {
     if (sizeClass == kOwnMemory) {
         ::operator delete(p);
         return;
@@ -170,6 +170,10 @@ template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
         arena_.markForDestruction(node, page);
     ++nodeCount_;
     return node;
+}
+
+void* TdomDocument::allocateAttributeBlock(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
+    return attributeBlocks_.allocate(size, sizeClass, page);
 }
 
 void TdomDocument::addOutsideNode(TdomNode* node) {
@@ -310,6 +314,8 @@ void TdomDocument::clearDocument() {
             ::operator delete(node);
         }
     }
+    // Every element is gone, and with it the use of its attribute block.
+    attributeBlocks_.release();
     nodeCount_ = 0;
     textStore_.clear();
     namespaceParts_.clear();

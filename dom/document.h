@@ -234,7 +234,7 @@ private:
         // it back. Objects beyond the largest size class get memory of their own (class kOwnMemory),
         // which the arena does not keep track of.
         void* allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
-        void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page);
+        void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) noexcept;
         // Records that the object at p (from page page) must be destroyed before its page is freed.
         void markForDestruction(const void* p, std::uint32_t page) { mapWord(page, p) |= mapBit(page, p); }
         // Frees every page; whatever lived in them must have been destroyed.
@@ -274,6 +274,11 @@ private:
     };
 
     template <class T, class... Args> T* make(Args&&... args);
+    // Memory for an element's attribute block, from pages of their own that clearing frees after the nodes.
+    void* allocateAttributeBlock(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
+    void freeAttributeBlock(void* block, std::uint8_t sizeClass, std::uint32_t page) noexcept {
+        attributeBlocks_.deallocate(block, sizeClass, page);
+    }
     // Records that node, from the pages, owns memory of its own from now on: clearing runs its destructor.
     void keepForDestruction(const TdomNode* node) {
         if (node->sizeClass_ != NodeArena::kOwnMemory) arena_.markForDestruction(node, node->slot_);
@@ -337,5 +342,6 @@ private:
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
     NodeArena arena_;
+    NodeArena attributeBlocks_;
     TdomTextStore textStore_;
 };

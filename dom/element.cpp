@@ -41,9 +41,22 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagN
 
 TdomElement::~TdomElement() = default;
 
+void TdomElement::AttributeBlockDeleter::operator()(AttributeBlock* block) const noexcept {
+    TdomDocument* document = block->map.ownerDocument();
+    const std::uint8_t sizeClass = block->sizeClass;
+    const std::uint32_t page = block->page;
+    block->~AttributeBlock();
+    document->freeAttributeBlock(block, sizeClass, page);
+}
+
 TdomNamedNodeMap& TdomElement::map() {
     if (!attrs_) {
-        attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
+        std::uint8_t sizeClass;
+        std::uint32_t page = 0;
+        void* memory = ownerDocument()->allocateAttributeBlock(sizeof(AttributeBlock), sizeClass, page);
+        attrs_.reset(new (memory) AttributeBlock(ownerDocument(), this));
+        attrs_->sizeClass = sizeClass;
+        attrs_->page = page;
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));
         ownerDocument()->keepForDestruction(this);
