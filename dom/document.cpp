@@ -107,9 +107,10 @@ void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::u
 }
 
 void TdomDocument::NodeArena::release() {
-    for (char* page : pages_) {
-        ASAN_UNPOISON_MEMORY_REGION(page, kPageSize);
-        ::operator delete(page);
+    // The last page made goes first, as in releaseObjects.
+    for (auto page = pages_.rbegin(); page != pages_.rend(); ++page) {
+        ASAN_UNPOISON_MEMORY_REGION(*page, kPageSize);
+        ::operator delete(*page);
     }
     pages_.clear();
     pages_.shrink_to_fit();
