@@ -60,13 +60,15 @@ struct TdomElementListCaches {
 
 // The document node: factory and owner of every node it creates.
 //
-// Nodes are allocated from the document's own pages, whose maps of live objects let clearing find
-// every node without a list of them; the strings of text-like nodes lie in the document's text store. Clearing the
-// document (freeChildren) or destroying it frees every node it ever created that has not been destroyed yet, in linear
-// time. Text, CDATA-section, comment and processing-instruction nodes own nothing but their string, so clearing runs no
-// destructor for them: their pages and the text store are freed whole. Only destroyNode, freeChildren and clearing free
-// nodes: an operation that takes nodes out of a tree on its own (setValue, normalize, filling or emptying entity
-// references) leaves them parentless and alive, so that a caller holding one can go on using it.
+// Nodes are allocated from the document's own pages, whose maps of the nodes that own memory let clearing find
+// those without a list of them; the strings of text-like nodes lie in the document's text store, the attribute blocks
+// of elements in pages of their own. Clearing the document (freeChildren) or destroying it frees every node it ever
+// created that has not been destroyed yet, in linear time. Text, CDATA-section, comment and processing-instruction
+// nodes own nothing but their string, and elements and attributes own nothing until they get an attribute block or
+// more than two children, so clearing runs no destructor for them: their pages and the text store are freed whole.
+// Only destroyNode, freeChildren and clearing free nodes: an operation that takes nodes out of a tree on its own
+// (setValue, normalize, filling or emptying entity references) leaves them parentless and alive, so that a caller
+// holding one can go on using it.
 //
 // Element-list caches: getElementsByTagName and getElementsByTagNameNS keep the lists they create
 // in elementListCache() and elementListCacheNS(); the document frees them when it is cleared.
