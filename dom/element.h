@@ -61,7 +61,8 @@ public:
 
 private:
     friend class TdomDocument;
-    TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName);
+    TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
+        : TdomNode(ownerDocument, TdomNodeType::element, tagName) {}
 
     static constexpr std::uint8_t kNamespaceAwareFlag = kFirstKindFlag;
     static constexpr std::uint8_t kMapReadonlyFlag = kFirstKindFlag << 1;
@@ -126,7 +127,10 @@ private:
     friend class TdomDocument;
     friend class TdomElement;
     friend class TdomNamedNodeMap;
-    TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified);
+    TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified)
+        : TdomNode(ownerDocument, TdomNodeType::attribute, name) {
+        setSpecified(specified);
+    }
 
     static constexpr std::uint8_t kSpecifiedFlag = kFirstKindFlag;
 
