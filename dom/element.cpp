@@ -36,6 +36,9 @@ std::u16string collapseSpaces(const std::u16string& value) {
 TdomElement::AttributeBlock::AttributeBlock(TdomDocument* document, TdomElement* element)
     : map(document, nodeTypeBit(TdomNodeType::attribute), &storage, element) {}
 
+TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
+    : TdomNode(ownerDocument, TdomNodeType::element, tagName) {}
+
 TdomElement::~TdomElement() = default;
 
 void TdomElement::AttributeBlockDeleter::operator()(AttributeBlock* block) const noexcept {
@@ -301,6 +304,11 @@ bool TdomElement::hasAttributeNS(std::u16string_view namespaceURI, std::u16strin
 }
 
 // ---- TdomAttr ----
+
+TdomAttr::TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified)
+    : TdomNode(ownerDocument, TdomNodeType::attribute, name) {
+    setSpecified(specified);
+}
 
 std::u16string TdomAttr::value() const {
     std::u16string result;

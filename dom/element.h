@@ -61,8 +61,7 @@ public:
 
 private:
     friend class TdomDocument;
-    TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName)
-        : TdomNode(ownerDocument, TdomNodeType::element, tagName) {}
+    TdomElement(TdomDocument* ownerDocument, const std::u16string* tagName);
 
     static constexpr std::uint8_t kNamespaceAwareFlag = kFirstKindFlag;
     static constexpr std::uint8_t kMapReadonlyFlag = kFirstKindFlag << 1;
@@ -127,10 +126,7 @@ private:
     friend class TdomDocument;
     friend class TdomElement;
     friend class TdomNamedNodeMap;
-    TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified)
-        : TdomNode(ownerDocument, TdomNodeType::attribute, name) {
-        setSpecified(specified);
-    }
+    TdomAttr(TdomDocument* ownerDocument, const std::u16string* name, bool specified);
 
     static constexpr std::uint8_t kSpecifiedFlag = kFirstKindFlag;
 
