@@ -49,6 +49,10 @@ bool isLiteralEitherWay(std::u16string_view value, bool (*check)(std::u16string_
 // Kinds whose nodes own nothing but their place in the pages and their string in the text store.
 constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
     {TdomNodeType::text, TdomNodeType::cdataSection, TdomNodeType::comment, TdomNodeType::processingInstruction});
+// Kinds whose nodes own nothing when they are made. Elements and attributes come to own memory with an
+// attribute block or with more children than the node holds inline, and are marked for destruction then.
+constexpr TdomNodeTypeSet kBornOwningNothing =
+    kTextLikeKinds | nodeTypeSet({TdomNodeType::element, TdomNodeType::attribute});
 
 } // namespace
 
@@ -57,8 +61,8 @@ constexpr TdomNodeTypeSet kTextLikeKinds = nodeTypeSet(
 // Under AddressSanitizer a freed block stays marked unusable until the arena hands it out again, so
 // that using a freed node is reported as a use after free (elsewhere the marks compile to nothing).
 
-void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
-    if (size > kClasses * kGranule) {
+inline void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
+    if (size > kLargestObject) {
         void* p = ::operator new(size);
         sizeClass = kOwnMemory;
         return p;
@@ -70,25 +74,26 @@ void* TdomDocument::NodeArena::allocate(std::size_t size, std::uint8_t& sizeClas
         ASAN_UNPOISON_MEMORY_REGION(block, rounded);
         free_[cls - 1] = block->next;
         page = block->page;
-        mapWord(page, block) |= mapBit(page, block);
         return block;
     }
-    if (static_cast<std::size_t>(end_ - cursor_) < rounded) {
-        reserveOneMore(pages_);
-        char* fresh = static_cast<char*>(::operator new(kPageSize));
-        pages_.push_back(fresh);
-        std::memset(fresh, 0, kMapBytes);
-        cursor_ = fresh + kMapBytes;
-        end_ = fresh + kPageSize;
-    }
+    if (static_cast<std::size_t>(end_ - cursor_) < rounded) addPage();
     void* p = cursor_;
     cursor_ += rounded;
-    page = static_cast<std::uint32_t>(pages_.size() - 1);
-    mapWord(page, p) |= mapBit(page, p);
+    page = lastPage_;
     return p;
 }
 
-void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) {
+void TdomDocument::NodeArena::addPage() {
+    reserveOneMore(pages_);
+    char* fresh = static_cast<char*>(::operator new(kPageSize));
+    pages_.push_back(fresh);
+    std::memset(fresh, 0, kMapBytes);
+    cursor_ = fresh + kMapBytes;
+    end_ = fresh + kPageSize;
+    lastPage_ = static_cast<std::uint32_t>(pages_.size() - 1);
+}
+
+void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) noexcept {
     if (sizeClass == kOwnMemory) {
         ::operator delete(p);
         return;
@@ -102,9 +107,10 @@ void TdomDocument::NodeArena::deallocate(void* p, std::uint8_t sizeClass, std::u
 }
 
 void TdomDocument::NodeArena::release() {
-    for (char* page : pages_) {
-        ASAN_UNPOISON_MEMORY_REGION(page, kPageSize);
-        ::operator delete(page);
+    // The last page made goes first, as in releaseObjects.
+    for (auto page = pages_.rbegin(); page != pages_.rend(); ++page) {
+        ASAN_UNPOISON_MEMORY_REGION(*page, kPageSize);
+        ::operator delete(*page);
     }
     pages_.clear();
     pages_.shrink_to_fit();
@@ -118,14 +124,25 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
     // page made goes first: in the order they were made, the heap handed much of the memory back to
     // the system and the next document had to fault it in again (a fifth more time parsing a document
     // again and again).
+    //
+    // The marked objects lie scattered over the page, so that reading each is a cache miss: each is
+    // asked for kAhead objects before its destructor runs, in the order of the page.
+    constexpr std::size_t kAhead = 8;
+    TdomNode* ahead[kAhead];
     for (std::size_t page = pages_.size(); page-- > 0;) {
         const std::uint64_t* words = map(static_cast<std::uint32_t>(page));
+        std::size_t seen = 0;
         for (std::size_t word = 0; word < kMapWords; ++word)
             for (std::uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
                 std::size_t granule = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
                 // Every node class derives from TdomNode alone: an object's address is its node's.
-                destroy(reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule));
+                auto* node = reinterpret_cast<TdomNode*>(pages_[page] + granule * kGranule);
+                __builtin_prefetch(node);
+                TdomNode*& slot = ahead[seen++ % kAhead];
+                if (seen > kAhead) destroy(slot);
+                slot = node;
             }
+        for (std::size_t next = seen > kAhead ? seen - kAhead : 0; next < seen; ++next) destroy(ahead[next % kAhead]);
         ASAN_UNPOISON_MEMORY_REGION(pages_[page], kPageSize);
         ::operator delete(pages_[page]);
     }
@@ -134,7 +151,8 @@ template <class Destroy> void TdomDocument::NodeArena::releaseObjects(Destroy de
 }
 
 template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
-    reserveOneMore(outsideNodes_);
+    // Room for the record of a node outside the pages first, so that recording it cannot fail.
+    if (sizeof(T) > NodeArena::kLargestObject) reserveOneMore(outsideNodes_);
     std::uint8_t sizeClass;
     std::uint32_t page = 0;
     void* p = arena_.allocate(sizeof(T), sizeClass, page);
@@ -147,9 +165,16 @@ template <class T, class... Args> T* TdomDocument::make(Args&&... args) {
     }
     node->sizeClass_ = sizeClass;
     node->slot_ = page;
-    if (sizeClass == NodeArena::kOwnMemory) addOutsideNode(node);
+    if (sizeClass == NodeArena::kOwnMemory)
+        addOutsideNode(node);
+    else if (!nodeTypeSetContains(kBornOwningNothing, node->type_))
+        arena_.markForDestruction(node, page);
     ++nodeCount_;
     return node;
+}
+
+void* TdomDocument::allocateAttributeBlock(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page) {
+    return attributeBlocks_.allocate(size, sizeClass, page);
 }
 
 void TdomDocument::addOutsideNode(TdomNode* node) {
@@ -188,32 +213,74 @@ void TdomDocument::freeNode(TdomNode* node) {
     arena_.deallocate(node, sizeClass, page);
 }
 
-TdomDocument::CachedName& TdomDocument::cachedName(std::u16string_view name) {
+namespace {
+
+// Equality of two runs of units, eight bytes at a time: names are short, and a call to memcmp would
+// cost more than the comparison.
+bool sameUnits(const char16_t* a, const char16_t* b, std::size_t length) {
+    std::size_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y) return false;
+    }
+    for (; i < length; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+} // namespace
+
+bool TdomDocument::CachedName::holds(std::u16string_view candidate) const {
+    return name && length == candidate.size() && sameUnits(units, candidate.data(), length);
+}
+
+TdomDocument::CachedName* TdomDocument::cachedSet(std::u16string_view name) {
     // A document uses few distinct names over and over: a small cache, indexed by the length and three
     // units of the name mixed by a multiplication, answers most requests without hashing the whole name.
     std::uint64_t key = name.size();
     if (!name.empty())
         key |= std::uint64_t{name.front()} << 16 | std::uint64_t{name[name.size() / 2]} << 32 |
                std::uint64_t{name.back()} << 48;
-    return internCache_[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheBits))];
+    std::size_t set = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kInternCacheSetBits));
+    return internCache_ + set * kInternCacheWays;
+}
+
+TdomDocument::CachedName* TdomDocument::findCached(CachedName* set, std::u16string_view name) {
+    static_assert(kInternCacheWays == 2);
+    if (set[0].holds(name)) return &set[0];
+    if (set[1].holds(name)) return &set[1];
+    return nullptr;
+}
+
+TdomDocument::CachedName& TdomDocument::internUncached(CachedName* set, std::u16string_view name) {
+    auto it = names_.find(name);
+    const std::u16string* interned = it != names_.end() ? &*it : &*names_.emplace(name).first;
+    // The older entry makes room: a name met again soon after finds itself in the second place.
+    set[1] = set[0];
+    set[0] = CachedName{interned, interned->data(), interned->size(), false};
+    return set[0];
 }
 
 const std::u16string* TdomDocument::intern(std::u16string_view name) {
-    CachedName& cached = cachedName(name);
-    if (cached.name && *cached.name == name) return cached.name;
-    auto it = names_.find(name);
-    cached.name = it != names_.end() ? &*it : &*names_.emplace(name).first;
-    cached.checked = false;
-    return cached.name;
+    CachedName* set = cachedSet(name);
+    if (CachedName* cached = findCached(set, name)) return cached->name;
+    return internUncached(set, name).name;
 }
 
 const std::u16string* TdomDocument::internCheckedName(std::u16string_view name) {
-    CachedName& cached = cachedName(name);
-    if (cached.checked && *cached.name == name) return cached.name;
+    CachedName* set = cachedSet(name);
+    CachedName* cached = findCached(set, name);
+    if (cached && cached->checked) return cached->name;
+    return internAndCheck(set, cached, name);
+}
+
+const std::u16string* TdomDocument::internAndCheck(CachedName* set, CachedName* cached, std::u16string_view name) {
     if (!checkName(name)) throw EInvalid_Character_Err();
-    const std::u16string* interned = intern(name);
-    cached.checked = true;
-    return interned;
+    if (!cached) cached = &internUncached(set, name);
+    cached->checked = true;
+    return cached->name;
 }
 
 // ---- construction and clearing ----
@@ -236,10 +303,8 @@ void TdomDocument::clearDocument() {
     elementLists_.clear();
     elementListsNS_.clear();
     children_.clear();
-    // Text-like nodes need no destructor: their strings go with the text store below.
-    arena_.releaseObjects([](TdomNode* node) {
-        if (!nodeTypeSetContains(kTextLikeKinds, node->type_)) node->~TdomNode();
-    });
+    // Only the nodes that own memory were marked: the strings of text-like nodes go with the text store below.
+    arena_.releaseObjects([](TdomNode* node) { node->~TdomNode(); });
     std::vector<TdomNode*> outside;
     outside.swap(outsideNodes_);
     for (TdomNode* node : outside) {
@@ -250,6 +315,8 @@ void TdomDocument::clearDocument() {
             ::operator delete(node);
         }
     }
+    // Every element is gone, and with it the use of its attribute block.
+    attributeBlocks_.release();
     nodeCount_ = 0;
     textStore_.clear();
     namespaceParts_.clear();

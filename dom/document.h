@@ -60,13 +60,15 @@ struct TdomElementListCaches {
 
 // The document node: factory and owner of every node it creates.
 //
-// Nodes are allocated from the document's own pages, whose maps of live objects let clearing find
-// every node without a list of them; the strings of text-like nodes lie in the document's text store. Clearing the
-// document (freeChildren) or destroying it frees every node it ever created that has not been destroyed yet, in linear
-// time. Text, CDATA-section, comment and processing-instruction nodes own nothing but their string, so clearing runs no
-// destructor for them: their pages and the text store are freed whole. Only destroyNode, freeChildren and clearing free
-// nodes: an operation that takes nodes out of a tree on its own (setValue, normalize, filling or emptying entity
-// references) leaves them parentless and alive, so that a caller holding one can go on using it.
+// Nodes are allocated from the document's own pages, whose maps of the nodes that own memory let clearing find
+// those without a list of them; the strings of text-like nodes lie in the document's text store, the attribute blocks
+// of elements in pages of their own. Clearing the document (freeChildren) or destroying it frees every node it ever
+// created that has not been destroyed yet, in linear time. Text, CDATA-section, comment and processing-instruction
+// nodes own nothing but their string, and elements and attributes own nothing until they get an attribute block or
+// more than two children, so clearing runs no destructor for them: their pages and the text store are freed whole.
+// Only destroyNode, freeChildren and clearing free nodes: an operation that takes nodes out of a tree on its own
+// (setValue, normalize, filling or emptying entity references) leaves them parentless and alive, so that a caller
+// holding one can go on using it.
 //
 // Element-list caches: getElementsByTagName and getElementsByTagNameNS keep the lists they create
 // in elementListCache() and elementListCacheNS(); the document frees them when it is cleared.
@@ -220,9 +222,10 @@ private:
     };
 
     // Fixed-size node memory: one free list per size class over 64 KiB pages. Each page starts with a
-    // map with one bit per granule of the page, set where a live object starts, so that clearing finds
-    // every object by walking the pages and no list of the nodes is needed. An object remembers its
-    // page (the allocate and deallocate argument page) and a freed block its own.
+    // map with one bit per granule of the page, set where a live object starts whose destructor must run
+    // when the pages are freed (markForDestruction), so that clearing finds those objects by walking the
+    // maps, without a list of the nodes and without touching the objects that need nothing. An object
+    // remembers its page (the allocate and deallocate argument page) and a freed block its own.
     class NodeArena {
     public:
         NodeArena() = default;
@@ -233,17 +236,21 @@ private:
         // it back. Objects beyond the largest size class get memory of their own (class kOwnMemory),
         // which the arena does not keep track of.
         void* allocate(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
-        void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page);
+        void deallocate(void* p, std::uint8_t sizeClass, std::uint32_t page) noexcept;
+        // Records that the object at p (from page page) must be destroyed before its page is freed.
+        void markForDestruction(const void* p, std::uint32_t page) { mapWord(page, p) |= mapBit(page, p); }
         // Frees every page; whatever lived in them must have been destroyed.
         void release();
-        // Runs destroy on every live object in the pages (destroying one must not touch another),
+        // Runs destroy on every object marked for destruction (destroying one must not touch another),
         // freeing each page as soon as its objects are gone; the arena is empty afterwards.
         template <class Destroy> void releaseObjects(Destroy destroy);
         static constexpr std::uint8_t kOwnMemory = 0;
+        static constexpr std::size_t kGranule = 8;
+        static constexpr std::size_t kClasses = 32;
+        // Objects larger than this get memory of their own.
+        static constexpr std::size_t kLargestObject = kClasses * kGranule;
 
     private:
-        static constexpr std::size_t kGranule = 8;
-        static constexpr std::size_t kClasses = 32; // up to 256 bytes
         static constexpr std::size_t kPageSize = 64 * 1024;
         static constexpr std::size_t kMapWords = kPageSize / kGranule / 64;
         static constexpr std::size_t kMapBytes = kMapWords * sizeof(std::uint64_t);
@@ -260,12 +267,24 @@ private:
             return static_cast<std::size_t>(static_cast<const char*>(p) - pages_[page]) / kGranule;
         }
         FreeBlock* free_[kClasses] = {};
+        // Starts a new page (with an empty map) and makes it the current one.
+        void addPage();
         std::vector<char*> pages_;
         char* cursor_ = nullptr;
         char* end_ = nullptr;
+        std::uint32_t lastPage_ = 0;
     };
 
     template <class T, class... Args> T* make(Args&&... args);
+    // Memory for an element's attribute block, from pages of their own that clearing frees after the nodes.
+    void* allocateAttributeBlock(std::size_t size, std::uint8_t& sizeClass, std::uint32_t& page);
+    void freeAttributeBlock(void* block, std::uint8_t sizeClass, std::uint32_t page) noexcept {
+        attributeBlocks_.deallocate(block, sizeClass, page);
+    }
+    // Records that node, from the pages, owns memory of its own from now on: clearing runs its destructor.
+    void keepForDestruction(const TdomNode* node) {
+        if (node->sizeClass_ != NodeArena::kOwnMemory) arena_.markForDestruction(node, node->slot_);
+    }
     // Records a node whose memory is not in the pages, so that clearing finds it too.
     void addOutsideNode(TdomNode* node);
     void removeOutsideNode(TdomNode* node);
@@ -299,18 +318,32 @@ private:
     std::u16string version_;
     std::unordered_set<std::u16string, NameHash, NameEqual> names_;
     // Recently interned names (see intern), each marked once it has passed checkName; cleared with
-    // names_.
+    // names_. An entry keeps the units and length of its name beside it, so that a hit is decided
+    // without reading the interned string itself.
     struct CachedName {
         const std::u16string* name = nullptr;
+        const char16_t* units = nullptr;
+        std::size_t length = 0;
         bool checked = false;
+        bool holds(std::u16string_view candidate) const;
     };
-    static constexpr int kInternCacheBits = 8;
-    static constexpr std::size_t kInternCacheSize = std::size_t{1} << kInternCacheBits;
-    CachedName internCache_[kInternCacheSize] = {};
-    CachedName& cachedName(std::u16string_view name);
+    // Two entries per set: two names of a document that fall into one set do not push each other out.
+    static constexpr int kInternCacheSetBits = 7;
+    static constexpr std::size_t kInternCacheWays = 2;
+    CachedName internCache_[kInternCacheWays << kInternCacheSetBits] = {};
+    // The set where name is cached, and the entry of that set holding it (nullptr if none).
+    CachedName* cachedSet(std::u16string_view name);
+    static CachedName* findCached(CachedName* set, std::u16string_view name);
+    // Interns a name the cache did not hold and makes it the set's first entry, which is returned.
+    CachedName& internUncached(CachedName* set, std::u16string_view name);
+    // internCheckedName for a name the cache did not hold as checked (cached: its entry, if any). Kept
+    // out of line, so that a hit costs no saving of registers for the calls made here.
+    [[gnu::noinline]] const std::u16string* internAndCheck(CachedName* set, CachedName* cached,
+                                                           std::u16string_view name);
     // Kept beside the nodes, for the few nodes that have them.
     std::unordered_map<const TdomNode*, TdomNamespaceParts> namespaceParts_;
     std::unordered_map<const TdomNode*, std::unique_ptr<TdomElementListCaches>> elementListCaches_;
     NodeArena arena_;
+    NodeArena attributeBlocks_;
     TdomTextStore textStore_;
 };

@@ -41,11 +41,25 @@ TdomElement::TdomElement(TdomDocument* ownerDocument, const std::u16string* tagN
 
 TdomElement::~TdomElement() = default;
 
+void TdomElement::AttributeBlockDeleter::operator()(AttributeBlock* block) const noexcept {
+    TdomDocument* document = block->map.ownerDocument();
+    const std::uint8_t sizeClass = block->sizeClass;
+    const std::uint32_t page = block->page;
+    block->~AttributeBlock();
+    document->freeAttributeBlock(block, sizeClass, page);
+}
+
 TdomNamedNodeMap& TdomElement::map() {
     if (!attrs_) {
-        attrs_ = std::make_unique<AttributeBlock>(ownerDocument(), this);
+        std::uint8_t sizeClass;
+        std::uint32_t page = 0;
+        void* memory = ownerDocument()->allocateAttributeBlock(sizeof(AttributeBlock), sizeClass, page);
+        attrs_.reset(new (memory) AttributeBlock(ownerDocument(), this));
+        attrs_->sizeClass = sizeClass;
+        attrs_->page = page;
         attrs_->map.setNamespaceAware(flag(kNamespaceAwareFlag));
         attrs_->map.setReadonly(flag(kMapReadonlyFlag));
+        ownerDocument()->keepForDestruction(this);
     }
     return attrs_->map;
 }
@@ -173,12 +187,19 @@ TdomAttr* TdomElement::setAttribute(std::u16string_view name, std::u16string_vie
     TdomAttr* attr = ownerDocument()->createAttribute(name);
     try {
         attr->setValue(value);
-        setAttributeNode(attr);
+        // setAttributeNode's checks of the attribute hold for a fresh one, and no attribute has its name.
+        appendAttribute(attr);
     } catch (...) {
         ownerDocument()->destroyNode(attr);
         throw;
     }
     return attr;
+}
+
+void TdomElement::appendAttribute(TdomAttr* attr) {
+    TdomNamedNodeMap& attributes = map();
+    if (attributes.isReadonly()) throw ENo_Modification_Allowed_Err();
+    attributes.addItem(attr);
 }
 
 TdomAttr* TdomElement::removeAttribute(std::u16string_view name) {
@@ -200,7 +221,12 @@ TdomAttr* TdomElement::setAttributeNode(TdomAttr* attr) {
     if (attr->ownerElement_ && attr->ownerElement_ != this) throw EInuse_Attribute_Err();
     if (attr->ownerElement_ == this) return nullptr;
     TdomAttr* replaced = findAttribute(attr->nodeName());
-    if (replaced) removeAttributeNode(replaced);
+    if (!replaced) {
+        // Of the map's checks only its read-only flag is left to fail, and no item has the name.
+        appendAttribute(attr);
+        return nullptr;
+    }
+    removeAttributeNode(replaced);
     map().setNamedItem(attr);
     return replaced;
 }
@@ -322,7 +348,7 @@ void TdomAttr::setValue(std::u16string_view value) {
     if (isReadonly()) throw ENo_Modification_Allowed_Err();
     TdomText* text = ownerDocument()->createTextNode(value);
     // The old children stay alive, parentless: a caller may still hold one.
-    ownerDocument()->detachChildren(this);
+    if (hasChildNodes()) ownerDocument()->detachChildren(this);
     appendChild(text);
 }
 

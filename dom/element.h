@@ -67,14 +67,24 @@ private:
     static constexpr std::uint8_t kMapReadonlyFlag = kFirstKindFlag << 1;
     static constexpr std::uint8_t kListCachesFlag = kFirstKindFlag << 2; // caches kept in the document
 
+    // The block lies in the owner document's memory for such blocks; it remembers where, for giving
+    // the memory back.
     struct AttributeBlock {
         AttributeBlock(TdomDocument* document, TdomElement* element);
         TdomNodeVector storage;
         TdomNamedNodeMap map;
+        std::uint8_t sizeClass = 0;
+        std::uint32_t page = 0;
+    };
+    struct AttributeBlockDeleter {
+        void operator()(AttributeBlock* block) const noexcept;
     };
     TdomElementListCaches& listCaches();
 
     TdomNamedNodeMap& map();
+    // Adds an attribute that passed setAttributeNode's checks and whose name no attribute of the element
+    // has; only a read-only map refuses it (ENo_Modification_Allowed_Err).
+    void appendAttribute(TdomAttr* attr);
     // Hands the attributes over to out, ownerless (the document is freeing the element).
     void releaseAttributes(std::vector<TdomNode*>& out);
     void setMapNamespaceAware(bool value);
@@ -83,7 +93,7 @@ private:
     TdomAttr* findAttribute(std::u16string_view name) const;
     TdomAttr* findAttributeNS(std::u16string_view namespaceURI, std::u16string_view localName) const;
 
-    std::unique_ptr<AttributeBlock> attrs_;
+    std::unique_ptr<AttributeBlock, AttributeBlockDeleter> attrs_;
 };
 
 // An attribute. Its value lives in its children (text and entity-reference nodes).

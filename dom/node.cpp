@@ -114,9 +114,6 @@ TdomNode* TdomNodeList::item(int index) const {
 
 TdomNode::TdomNode(TdomDocument* ownerDocument) : TdomNode(ownerDocument, TdomNodeType::unknown, &kBareNodeName) {}
 
-TdomNode::TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name)
-    : name_(name), ownerDocument_(ownerDocument), type_(type) {}
-
 TdomNode::~TdomNode() = default;
 
 TdomNodeTypeSet TdomNode::allowedChildKinds() const { return kAllowedChildKinds[static_cast<std::size_t>(type_)]; }
@@ -388,6 +385,7 @@ void TdomNode::adoptChild(TdomNode* newChild, int index) {
     else
         children_.insert(children_.begin() + index, newChild);
     newChild->parent_ = this;
+    if (children_.holdsBlock()) ownerDocument_->keepForDestruction(this);
 }
 
 void TdomNode::detachChildAt(int index) {
@@ -398,6 +396,18 @@ void TdomNode::detachChildAt(int index) {
 }
 
 TdomNode* TdomNode::appendChild(TdomNode* newChild) {
+    // The common case first: a parentless node of this document without children, of a kind this
+    // writable node accepts, and no fragment. Every check of checkNewChild passes for it, and there is
+    // no old parent to take it from.
+    constexpr TdomNodeTypeSet kNotFragment = static_cast<TdomNodeTypeSet>(~nodeTypeBit(TdomNodeType::documentFragment));
+    if (newChild && !newChild->parent_ && newChild->children_.empty() && newChild != this &&
+        newChild->ownerDocument_ == ownerDocument_ && !isReadonly() &&
+        nodeTypeSetContains(allowedChildKinds() & kNotFragment, newChild->type_)) {
+        children_.push_back(newChild);
+        newChild->parent_ = this;
+        if (children_.holdsBlock()) ownerDocument_->keepForDestruction(this);
+        return newChild;
+    }
     checkNewChild(newChild, nullptr);
     if (newChild->type_ == TdomNodeType::documentFragment) {
         while (!newChild->children_.empty()) appendChild(newChild->children_.front());

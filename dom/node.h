@@ -188,7 +188,8 @@ public:
 protected:
     // A bare node of kind 0 (accepting kinds 1, 3, 4, 5, 7, 8, 10, 11 and 12).
     explicit TdomNode(TdomDocument* ownerDocument);
-    TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name);
+    TdomNode(TdomDocument* ownerDocument, TdomNodeType type, const std::u16string* name)
+        : name_(name), ownerDocument_(ownerDocument), type_(type) {}
 
     // The checks of insertBefore/appendChild that concern newChild (steps 1 to 5); refChild may be nullptr.
     void checkNewChild(TdomNode* newChild, const TdomNode* refChild) const;

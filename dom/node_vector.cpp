@@ -25,12 +25,8 @@ TdomNodeVector& TdomNodeVector::operator=(TdomNodeVector&& other) noexcept {
     return *this;
 }
 
-void TdomNodeVector::push_back(TdomNode* node) {
+void TdomNodeVector::pushBackBeyondFirst(TdomNode* node) {
     if (!onHeap()) {
-        if (!slots_[0]) {
-            slots_[0] = node;
-            return;
-        }
         if (!slots_[1]) {
             slots_[1] = node;
             return;

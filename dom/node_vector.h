@@ -42,6 +42,8 @@ public:
     }
     bool empty() const noexcept { return onHeap() ? block()->size == 0 : slots_[0] == nullptr; }
     size_type capacity() const noexcept { return onHeap() ? block()->capacity : kInline; }
+    // True while the references lie in a heap block, which the destructor frees.
+    bool holdsBlock() const noexcept { return onHeap(); }
 
     TdomNode** data() noexcept { return onHeap() ? block()->items() : slots_; }
     TdomNode* const* data() const noexcept { return onHeap() ? block()->items() : slots_; }
@@ -63,7 +65,14 @@ public:
         if (n > capacity()) grow(n);
     }
     // node must not be null.
-    void push_back(TdomNode* node);
+    void push_back(TdomNode* node) {
+        // An empty inline sequence has a null first slot (a heap block's address is marked, never null).
+        if (!slots_[0]) {
+            slots_[0] = node;
+            return;
+        }
+        pushBackBeyondFirst(node);
+    }
     void pop_back() noexcept;
     // Inserts node (not null) before position and returns its position.
     iterator insert(const_iterator position, TdomNode* node);
@@ -95,6 +104,8 @@ private:
     }
     // Moves the references into a heap block of at least minimum references.
     void grow(size_type minimum);
+    // push_back into a sequence that is not empty inline.
+    void pushBackBeyondFirst(TdomNode* node);
     void releaseHeap() noexcept {
         if (onHeap()) ::operator delete(block());
     }

@@ -154,6 +154,22 @@ TEST_F(DocumentRules, NamesAreCheckedEveryTimeTheyAreNew) {
         EXPECT_THROW(doc->createAttribute(u"1href"), EInvalid_Character_Err);
     }
     EXPECT_EQ(&doc->createElement(u"point")->nodeName(), &doc->createAttribute(u"point")->nodeName());
+
+    // Names of one length with the same first, middle and last units, met in turns, keep their own
+    // interned strings; a name interned without its check is checked when an element takes it.
+    const std::u16string alike[] = {u"abcde", u"aXcYe", u"a1c2e"};
+    const std::u16string* first[3] = {};
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < 3; ++i) {
+            const std::u16string& name = doc->createElement(alike[i])->nodeName();
+            EXPECT_EQ(name, alike[i]);
+            if (round == 0) first[i] = &name;
+            EXPECT_EQ(&name, first[i]);
+            EXPECT_THROW(doc->createElement(u"a c e"), EInvalid_Character_Err);
+        }
+    EXPECT_EQ(doc->createDocumentType(u"1abc", u"", u"", u"")->nodeName(), u"1abc");
+    EXPECT_THROW(doc->createElement(u"1abc"), EInvalid_Character_Err);
+    EXPECT_THROW(doc->createAttribute(u"1abc"), EInvalid_Character_Err);
 }
 
 TEST_F(DocumentRules, DestroyNodeRefusesNodesInUse) {

@@ -106,6 +106,21 @@ TEST_F(Attributes, SettingReplacingAndRemoving) {
     EXPECT_EQ(fresh, nullptr);
 }
 
+TEST_F(Attributes, AReadOnlyMapRefusesNewNamesOfAWritableElement) {
+    TdomElement* e = doc->createElement(u"e");
+    TdomAttr* kept = e->setAttribute(u"kept", u"1");
+    e->attributes()->setReadonly(true);
+    const std::size_t nodes = doc->createdNodeCount();
+    EXPECT_THROW(e->setAttribute(u"new", u"2"), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(doc->createdNodeCount(), nodes); // the attribute made for it is gone again
+    TdomAttr* loose = doc->createAttribute(u"loose");
+    EXPECT_THROW(e->setAttributeNode(loose), ENo_Modification_Allowed_Err);
+    EXPECT_EQ(loose->ownerElement(), nullptr);
+    EXPECT_EQ(e->setAttribute(u"kept", u"changed"), nullptr); // an existing attribute takes the value
+    EXPECT_EQ(kept->value(), u"changed");
+    EXPECT_EQ(e->attributes()->length(), 1);
+}
+
 TEST_F(Attributes, ValuesWithEntityReferencesAndNormalization) {
     TdomElement* e = doc->createElement(u"item");
     TdomAttr* attr = doc->createAttribute(u"v");

@@ -43,6 +43,27 @@ TEST_F(Tree, InsertionChecksRunInTheirOrder) {
     EXPECT_FALSE(b->hasChildNodes());
 }
 
+TEST_F(Tree, AppendingAFreshNodeRunsEveryCheck) {
+    TdomElement* target = doc->createElement(u"target");
+    TdomElement* fresh = doc->createElement(u"fresh");
+    EXPECT_THROW(fresh->appendChild(fresh), EHierarchy_Request_Err);
+    TdomText* text = doc->createTextNode(u"text");
+    EXPECT_THROW(text->appendChild(doc->createTextNode(u"inner")), EHierarchy_Request_Err);
+    target->setReadonly(true);
+    EXPECT_THROW(target->appendChild(fresh), ENo_Modification_Allowed_Err);
+    target->setReadonly(false);
+    // An empty fragment adds nothing and stays parentless.
+    TdomDocumentFragment* empty = doc->createDocumentFragment();
+    EXPECT_EQ(target->appendChild(empty), empty);
+    EXPECT_FALSE(target->hasChildNodes());
+    EXPECT_EQ(empty->parentNode(), nullptr);
+    EXPECT_EQ(target->appendChild(fresh), fresh);
+    EXPECT_EQ(target->appendChild(text), text);
+    EXPECT_EQ(target->lastChild(), text);
+    EXPECT_EQ(fresh->parentNode(), target);
+    EXPECT_EQ(target->childNodes().length(), 2);
+}
+
 TEST_F(Tree, FragmentInsertionStopsAtTheFirstRefusedChild) {
     TdomDocumentFragment* fragment = doc->createDocumentFragment();
     fragment->appendChild(doc->createElement(u"one"));
