@@ -22,6 +22,7 @@
 #include "text/dom_exception.h"
 #include "text/error_handler.h"
 #include "text/parser_exception.h"
+#include "text/text_utils.h"
 #include "text/wide_string_list.h"
 #include "text/xml_chars.h"
 
@@ -213,27 +214,8 @@ void TdomDocument::freeNode(TdomNode* node) {
     arena_.deallocate(node, sizeClass, page);
 }
 
-namespace {
-
-// Equality of two runs of units, eight bytes at a time: names are short, and a call to memcmp would
-// cost more than the comparison.
-bool sameUnits(const char16_t* a, const char16_t* b, std::size_t length) {
-    std::size_t i = 0;
-    for (; i + 4 <= length; i += 4) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&y, b + i, sizeof y);
-        if (x != y) return false;
-    }
-    for (; i < length; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-} // namespace
-
 bool TdomDocument::CachedName::holds(std::u16string_view candidate) const {
-    return name && length == candidate.size() && sameUnits(units, candidate.data(), length);
+    return name && length == candidate.size() && sameUnits(std::u16string_view(units, length), candidate);
 }
 
 TdomDocument::CachedName* TdomDocument::cachedSet(std::u16string_view name) {

@@ -1,6 +1,5 @@
 #include "parser/doc_builder.h"
 
-#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -16,15 +15,10 @@
 #include "text/name_value_list.h"
 #include "text/parser_error.h"
 #include "text/parser_exception.h"
+#include "text/text_utils.h"
 #include "text/xml_chars.h"
 
 namespace {
-
-// Whether a and b hold the same units, compared as bytes, which is quicker for the short names
-// that end tags repeat than a comparison unit by unit.
-bool sameUnits(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
-}
 
 bool isTextNode(const TdomNode* node) { return node && node->nodeType() == TdomNodeType::text; }
 

@@ -1,6 +1,5 @@
 #include "parser/wf_test_content_handler.h"
 
-#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -8,15 +7,10 @@
 #include "text/name_value_list.h"
 #include "text/parser_error.h"
 #include "text/parser_exception.h"
+#include "text/text_utils.h"
 #include "text/xml_chars.h"
 
 namespace {
-
-// Whether a and b hold the same units, compared as bytes, which is quicker for the short names
-// that end tags repeat than a comparison unit by unit.
-bool sameUnits(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
-}
 
 bool decodesAsCharRef(std::u16string_view reference) {
     try {
@@ -86,6 +80,15 @@ TXmlErrorRecord TXmlWFTestContentHandler::doctype(TXmlCustomProcessorAgent* proc
                    std::move(sysId), std::move(data));
 }
 
+bool TXmlWFTestContentHandler::isValidName(std::u16string_view name) {
+    if (name.empty()) return false;
+    std::u16string& slot = validNames_[(name.size() * 7 + name.front()) % kValidNameSlots];
+    if (sameUnits(slot, name)) return true;
+    if (!checkName(name)) return false;
+    if (name.size() <= kLongestKeptName) slot.assign(name);
+    return true;
+}
+
 TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAgent* processorAgent,
                                                           TdomStandardLocator* locator,
                                                           const TdomNameValueList& attributes) {
@@ -104,7 +107,8 @@ TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAge
             for (int j = 0; j < i && !duplicate; ++j) duplicate = attributes.nameAt(j) == name;
         }
         if (duplicate) return fail(processorAgent, locator, name, EParserDoubleAttributeName_Err::kClassName);
-        if (!checkName(name)) return fail(processorAgent, locator, value, EParserInvalidAttributeName_Err::kClassName);
+        if (!isValidName(name))
+            return fail(processorAgent, locator, value, EParserInvalidAttributeName_Err::kClassName);
         if (value.find(u'&') == std::u16string::npos) {
             if (!checkCharData(value))
                 return fail(processorAgent, locator, value, EParserInvalidAttributeValue_Err::kClassName);
@@ -156,7 +160,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAg
     requireActive();
     atStart_ = false;
     TXmlErrorRecord error;
-    const bool validName = checkName(tagName);
+    const bool validName = isValidName(tagName);
     if (!validName)
         error = fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
     else if (documentMode_ && rootSeen_ && openElements_.empty())

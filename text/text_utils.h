@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -7,6 +9,22 @@ class TdomNameValueList;
 
 // Small text utilities shared by the readers, the DOM and the well-formedness tests: escaping for
 // output, trimming, and splitting declarations into their parts. Outputs may alias the input.
+
+// Whether a and b hold the same units. Four units at a time: the texts compared most often are
+// short names, for which a call to memcmp would cost more than the comparison.
+inline bool sameUnits(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    std::size_t i = 0;
+    for (; i + 4 <= a.size(); i += 4) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + i, sizeof x);
+        std::memcpy(&y, b.data() + i, sizeof y);
+        if (x != y) return false;
+    }
+    for (; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
 
 // Double quote -> "&#34;", single quote -> "&#39;".
 std::u16string escapeQuotes(std::u16string_view text);
