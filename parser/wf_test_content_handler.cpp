@@ -80,15 +80,6 @@ TXmlErrorRecord TXmlWFTestContentHandler::doctype(TXmlCustomProcessorAgent* proc
                    std::move(sysId), std::move(data));
 }
 
-bool TXmlWFTestContentHandler::isValidName(std::u16string_view name) {
-    if (name.empty()) return false;
-    std::u16string& slot = validNames_[(name.size() * 7 + name.front()) % kValidNameSlots];
-    if (sameUnits(slot, name)) return true;
-    if (!checkName(name)) return false;
-    if (name.size() <= kLongestKeptName) slot.assign(name);
-    return true;
-}
-
 TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAgent* processorAgent,
                                                           TdomStandardLocator* locator,
                                                           const TdomNameValueList& attributes) {
@@ -107,8 +98,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::checkAttributes(TXmlCustomProcessorAge
             for (int j = 0; j < i && !duplicate; ++j) duplicate = attributes.nameAt(j) == name;
         }
         if (duplicate) return fail(processorAgent, locator, name, EParserDoubleAttributeName_Err::kClassName);
-        if (!isValidName(name))
-            return fail(processorAgent, locator, value, EParserInvalidAttributeName_Err::kClassName);
+        if (!checkName(name)) return fail(processorAgent, locator, value, EParserInvalidAttributeName_Err::kClassName);
         if (value.find(u'&') == std::u16string::npos) {
             if (!checkCharData(value))
                 return fail(processorAgent, locator, value, EParserInvalidAttributeValue_Err::kClassName);
@@ -160,7 +150,7 @@ TXmlErrorRecord TXmlWFTestContentHandler::testStartElement(TXmlCustomProcessorAg
     requireActive();
     atStart_ = false;
     TXmlErrorRecord error;
-    const bool validName = isValidName(tagName);
+    const bool validName = checkName(tagName);
     if (!validName)
         error = fail(processorAgent, locator, tagName, EParserInvalidElementName_Err::kClassName);
     else if (documentMode_ && rootSeen_ && openElements_.empty())

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <array>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "parser/signal_chain.h"
@@ -50,8 +48,6 @@ public:
 private:
     // Raises EParserException unless a run is active.
     void requireActive() const;
-    // checkName, answered from the names found valid lately when the name is one of them.
-    bool isValidName(std::u16string_view name);
     TXmlErrorRecord fail(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
                          const std::u16string& code, const char* errorClass) {
         return createError(processorAgent, locator, code, errorClass);
@@ -79,9 +75,4 @@ private:
     };
     std::u16string openNames_;
     std::vector<OpenElement> openElements_;
-    // Names that passed checkName, one a slot chosen by length and first unit: a document repeats a
-    // few names over and over. Long names are not kept.
-    static constexpr std::size_t kValidNameSlots = 32;
-    static constexpr std::size_t kLongestKeptName = 32;
-    std::array<std::u16string, kValidNameSlots> validNames_;
 };

@@ -203,28 +203,6 @@ TEST_F(WFTest, CommentsAndProcessingInstructions) {
     EXPECT_EQ(answer(wf.processingInstruction(&agent, nullptr, u"xml-stylesheet", u"href='a'")), "");
 }
 
-TEST_F(WFTest, NamesFoundValidBeforeDoNotVouchForOthers) {
-    // Valid names of every length up to and past the longest remembered one, each followed by an
-    // invalid name and another valid one of its length and first unit, as element and attribute names.
-    for (std::size_t length = 2; length < 40; ++length) {
-        SCOPED_TRACE(length);
-        const std::u16string valid = u"a" + std::u16string(length - 1, u'b');
-        const std::u16string invalid = valid.substr(0, length - 1) + u"\u00D7";
-        const std::u16string other = u"a" + std::u16string(length - 1, u'c');
-        for (int round = 0; round < 2; ++round) {
-            wf.reset();
-            wf.startDocument(&agent, nullptr, u"");
-            EXPECT_EQ(start(valid), "");
-            EXPECT_EQ(start(other), "");
-            EXPECT_EQ(start(invalid), "EParserInvalidElementName_Err");
-            wf.reset();
-            wf.startDocument(&agent, nullptr, u"");
-            EXPECT_EQ(startWith({{valid, u"1"}, {other, u"2"}, {invalid, u"3"}}), "EParserInvalidAttributeName_Err");
-            EXPECT_EQ(lastCode, u"3");
-        }
-    }
-}
-
 TEST_F(WFTest, AttributesAreCheckedInOrder) {
     auto fresh = [&] {
         wf.reset();
