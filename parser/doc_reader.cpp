@@ -91,13 +91,17 @@ template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view 
             _mm_or_si128(_mm_cmpeq_epi16(units, first), _mm_cmpeq_epi16(units, second)), _mm_cmpeq_epi16(units, third));
         const __m128i suspect =
             _mm_cmpeq_epi16(_mm_subs_epu16(_mm_add_epi16(units, two), lastSuspect), _mm_setzero_si128());
-        // Two mask bits a unit.
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(delimiter, suspect))); mask != 0;
-             mask &= ~(3u << __builtin_ctz(mask))) {
-            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+        // Two mask bits a unit. The units that may be stops before the first delimiter are looked
+        // up; the delimiter itself ends the run.
+        const auto delimiters = static_cast<unsigned>(_mm_movemask_epi8(delimiter));
+        const unsigned beforeDelimiter = delimiters != 0 ? (delimiters & (0u - delimiters)) - 1 : 0xFFFFu;
+        for (unsigned suspects = static_cast<unsigned>(_mm_movemask_epi8(suspect)) & beforeDelimiter; suspects != 0;
+             suspects &= ~(3u << __builtin_ctz(suspects))) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(suspects)) / 2;
             if (endsRun(run[at], stops)) return at;
             maySpanLines = true;
         }
+        if (delimiters != 0) return i + static_cast<std::size_t>(__builtin_ctz(delimiters)) / 2;
     }
 #endif
     if (i < n) maySpanLines = true;

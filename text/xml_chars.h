@@ -30,8 +30,10 @@ extern const std::uint16_t kXmlCharTable[0x10000];
 inline bool hasXmlClass(char16_t unit, std::uint16_t classes) { return (kXmlCharTable[unit] & classes) != 0; }
 
 // 0x09, 0x0A, 0x0D and 0x20-0xFFFD. Surrogate units pass; the string checks pair them.
-inline bool isCharUnit(char16_t unit) { return hasXmlClass(unit, xmlclass::kCharUnit); }
-inline bool isWhiteSpace(char16_t unit) { return hasXmlClass(unit, xmlclass::kWhiteSpace); }
+// The two classes asked for most often are worked out from the unit, without the table, which is
+// too large to stay in the nearest cache.
+inline bool isCharUnit(char16_t unit) { return unit >= 0x20 ? unit < 0xFFFE : ((0x2600u >> unit) & 1u) != 0; }
+inline bool isWhiteSpace(char16_t unit) { return unit <= 0x20 && ((0x100002600ull >> unit) & 1u) != 0; }
 inline bool isBaseChar(char16_t unit) { return hasXmlClass(unit, xmlclass::kBaseChar); }
 inline bool isIdeographic(char16_t unit) { return hasXmlClass(unit, xmlclass::kIdeographic); }
 inline bool isLetter(char16_t unit) { return hasXmlClass(unit, xmlclass::kLetter); }
