@@ -1,5 +1,6 @@
 #include "parser/doc_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -201,7 +202,7 @@ TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* process
         answer = NextHandler()->startElement(processorAgent, locator, noNamespace, tagName_, *attributes_);
         if (!answer && empty) answer = NextHandler()->endElement(processorAgent, locator, noNamespace, tagName_);
     }
-    attributes_->clearPairs();
+    // The pairs stay until the next tag clears the list: a handler's time with them ends here.
     return answer;
 }
 
@@ -306,7 +307,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         if (count <= 0 || first >= buffer.size())
             piece.clear();
         else
-            piece.assign(buffer, first, static_cast<std::size_t>(count));
+            piece.assign(buffer.data() + first, std::min(static_cast<std::size_t>(count), buffer.size() - first));
         return piece;
     };
     // Sends the buffer's character data. The buffer itself goes down the chain when a handler that
