@@ -1,6 +1,5 @@
 #include "parser/doc_reader.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -307,7 +306,7 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         if (count <= 0 || first >= buffer.size())
             piece.clear();
         else
-            piece.assign(buffer.data() + first, std::min(static_cast<std::size_t>(count), buffer.size() - first));
+            piece.assign(buffer, first, static_cast<std::size_t>(count));
         return piece;
     };
     // Sends the buffer's character data. The buffer itself goes down the chain when a handler that
