@@ -201,7 +201,7 @@ TXmlErrorRecord TXmlStandardDocReader::sendTag(TXmlCustomProcessorAgent* process
         answer = NextHandler()->startElement(processorAgent, locator, noNamespace, tagName_, *attributes_);
         if (!answer && empty) answer = NextHandler()->endElement(processorAgent, locator, noNamespace, tagName_);
     }
-    // The pairs stay until the next tag clears the list: a handler's time with them ends here.
+    // The pairs stay in the list until the next tag clears it.
     return answer;
 }
 

@@ -209,7 +209,8 @@ bool isNewPseudoAttributeName(const TdomNameValueList& list, std::u16string_view
 }
 
 // Reads the name="value" pairs that follow the target from position i on, which is not white
-// space; returns the result code.
+// space; returns the result code. Kept out of line, so that the common tag without attributes
+// does not pay for its frame.
 [[gnu::noinline]] int readPseudoAttributes(std::u16string_view text, std::size_t i, TdomNameValueList& list) {
     const std::size_t n = text.size();
     auto skip = [&] {
