@@ -43,8 +43,7 @@ public:
         const std::u16string_view rest = units.substr(1);
         // A run in the middle of a line, the common case, only adds columns.
         if (!lastWasLineFeed_ && !hasLineFeed(rest.substr(0, rest.size() - 1))) {
-            const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(rest.size());
-            column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+            addColumns(rest.size());
             lastWasLineFeed_ = rest.back() == u'\n';
             return;
         }
@@ -54,8 +53,7 @@ public:
     void advanceWithinLine(std::u16string_view units) {
         if (units.empty()) return;
         advance(units.front());
-        const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(units.size() - 1);
-        column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+        addColumns(units.size() - 1);
     }
     // The next character starts a new piece.
     void markPieceEnd() { pieceEnded_ = true; }
@@ -74,6 +72,11 @@ public:
     std::int32_t pieceStartColumn() const { return pieceStartColumn_; }
 
 private:
+    // Moves the column on by count, within the line.
+    void addColumns(std::size_t count) {
+        const std::int64_t column = static_cast<std::int64_t>(column_) + static_cast<std::int64_t>(count);
+        column_ = column < kLargest ? static_cast<std::int32_t>(column) : kLargest;
+    }
     // Whether a line feed is among the units, eight at a time where the vector unit allows.
     static bool hasLineFeed(std::u16string_view units) {
         std::size_t i = 0;
