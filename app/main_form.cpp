@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "app/point_mark_reader.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "dom/named_node_map.h"
 #include "dom/node.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
@@ -160,8 +163,10 @@ void TMainFormCore::FormCreate() {
     // The builder's text event comes with every value of a point-mark file: often enough to tell
     // how far the parser has read the file, and a place to stop a read that is no longer wanted.
     XmlToDomParser->docBuilder()->OnPCDATA = [this](TXmlCustomProcessorAgent*, TdomStandardLocator* locator,
-                                                    std::u16string&) {
-        if (!OnProgress || !locator || !locator->inputSource()) return;
+                                                    std::u16string& text) {
+        if (!locator || !locator->inputSource()) return;
+        if (!locator->inputSource()->undecodableBytes().empty()) placeUndecodable(*locator->inputSource(), text.size());
+        if (!OnProgress) return;
         TStream* stream = locator->inputSource()->stream();
         const std::int64_t done = stream->position();
         if (done != progressReported_) reportProgress(done, stream->size());
@@ -222,8 +227,21 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
     DomImplementation->releaseAll();
     const int parserMessagesBefore = parserMessageCount_;
     fatalError_.reset();
+    undecodable_.clear();
+    undecodablePlaced_.clear();
     TdomDocument* document = XmlToDomParser->fileToDocument(fileName);
-    ReadNode(read, document, 0, &Memo1);
+    // Where the cells with undecodable bytes went, when there are any.
+    std::unordered_map<const TdomNode*, std::pair<int, int>> cells;
+    TCellSource onCell;
+    if (!undecodable_.empty()) {
+        for (const TUndecodableCell& entry : undecodable_)
+            if (entry.source) cells.emplace(entry.source, std::pair{-1, -1});
+        onCell = [&cells](const TdomNode* source, int row, int column) {
+            const auto found = cells.find(source);
+            if (found != cells.end()) found->second = {row, column};
+        };
+    }
+    ReadNode(read, document, 0, &Memo1, onCell);
     TReadRows result;
     if (fatalError_) {
         // Never half a record: the one the error broke into is left out.
@@ -239,6 +257,7 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
         LastReadStop = stop;
         result.stop = std::move(stop);
     }
+    if (!undecodable_.empty()) reportUndecodable(cells, read.RecordCount);
     if (read.RecordCount == 0) {
         addMessage(nothingReadLine(fileName, parserMessageCount_ > parserMessagesBefore ? "see the messages above"
                                                                                         : "it holds no \"format\" element"));
@@ -248,6 +267,67 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
     result.rows = std::move(read.rows());
     result.rows.resize(static_cast<std::size_t>(read.RecordCount) + 1);
     return result;
+}
+
+void TMainFormCore::placeUndecodable(const TXmlInputSource& source, std::size_t textLength) {
+    const std::vector<TXmlInputSource::TUndecodableBytes>& entries = source.undecodableBytes();
+    std::size_t& placed = undecodablePlaced_[&source];
+    // The text ends where the reader stands (or one unit before it).
+    const std::int64_t end = source.unitsRead();
+    const std::int64_t start = end - static_cast<std::int64_t>(textLength) - 1;
+    TdomNode* element = XmlToDomParser->docBuilder()->currentNode();
+    for (; placed < entries.size() && entries[placed].unit < end; ++placed) {
+        const TdomNode* holder = nullptr;
+        if (entries[placed].unit >= start) {
+            holder = element;
+        } else {
+            // Before the text, in markup: an attribute value of an element still open, if one holds "・".
+            for (TdomNode* node = element; node && !holder; node = node->parentNode()) {
+                TdomNamedNodeMap* attributes = node->attributes();
+                for (int i = 0; attributes && i < attributes->length() && !holder; ++i)
+                    if (attributes->item(i)->nodeValue().find(cp932::kReplacementUnit) != std::u16string::npos)
+                        holder = attributes->item(i);
+            }
+        }
+        undecodable_.push_back({holder, entries[placed].bytes});
+    }
+}
+
+void TMainFormCore::reportUndecodable(const std::unordered_map<const TdomNode*, std::pair<int, int>>& cells,
+                                      int records) {
+    constexpr std::size_t kMaxLines = 100;
+    auto hex = [](const std::string& bytes) {
+        std::string text;
+        for (const char byte : bytes) {
+            char two[4];
+            std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(byte));
+            text += (text.empty() ? "" : " ") + std::string(two);
+        }
+        return text;
+    };
+    std::map<int, std::string> byRecord; // the cells of each record, "地点名 85 40"
+    std::string elsewhere;
+    for (const TUndecodableCell& entry : undecodable_) {
+        const auto found = entry.source ? cells.find(entry.source) : cells.end();
+        if (found == cells.end() || found->second.first < 0) {
+            elsewhere += (elsewhere.empty() ? "" : ", ") + hex(entry.bytes);
+            continue;
+        }
+        const auto [row, column] = found->second;
+        if (row > records) continue; // the record cut off by a fatal error was left out
+        std::string& line = byRecord[row];
+        line += (line.empty() ? "" : ", ") + std::string(columnHeaderUtf8(column)) + " " + hex(entry.bytes);
+    }
+    std::size_t lines = 0;
+    for (const auto& [row, cellsText] : byRecord) {
+        if (++lines > kMaxLines) break;
+        addMessage((row == 0 ? std::string("Before the first record") : "Record " + std::to_string(row)) +
+                   ": bytes that are no Shift_JIS character were read as \"・\": " + cellsText);
+    }
+    if (byRecord.size() > kMaxLines)
+        addMessage("... and " + std::to_string(byRecord.size() - kMaxLines) + " more records with such bytes");
+    if (!elsewhere.empty())
+        addMessage("Bytes that are no Shift_JIS character were read as \"・\" outside the values: " + elsewhere);
 }
 
 TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName, bool replace) {

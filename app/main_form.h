@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "app/point_mark_writer.h"
 
 class TDomImplementation;
+class TdomNode;
+class TXmlInputSource;
 class TXmlParserError;
 class TXmlToDomParser;
 
@@ -203,6 +206,18 @@ private:
         bool insideRecord = false;
     };
     std::optional<TFatalError> fatalError_;
+    // Shift_JIS bytes without a character met in the XML read under way, each with the node whose
+    // value holds its "・" (an element, or an attribute; none when it was outside any value).
+    struct TUndecodableCell {
+        const TdomNode* source;
+        std::string bytes;
+    };
+    std::vector<TUndecodableCell> undecodable_;
+    std::unordered_map<const TXmlInputSource*, std::size_t> undecodablePlaced_; // entries seen, per input
+    // Takes the source's new undecodable bytes before the end of the text being built.
+    void placeUndecodable(const TXmlInputSource& source, std::size_t textLength);
+    // One message line per record with such bytes (read: the records as read).
+    void reportUndecodable(const std::unordered_map<const TdomNode*, std::pair<int, int>>& cells, int records);
     int parserMessageCount_ = 0;         // messages of the XML parser so far
     std::int64_t progressReported_ = -1; // the last position given to OnProgress
     std::unique_ptr<TDatumTransform> datumTransform_;

@@ -230,4 +230,29 @@ TEST_F(FileSafety, UnassignedCodesAndAttributeWhiteSpaceAreReportedOrKeptOnSave)
     TMainFormCore reader;
     EXPECT_EQ(reader.FileLoadXMLClick(dir_.path("codes.xml")), 3);
     EXPECT_EQ(reader.Table.cell(12, 2), "a\tb\nc");
+
+    // Read back, each code that became "・" is named with its record and column; the real "・" is not.
+    form.Table.setCell(12, 3, "r\xEB\x40");
+    form.FileSaveXMLClick(dir_.path("codes.xml"));
+    EXPECT_EQ(reader.FileLoadXMLClick(dir_.path("codes.xml")), 3);
+    EXPECT_EQ(reader.Table.cell(4, 1), "a\x81\x45"
+                                       "b");
+    std::vector<std::string> lines;
+    for (const std::string& line : reader.Memo1)
+        if (line.find("Shift_JIS") != std::string::npos) lines.push_back(utf16ToUtf8(cp932::decode(line)));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Record 1: bytes that are no Shift_JIS character were read as \"・\": 地点名 85 40");
+    EXPECT_EQ(lines[1],
+              "Record 3: bytes that are no Shift_JIS character were read as \"・\": 住所 FC FC, 繰り返し EB 40");
+
+    // At most 100 lines, then how many more records hold such bytes.
+    fill(form, 150, "m");
+    for (int r = 1; r <= 150; ++r) form.Table.setCell(3, r, "\x85\x40");
+    form.FileSaveXMLClick(dir_.path("many.xml"));
+    EXPECT_EQ(reader.FileLoadXMLClick(dir_.path("many.xml")), 150);
+    const auto first = std::find_if(reader.Memo1.begin(), reader.Memo1.end(),
+                                    [](const std::string& line) { return line.starts_with("Record 1:"); });
+    ASSERT_GE(reader.Memo1.end() - first, 101);
+    EXPECT_TRUE(first[99].starts_with("Record 100:"));
+    EXPECT_EQ(first[100], "... and 50 more records with such bytes");
 }
