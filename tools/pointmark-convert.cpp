@@ -20,13 +20,16 @@
 // fields) go there too.
 //
 // Exit status: 0 on success (rows that a point-mark save left out or changed are listed on
-// standard error), 1 when the input cannot be read, when reading it reported messages and gave no
+// standard error), 1 when the input cannot be read, when reading it stopped at a fatal error (the
+// records read in full are still converted and written, and the last line of standard error says
+// "N records read; reading stopped at line L: REASON"), when reading it reported messages and gave no
 // record, when the output cannot be written, when PROJ cannot be set up for --datum or --dedupe,
 // when standard output cannot be written, and with --check when a record has an error; 2 for a
 // wrong command line, the output being the input file among them (nothing is written then).
 
-#include <cstdio>
 #include <sys/stat.h>
+
+#include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
@@ -153,6 +156,13 @@ int printProblems(const TPointMarkTable& table, const InputRecordNumbers& number
     return errors > 0 ? kExitFailure : 0;
 }
 
+// The last line of a run whose reading stopped at a fatal error.
+void printReadStop(const TReadStop& stop) {
+    std::fprintf(stderr, "%d records read%s; reading stopped at line %d: %s\n", stop.records,
+                 stop.recordCut ? " (the record cut off by the error was left out)" : "", stop.line,
+                 stop.reason.c_str());
+}
+
 // The whole run; its exit status.
 int convert(int argc, char** argv) {
     std::vector<std::string> names;
@@ -206,10 +216,17 @@ int convert(int argc, char** argv) {
         return failure("cannot read the input: " + std::string(error.what()));
     }
     for (const std::string& line : editor.Memo1) std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
+    // Reading that stopped at a fatal error fails the run, after the records read in full were
+    // converted; the last line of standard error says how far it got.
+    const std::optional<TReadStop> stop = editor.LastReadStop;
     // Without a record the editor's table is untouched; an input that read cleanly but holds no
     // point still converts (to an empty file), one whose read reported problems does not.
     if (records == 0) {
-        if (editor.Memo1.size() > 1) return failure("cannot read the input: no record was read from \"" + input + "\"");
+        if (editor.Memo1.size() > 1) {
+            const int status = failure("cannot read the input: no record was read from \"" + input + "\"");
+            if (stop) printReadStop(*stop);
+            return status;
+        }
         editor.Table.RecordCount = 0;
         editor.Table.setRowCount(1); // the header row alone, without the start-up's empty record
     }
@@ -238,12 +255,21 @@ int convert(int argc, char** argv) {
         applyDataRowOrder(editor.Table, order);
         numbers.reorder(order);
     }
-    if (check) return printProblems(editor.Table, numbers);
+    if (check) {
+        const int status = printProblems(editor.Table, numbers);
+        if (!stop) return status;
+        printReadStop(*stop);
+        return kExitFailure;
+    }
     try {
         const TSaveReport report = editor.FileSaveXMLClick(output);
         if (!report.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", saveReportMessage(report).c_str());
     } catch (const std::exception& error) {
         return failure("cannot write the output: " + std::string(error.what()));
+    }
+    if (stop) {
+        printReadStop(*stop);
+        return kExitFailure;
     }
     return 0;
 }
