@@ -169,6 +169,23 @@ TEST(RowFilter, ShowsRowsMeetingEveryCondition) {
     EXPECT_EQ(rows({{4, u"トウキョウ"}}, kJapanese), (std::vector<int>{2, 4}));
 }
 
+TEST(RowFilter, CaseIgnoredFindAndFilterFoldEveryLetterFromAToZ) {
+    TMainFormCore form;
+    fillNames(form, {u"ZOO", u"zoo", u"ao", u"Ⅱz"});
+    // Byte search, search on decoded units (Ⅱ has two byte sequences) and the Japanese option.
+    for (const TMatchOptions options : {TMatchOptions{}, kJapanese}) {
+        for (const std::u16string_view text : {u"z", u"Z", u"Ⅱz", u"ⅡZ"}) {
+            const bool numeral = text.size() == 2;
+            EXPECT_EQ(TRowFilter({{4, std::u16string(text)}}, options).matchingRows(form.Table, &form.SearchCache),
+                      numeral ? std::vector<int>{4} : (std::vector<int>{1, 2, 4}))
+                << options.japanese;
+            EXPECT_EQ(findCell(form.Table, TCellMatcher(text, options), {4, 1}, false, {}, &form.SearchCache),
+                      (TCellPos{4, numeral ? 4 : 2}));
+        }
+        EXPECT_EQ(TRowFilter({{4, u"A"}}, options).matchingRows(form.Table), std::vector<int>{3});
+    }
+}
+
 TEST(SortDescending, ReversesTheOrderKeepsTiesAndUndoes) {
     TMainFormCore form;
     fillNames(form, {u"b", u"A", u"c", u"a"});
