@@ -18,7 +18,8 @@ constexpr double kEarthRadius = 6371008.8;
 constexpr double kPi = 3.14159265358979323846;
 
 // A record that takes part: the number of its name (see NameNumbers), its index in the records
-// searched, and its place on the sphere in metres from the Earth's centre.
+// searched, and its place: latitude and longitude in degrees in x and y as read, then the point on
+// the sphere in metres from the Earth's centre.
 struct Place {
     std::uint32_t name = 0;
     std::uint32_t index = 0;
@@ -26,25 +27,26 @@ struct Place {
 };
 
 // Numbers names 0, 1, 2 ... in order of first appearance, each name once (byte for byte). The
-// open-addressed table of their hashes grows with the number of different names, so it stays small
-// where names repeat, and a name is read only while the records are read in order.
+// open-addressed table of their hashes grows with the number of different names, and the names
+// are copied side by side, so that both stay small where names repeat and a name is compared
+// without going back to its record.
 class NameNumbers {
 public:
     std::uint32_t numberOf(std::string_view name) {
-        if (2 * (names_.size() + 1) > slots_.size()) grow();
+        if (2 * (starts_.size() + 1) > slots_.size()) grow();
         const std::size_t hash = std::hash<std::string_view>()(name);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             Slot& slot = slots_[at];
             if (slot.number == kFree) {
-                slot = {hash, static_cast<std::uint32_t>(names_.size())};
-                names_.push_back(name);
+                slot = {hash, static_cast<std::uint32_t>(starts_.size() - 1)};
+                bytes_.append(name);
+                starts_.push_back(bytes_.size());
                 return slot.number;
             }
-            if (slot.hash == hash && names_[slot.number] == name) return slot.number;
+            if (slot.hash == hash && nameOf(slot.number) == name) return slot.number;
         }
     }
-    std::size_t count() const { return names_.size(); }
 
 private:
     static constexpr std::uint32_t kFree = 0xFFFFFFFF;
@@ -52,6 +54,9 @@ private:
         std::size_t hash = 0;
         std::uint32_t number = kFree;
     };
+    std::string_view nameOf(std::uint32_t number) const {
+        return std::string_view(bytes_).substr(starts_[number], starts_[number + 1] - starts_[number]);
+    }
     void grow() {
         std::vector<Slot> slots(std::max<std::size_t>(64, 2 * slots_.size()));
         const std::size_t mask = slots.size() - 1;
@@ -64,14 +69,18 @@ private:
         slots_.swap(slots);
     }
 
-    std::vector<Slot> slots_; // a power of two of them, at least twice the names
-    std::vector<std::string_view> names_;
+    std::vector<Slot> slots_;               // a power of two of them, at least twice the names
+    std::string bytes_;                     // the names one after the other
+    std::vector<std::size_t> starts_ = {0}; // where each name begins in bytes_, and the end
 };
 
-// The places of the records that take part, in record order, their names numbered by names; Tokyo
-// positions are transformed to WGS 84 first.
+// The places of the records that take part, in record order, their names numbered by names and
+// counted in perName, with latitude and longitude in degrees in x and y: Tokyo positions are
+// transformed to WGS 84. A point that PROJ could not transform takes part in nothing: its name
+// becomes kNoName.
+constexpr std::uint32_t kNoName = 0xFFFFFFFF;
 std::vector<Place> placesOf(const std::vector<const TPointMarkRow*>& rows, TDatumTransform& transform,
-                            NameNumbers& names) {
+                            NameNumbers& names, std::vector<std::uint32_t>& perName) {
     std::vector<Place> places;
     places.reserve(rows.size());
     std::vector<std::uint32_t> tokyo; // positions in places
@@ -84,9 +93,10 @@ std::vector<Place> placesOf(const std::vector<const TPointMarkRow*>& rows, TDatu
         if (row[kNameColumn].empty() || !datum || !latitude || !longitude || std::abs(latitude->value) > 90 ||
             std::abs(longitude->value) > 180)
             continue;
-        // Latitude and longitude in degrees wait in x and y until the place is computed.
-        places.push_back(
-            {names.numberOf(row[kNameColumn]), static_cast<std::uint32_t>(k), latitude->value, longitude->value});
+        const std::uint32_t name = names.numberOf(row[kNameColumn]);
+        if (name == perName.size()) perName.push_back(0);
+        ++perName[name];
+        places.push_back({name, static_cast<std::uint32_t>(k), latitude->value, longitude->value});
         if (datum != TDatum::tokyo) continue;
         tokyo.push_back(static_cast<std::uint32_t>(places.size() - 1));
         latitudes.push_back(latitude->value);
@@ -94,33 +104,31 @@ std::vector<Place> placesOf(const std::vector<const TPointMarkRow*>& rows, TDatu
     }
     transform.transform(TDatum::tokyo, TDatum::wgs84, latitudes.data(), longitudes.data(), tokyo.size());
     for (std::size_t i = 0; i < tokyo.size(); ++i) {
-        places[tokyo[i]].x = latitudes[i];
-        places[tokyo[i]].y = longitudes[i];
+        Place& place = places[tokyo[i]];
+        place.x = latitudes[i];
+        place.y = longitudes[i];
+        if (std::isfinite(place.x) && std::isfinite(place.y)) continue;
+        --perName[place.name];
+        place.name = kNoName;
     }
-    // Points that PROJ could not transform are dropped in the same pass.
-    std::size_t kept = 0;
-    for (const Place& place : places) {
-        if (!std::isfinite(place.x) || !std::isfinite(place.y)) continue;
-        const double phi = place.x * kPi / 180, lambda = place.y * kPi / 180;
-        Place& at = places[kept++];
-        at = place;
-        at.x = kEarthRadius * std::cos(phi) * std::cos(lambda);
-        at.y = kEarthRadius * std::cos(phi) * std::sin(lambda);
-        at.z = kEarthRadius * std::sin(phi);
-    }
-    places.resize(kept);
     return places;
 }
 
-// Calls visit with each run of places that share a name, in record order within the run.
-// Grouping first keeps each search among the few places that share a name. The places are laid
-// out by name number with a counting sort (linear time, record order kept).
-template <class Visit> void forEachNameRun(const std::vector<Place>& places, std::size_t nameCount, Visit&& visit) {
-    std::vector<std::size_t> starts(nameCount + 1);
-    for (const Place& place : places) ++starts[place.name + 1];
-    for (std::size_t name = 0; name < nameCount; ++name) starts[name + 1] += starts[name];
-    std::vector<Place> sorted(places.size());
-    for (const Place& place : places) sorted[starts[place.name]++] = place;
+// Calls visit with each run of places that share a name, in record order within the run, each
+// place now on the sphere. Grouping first keeps each search among the few places that share a
+// name. The places are laid out by name number with a counting sort (linear time, record order
+// kept), and put on the sphere as they are laid out.
+template <class Visit>
+void forEachNameRun(const std::vector<Place>& places, const std::vector<std::uint32_t>& perName, Visit&& visit) {
+    std::vector<std::size_t> starts(perName.size() + 1);
+    for (std::size_t name = 0; name < perName.size(); ++name) starts[name + 1] = starts[name] + perName[name];
+    std::vector<Place> sorted(starts.back());
+    for (const Place& place : places) {
+        if (place.name == kNoName) continue;
+        const double phi = place.x * kPi / 180, lambda = place.y * kPi / 180;
+        sorted[starts[place.name]++] = {place.name, place.index, kEarthRadius * std::cos(phi) * std::cos(lambda),
+                                        kEarthRadius * std::cos(phi) * std::sin(lambda), kEarthRadius * std::sin(phi)};
+    }
     for (auto first = sorted.begin(), last = first; first != sorted.end(); first = last) {
         while (last != sorted.end() && last->name == first->name) ++last;
         visit(std::span<const Place>(first, last));
@@ -242,14 +250,15 @@ std::vector<std::vector<int>> findDuplicateGroups(const TPointMarkTable& table, 
                                                   double metres) {
     std::vector<int> rowNumbers;
     NameNumbers names;
-    const std::vector<Place> places = placesOf(recordsOf(table, rowNumbers), transform, names);
+    std::vector<std::uint32_t> perName;
+    const std::vector<Place> places = placesOf(recordsOf(table, rowNumbers), transform, names, perName);
     std::vector<std::vector<int>> groups;
     NearPlaces leaders(metres);
     // Per place of the current name: the number of its leader among the name's leaders; per
     // leader: how many records it leads (itself included) and its group in groups, if any. Only
     // leaders of two or more records get a group.
     std::vector<int> leaderOf, sizes, groupOf;
-    forEachNameRun(places, names.count(), [&](std::span<const Place> run) {
+    forEachNameRun(places, perName, [&](std::span<const Place> run) {
         if (run.size() < 2) return;
         leaders.reset(run.size());
         leaderOf.clear();
@@ -290,8 +299,9 @@ std::vector<int> findDuplicatesOf(const TPointMarkTable& table, const std::vecto
     NearPlaces tablePlaces(metres);
     // Within a run of one name the table's records come first.
     NameNumbers names;
-    const std::vector<Place> places = placesOf(rows, transform, names);
-    forEachNameRun(places, names.count(), [&](std::span<const Place> run) {
+    std::vector<std::uint32_t> perName;
+    const std::vector<Place> places = placesOf(rows, transform, names, perName);
+    forEachNameRun(places, perName, [&](std::span<const Place> run) {
         tablePlaces.reset(run.size());
         for (const Place& place : run) {
             const NearPlaces::Spot spot = tablePlaces.spotOf(place);
