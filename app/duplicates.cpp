@@ -136,17 +136,20 @@ void forEachNameRun(const std::vector<Place>& places, const std::vector<std::uin
 }
 
 // The places of one name, each with an id, for finding the lowest id within the distance of a
-// place. Up to kListed places are compared one by one; more go into cubes whose edge is twice the
-// straight-line distance (the chord) that the great-circle distance corresponds to. A place within
-// the chord of another differs from it by at most half an edge on each axis, so it lies in the
-// other's cube or in the neighbour on the side that the other is nearer to: eight cubes to look
-// at. The cubes are slots of an open-addressed table sized for the run, reused from run to run.
+// place. Up to kListed places are compared one by one; more go into cubes whose edge is eight times
+// the straight-line distance (the chord) that the great-circle distance corresponds to. A place
+// within the chord of another differs from it by at most the chord on each axis, so it lies in the
+// other's cube or, on an axis where the other is within the chord of a face, in the neighbour
+// beyond that face: one cube to look at for most places, at most eight. The cubes are slots of an
+// open-addressed table sized for the run, reused from run to run.
 class NearPlaces {
 public:
     explicit NearPlaces(double metres) {
         const double angle = std::clamp(std::max(metres, 0.0) / kEarthRadius, 0.0, kPi);
         chord_ = 2 * kEarthRadius * std::sin(angle / 2);
-        edge_ = std::max(2 * chord_, 0.001); // cube indices stay well inside 64 bits
+        edge_ = std::max(8 * chord_, 0.001); // cube indices stay well inside 64 bits
+        // A little more than the chord, so that rounding never leaves out a cube to look at.
+        reach_ = chord_ * (1 + 1e-9) + 1e-6;
     }
 
     // Empties the set for a run that will put in at most count places.
@@ -184,13 +187,14 @@ public:
             for (const Entry& entry : entries_) consider(entry);
             return lowest;
         }
-        const std::int64_t side[3] = {nearerSide(place.x, home.x), nearerSide(place.y, home.y),
-                                      nearerSide(place.z, home.z)};
-        for (int dx = 0; dx <= 1; ++dx)
-            for (int dy = 0; dy <= 1; ++dy)
-                for (int dz = 0; dz <= 1; ++dz) {
-                    const Slot& slot =
-                        slots_[slotOf({home.x + dx * side[0], home.y + dy * side[1], home.z + dz * side[2]})];
+        const Spot low = {home.x - nearFace(place.x, home.x, 0), home.y - nearFace(place.y, home.y, 0),
+                          home.z - nearFace(place.z, home.z, 0)};
+        const Spot high = {home.x + nearFace(place.x, home.x, 1), home.y + nearFace(place.y, home.y, 1),
+                           home.z + nearFace(place.z, home.z, 1)};
+        for (std::int64_t x = low.x; x <= high.x; ++x)
+            for (std::int64_t y = low.y; y <= high.y; ++y)
+                for (std::int64_t z = low.z; z <= high.z; ++z) {
+                    const Slot& slot = slots_[slotOf({x, y, z})];
                     for (int e = slot.head; e >= 0; e = entries_[e].next) consider(entries_[e]);
                 }
         return lowest;
@@ -219,8 +223,10 @@ private:
         return at;
     }
     std::int64_t cube(double coordinate) const { return static_cast<std::int64_t>(std::floor(coordinate / edge_)); }
-    std::int64_t nearerSide(double coordinate, std::int64_t cube) const {
-        return coordinate - static_cast<double>(cube) * edge_ < edge_ / 2 ? -1 : 1;
+    // 1 when the coordinate lies within reach of the cube's lower (face 0) or upper (face 1) face.
+    std::int64_t nearFace(double coordinate, std::int64_t cube, int face) const {
+        const double offset = coordinate - static_cast<double>(cube + face) * edge_;
+        return std::abs(offset) <= reach_ ? 1 : 0;
     }
     bool near(const Place& a, const Place& b) const {
         const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -229,6 +235,7 @@ private:
 
     double chord_;
     double edge_;
+    double reach_;
     bool cubed_ = false;
     std::vector<Slot> slots_; // a power of two of them, at least twice the places of the run
     std::vector<Entry> entries_;
