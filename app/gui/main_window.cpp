@@ -814,9 +814,20 @@ std::vector<char> TMainForm::shownRows() {
 
 void TMainForm::applyFilter() {
     runCommand([this] {
-        std::vector<char> shown = shownRows();
+        const QModelIndex current = StringGridXML->currentIndex();
+        const int column = current.isValid() ? current.column() : 0;
+        const int row = current.isValid() ? Filter->mapToSource(current).row() : 0;
+        const std::vector<char> shown = shownRows();
         showOnMap(shown);
-        Filter->setShownRows(std::move(shown));
+        Filter->setShownRows(shown);
+        // The new rows come as a reset: the current cell stays where it was when it is still
+        // shown, else it goes to the next shown record (the last one when none follows).
+        if (Filter->rowCount() == 0) return;
+        int next = row;
+        while (next < Model->rowCount() && !Filter->isShown(next)) ++next;
+        const QModelIndex at =
+            next < Model->rowCount() ? Filter->mapFromSource(Model->index(next, column)) : Filter->index(Filter->rowCount() - 1, column);
+        StringGridXML->setCurrentIndex(at);
     });
     Timer1Timer();
 }
