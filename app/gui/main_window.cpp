@@ -40,6 +40,7 @@
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
 #include "app/gui/point_mark_model.h"
+#include "app/gui/problem_list.h"
 #include "app/gui/record_filter_model.h"
 #include "app/gui/read_progress.h"
 #include "app/gui/string_grid.h"
@@ -232,6 +233,28 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     });
     MapView->setTable(&Core.Table);
 
+    // The list of every problem of the records shown, beside the table. Connected after the
+    // checks, so that it lists them once they follow the change.
+    ProblemPanel = new TProblemList(Checks, this);
+    ProblemPanel->setObjectName("ProblemPanel");
+    ProblemPanel->setAllowedAreas(Qt::AllDockWidgetAreas);
+    ProblemPanel->IsShown = [this](int tableRow) { return Filter->isShown(Model->modelRow(tableRow)); };
+    addDockWidget(Qt::BottomDockWidgetArea, ProblemPanel);
+    ProblemPanel->hide();
+    auto listAgain = [this] { ProblemPanel->scheduleRefresh(); };
+    connect(Model, &QAbstractItemModel::dataChanged, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsInserted, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsRemoved, ProblemPanel, listAgain);
+    connect(Filter, &QAbstractItemModel::modelReset, ProblemPanel, listAgain);
+    connect(ProblemPanel, &TProblemList::cellChosen, this, [this](int column, int row) {
+        const QModelIndex index = TableIndex(column, row);
+        if (!index.isValid()) return;
+        StringGridXML->setCurrentIndex(index);
+        StringGridXML->scrollTo(index);
+        StringGridXML->setFocus();
+    });
+    connect(ProblemPanel, &QDockWidget::visibilityChanged, this, [this](bool visible) { ViewProblems->setChecked(visible); });
+
     createMenus();
     AboutBox = new TAboutBox(this);
     FormSort = new TFormSort(this);
@@ -353,6 +376,8 @@ void TMainForm::createMenus() {
     MenuView->setObjectName("View");
     ViewMap = action(MenuView, "ViewMap", "地図", QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ViewMapClick);
     ViewMap->setCheckable(true);
+    ViewProblems = action(MenuView, "ViewProblems", "問題の一覧", QKeySequence(), &TMainForm::ViewProblemsClick);
+    ViewProblems->setCheckable(true);
     MenuHelp = menuBar()->addMenu("ヘルプ(&H)");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
@@ -843,6 +868,8 @@ void TMainForm::showOnMap(const std::vector<char>& shownByModelRow) {
 }
 
 void TMainForm::ViewMapClick() { MapPanel->setVisible(ViewMap->isChecked()); }
+
+void TMainForm::ViewProblemsClick() { ProblemPanel->setVisible(ViewProblems->isChecked()); }
 
 void TMainForm::EditFilterClick() {
     FilterRow->setVisible(EditFilter->isChecked());

@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, MenusCaptionsAndShortcuts) {
                                   "EditGoTo 指定のレコードへ移動 Ctrl+G; EditFilter 絞り込み Ctrl+Shift+L; "
                                   "EditNextProblem 次の問題へ F8;  測地系変換 ; EditFindDuplicates 重複の検出 ; "
                                   "EditDuplicateDistance 重複とみなす距離... ;",
-                                  "表示(&V): ViewMap 地図 Ctrl+M;",
+                                  "表示(&V): ViewMap 地図 Ctrl+M; ViewProblems 問題の一覧 ;",
                                   "ヘルプ(&H): HelpVersion バージョン情報 ; HelpMessages 読込メッセージ ;"}));
 }
 
