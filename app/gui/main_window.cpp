@@ -144,13 +144,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     };
     connect(StringGridXML->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { StringGridXMLSelectCell(current); });
-    // A reset (after a load) loses the grid's current cell; put it back at the same position,
-    // as near as the new table allows, so that the selected row and Enter keep working.
-    connect(Model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    // A reset (after a load, or a sort under a filter) loses the grid's current cell; put it back
+    // at the same position, as near as the new rows allow, so that the selected row and Enter keep
+    // working.
+    connect(Filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         const QModelIndex current = StringGridXML->currentIndex();
         cellBeforeReset_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
     });
-    connect(Model, &QAbstractItemModel::modelReset, this, [this] {
+    connect(Filter, &QAbstractItemModel::modelReset, this, [this] {
         if (cellBeforeReset_.y() < 0 || Filter->rowCount() == 0) return;
         StringGridXML->setCurrentIndex(
             Filter->index(std::min(cellBeforeReset_.y(), Filter->rowCount() - 1), cellBeforeReset_.x()));

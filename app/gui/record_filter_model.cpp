@@ -101,6 +101,16 @@ QModelIndex TRecordFilterModel::mapFromSource(const QModelIndex& sourceIndex) co
 
 void TRecordFilterModel::sourceDataChanged(const QModelIndex& first, const QModelIndex& last,
                                            const QList<int>& roles) {
+    // Every cell of every row at once is how the source reports rows put in a new order (a sort
+    // or its undo): the filter is decided again, so that it keeps showing the records it accepts.
+    const bool everyCell = first.row() == 0 && first.column() == 0 && last.row() == sourceModel()->rowCount() - 1 &&
+                           last.column() == sourceModel()->columnCount() - 1;
+    if (filtering_ && everyCell && OnSourceReset) {
+        beginResetModel();
+        setRows(OnSourceReset());
+        endResetModel();
+        return;
+    }
     // The shown rows within the changed ones form one range of this model.
     int top = first.row(), bottom = last.row();
     if (filtering_) {

@@ -23,7 +23,8 @@ public:
     bool isFiltering() const { return filtering_; }
     // Whether a source row is shown.
     bool isShown(int sourceRow) const;
-    // Asked for the shown rows again after the source's rows were reset (a load, a sort, an undo).
+    // Asked for the shown rows again after the source's rows were reset (a load, an added file) or
+    // rearranged (a sort, its undo: every cell changed at once).
     std::function<std::vector<char>()> OnSourceReset;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
