@@ -31,18 +31,18 @@
 #include "app/cell_text.h"
 #include "app/clipboard_text.h"
 #include "app/common.h"
+#include "app/duplicates.h"
 #include "app/gui/about_box.h"
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
-#include "app/duplicates.h"
-#include "app/gui/map_view.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
+#include "app/gui/map_view.h"
 #include "app/gui/point_mark_model.h"
 #include "app/gui/problem_list.h"
-#include "app/gui/record_filter_model.h"
 #include "app/gui/read_progress.h"
+#include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
@@ -254,7 +254,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         StringGridXML->scrollTo(index);
         StringGridXML->setFocus();
     });
-    connect(ProblemPanel, &QDockWidget::visibilityChanged, this, [this](bool visible) { ViewProblems->setChecked(visible); });
+    connect(ProblemPanel, &QDockWidget::visibilityChanged, this,
+            [this](bool visible) { ViewProblems->setChecked(visible); });
 
     createMenus();
     AboutBox = new TAboutBox(this);
@@ -851,8 +852,8 @@ void TMainForm::applyFilter() {
         if (Filter->rowCount() == 0) return;
         int next = row;
         while (next < Model->rowCount() && !Filter->isShown(next)) ++next;
-        const QModelIndex at =
-            next < Model->rowCount() ? Filter->mapFromSource(Model->index(next, column)) : Filter->index(Filter->rowCount() - 1, column);
+        const QModelIndex at = next < Model->rowCount() ? Filter->mapFromSource(Model->index(next, column))
+                                                        : Filter->index(Filter->rowCount() - 1, column);
         StringGridXML->setCurrentIndex(at);
     });
     Timer1Timer();

@@ -112,7 +112,8 @@ void TProblemList::refresh() {
     pending_->stop();
     Model->refresh(IsShown);
     stale_ = false;
-    QString title = QString::fromUtf8("問題の一覧 (エラー %1・警告 %2)").arg(Model->errorCount()).arg(Model->warningCount());
+    QString title =
+        QString::fromUtf8("問題の一覧 (エラー %1・警告 %2)").arg(Model->errorCount()).arg(Model->warningCount());
     if (Model->hiddenCount() > 0)
         title = QString::fromUtf8("問題の一覧 (エラー %1・警告 %2、絞り込みで隠れた %3 件を除く)")
                     .arg(Model->errorCount())

@@ -56,7 +56,8 @@ void TRecordFilterModel::makeInverse() {
     inverse_.clear();
     if (!filtering_) return;
     inverse_.assign(static_cast<std::size_t>(sourceModel()->rowCount()), -1);
-    for (std::size_t at = 0; at < rows_.size(); ++at) inverse_[static_cast<std::size_t>(rows_[at])] = static_cast<int>(at);
+    for (std::size_t at = 0; at < rows_.size(); ++at)
+        inverse_[static_cast<std::size_t>(rows_[at])] = static_cast<int>(at);
 }
 
 bool TRecordFilterModel::isShown(int sourceRow) const {
@@ -99,8 +100,7 @@ QModelIndex TRecordFilterModel::mapFromSource(const QModelIndex& sourceIndex) co
                  sourceIndex.column());
 }
 
-void TRecordFilterModel::sourceDataChanged(const QModelIndex& first, const QModelIndex& last,
-                                           const QList<int>& roles) {
+void TRecordFilterModel::sourceDataChanged(const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
     // Every cell of every row at once is how the source reports rows put in a new order (a sort
     // or its undo): the filter is decided again, so that it keeps showing the records it accepts.
     const bool everyCell = first.row() == 0 && first.column() == 0 && last.row() == sourceModel()->rowCount() - 1 &&

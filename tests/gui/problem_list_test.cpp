@@ -55,7 +55,8 @@ protected:
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     }
     bool marked(int column, int tableRow) const {
-        return form->Model->data(form->Model->index(form->Model->modelRow(tableRow), column), Qt::BackgroundRole).isValid();
+        return form->Model->data(form->Model->index(form->Model->modelRow(tableRow), column), Qt::BackgroundRole)
+            .isValid();
     }
 
     std::unique_ptr<TMainForm> form;
@@ -76,9 +77,13 @@ TEST_F(ProblemListTest, ListsEveryProblemByRecordFollowsTheTableAndSelectsACellO
     ASSERT_NE(item, nullptr);
     item->trigger();
     ASSERT_TRUE(form->ProblemPanel->isVisible());
-    EXPECT_EQ(lines(), QStringList({"2 DATUM エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::datumUnknown).reasonJapanese),
-                                    "2 有効/無効 エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::enabledNotOnOff).reasonJapanese),
-                                    "4 TIME エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
+    EXPECT_EQ(
+        lines(),
+        QStringList(
+            {"2 DATUM エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::datumUnknown).reasonJapanese),
+             "2 有効/無効 エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::enabledNotOnOff).reasonJapanese),
+             "4 TIME エラー " +
+                 QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
     EXPECT_EQ(form->ProblemPanel->windowTitle(), QString::fromUtf8("問題の一覧 (エラー 3・警告 0)"));
 
     // A double click on a line makes its cell the grid's current, selected cell.
@@ -102,23 +107,28 @@ TEST_F(ProblemListTest, ListsEveryProblemByRecordFollowsTheTableAndSelectsACellO
     QTest::keyClicks(form->FilterRow->Texts[kDatumColumn], "TOKYO");
     processEventsFor(400);
     ASSERT_EQ(form->Filter->rowCount(), 1);
-    EXPECT_EQ(lines(), QStringList({"4 TIME エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
-    EXPECT_EQ(form->ProblemPanel->windowTitle(), QString::fromUtf8("問題の一覧 (エラー 1・警告 0、絞り込みで隠れた 2 件を除く)"));
+    EXPECT_EQ(lines(),
+              QStringList({"4 TIME エラー " +
+                           QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
+    EXPECT_EQ(form->ProblemPanel->windowTitle(),
+              QString::fromUtf8("問題の一覧 (エラー 1・警告 0、絞り込みで隠れた 2 件を除く)"));
     form->EditFilter->trigger();
     processEventsFor(20);
 
     // Deleting record 2 moves record 4 up to 3, and its line with it.
     form->Core.EditDeleteRows({2});
     processEventsFor(20);
-    EXPECT_EQ(lines(), QStringList({"3 TIME エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
+    EXPECT_EQ(lines(),
+              QStringList({"3 TIME エラー " +
+                           QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
     form->ProblemPanel->close();
     EXPECT_FALSE(item->isChecked());
 }
 
 TEST_F(ProblemListTest, DeletingRowsTakesTheirMarksAndCountsAlong) {
     // Record 2 has an error in TIME, record 4 a warning on UNIT; records 1, 3 and 5 are clean.
-    load(std::u16string(kGood) + u"\r\n" + u"WGS84,DEG,2026,,大阪,,34.7,135.5,,駅,i1,,,ON,100,50\r\n" + kGood + u"\r\n" +
-         u"WGS84,DMS,20260101120000,,札幌,,43.06,141.35,,駅,i1,,,ON,100,50\r\n" + kGood + u"\r\n");
+    load(std::u16string(kGood) + u"\r\n" + u"WGS84,DEG,2026,,大阪,,34.7,135.5,,駅,i1,,,ON,100,50\r\n" + kGood +
+         u"\r\n" + u"WGS84,DMS,20260101120000,,札幌,,43.06,141.35,,駅,i1,,,ON,100,50\r\n" + kGood + u"\r\n");
     form->Timer1Timer();
     EXPECT_EQ(form->ProblemLabel->text(), QString::fromUtf8("エラー 1・警告 1 (F8)"));
     // Record 2 deleted through the menu: clean record 3 moves up and carries no mark.
