@@ -14,6 +14,7 @@
 #include "tests/support/gui_application.h"
 #include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ class RecordFilterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         guiApplication();
-        std::string csv = "h\r\n";
+        std::string csv;
+        for (int c = 0; c < kColumnCount; ++c) csv += cp932::encode(utf8ToUtf16(columnHeaderUtf8(c))) + ",";
+        csv += "\r\n";
         for (int r = 1; r <= 12; ++r)
             csv += std::string(r % 2 ? "TOKYO" : "WGS84") + ",DEG,20260101120000,,n" + std::to_string(r) +
                    ",,35.6,139.7,,c,i\r\n";
@@ -82,6 +85,16 @@ TEST_F(RecordFilterTest, ANewFilterReachesTheGridAsOneResetAndFollowsRowChanges)
     form->EditInsert->trigger();
     EXPECT_EQ(shownRows(), (std::vector<int>{2, 3, 5, 6, 8, 10, 12}));
     EXPECT_EQ(cell(4, 3), "n6");
+
+    // A filter that no record meets leaves the column headers as they are.
+    QTest::keyClicks(datum, "X");
+    processEventsFor(400);
+    EXPECT_EQ(form->Filter->rowCount(), 0);
+    for (int c = 0; c < kColumnCount; ++c)
+        EXPECT_EQ(form->Filter->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(columnHeaderUtf8(c)));
+    QTest::keyClick(datum, Qt::Key_Backspace);
+    processEventsFor(400);
+    EXPECT_EQ(form->Filter->rowCount(), 6); // the inserted record is empty: now hidden
 
     // Clearing the box shows every record, again as one reset.
     removed.clear();
