@@ -67,9 +67,16 @@ protected:
 
 TEST_F(ProblemListTest, ListsEveryProblemByRecordFollowsTheTableAndSelectsACellOnDoubleClick) {
     // Record 2: an unknown DATUM and an enabled flag that is neither ON nor OFF; record 4: a TIME
-    // of 13 digits.
+    // of 13 digits and an unusual UNIT.
     load(std::u16string(kGood) + u"\r\n" + u"WGS8,DEG,20260101120000,,大阪,,34.7,135.5,,駅,i1,,,YES,100,50\r\n" +
-         kGood + u"\r\n" + u"TOKYO,DEG,2026010112000,,札幌,,43.06,141.35,,駅,i1,,,ON,100,50\r\n");
+         kGood + u"\r\n" + u"TOKYO,DMS,2026010112000,,札幌,,43.06,141.35,,駅,i1,,,ON,100,50\r\n");
+    // A line as the list shows it: "record column severity reason".
+    auto line = [](int record, const char* columnAndSeverity, TFieldProblem problem) {
+        return QString::number(record) + " " + QString::fromUtf8(columnAndSeverity) + " " +
+               QString::fromUtf8(fieldProblemInfo(problem).reasonJapanese);
+    };
+    const QString unit4 = line(4, "UNIT 警告", TFieldProblem::unitUnusual);
+    const QString time4 = line(4, "TIME エラー", TFieldProblem::timeNotFourteenDigits);
     // 表示 → 問題の一覧 opens the dock.
     QAction* item = nullptr;
     for (QAction* action : form->MenuView->actions())
@@ -77,17 +84,12 @@ TEST_F(ProblemListTest, ListsEveryProblemByRecordFollowsTheTableAndSelectsACellO
     ASSERT_NE(item, nullptr);
     item->trigger();
     ASSERT_TRUE(form->ProblemPanel->isVisible());
-    EXPECT_EQ(
-        lines(),
-        QStringList(
-            {"2 DATUM エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::datumUnknown).reasonJapanese),
-             "2 有効/無効 エラー " + QString::fromUtf8(fieldProblemInfo(TFieldProblem::enabledNotOnOff).reasonJapanese),
-             "4 TIME エラー " +
-                 QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
-    EXPECT_EQ(form->ProblemPanel->windowTitle(), QString::fromUtf8("問題の一覧 (エラー 3・警告 0)"));
+    EXPECT_EQ(lines(), QStringList({line(2, "DATUM エラー", TFieldProblem::datumUnknown),
+                                    line(2, "有効/無効 エラー", TFieldProblem::enabledNotOnOff), unit4, time4}));
+    EXPECT_EQ(form->ProblemPanel->windowTitle(), QString::fromUtf8("問題の一覧 (エラー 3・警告 1)"));
 
     // A double click on a line makes its cell the grid's current, selected cell.
-    doubleClickLine(2);
+    doubleClickLine(3);
     const QModelIndex current = form->StringGridXML->currentIndex();
     EXPECT_EQ(form->tableRowOf(current), 4);
     EXPECT_EQ(current.column(), kTimeColumn);
@@ -96,31 +98,27 @@ TEST_F(ProblemListTest, ListsEveryProblemByRecordFollowsTheTableAndSelectsACellO
     // An edit that mends a cell takes its line away; undo brings it back.
     form->Core.StringGridXMLSetEditText(kDatumColumn, 2, "WGS84");
     processEventsFor(20);
-    EXPECT_EQ(lines().size(), 2);
-    EXPECT_TRUE(lines().front().startsWith(QString::fromUtf8("2 有効/無効")));
+    EXPECT_EQ(lines(), QStringList({line(2, "有効/無効 エラー", TFieldProblem::enabledNotOnOff), unit4, time4}));
     form->Core.EditUndoClick();
     processEventsFor(20);
-    EXPECT_EQ(lines().size(), 3);
+    EXPECT_EQ(lines().size(), 4);
 
     // A filter that hides record 2 hides its lines; the title says how many are left out.
     form->EditFilter->trigger();
     QTest::keyClicks(form->FilterRow->Texts[kDatumColumn], "TOKYO");
     processEventsFor(400);
     ASSERT_EQ(form->Filter->rowCount(), 1);
-    EXPECT_EQ(lines(),
-              QStringList({"4 TIME エラー " +
-                           QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
+    EXPECT_EQ(lines(), QStringList({unit4, time4}));
     EXPECT_EQ(form->ProblemPanel->windowTitle(),
-              QString::fromUtf8("問題の一覧 (エラー 1・警告 0、絞り込みで隠れた 2 件を除く)"));
+              QString::fromUtf8("問題の一覧 (エラー 1・警告 1、絞り込みで隠れた 2 件を除く)"));
     form->EditFilter->trigger();
     processEventsFor(20);
 
-    // Deleting record 2 moves record 4 up to 3, and its line with it.
+    // Deleting record 2 moves record 4 up to 3, and its lines with it.
     form->Core.EditDeleteRows({2});
     processEventsFor(20);
-    EXPECT_EQ(lines(),
-              QStringList({"3 TIME エラー " +
-                           QString::fromUtf8(fieldProblemInfo(TFieldProblem::timeNotFourteenDigits).reasonJapanese)}));
+    EXPECT_EQ(lines(), QStringList({line(3, "UNIT 警告", TFieldProblem::unitUnusual),
+                                    line(3, "TIME エラー", TFieldProblem::timeNotFourteenDigits)}));
     form->ProblemPanel->close();
     EXPECT_FALSE(item->isChecked());
 }
