@@ -102,7 +102,9 @@ QModelIndex TRecordFilterModel::mapFromSource(const QModelIndex& sourceIndex) co
 
 void TRecordFilterModel::sourceDataChanged(const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
     // Every cell of every row at once is how the source reports rows put in a new order (a sort
-    // or its undo): the filter is decided again, so that it keeps showing the records it accepts.
+    // or its undo): the filter is decided again, so that it keeps showing the records it accepts
+    // rather than the rows that now stand where they stood. Other commands that change every
+    // record at once (a datum conversion of all of them) are filtered again the same way.
     const bool everyCell = first.row() == 0 && first.column() == 0 && last.row() == sourceModel()->rowCount() - 1 &&
                            last.column() == sourceModel()->columnCount() - 1;
     if (filtering_ && everyCell && OnSourceReset) {
