@@ -5,9 +5,9 @@
 // sort left them) and with its ratio to the core's own pass over the table for the same filter
 // (TRowFilter, measured in the same state), so that what the proxy and the view add is seen apart
 // from the matching. Then a sort and its undo with a filter on (which decide the filter again)
-// against the same without a filter, and the filters with the problem list shown, which lists the problems of the
-// shown records again after every filter, and the time to make and draw that list. Runs
-// offscreen unless QT_QPA_PLATFORM says otherwise.
+// against the same without a filter, the time to make and draw the problem list, and the filters
+// with that list shown (it lists the problems of the shown records again after every filter).
+// Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
 #include <QApplication>
 #include <QDir>
