@@ -31,17 +31,18 @@
 #include "app/cell_text.h"
 #include "app/clipboard_text.h"
 #include "app/common.h"
+#include "app/duplicates.h"
 #include "app/gui/about_box.h"
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
-#include "app/duplicates.h"
-#include "app/gui/map_view.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
+#include "app/gui/map_view.h"
 #include "app/gui/point_mark_model.h"
-#include "app/gui/record_filter_model.h"
+#include "app/gui/problem_list.h"
 #include "app/gui/read_progress.h"
+#include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
@@ -143,13 +144,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     };
     connect(StringGridXML->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { StringGridXMLSelectCell(current); });
-    // A reset (after a load) loses the grid's current cell; put it back at the same position,
-    // as near as the new table allows, so that the selected row and Enter keep working.
-    connect(Model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    // A reset (after a load, or a sort under a filter) loses the grid's current cell; put it back
+    // at the same position, as near as the new rows allow, so that the selected row and Enter keep
+    // working.
+    connect(Filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         const QModelIndex current = StringGridXML->currentIndex();
         cellBeforeReset_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
     });
-    connect(Model, &QAbstractItemModel::modelReset, this, [this] {
+    connect(Filter, &QAbstractItemModel::modelReset, this, [this] {
         if (cellBeforeReset_.y() < 0 || Filter->rowCount() == 0) return;
         StringGridXML->setCurrentIndex(
             Filter->index(std::min(cellBeforeReset_.y(), Filter->rowCount() - 1), cellBeforeReset_.x()));
@@ -231,6 +233,29 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         if (visible) MapView->setSelectedRows(selectedRows());
     });
     MapView->setTable(&Core.Table);
+
+    // The list of every problem of the records shown, beside the table. Connected after the
+    // checks, so that it lists them once they follow the change.
+    ProblemPanel = new TProblemList(Checks, this);
+    ProblemPanel->setObjectName("ProblemPanel");
+    ProblemPanel->setAllowedAreas(Qt::AllDockWidgetAreas);
+    ProblemPanel->IsShown = [this](int tableRow) { return Filter->isShown(Model->modelRow(tableRow)); };
+    addDockWidget(Qt::BottomDockWidgetArea, ProblemPanel);
+    ProblemPanel->hide();
+    auto listAgain = [this] { ProblemPanel->scheduleRefresh(); };
+    connect(Model, &QAbstractItemModel::dataChanged, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsInserted, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsRemoved, ProblemPanel, listAgain);
+    connect(Filter, &QAbstractItemModel::modelReset, ProblemPanel, listAgain);
+    connect(ProblemPanel, &TProblemList::cellChosen, this, [this](int column, int row) {
+        const QModelIndex index = TableIndex(column, row);
+        if (!index.isValid()) return;
+        StringGridXML->setCurrentIndex(index);
+        StringGridXML->scrollTo(index);
+        StringGridXML->setFocus();
+    });
+    connect(ProblemPanel, &QDockWidget::visibilityChanged, this,
+            [this](bool visible) { ViewProblems->setChecked(visible); });
 
     createMenus();
     AboutBox = new TAboutBox(this);
@@ -372,6 +397,8 @@ void TMainForm::createMenus() {
     MenuView->setObjectName("View");
     ViewMap = action(MenuView, "ViewMap", "地図", QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ViewMapClick);
     ViewMap->setCheckable(true);
+    ViewProblems = action(MenuView, "ViewProblems", "問題の一覧", QKeySequence(), &TMainForm::ViewProblemsClick);
+    ViewProblems->setCheckable(true);
     MenuHelp = menuBar()->addMenu("ヘルプ(&H)");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
@@ -848,9 +875,20 @@ std::vector<char> TMainForm::shownRows() {
 
 void TMainForm::applyFilter() {
     runCommand([this] {
-        std::vector<char> shown = shownRows();
+        const QModelIndex current = StringGridXML->currentIndex();
+        const int column = current.isValid() ? current.column() : 0;
+        const int row = current.isValid() ? Filter->mapToSource(current).row() : 0;
+        const std::vector<char> shown = shownRows();
         showOnMap(shown);
-        Filter->setShownRows(std::move(shown));
+        Filter->setShownRows(shown);
+        // The new rows come as a reset: the current cell stays where it was when it is still
+        // shown, else it goes to the next shown record (the last one when none follows).
+        if (Filter->rowCount() == 0) return;
+        int next = row;
+        while (next < Model->rowCount() && !Filter->isShown(next)) ++next;
+        const QModelIndex at = next < Model->rowCount() ? Filter->mapFromSource(Model->index(next, column))
+                                                        : Filter->index(Filter->rowCount() - 1, column);
+        StringGridXML->setCurrentIndex(at);
     });
     Timer1Timer();
 }
@@ -866,6 +904,8 @@ void TMainForm::showOnMap(const std::vector<char>& shownByModelRow) {
 }
 
 void TMainForm::ViewMapClick() { MapPanel->setVisible(ViewMap->isChecked()); }
+
+void TMainForm::ViewProblemsClick() { ProblemPanel->setVisible(ViewProblems->isChecked()); }
 
 void TMainForm::EditFilterClick() {
     FilterRow->setVisible(EditFilter->isChecked());

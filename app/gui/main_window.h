@@ -25,6 +25,7 @@ class TFindBar;
 class TFormSort;
 class TMapView;
 class TPointMarkModel;
+class TProblemList;
 class TRecordFilterModel;
 class TStringGrid;
 
@@ -59,6 +60,9 @@ public:
     QAction* ViewMap;
     QDockWidget* MapPanel;
     TMapView* MapView;
+    // Shows or hides the list of the field checks' problems.
+    QAction* ViewProblems;
+    TProblemList* ProblemPanel;
     QAction* FileLoadXML;
     QAction* FileAdd;
     // Saves to the current file; asks for a name only when there is none the editor can write.
@@ -150,6 +154,7 @@ public slots:
     void EditGoToClick();
     void EditFilterClick();
     void ViewMapClick();
+    void ViewProblemsClick();
     void EditNextProblemClick();
     void EditToWgs84Click();
     void EditToTokyoClick();
