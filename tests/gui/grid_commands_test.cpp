@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTest>
+#include <fstream>
+
+#include "app/gui/main_window.h"
+#include "app/gui/record_filter_model.h"
+#include "app/gui/string_grid.h"
+#include "scripted_questions.h"
+#include "tests/support/gui_application.h"
+#include "tests/support/temporary_directory.h"
+#include "text/code_page_932.h"
+
+namespace {
+
+// The main window with its file dialogs answered by the test and its messages recorded.
+class TGridForm : public TMainForm {
+public:
+    QStringList nextFileNames;
+    std::vector<QString> messages;
+    TScriptedQuestions questions;
+
+protected:
+    QStringList execFileDialog(QFileDialog&) override { return nextFileNames; }
+    void showMessage(QMessageBox::Icon, const QString& text) override { messages.push_back(text); }
+    int askQuestion(const QString& text, const QStringList& buttons, int) override {
+        return questions.answer(text, buttons);
+    }
+};
+
+// The user's view of the grid: clicks and keys on the real widgets.
+class GridCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guiApplication();
+        form = std::make_unique<TGridForm>();
+        form->show();
+        grid = form->StringGridXML;
+        QApplication::setActiveWindow(form.get());
+        grid->setFocus();
+    }
+    void TearDown() override { form.reset(); }
+
+    // Loads a CSV file of the given lines (after its header line).
+    void load(const std::u16string& records) {
+        const std::string path = dir_.path("table.csv");
+        std::ofstream(path, std::ios::binary) << cp932::encode(u"h\r\n" + records);
+        form->nextFileNames = {QString::fromStdString(path)};
+        form->FileLoadXML->trigger();
+    }
+    std::string cell(int column, int row) const { return form->Core.Table.cell(column, row); }
+    // Where a click lands on the shown cell (column, table row), in the grid's viewport.
+    QPoint cellPoint(int column, int tableRow) const {
+        return grid->visualRect(form->TableIndex(column, tableRow)).center();
+    }
+    void click(int column, int tableRow, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, cellPoint(column, tableRow));
+    }
+    // A key as the user presses it: to whatever has the focus.
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : grid, static_cast<Qt::Key>(key), modifiers);
+    }
+    void clickHeader(int column) {
+        QHeaderView* header = grid->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    std::unique_ptr<TGridForm> form;
+    TStringGrid* grid = nullptr;
+    TemporaryDirectory dir_{"pm-grid"};
+};
+
+} // namespace
+
+TEST_F(GridCommandsTest, AClickIntoTheSelectionKeepsItAndDeleteEmptiesEveryCell) {
+    load(u"a1,b1,c1\r\na2,b2,c2\r\na3,b3,c3\r\n");
+    click(0, 1);
+    click(1, 2, Qt::ShiftModifier);
+    click(0, 2); // into the selection: no editor opens, not even after a double click's time
+    processEventsFor(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(grid->indexWidget(form->TableIndex(0, 2)), nullptr);
+    press(Qt::Key_Delete);
+    for (int column : {0, 1})
+        for (int row : {1, 2}) EXPECT_EQ(cell(column, row), "") << column << "," << row;
+    EXPECT_EQ(cell(2, 1), "c1");
+    EXPECT_EQ(cell(0, 3), "a3");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(0, 1), "a1");
+    EXPECT_EQ(cell(1, 2), "b2");
+    // Editing starts on purpose: F2, a double click.
+    press(Qt::Key_F2);
+    EXPECT_NE(grid->indexWidget(form->TableIndex(0, 2)), nullptr);
+    press(Qt::Key_Escape);
+    click(2, 3);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cellPoint(2, 3));
+    EXPECT_NE(grid->indexWidget(form->TableIndex(2, 3)), nullptr);
+}
