@@ -360,6 +360,19 @@ void TMainFormCore::EditSortClick(int column, bool descending) {
     edit([&](TEditStep& step) { step.apply(reorderChange(std::move(order))); });
 }
 
+bool TMainFormCore::IsSortedBy(int column, bool descending) const {
+    const int first = Table.fixedRows();
+    if (column < 0 || column >= kColumnCount || Table.rowCount() - first < 2) return false;
+    // Neighbours compared by their keys; an unsorted table is told at its first pair out of order.
+    std::string previous = localeSortKey(Table.cell(column, first));
+    for (int r = first + 1; r < Table.rowCount(); ++r) {
+        std::string key = localeSortKey(Table.cell(column, r));
+        if (descending ? key > previous : key < previous) return false;
+        previous = std::move(key);
+    }
+    return true;
+}
+
 bool TMainFormCore::EditReplaceClick(TCellPos cell, std::u16string_view text, std::u16string_view replacement,
                                      const TMatchOptions& options) {
     const std::string bytes = representableCell(replacement);

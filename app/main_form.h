@@ -108,6 +108,8 @@ public:
     // Sort: the records ordered by a column (Japanese order, case ignored), or in the reverse
     // order (rows with equal cells keeping their order).
     void EditSortClick(int column, bool descending = false);
+    // True when the records stand in the order that sort would give them (with at least two records).
+    bool IsSortedBy(int column, bool descending) const;
     // Replace: every match of text in the cell (column, row) of a data row becomes replacement
     // (with wholeCell: the cell becomes it), as one step. False when nothing changed. Replacement
     // text that code page 932 lacks raises EUnrepresentableText and changes nothing.

@@ -424,7 +424,9 @@ QString TMainForm::captionText() const {
 void TMainForm::runLoadCommand(const std::function<void()>& command) {
     const int readsBefore = Core.ReadCount;
     runCommand(command);
-    if (Core.ReadCount != readsBefore) updateMessagePanel(Core.Memo1);
+    if (Core.ReadCount == readsBefore) return;
+    updateMessagePanel(Core.Memo1);
+    findSortOrder();
 }
 
 void TMainForm::updateMessagePanel(const std::vector<std::string>& lines) {
@@ -599,7 +601,10 @@ void TMainForm::EditSortClick() {
     runCommand([this] {
         // The sort dialog (FormSort) asks for the column here and the rows are sorted by it.
         if (FormSort->exec() != QDialog::Accepted) return;
-        Core.EditSortClick(FormSort->selectedColumn());
+        const int column = FormSort->selectedColumn();
+        if (column < 0) return; // a text that names no column sorts nothing
+        Core.EditSortClick(column);
+        setSortOrder({column, false});
     });
 }
 
@@ -636,11 +641,13 @@ std::vector<int> TMainForm::selectedRows() const {
 
 void TMainForm::EditUndoClick() {
     runCommand([this] { Core.EditUndoClick(); });
+    findSortOrder();
     updateEditActions();
 }
 
 void TMainForm::EditRedoClick() {
     runCommand([this] { Core.EditRedoClick(); });
+    findSortOrder();
     updateEditActions();
 }
 
@@ -865,13 +872,39 @@ void TMainForm::EditGoToClick() {
 }
 
 void TMainForm::sortByHeader(int column) {
-    QHeaderView* header = StringGridXML->horizontalHeader();
-    const bool descending = header->isSortIndicatorShown() && header->sortIndicatorSection() == column &&
-                            header->sortIndicatorOrder() == Qt::AscendingOrder;
-    runCommand([&] { Core.EditSortClick(column, descending); });
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The header has turned its own indicator by the time the click arrives; the window's
+    // record of the last sort decides.
+    const TSortOrder order{column, sortOrder_.column == column && !sortOrder_.descending};
+    runCommand([&] {
+        Core.EditSortClick(order.column, order.descending);
+        setSortOrder(order);
+    });
+    if (sortOrder_ != order) setSortOrder(sortOrder_); // the sort failed: the indicator as it was
     updateEditActions();
+}
+
+void TMainForm::setSortOrder(TSortOrder order) {
+    sortOrder_ = order;
+    if (order.column >= 0) {
+        std::erase(sortsMade_, order);
+        sortsMade_.push_back(order);
+        // There are 32 orders; the latest few are those worth looking for after an undo.
+        if (sortsMade_.size() > 8) sortsMade_.erase(sortsMade_.begin());
+    }
+    QHeaderView* header = StringGridXML->horizontalHeader();
+    header->setSortIndicatorShown(order.column >= 0);
+    if (order.column >= 0)
+        header->setSortIndicator(order.column, order.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void TMainForm::findSortOrder() {
+    TSortOrder found;
+    for (auto made = sortsMade_.rbegin(); made != sortsMade_.rend(); ++made)
+        if (Core.IsSortedBy(made->column, made->descending)) {
+            found = *made;
+            break;
+        }
+    setSortOrder(found);
 }
 
 void TMainForm::EditNextProblemClick() {

@@ -227,7 +227,18 @@ private:
     void applyFilter();
     // Hands the rows a filter shows to the map (by table row).
     void showOnMap(const std::vector<char>& shownByModelRow);
+    // A click on a column header: ascending, or the other way round when the table was last
+    // sorted by that column.
     void sortByHeader(int column);
+    // The table's order as the header shows it: a column and its direction, or none (column -1).
+    struct TSortOrder {
+        int column = -1;
+        bool descending = false;
+        bool operator==(const TSortOrder&) const = default;
+    };
+    void setSortOrder(TSortOrder order);
+    // After an undo, a redo or a read: the latest sort of the session that the table is in, or none.
+    void findSortOrder();
     void convertDatum(TDatum target);
     // Records of a file being added that duplicate one of the table are asked about.
     TMainFormCore::TAddFilter duplicateFilter();
@@ -235,6 +246,8 @@ private:
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};
+    TSortOrder sortOrder_;              // what the table was last sorted by
+    std::vector<TSortOrder> sortsMade_; // the session's sorts, latest last, each once
     std::vector<char> mapShown_; // the map's shown rows, by table row; empty: all
 };
 

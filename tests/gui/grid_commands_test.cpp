@@ -101,3 +101,37 @@ TEST_F(GridCommandsTest, AClickIntoTheSelectionKeepsItAndDeleteEmptiesEveryCell)
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cellPoint(2, 3));
     EXPECT_NE(grid->indexWidget(form->TableIndex(2, 3)), nullptr);
 }
+
+TEST_F(GridCommandsTest, HeaderClicksAlternateTheOrderAndUndoPutsTheIndicatorBack) {
+    load(u"3,,,,b\r\n1,,,,c\r\n2,,,,a\r\n");
+    QHeaderView* header = grid->horizontalHeader();
+    auto names = [&] { return cell(4, 1) + cell(4, 2) + cell(4, 3); };
+    // What the header shows: "none", or the column and "asc"/"desc".
+    auto indicator = [&]() -> std::string {
+        if (!header->isSortIndicatorShown()) return "none";
+        return std::to_string(header->sortIndicatorSection()) +
+               (header->sortIndicatorOrder() == Qt::AscendingOrder ? " asc" : " desc");
+    };
+    clickHeader(4);
+    EXPECT_EQ(names(), "abc");
+    EXPECT_EQ(indicator(), "4 asc");
+    clickHeader(4);
+    EXPECT_EQ(names(), "cba");
+    EXPECT_EQ(indicator(), "4 desc");
+    clickHeader(0); // another column starts ascending
+    EXPECT_EQ(names(), "cab");
+    EXPECT_EQ(indicator(), "0 asc");
+
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(names(), "cba");
+    EXPECT_EQ(indicator(), "4 desc");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(names(), "bca"); // the file's order
+    EXPECT_EQ(indicator(), "none");
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(indicator(), "4 asc");
+    clickHeader(4); // goes on from the order the table is in
+    EXPECT_EQ(names(), "cba");
+    EXPECT_EQ(indicator(), "4 desc");
+}
