@@ -328,6 +328,13 @@ void TMainForm::createMenus() {
     datum->setObjectName("EditDatum");
     EditToWgs84 = action(datum, "EditToWgs84", "WGS84 に変換", QKeySequence(), &TMainForm::EditToWgs84Click);
     EditToTokyo = action(datum, "EditToTokyo", "TOKYO (日本測地系) に変換", QKeySequence(), &TMainForm::EditToTokyoClick);
+    datum->addSeparator();
+    QMenu* datumAll = datum->addMenu(QString::fromUtf8("すべての地点"));
+    datumAll->setObjectName("EditDatumAll");
+    EditAllToWgs84 =
+        action(datumAll, "EditAllToWgs84", "WGS84 に変換", QKeySequence(), &TMainForm::EditAllToWgs84Click);
+    EditAllToTokyo = action(datumAll, "EditAllToTokyo", "TOKYO (日本測地系) に変換", QKeySequence(),
+                            &TMainForm::EditAllToTokyoClick);
     EditFindDuplicates =
         action(MenuEdit, "EditFindDuplicates", "重複の検出", QKeySequence(), &TMainForm::EditFindDuplicatesClick);
     EditDuplicateDistance = action(MenuEdit, "EditDuplicateDistance", "重複とみなす距離...", QKeySequence(),
@@ -925,24 +932,54 @@ void TMainForm::EditNextProblemClick() {
     statusBar()->showMessage(QString::fromUtf8("問題のあるセルはありません"), 4000);
 }
 
-void TMainForm::convertDatum(TDatum target) {
-    const std::vector<int> rows = selectedRows();
+void TMainForm::convertDatum(TDatum target, bool all) {
+    // The records the view shows: those with a selected cell (the current one when none is
+    // selected), or all of them.
+    std::vector<int> rows;
+    int hidden = 0;
+    if (!all) {
+        rows = selectedRows();
+        if (rows.empty() && StringGridXML->currentIndex().isValid())
+            rows.push_back(tableRowOf(StringGridXML->currentIndex()));
+    } else if (Filter->isFiltering()) {
+        rows = shownTableRows();
+        hidden = Model->rowCount() - static_cast<int>(rows.size());
+    } else {
+        for (int row = Core.Table.fixedRows(); row < Core.Table.rowCount(); ++row) rows.push_back(row);
+    }
+    const QString name = QString::fromUtf8(datumName(target));
+    if (rows.empty()) {
+        showMessage(QMessageBox::Information, QString::fromUtf8("変換する地点がありません。"));
+        return;
+    }
+    auto inTarget = [&] {
+        return std::count_if(rows.begin(), rows.end(),
+                             [&](int row) { return datumOfCell(Core.Table.cell(kDatumColumn, row)) == target; });
+    };
+    const auto already = inTarget();
     runCommand([&] {
-        // Several selected records: those; otherwise every record.
-        const std::vector<TDatumSkip> skipped = Core.EditConvertDatum(rows.size() > 1 ? rows : std::vector<int>{}, target);
-        if (skipped.empty()) return;
-        QString text = QString::fromUtf8("次の %1 件は変換しませんでした:").arg(skipped.size());
+        const std::vector<TDatumSkip> skipped = Core.EditConvertDatum(rows, target);
+        QString text = QString::fromUtf8("%1 件を %2 に変換しました。").arg(inTarget() - already).arg(name);
+        if (already > 0) text += QString::fromUtf8("\n%1 件はすでに %2 です。").arg(already).arg(name);
+        if (hidden > 0) text += QString::fromUtf8("\n絞り込みで表示されていない %1 件はそのままです。").arg(hidden);
+        if (!skipped.empty()) text += QString::fromUtf8("\n次の %1 件は変換しませんでした:").arg(skipped.size());
         for (std::size_t i = 0; i < skipped.size() && i < 20; ++i)
-            text += QString::fromUtf8("\nレコード %1: %2").arg(skipped[i].row).arg(QString::fromUtf8(datumSkipReasonJapanese(skipped[i].reason)));
+            text += QString::fromUtf8("\nレコード %1: %2")
+                        .arg(skipped[i].row)
+                        .arg(QString::fromUtf8(datumSkipReasonJapanese(skipped[i].reason)));
         if (skipped.size() > 20) text += QString::fromUtf8("\n... (ほか %1 件)").arg(skipped.size() - 20);
         showMessage(QMessageBox::Information, text);
     });
     updateEditActions();
 }
 
-void TMainForm::EditToWgs84Click() { convertDatum(TDatum::wgs84); }
+void TMainForm::EditToWgs84Click() { convertDatum(TDatum::wgs84, false); }
 
-void TMainForm::EditToTokyoClick() { convertDatum(TDatum::tokyo); }
+void TMainForm::EditToTokyoClick() { convertDatum(TDatum::tokyo, false); }
+
+void TMainForm::EditAllToWgs84Click() { convertDatum(TDatum::wgs84, true); }
+
+void TMainForm::EditAllToTokyoClick() { convertDatum(TDatum::tokyo, true); }
 
 double TMainForm::duplicateMetres() const {
     return QSettings().value("duplicates/metres", kDefaultDuplicateMetres).toDouble();

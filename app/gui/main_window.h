@@ -94,8 +94,13 @@ public:
     // The number of cells with problems.
     QLabel* ProblemLabel;
     QAction* EditNextProblem;
+    // Datum conversion of the shown records with a selected cell (of the current record when
+    // nothing is selected).
     QAction* EditToWgs84;
     QAction* EditToTokyo;
+    // The same for every record the view shows, in the submenu すべての地点.
+    QAction* EditAllToWgs84;
+    QAction* EditAllToTokyo;
     QAction* EditFindDuplicates;
     QAction* EditDuplicateDistance;
     // The problems of every record, kept in step with the table for the marks and F8.
@@ -153,6 +158,8 @@ public slots:
     void EditNextProblemClick();
     void EditToWgs84Click();
     void EditToTokyoClick();
+    void EditAllToWgs84Click();
+    void EditAllToTokyoClick();
     void EditFindDuplicatesClick();
     void EditDuplicateDistanceClick();
     void HelpVersionClick();
@@ -239,7 +246,8 @@ private:
     void setSortOrder(TSortOrder order);
     // After an undo, a redo or a read: the latest sort of the session that the table is in, or none.
     void findSortOrder();
-    void convertDatum(TDatum target);
+    // Converts the selected records, or with all every shown record, and says what it did.
+    void convertDatum(TDatum target, bool all);
     // Records of a file being added that duplicate one of the table are asked about.
     TMainFormCore::TAddFilter duplicateFilter();
     double duplicateMetres() const;

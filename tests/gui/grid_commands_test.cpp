@@ -6,6 +6,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "app/gui/filter_bar.h"
 #include "app/gui/main_window.h"
 #include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
@@ -13,6 +14,9 @@
 #include "tests/support/gui_application.h"
 #include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
+
+// Failures show texts as text.
+static void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 
 namespace {
 
@@ -134,4 +138,44 @@ TEST_F(GridCommandsTest, HeaderClicksAlternateTheOrderAndUndoPutsTheIndicatorBac
     clickHeader(4); // goes on from the order the table is in
     EXPECT_EQ(names(), "cba");
     EXPECT_EQ(indicator(), "4 desc");
+}
+
+TEST_F(GridCommandsTest, DatumConversionTakesTheShownSelectedRecordsOrAllShownOnes) {
+    load(u"TOKYO,,,,東京,,35.0,139.0\r\nTOKYO,,,,大阪,,35.1,139.1\r\nXYZ,,,,東京タワー,,35.2,139.2\r\n"
+         u"TOKYO,,,,東京駅,,35.3,139.3\r\nWGS84,,,,東京湾,,35.4,139.4\r\nWGS84,,,,名古屋,,35.5,139.5\r\n");
+    auto datums = [&] {
+        std::string text;
+        for (int row = 1; row <= 6; ++row) text += cell(0, row).substr(0, 1);
+        return text;
+    };
+    // One selected cell: that record alone.
+    click(4, 4);
+    form->EditToWgs84->trigger();
+    EXPECT_EQ(datums(), "TTXWWW");
+    EXPECT_NE(cell(6, 4), "35.3");
+    EXPECT_EQ(form->messages.back(), QString::fromUtf8("1 件を WGS84 に変換しました。"));
+
+    // The shown records of a selection over a filter; the hidden 大阪 stays.
+    form->EditFilter->trigger();
+    form->FilterRow->Texts[4]->setText(QString::fromUtf8("東京"));
+    processEventsFor(400);
+    ASSERT_EQ(form->Filter->rowCount(), 4);
+    click(0, 1);
+    click(0, 5, Qt::ShiftModifier);
+    form->EditToWgs84->trigger();
+    EXPECT_EQ(datums(), "WTXWWW");
+    const QString message = form->messages.back();
+    EXPECT_TRUE(message.startsWith(QString::fromUtf8("1 件を WGS84 に変換しました。\n2 件はすでに WGS84 です。")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromUtf8("レコード 3: 測地系が TOKYO でも WGS84 でもありません")));
+
+    // Every shown record from its own item; the hidden ones stay; one undo step.
+    form->EditAllToTokyo->trigger();
+    EXPECT_EQ(datums(), "TTXTTW");
+    EXPECT_TRUE(form->messages.back().contains(QString::fromUtf8("表示されていない 2 件")));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(datums(), "WTXWWW");
+    form->FilterRow->clear();
+    form->EditAllToWgs84->trigger();
+    EXPECT_EQ(datums(), "WWXWWW");
 }
