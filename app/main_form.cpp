@@ -423,6 +423,35 @@ void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector
     });
 }
 
+void TMainFormCore::EditPasteRows(int column, const std::vector<int>& rows,
+                                  const std::vector<std::vector<std::string>>& block) {
+    if (block.empty() || column < 0 || column >= kColumnCount) return;
+    edit([&](TEditStep& step) {
+        std::vector<int> targets;
+        int lastRow = Table.RecordCount;
+        for (const int r : rows) {
+            if (targets.size() == block.size()) break;
+            if (r < Table.fixedRows() || r >= Table.rowCount()) continue;
+            targets.push_back(r);
+            lastRow = std::max(lastRow, r);
+        }
+        while (targets.size() < block.size()) targets.push_back(++lastRow);
+        if (lastRow > Table.RecordCount) {
+            Table.RecordCount = lastRow;
+            fitRowsToRecords(step);
+        } else if (lastRow >= Table.rowCount()) {
+            fitRowsToRecords(step);
+        }
+        std::vector<TCellValue> values;
+        for (std::size_t i = 0; i < block.size(); ++i)
+            for (std::size_t j = 0; j < block[i].size() && column + static_cast<int>(j) < kColumnCount; ++j) {
+                const int c = column + static_cast<int>(j);
+                if (Table.cell(c, targets[i]) != block[i][j]) values.push_back({c, targets[i], block[i][j]});
+            }
+        step.apply(cellsChange(std::move(values)));
+    });
+}
+
 void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) { EditFillCells(cells, std::string()); }
 
 void TMainFormCore::EditFillCells(const std::vector<std::pair<int, int>>& cells, const std::string& value) {

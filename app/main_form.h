@@ -125,6 +125,9 @@ public:
     // Pastes a block of cells (rows of code page 932 cells) with its top left cell at (column,
     // row); cells beyond the last column are dropped, rows beyond the last record add records.
     void EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block);
+    // The same onto the given table rows, as a filtered view shows them: block row i onto rows[i];
+    // the block rows beyond the list add records after the last record.
+    void EditPasteRows(int column, const std::vector<int>& rows, const std::vector<std::vector<std::string>>& block);
     // Empties the given cells (column, row); the header row is left alone.
     void EditClearCells(const std::vector<std::pair<int, int>>& cells);
     // Writes one value into each of the given cells (a single pasted value over a selection).

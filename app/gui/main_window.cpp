@@ -702,7 +702,12 @@ void TMainForm::EditPasteClick() {
             column = std::min(column, c);
             row = std::min(row, r);
         }
-        Core.EditPaste(column, row, block);
+        if (!Filter->isFiltering()) return Core.EditPaste(column, row, block);
+        // Under a filter, as spreadsheets paste into a filtered range: onto the shown rows from
+        // there down, never onto a record the filter hides.
+        std::vector<int> rows = shownTableRows();
+        std::erase_if(rows, [&](int shown) { return shown < row; });
+        Core.EditPasteRows(column, rows, block);
     });
     updateEditActions();
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
@@ -178,4 +179,32 @@ TEST_F(GridCommandsTest, DatumConversionTakesTheShownSelectedRecordsOrAllShownOn
     form->FilterRow->clear();
     form->EditAllToWgs84->trigger();
     EXPECT_EQ(datums(), "WWXWWW");
+}
+
+TEST_F(GridCommandsTest, PasteIntoAFilteredViewFillsTheShownRowsAndAppendsTheRest) {
+    load(u"a1,,,,東京\r\na2,,,,大阪\r\na3,,,,東京\r\na4,,,,大阪\r\na5,,,,東京\r\n");
+    form->EditFilter->trigger();
+    form->FilterRow->Texts[4]->setText(QString::fromUtf8("東京"));
+    processEventsFor(400);
+    ASSERT_EQ(form->Filter->rowCount(), 3);
+    auto column0 = [&] {
+        std::string text;
+        for (int row = 1; row <= form->Core.Table.RecordCount; ++row) text += cell(0, row) + " ";
+        return text;
+    };
+    // Four rows from the second shown record: records 3 and 5, then two new records.
+    QApplication::clipboard()->setText("x\ny\nz\nw\n");
+    click(0, 3);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(column0(), "a1 a2 x a4 y z w ");
+    EXPECT_EQ(form->Filter->rowCount(), 5); // the new records are shown
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(column0(), "a1 a2 a3 a4 a5 ");
+
+    // One value over a selection reaching across hidden records fills the shown cells.
+    QApplication::clipboard()->setText("v");
+    click(0, 1);
+    click(0, 5, Qt::ShiftModifier);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(column0(), "v a2 v a4 v ");
 }
