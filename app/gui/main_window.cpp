@@ -125,6 +125,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     column->addWidget(FindBar);
     setCentralWidget(centre);
     connect(FilterRow, &TFilterBar::filterChanged, this, &TMainForm::applyFilter);
+    connect(FilterRow, &TFilterBar::tableRequested, this, [this](int column, bool firstRow) {
+        QModelIndex index = StringGridXML->currentIndex();
+        if (firstRow || !index.isValid()) index = Filter->index(0, column);
+        if (index.isValid()) {
+            StringGridXML->setCurrentIndex(index);
+            StringGridXML->scrollTo(index);
+        }
+        StringGridXML->setFocus();
+    });
     connect(FindBar, &TFindBar::findRequested, this, &TMainForm::findNext);
     connect(FindBar, &TFindBar::replaceRequested, this, &TMainForm::replaceOne);
     connect(FindBar, &TFindBar::replaceAllRequested, this, &TMainForm::replaceAll);

@@ -208,3 +208,21 @@ TEST_F(GridCommandsTest, PasteIntoAFilteredViewFillsTheShownRowsAndAppendsTheRes
     press(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(column0(), "v a2 v a4 v ");
 }
+
+TEST_F(GridCommandsTest, DownAndEscapeLeaveTheFilterBoxForTheTable) {
+    load(u"1,,,,b\r\n2,,,,a\r\n3,,,,a\r\n");
+    click(0, 3);
+    form->EditFilter->trigger();
+    form->FilterRow->Texts[4]->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "a");
+    press(Qt::Key_Down); // at once, before the pause after typing has passed
+    EXPECT_EQ(form->Filter->rowCount(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_EQ(grid->currentIndex(), form->TableIndex(4, 2));
+
+    press(Qt::Key_Down);
+    form->FilterRow->Texts[0]->setFocus();
+    press(Qt::Key_Escape); // back to the cell the table had
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_EQ(grid->currentIndex(), form->TableIndex(4, 3));
+}
