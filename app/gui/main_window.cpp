@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -9,13 +10,12 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
-#include <QCheckBox>
 #include <QHeaderView>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <QVBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -23,8 +23,10 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 
@@ -51,8 +53,9 @@ const char* const kApplicationTitle = "XML Editor for ORVEX's Point Mark";
 
 namespace {
 
-// The file-dialog filters: display text and pattern in pairs, in Qt's "text (pattern)" form.
-const QStringList kLoadFilters = {"xmlドキュメント(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"};
+// The file-dialog filters: display text and pattern in pairs, in Qt's "text (pattern)" form. The
+// XML file type has one name in every dialog, as the CSV type has.
+const QStringList kLoadFilters = {"xml文書(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"};
 const QStringList kSaveFilters = {"xml文書(*.xml)", "csv文書(*.csv)"};
 
 std::string toFileName(const QString& name) { return name.toUtf8().toStdString(); }
@@ -66,18 +69,29 @@ const char* const kColumnWidthsKey = "window/columnWidths";
 // cannot know before it is shown: room enough for the common ones.
 const QMargins kFrameAllowance(8, 40, 8, 8);
 
+// Window managers draw a title in a font of their own, often bold and larger than the window's,
+// between the icon and the buttons of the title bar, and cut what does not fit. A message box is
+// made wide enough for its whole title in the application's font, bold, with that much room.
+constexpr int kTitleBarRoom = 160;
+void fitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 } // namespace
 
-QRect firstWindowGeometry(const QRect& available) {
+QRect firstWindowGeometry(const QRect& available, int everyColumnWidth) {
     const QSize frame(kFrameAllowance.left() + kFrameAllowance.right(),
                       kFrameAllowance.top() + kFrameAllowance.bottom());
-    const QSize size = QSize(828, 713).boundedTo(available.size() - frame);
-    // The frame's top left corner, moved no further than needed to bring the whole frame inside.
-    auto place = [](int designed, int first, int length, int frameLength) {
-        return std::max(first, std::min(designed, first + length - frameLength));
-    };
-    return QRect(QPoint(place(280, available.left(), available.width(), size.width() + frame.width()),
-                        place(286, available.top(), available.height(), size.height() + frame.height())),
+    const QSize size = QSize(std::max(available.width() * 4 / 5, everyColumnWidth), available.height() * 4 / 5)
+                           .boundedTo(available.size() - frame);
+    return QRect(QPoint(available.left() + (available.width() - frame.width() - size.width()) / 2,
+                        available.top() + (available.height() - frame.height() - size.height()) / 2),
                  size);
 }
 
@@ -392,6 +406,7 @@ QStringList TMainForm::execFileDialog(QFileDialog& dialog) {
 
 void TMainForm::showMessage(QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, kApplicationTitle, text, QMessageBox::Ok, this);
+    fitTitle(box);
     box.exec();
 }
 
@@ -403,6 +418,7 @@ int TMainForm::askQuestion(const QString& text, const QStringList& buttons, int 
                                                                     : QMessageBox::AcceptRole));
     if (!added.isEmpty()) box.setDefaultButton(added.front());
     if (escapeButton >= 0 && escapeButton < added.size()) box.setEscapeButton(added[escapeButton]);
+    fitTitle(box);
     box.exec();
     return static_cast<int>(added.indexOf(static_cast<QPushButton*>(box.clickedButton())));
 }
@@ -528,7 +544,8 @@ void TMainForm::restoreWindowState() {
     QSettings settings;
     if (!restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
         const QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect geometry = firstWindowGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024));
+        const QRect geometry =
+            firstWindowGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024), everyColumnWidth());
         resize(geometry.size());
         move(geometry.topLeft());
     }
@@ -536,6 +553,13 @@ void TMainForm::restoreWindowState() {
     if (widths.size() != kColumnCount) return;
     for (int c = 0; c < kColumnCount; ++c)
         if (widths[c].toInt() > 0) StringGridXML->setColumnWidth(c, widths[c].toInt());
+}
+
+int TMainForm::everyColumnWidth() const {
+    int width = StringGridXML->verticalHeader()->sizeHint().width() + 2 * StringGridXML->frameWidth() +
+                StringGridXML->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, StringGridXML);
+    for (int c = 0; c < kColumnCount; ++c) width += StringGridXML->columnWidth(c);
+    return width;
 }
 
 void TMainForm::saveWindowState() const {

@@ -131,6 +131,8 @@ public:
     void openFiles(const QStringList& arguments);
     // The recent files, newest first, as kept in the settings.
     QStringList recentFiles() const;
+    // The width of a window whose grid shows every column beside the record numbers.
+    int everyColumnWidth() const;
 
     static constexpr int kMaxRecentFiles = 10;
 
@@ -262,8 +264,8 @@ private:
 // The application title and the main window's caption.
 extern const char* const kApplicationTitle;
 
-// Where the window first appears on a screen whose free area is available: 828x713 at (280,286),
-// as designed, when that fits with room for a window manager's frame; else moved and, if still
-// too large, shrunk so that all of it, status line included, is on the screen. The position is
-// that of the frame (QWidget::move), the size that of the window inside it (QWidget::resize).
-QRect firstWindowGeometry(const QRect& available);
+// Where the window first appears on a screen whose free area is available: four fifths of its
+// width and height, wider up to everyColumnWidth (a window showing every column), centred, and
+// never so large that a window manager's frame would leave the screen. The position is that of
+// the frame (QWidget::move), the size that of the window inside it (QWidget::resize).
+QRect firstWindowGeometry(const QRect& available, int everyColumnWidth);
