@@ -1,13 +1,12 @@
 #include "app/gui/filter_bar.h"
 
-#include <algorithm>
-
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/point_mark_table.h"
 
