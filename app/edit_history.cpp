@@ -173,6 +173,14 @@ void TEditHistory::record(TEditStep step) {
     position_ = steps_.size();
 }
 
+void TEditHistory::forgetSteps() {
+    const bool saved = atSavedState();
+    steps_.clear();
+    stepBytes_.clear();
+    position_ = 0;
+    saved_ = saved ? std::optional<std::size_t>(0) : std::nullopt;
+}
+
 bool TEditHistory::undo() {
     if (!canUndo()) return false;
     steps_[--position_].toggle(true);

@@ -69,6 +69,11 @@ public:
     // The table now matches its file (after a save or a load).
     void markSaved() { saved_ = position_; }
     bool atSavedState() const { return saved_ == position_; }
+    // No state of the history matches the file any more (a save that left rows out).
+    void forgetSavedState() { saved_.reset(); }
+    // Forgets every step, so that undo stops at the table as it is now; that state stays the
+    // saved one only when it was.
+    void forgetSteps();
     std::size_t stepCount() const { return steps_.size(); }
     std::size_t heldBytes() const;
 

@@ -1,8 +1,12 @@
 #include "app/main_form.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <utility>
 
@@ -12,10 +16,13 @@
 #include "app/point_mark_reader.h"
 #include "dom/document.h"
 #include "dom/implementation.h"
+#include "dom/named_node_map.h"
+#include "dom/node.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
+#include "text/file_io.h"
 #include "text/input_source.h"
 #include "text/locator.h"
 #include "text/parser_error.h"
@@ -33,6 +40,48 @@ bool namesBuiltInDtd(const std::u16string& systemId) {
 
 std::string nothingReadLine(const std::string& fileName, const std::string& reason) {
     return "No record was read from " + fileName + "; the table is unchanged (" + reason + ").";
+}
+
+// Whether an element still open at node (the builder's current node) belongs to a record: the
+// record level holds a "format" element at or before the open element, which is the last child
+// there. Records are a "format" element and what follows it, so such an element is cut off.
+bool insideRecord(const TdomNode* node) {
+    for (; node && node->parentNode(); node = node->parentNode()) {
+        if (node->nodeType() != TdomNodeType::element) continue;
+        const TdomNodeVector& siblings = node->parentNode()->children();
+        for (auto sibling = siblings.rbegin(); sibling != siblings.rend(); ++sibling)
+            if ((*sibling)->nodeType() == TdomNodeType::element && (*sibling)->nodeName() == u"format") return true;
+    }
+    return false;
+}
+
+// The reason of a parser message: what follows the severity and position.
+std::string reasonOf(const TXmlParserError& e) {
+    const std::string line = utf16ToUtf8(e.errorMessage(TXmlMessageLanguage::en));
+    const std::size_t dashes = line.find(" -- ");
+    return dashes == std::string::npos ? line : line.substr(dashes + 4);
+}
+
+// The records a file holds: "format" start tags of a point-mark file, the lines after the header
+// line of a CSV file. 0 when there is no such file or it cannot be read.
+int recordsInFile(const std::string& fileName) {
+    try {
+        struct stat status {};
+        if (::stat(fileName.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+        if (hasCsvEnding(fileName)) {
+            const std::size_t lines = readCsvText(fileName).lines.size();
+            return lines > 0 ? static_cast<int>(lines - 1) : 0;
+        }
+        const std::string bytes = readWholeFile(fileName);
+        int records = 0;
+        for (std::size_t at = bytes.find("<format"); at != std::string::npos; at = bytes.find("<format", at + 7)) {
+            const char next = at + 7 < bytes.size() ? bytes[at + 7] : '\0';
+            if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' || next == '\n') ++records;
+        }
+        return records;
+    } catch (const Exception&) {
+        return 0;
+    }
 }
 
 // Raised when OnProgress cancels a read; the read command that began the read catches it.
@@ -102,13 +151,22 @@ void TMainFormCore::FormCreate() {
     };
     auto message = [this](TXmlToDomParser* parser, TXmlParserError& e) { ParserMessage(parser, e); };
     XmlToDomParser->OnError = message;
-    XmlToDomParser->OnFatalError = message;
+    XmlToDomParser->OnFatalError = [this](TXmlToDomParser* parser, TXmlParserError& e) {
+        ParserMessage(parser, e);
+        if (fatalError_) return;
+        // The builder has not seen what broke the reading: its current node is the innermost
+        // element still open.
+        fatalError_ = TFatalError{e.endLine() != 0 ? e.endLine() : e.startLine(), reasonOf(e),
+                                  insideRecord(XmlToDomParser->docBuilder()->currentNode())};
+    };
     XmlToDomParser->OnWarning = message;
     // The builder's text event comes with every value of a point-mark file: often enough to tell
     // how far the parser has read the file, and a place to stop a read that is no longer wanted.
     XmlToDomParser->docBuilder()->OnPCDATA = [this](TXmlCustomProcessorAgent*, TdomStandardLocator* locator,
-                                                    std::u16string&) {
-        if (!OnProgress || !locator || !locator->inputSource()) return;
+                                                    std::u16string& text) {
+        if (!locator || !locator->inputSource()) return;
+        if (!locator->inputSource()->undecodableBytes().empty()) placeUndecodable(*locator->inputSource(), text.size());
+        if (!OnProgress) return;
         TStream* stream = locator->inputSource()->stream();
         const std::int64_t done = stream->position();
         if (done != progressReported_) reportProgress(done, stream->size());
@@ -134,6 +192,14 @@ void TMainFormCore::reportProgress(std::int64_t done, std::int64_t total) {
 void TMainFormCore::beginRead() {
     ++ReadCount;
     Memo1.clear();
+    LastReadStop.reset();
+}
+
+bool TMainFormCore::holdsData() const {
+    for (int row = 1; row < Table.rowCount(); ++row)
+        for (int column = 0; column < kColumnCount; ++column)
+            if (!Table.cell(column, row).empty()) return true;
+    return false;
 }
 
 TMainFormCore::TReadRows TMainFormCore::readRows(const std::string& fileName, bool replace) {
@@ -160,9 +226,38 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
     read.RecordCount = 0;
     DomImplementation->releaseAll();
     const int parserMessagesBefore = parserMessageCount_;
+    fatalError_.reset();
+    undecodable_.clear();
+    undecodablePlaced_.clear();
     TdomDocument* document = XmlToDomParser->fileToDocument(fileName);
-    ReadNode(read, document, 0, &Memo1);
+    // Where the cells with undecodable bytes went, when there are any.
+    std::unordered_map<const TdomNode*, std::pair<int, int>> cells;
+    TCellSource onCell;
+    if (!undecodable_.empty()) {
+        for (const TUndecodableCell& entry : undecodable_)
+            if (entry.source) cells.emplace(entry.source, std::pair{-1, -1});
+        onCell = [&cells](const TdomNode* source, int row, int column) {
+            const auto found = cells.find(source);
+            if (found != cells.end()) found->second = {row, column};
+        };
+    }
+    ReadNode(read, document, 0, &Memo1, onCell);
     TReadRows result;
+    if (fatalError_) {
+        // Never half a record: the one the error broke into is left out.
+        TReadStop stop{fileName, fatalError_->line, fatalError_->reason, read.RecordCount,
+                       fatalError_->insideRecord && read.RecordCount > 0};
+        if (stop.recordCut) stop.records = read.RecordCount = read.RecordCount - 1;
+        // Without a record, the line below says that nothing was read.
+        if (stop.records > 0)
+            addMessage(
+                "Reading " + fileName + " stopped at line " + std::to_string(stop.line) + ": " + stop.reason + "; " +
+                std::to_string(stop.records) + " records were read in full" +
+                (stop.recordCut ? ", record " + std::to_string(stop.records + 1) + " was cut off and left out." : "."));
+        LastReadStop = stop;
+        result.stop = std::move(stop);
+    }
+    if (!undecodable_.empty()) reportUndecodable(cells, read.RecordCount);
     if (read.RecordCount == 0) {
         addMessage(nothingReadLine(fileName, parserMessageCount_ > parserMessagesBefore ? "see the messages above"
                                                                                         : "it holds no \"format\" element"));
@@ -172,6 +267,67 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
     result.rows = std::move(read.rows());
     result.rows.resize(static_cast<std::size_t>(read.RecordCount) + 1);
     return result;
+}
+
+void TMainFormCore::placeUndecodable(const TXmlInputSource& source, std::size_t textLength) {
+    const std::vector<TXmlInputSource::TUndecodableBytes>& entries = source.undecodableBytes();
+    std::size_t& placed = undecodablePlaced_[&source];
+    // The text ends where the reader stands (or one unit before it).
+    const std::int64_t end = source.unitsRead();
+    const std::int64_t start = end - static_cast<std::int64_t>(textLength) - 1;
+    TdomNode* element = XmlToDomParser->docBuilder()->currentNode();
+    for (; placed < entries.size() && entries[placed].unit < end; ++placed) {
+        const TdomNode* holder = nullptr;
+        if (entries[placed].unit >= start) {
+            holder = element;
+        } else {
+            // Before the text, in markup: an attribute value of an element still open, if one holds "・".
+            for (TdomNode* node = element; node && !holder; node = node->parentNode()) {
+                TdomNamedNodeMap* attributes = node->attributes();
+                for (int i = 0; attributes && i < attributes->length() && !holder; ++i)
+                    if (attributes->item(i)->nodeValue().find(cp932::kReplacementUnit) != std::u16string::npos)
+                        holder = attributes->item(i);
+            }
+        }
+        undecodable_.push_back({holder, entries[placed].bytes});
+    }
+}
+
+void TMainFormCore::reportUndecodable(const std::unordered_map<const TdomNode*, std::pair<int, int>>& cells,
+                                      int records) {
+    constexpr std::size_t kMaxLines = 100;
+    auto hex = [](const std::string& bytes) {
+        std::string text;
+        for (const char byte : bytes) {
+            char two[4];
+            std::snprintf(two, sizeof two, "%02X", static_cast<unsigned char>(byte));
+            text += (text.empty() ? "" : " ") + std::string(two);
+        }
+        return text;
+    };
+    std::map<int, std::string> byRecord; // the cells of each record, "地点名 85 40"
+    std::string elsewhere;
+    for (const TUndecodableCell& entry : undecodable_) {
+        const auto found = entry.source ? cells.find(entry.source) : cells.end();
+        if (found == cells.end() || found->second.first < 0) {
+            elsewhere += (elsewhere.empty() ? "" : ", ") + hex(entry.bytes);
+            continue;
+        }
+        const auto [row, column] = found->second;
+        if (row > records) continue; // the record cut off by a fatal error was left out
+        std::string& line = byRecord[row];
+        line += (line.empty() ? "" : ", ") + std::string(columnHeaderUtf8(column)) + " " + hex(entry.bytes);
+    }
+    std::size_t lines = 0;
+    for (const auto& [row, cellsText] : byRecord) {
+        if (++lines > kMaxLines) break;
+        addMessage((row == 0 ? std::string("Before the first record") : "Record " + std::to_string(row)) +
+                   ": bytes that are no Shift_JIS character were read as \"・\": " + cellsText);
+    }
+    if (byRecord.size() > kMaxLines)
+        addMessage("... and " + std::to_string(byRecord.size() - kMaxLines) + " more records with such bytes");
+    if (!elsewhere.empty())
+        addMessage("Bytes that are no Shift_JIS character were read as \"・\" outside the values: " + elsewhere);
 }
 
 TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName, bool replace) {
@@ -203,6 +359,10 @@ void TMainFormCore::fitRowsToRecords(TEditStep& step) {
 int TMainFormCore::readInto(TEditStep& step, const std::string& fileName, bool replace, const TAddFilter& filter) {
     TReadRows read = readRows(fileName, replace);
     if (read.rows.size() < 2) return 0;
+    if (read.stop && OnReadStopped && !OnReadStopped(*read.stop, replace)) {
+        addMessage("The records read from " + fileName + " were not taken; the table is unchanged.");
+        return 0;
+    }
     if (filter) keepChosenRecords(read.rows, filter);
     const int records = static_cast<int>(read.rows.size()) - 1;
     if (records == 0) return 0; // every record was left out: the table stays as it was
@@ -240,6 +400,7 @@ template <typename Make> bool TMainFormCore::edit(Make&& make) {
     if (step.empty()) return false;
     History.record(std::move(step));
     Modified = !History.atSavedState();
+    RowsLeftOut.clear();
     return true;
 }
 
@@ -251,6 +412,17 @@ int TMainFormCore::LoadFile(const std::string& fileName, const TAddFilter& filte
 
 TSaveReport TMainFormCore::SaveFile(const std::string& fileName) {
     TSaveReport report;
+    if (OnFewerRecords && (hasCsvEnding(fileName) || hasXmlEnding(fileName))) {
+        int writing = Table.rowCount() - 1;
+        if (hasXmlEnding(fileName))
+            writing = static_cast<int>(std::count_if(Table.rows().begin() + 1, Table.rows().end(),
+                                                     [](const TPointMarkRow& row) { return isWritableRecord(row); }));
+        const int held = recordsInFile(fileName);
+        if (writing < held && !OnFewerRecords(fileName, held, writing)) {
+            report.written = false;
+            return report;
+        }
+    }
     if (hasCsvEnding(fileName)) {
         // CSV writing: every row, header row included.
         saveCsvFile(Table, fileName);
@@ -260,13 +432,22 @@ TSaveReport TMainFormCore::SaveFile(const std::string& fileName) {
         throw EFCreateError("Cannot create file \"" + fileName +
                             "\". The name must end in .xml or .csv to choose the file's format");
     }
-    History.markSaved();
-    Modified = false;
+    if (report.skippedRows.empty()) {
+        History.markSaved();
+        Modified = false;
+        RowsLeftOut.clear();
+    } else {
+        // The table holds rows that the file does not: no state matches the file.
+        History.forgetSavedState();
+        Modified = true;
+        RowsLeftOut = report.skippedRows;
+    }
     return report;
 }
 
 int TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
     beginRead();
+    const bool untitledAndEmpty = CurrentFileName.empty() && !holdsData();
     int records = 0;
     edit([&](TEditStep& step) { records = readInto(step, fileName, true); });
     if (records == 0) return 0;
@@ -274,6 +455,8 @@ int TMainFormCore::FileLoadXMLClick(const std::string& fileName) {
     CurrentFileName = fileName;
     History.markSaved();
     Modified = false;
+    // Undoing a load into nothing would only empty the table again.
+    if (untitledAndEmpty) History.forgetSteps();
     return records;
 }
 
@@ -286,18 +469,19 @@ int TMainFormCore::FileAddClick(const std::string& fileName, const TAddFilter& f
 
 TSaveReport TMainFormCore::FileSaveXMLClick(const std::string& fileName) {
     TSaveReport report = SaveFile(fileName);
+    if (!report.written) return report;
     Table.StatusText = "save: " + fileName;
     CurrentFileName = fileName;
     return report;
 }
 
 void TMainFormCore::EditUndoClick() {
-    History.undo();
+    if (History.undo()) RowsLeftOut.clear();
     Modified = !History.atSavedState();
 }
 
 void TMainFormCore::EditRedoClick() {
-    History.redo();
+    if (History.redo()) RowsLeftOut.clear();
     Modified = !History.atSavedState();
 }
 
@@ -329,9 +513,9 @@ void TMainFormCore::EditDeleteClick() {
 void TMainFormCore::EditDeleteRows(std::vector<int> rows) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [&](int r) { return r < Table.fixedRows() || r >= Table.rowCount(); }),
-               rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [&](int r) { return r < Table.fixedRows() || r >= Table.rowCount(); }),
+        rows.end());
     if (rows.empty()) return;
     edit([&](TEditStep& step) {
         const int remaining = Table.RecordCount - static_cast<int>(rows.size());
@@ -452,7 +636,9 @@ void TMainFormCore::EditPasteRows(int column, const std::vector<int>& rows,
     });
 }
 
-void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) { EditFillCells(cells, std::string()); }
+void TMainFormCore::EditClearCells(const std::vector<std::pair<int, int>>& cells) {
+    EditFillCells(cells, std::string());
+}
 
 void TMainFormCore::EditFillCells(const std::vector<std::pair<int, int>>& cells, const std::string& value) {
     edit([&](TEditStep& step) {

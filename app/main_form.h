@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,8 +17,19 @@
 #include "app/point_mark_writer.h"
 
 class TDomImplementation;
+class TdomNode;
+class TXmlInputSource;
 class TXmlParserError;
 class TXmlToDomParser;
+
+// Where reading a point-mark file stopped at a fatal error of the XML parser.
+struct TReadStop {
+    std::string fileName;
+    int line = 0;           // of the error; 0 when unknown
+    std::string reason;     // the parser's English reason (UTF-8)
+    int records = 0;        // whole records read before the error
+    bool recordCut = false; // the record the error broke into was left out
+};
 
 // The main window's state and commands without a toolkit. The window asks for file names,
 // forwards its events here and redraws; tests drive the commands directly. File names are the
@@ -59,6 +71,17 @@ public:
     // Asked while a read command reads a file: done of total bytes so far. An answer of false
     // cancels the read: the table stays exactly as it was and Memo1 says so. Empty: never asked.
     std::function<bool(std::int64_t done, std::int64_t total)> OnProgress;
+    // Where the latest read command's reading stopped at a fatal error (none when it read to the end).
+    std::optional<TReadStop> LastReadStop;
+    // Asked when a file read to a fatal error gave records, before they change the table (replace:
+    // they would replace the table's records; else they would be added). An answer of false leaves
+    // the table as it was. Empty: the records read are taken.
+    std::function<bool(const TReadStop& stop, bool replace)> OnReadStopped;
+    // Asked before a save writes fewer records over an existing file than the file holds; an
+    // answer of false writes nothing. Empty: never asked.
+    std::function<bool(const std::string& fileName, int recordsInFile, int recordsToWrite)> OnFewerRecords;
+    // The table rows that the latest save left out of its file, while the table has not changed since.
+    std::vector<int> RowsLeftOut;
 
     // Start-up state: the XML processor created and connected, header texts in row 0,
     // SelectedRow 1, RecordCount 1.
@@ -80,17 +103,21 @@ public:
     // directory, or from the built-in definition when it is not there.
     int LoadFile(const std::string& fileName, const TAddFilter& filter = {});
     // Writes by the end of the name: CSV (every row) or a point-mark file. A name with neither
-    // ending raises EFCreateError and writes nothing. Clears Modified.
+    // ending raises EFCreateError and writes nothing. Writing fewer records over a file than it
+    // holds is asked first (OnFewerRecords); the report's written is false when it was declined.
+    // Clears Modified, unless rows were left out: the table then holds what the file does not.
     TSaveReport SaveFile(const std::string& fileName);
 
     // Load command: the file's records replace the table's (a CSV file's header line becomes row
     // 0). On success StatusText "load: NAME", the file becomes the current file and Modified is
-    // cleared; without a record nothing changes. Returns the number of records read.
+    // cleared; without a record nothing changes. Returns the number of records read. A load into
+    // an empty untitled table is not a step of the history: undo stops at the file as loaded.
     int FileLoadXMLClick(const std::string& fileName);
     // Add command: the file's records (those the filter keeps) are appended. On success StatusText
     // "add: NAME" and Modified.
     int FileAddClick(const std::string& fileName, const TAddFilter& filter = {});
-    // Save command: SaveFile, then StatusText "save: NAME" and the file becomes the current file.
+    // Save command: SaveFile, then StatusText "save: NAME" and the file becomes the current file
+    // (neither when the save was declined).
     TSaveReport FileSaveXMLClick(const std::string& fileName);
     // Undo and redo: take back the last change of the table, or make the last one undone again.
     void EditUndoClick();
@@ -155,7 +182,8 @@ private:
     // before the first record, a CSV file's header line), the records follow. No rows: no record.
     struct TReadRows {
         std::vector<TPointMarkRow> rows;
-        bool baseRowChanged = false; // for a CSV file: its header line replaces row 0
+        bool baseRowChanged = false;   // for a CSV file: its header line replaces row 0
+        std::optional<TReadStop> stop; // reading stopped at a fatal error
     };
     TReadRows readRows(const std::string& fileName, bool replace);
     TReadRows readPointMarkFile(const std::string& fileName, int base);
@@ -167,12 +195,34 @@ private:
     // Runs a command's changes as one step of the history; a command that raises takes back what
     // it changed. False when nothing changed.
     template <typename Make> bool edit(Make&& make);
-    // Clears Memo1 and counts a read command.
+    // Whether any record cell holds text.
+    bool holdsData() const;
+    // Clears Memo1 and LastReadStop and counts a read command.
     void beginRead();
     void addMessage(const std::string& utf8Line);
     // Tells OnProgress how far a read is; raises the read's cancellation when it answers false.
     void reportProgress(std::int64_t done, std::int64_t total);
 
+    // The first fatal error of the XML read under way: its line, reason, and whether an element of a
+    // record was still open.
+    struct TFatalError {
+        int line = 0;
+        std::string reason;
+        bool insideRecord = false;
+    };
+    std::optional<TFatalError> fatalError_;
+    // Shift_JIS bytes without a character met in the XML read under way, each with the node whose
+    // value holds its "・" (an element, or an attribute; none when it was outside any value).
+    struct TUndecodableCell {
+        const TdomNode* source;
+        std::string bytes;
+    };
+    std::vector<TUndecodableCell> undecodable_;
+    std::unordered_map<const TXmlInputSource*, std::size_t> undecodablePlaced_; // entries seen, per input
+    // Takes the source's new undecodable bytes before the end of the text being built.
+    void placeUndecodable(const TXmlInputSource& source, std::size_t textLength);
+    // One message line per record with such bytes (read: the records as read).
+    void reportUndecodable(const std::unordered_map<const TdomNode*, std::pair<int, int>>& cells, int records);
     int parserMessageCount_ = 0;         // messages of the XML parser so far
     std::int64_t progressReported_ = -1; // the last position given to OnProgress
     std::unique_ptr<TDatumTransform> datumTransform_;

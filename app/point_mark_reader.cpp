@@ -122,9 +122,11 @@ private:
 
 // An attribute value into its column; references to undeclared entities are kept as written and
 // told in messages.
-void writeAttribute(TPointMarkTable& table, int column, TdomNode* attribute, std::vector<std::string>* messages) {
+void writeAttribute(TPointMarkTable& table, int column, TdomNode* attribute, std::vector<std::string>* messages,
+                    const TCellSource& onCell) {
     std::vector<std::u16string> undeclared;
     writeCell(table, column, attributeCharacters(attribute, &undeclared));
+    if (onCell) onCell(attribute, table.RecordCount, column);
     if (!messages) return;
     for (const std::u16string& name : undeclared)
         messages->push_back(cp932::encode(u"Record " + utf8ToUtf16(std::to_string(table.RecordCount)) +
@@ -133,7 +135,10 @@ void writeAttribute(TPointMarkTable& table, int column, TdomNode* attribute, std
 }
 
 void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& role, std::u16string& scratch,
-                    std::vector<std::string>* messages) {
+                    std::vector<std::string>* messages, const TCellSource& onCell) {
+    auto written = [&](int column) {
+        if (onCell) onCell(element, table.RecordCount, column);
+    };
     std::u16string_view value;
     switch (role.role) {
     case ElementRole::other:
@@ -143,13 +148,18 @@ void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& r
         table.setRowCount(table.RecordCount + 1);
         return;
     case ElementRole::text:
-        if (elementText(element, scratch, value)) writeCell(table, role.column, value);
+        if (!elementText(element, scratch, value)) return;
+        writeCell(table, role.column, value);
+        written(role.column);
         return;
     case ElementRole::comment: {
         const TdomNode* parent = element->parentNode();
         if (!parent || !elementText(element, scratch, value)) return;
-        if (parent->nodeName() == u"image") writeCell(table, kImageCommentColumn, value);
-        if (parent->nodeName() == u"multimedia") writeCell(table, kMultimediaCommentColumn, value);
+        for (const int column : {kImageCommentColumn, kMultimediaCommentColumn}) {
+            if (parent->nodeName() != (column == kImageCommentColumn ? u"image" : u"multimedia")) continue;
+            writeCell(table, column, value);
+            written(column);
+        }
         return;
     }
     case ElementRole::multimedia: {
@@ -160,9 +170,9 @@ void examineElement(TPointMarkTable& table, TdomNode* element, const NameRole& r
         for (int i = 0; i < count; ++i) {
             TdomNode* attribute = attributes->item(i);
             if (attribute->nodeName() == u"href")
-                writeAttribute(table, kHrefColumn, attribute, messages);
+                writeAttribute(table, kHrefColumn, attribute, messages, onCell);
             else if (attribute->nodeName() == u"repeat")
-                writeAttribute(table, kRepeatColumn, attribute, messages);
+                writeAttribute(table, kRepeatColumn, attribute, messages, onCell);
         }
         return;
     }
@@ -210,7 +220,8 @@ std::u16string attributeCharacters(TdomNode* attribute, std::vector<std::u16stri
     return value;
 }
 
-void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/, std::vector<std::string>* messages) {
+void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/, std::vector<std::string>* messages,
+              const TCellSource& onCell) {
     if (!node) return;
     reserveRecordRows(table, node);
     std::u16string scratch;
@@ -222,7 +233,7 @@ void ReadNode(TPointMarkTable& table, TdomNode* node, int /*depth*/, std::vector
         pending.pop_back();
         // Text nodes, white space or not, never fill a cell by themselves and have no children.
         if (current->nodeType() == TdomNodeType::element)
-            examineElement(table, current, roles.of(current->nodeName()), scratch, messages);
+            examineElement(table, current, roles.of(current->nodeName()), scratch, messages, onCell);
         const TdomNodeVector& children = current->children();
         pending.insert(pending.end(), children.rbegin(), children.rend());
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,11 @@ class TXmlParserError;
 // split CDATA content arrive whole. Content that starts with a CDATA section or a comment gives
 // no value. The walk keeps its own stack, so deep documents do not exhaust the call stack.
 // Messages about values (English, code page 932) are appended to messages when it is given.
-void ReadNode(TPointMarkTable& table, TdomNode* node, int depth, std::vector<std::string>* messages = nullptr);
+// onCell, when given, is told of every cell written and the node its value came from: the element
+// for element text, the attribute for href and repeat.
+using TCellSource = std::function<void(const TdomNode* source, int row, int column)>;
+void ReadNode(TPointMarkTable& table, TdomNode* node, int depth, std::vector<std::string>* messages = nullptr,
+              const TCellSource& onCell = {});
 
 // The characters of an attribute: its text, the five predefined references decoded, a declared
 // entity replaced by its value. A reference to an undeclared entity is kept as written

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "text/code_page_932.h"
 #include "text/file_io.h"
 
 namespace {
@@ -51,7 +52,9 @@ constexpr int kRequiredColumns[] = {0, 1, 2, 4, 6, 7, 9, 10};
 //   become "&#9;" and "&#10;" too, which attribute-value normalization would turn into blanks;
 // - the other control bytes cannot be carried by XML at all and are left out;
 // - a lead byte followed by a valid trail byte passes as a pair; a lead byte without one, and
-//   the bytes that Shift_JIS never uses (0x80, 0xA0, 0xFD-0xFF), are written as "?".
+//   the bytes that Shift_JIS never uses (0x80, 0xA0, 0xFD-0xFF), are written as "?";
+// - a pair that the code page leaves unassigned (85 40, EB 40) is written as it is, for a reader
+//   that knows it, and reported, since this editor reads it back as "・".
 enum ByteKind : std::uint8_t { kPlain, kMarkup, kCarriageReturn, kTabOrLineFeed, kControl, kLead, kInvalid };
 
 struct ByteKinds {
@@ -85,7 +88,13 @@ std::string_view markupReference(unsigned char byte) {
 struct RecordChanges {
     bool controlLeftOut = false;
     bool invalidReplaced = false;
+    bool unassignedKept = false;
 };
+
+// A pair that decodes to the replacement unit without being the one pair that stands for it.
+bool isUnassignedPair(unsigned char lead, unsigned char trail) {
+    return cp932::decodePair(lead, trail) == cp932::kReplacementUnit && !(lead == 0x81 && trail == 0x45);
+}
 
 char* putEscaped(char* out, std::string_view cell, bool inAttribute, RecordChanges& changes) {
     const char* data = cell.data();
@@ -102,6 +111,7 @@ char* putEscaped(char* out, std::string_view cell, bool inAttribute, RecordChang
             continue;
         case kLead:
             if (i + 1 < size && isTrailByte(static_cast<unsigned char>(data[i + 1]))) {
+                if (isUnassignedPair(byte, static_cast<unsigned char>(data[i + 1]))) changes.unassignedKept = true;
                 ++i;
                 continue;
             }
@@ -237,6 +247,7 @@ void producePointMarkXml(const TPointMarkTable& table, TSaveReport* report, cons
         if (!report) continue;
         if (changes.controlLeftOut) report->controlCharacterRows.push_back(row);
         if (changes.invalidReplaced) report->invalidByteRows.push_back(row);
+        if (changes.unassignedKept) report->unassignedCodeRows.push_back(row);
     }
     out.append(kTail);
     out.flush();
@@ -301,5 +312,7 @@ std::string saveReportMessage(const TSaveReport& report) {
     };
     paragraph(report.controlCharacterRows, "XML に書けない制御文字を除いて保存した行");
     paragraph(report.invalidByteRows, "Shift_JIS でないバイトを \"?\" にして保存した行");
+    paragraph(report.unassignedCodeRows,
+              "Shift_JIS に文字のないコードをそのまま保存した行 (読み込むと \"・\" になります)");
     return message;
 }

@@ -19,7 +19,13 @@ struct TSaveReport {
     std::vector<int> skippedRows;          // an empty required cell
     std::vector<int> controlCharacterRows; // control bytes left out
     std::vector<int> invalidByteRows;      // bytes that are not Shift_JIS written as "?"
-    bool empty() const { return skippedRows.empty() && controlCharacterRows.empty() && invalidByteRows.empty(); }
+    std::vector<int> unassignedCodeRows;   // two-byte codes without a character, written as they are
+    // False when the user chose not to write over the file: nothing was written.
+    bool written = true;
+    bool empty() const {
+        return skippedRows.empty() && controlCharacterRows.empty() && invalidByteRows.empty() &&
+               unassignedCodeRows.empty();
+    }
 };
 
 // True when the eight required cells of the row are all non-empty.

@@ -361,12 +361,24 @@ std::int32_t TXmlInputSource::decodeUtf8(std::uint8_t lead) {
 }
 
 void TXmlInputSource::dropDecodedUnits() {
+    unitsBefore_ += static_cast<std::int64_t>(unitPos_);
     unitPos_ = 0;
     unitEnd_ = 0;
     pendingFailure_ = nullptr;
 }
 
+void TXmlInputSource::placeReplacements() {
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < unitEnd_ && next < blockReplacements_.size(); ++k) {
+        if (units_[k] != cp932::kReplacementUnit) continue;
+        std::string& bytes = blockReplacements_[next++];
+        if (!bytes.empty()) undecodable_.push_back({unitsBefore_ + static_cast<std::int64_t>(k), std::move(bytes)});
+    }
+    blockReplacements_.clear();
+}
+
 template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit decodeUnit) {
+    unitsBefore_ += static_cast<std::int64_t>(unitEnd_);
     unitPos_ = 0;
     std::size_t n = 0;
     char16_t* const out = units_.get();
@@ -423,7 +435,26 @@ void TXmlInputSource::decodeBlock() {
         decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeEucJp(byte, nextRequired)}; });
         break;
     case TextEncoding::shiftJis:
-        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeShiftJis(byte, nextRequired, unread)}; });
+        decodeBlockWith([&](std::uint8_t byte) {
+            int second = -1; // the trail byte the decoder kept
+            const char16_t unit = decodeShiftJis(
+                byte,
+                [&] {
+                    second = nextRequired();
+                    return static_cast<std::uint8_t>(second);
+                },
+                [&] {
+                    unread();
+                    second = -1;
+                });
+            if (unit == cp932::kReplacementUnit) {
+                std::string bytes(1, static_cast<char>(byte));
+                if (second >= 0) bytes.push_back(static_cast<char>(second));
+                blockReplacements_.push_back(bytes == "\x81\x45" ? std::string() : std::move(bytes));
+            }
+            return std::int32_t{unit};
+        });
+        if (!blockReplacements_.empty()) placeReplacements();
         break;
     default:
         decodeBlockWith([this](std::uint8_t byte) {
@@ -456,6 +487,9 @@ bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator)
 
 void TXmlInputSource::rewindWith(TdomStandardLocator* locator) {
     dropDecodedUnits();
+    unitsBefore_ = 0;
+    blockReplacements_.clear();
+    undecodable_.clear();
     afterCarriageReturn_ = false;
     seekTo(contentStart_);
     if (locator) locator->reset();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TStream;
 class TdomStandardLocator;
@@ -110,6 +111,16 @@ public:
         return unitEnd_ - unitPos_ + static_cast<std::size_t>(bytesLeft > 0 ? bytesLeft : 0);
     }
 
+    // Shift_JIS bytes that name no character and were read as U+30FB, the replacement unit: where
+    // the unit stands among the units read (unitsRead counts the same way) and the bytes.
+    struct TUndecodableBytes {
+        std::int64_t unit;
+        std::string bytes;
+    };
+    const std::vector<TUndecodableBytes>& undecodableBytes() const { return undecodable_; }
+    // Units delivered so far since the start (or the last rewind).
+    std::int64_t unitsRead() const { return unitsBefore_ + static_cast<std::int64_t>(unitPos_); }
+
     TStream* stream() const { return stream_; }
     TextEncoding encoding() const { return encoding_; }
     // The encoding named by the declaration at the start of the stream, as written; empty when none.
@@ -156,6 +167,8 @@ private:
     void buildSingleByteTable();
     // Forgets the decoded units and any kept failure.
     void dropDecodedUnits();
+    // Pairs the replacement units of the block just decoded with what the decoder noted of them.
+    void placeReplacements();
 
     TStream* stream_;
     TextEncoding encoding_ = TextEncoding::utf8;
@@ -185,6 +198,12 @@ private:
     std::size_t unitPos_ = 0;
     std::size_t unitEnd_ = 0;
     std::exception_ptr pendingFailure_;
+    std::int64_t unitsBefore_ = 0; // units of the blocks before units_
+
+    // Shift_JIS: for each replacement unit of the block under way, its bytes (empty for 81 45, the
+    // pair that stands for U+30FB itself), and those placed so far.
+    std::vector<std::string> blockReplacements_;
+    std::vector<TUndecodableBytes> undecodable_;
 
     // Single-byte encodings: the code unit of every byte; bytes without one are marked in
     // singleByteInvalid_ and decoded again through the decoder, which raises its own error.

@@ -19,13 +19,15 @@
 // fields) go there too.
 //
 // Exit status: 0 on success (rows that a point-mark save left out or changed are listed on
-// standard error), 1 when the input cannot be read, when reading it reported messages and gave no
+// standard error), 1 when the input cannot be read, when reading it stopped at a fatal error (the
+// records read in full are still converted and written, and the last line of standard error says
+// "N records read; reading stopped at line L: REASON"), when reading it reported messages and gave no
 // record, when the output cannot be written, when PROJ cannot be set up for --datum or --dedupe,
 // and with --check when a record has an error; 2 for a wrong command line, the output being the
 // input file among them (nothing is written then).
+#include <sys/stat.h>
 
 #include <cstdio>
-#include <sys/stat.h>
 #include <exception>
 #include <optional>
 #include <string>
@@ -115,6 +117,13 @@ int printProblems(const TPointMarkTable& table) {
     return errors > 0 ? kExitFailure : 0;
 }
 
+// The last line of a run whose reading stopped at a fatal error.
+void printReadStop(const TReadStop& stop) {
+    std::fprintf(stderr, "%d records read%s; reading stopped at line %d: %s\n", stop.records,
+                 stop.recordCut ? " (the record cut off by the error was left out)" : "", stop.line,
+                 stop.reason.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -168,10 +177,17 @@ int main(int argc, char** argv) {
         return failure("cannot read the input: " + std::string(error.what()));
     }
     for (const std::string& line : editor.Memo1) std::fprintf(stderr, "%s\n", utf16ToUtf8(cp932::decode(line)).c_str());
+    // Reading that stopped at a fatal error fails the run, after the records read in full were
+    // converted; the last line of standard error says how far it got.
+    const std::optional<TReadStop> stop = editor.LastReadStop;
     // Without a record the editor's table is untouched; an input that read cleanly but holds no
     // point still converts (to an empty file), one whose read reported problems does not.
     if (records == 0) {
-        if (editor.Memo1.size() > 1) return failure("cannot read the input: no record was read from \"" + input + "\"");
+        if (editor.Memo1.size() > 1) {
+            const int status = failure("cannot read the input: no record was read from \"" + input + "\"");
+            if (stop) printReadStop(*stop);
+            return status;
+        }
         editor.Table.RecordCount = 0;
         editor.Table.setRowCount(1); // the header row alone, without the start-up's empty record
     }
@@ -194,12 +210,21 @@ int main(int argc, char** argv) {
         return failure(error.what());
     }
     if (sortColumn >= 0) editor.EditSortClick(sortColumn);
-    if (check) return printProblems(editor.Table);
+    if (check) {
+        const int status = printProblems(editor.Table);
+        if (!stop) return status;
+        printReadStop(*stop);
+        return kExitFailure;
+    }
     try {
         const TSaveReport report = editor.FileSaveXMLClick(output);
         if (!report.empty()) std::fprintf(stderr, "pointmark-convert: %s\n", saveReportMessage(report).c_str());
     } catch (const std::exception& error) {
         return failure("cannot write the output: " + std::string(error.what()));
+    }
+    if (stop) {
+        printReadStop(*stop);
+        return kExitFailure;
     }
     return 0;
 }

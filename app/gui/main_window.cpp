@@ -266,6 +266,25 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Timer1->start();
     Timer1Timer();
 
+    // A file that breaks off half-way replaces or extends the table only when the user says so.
+    Core.OnReadStopped = [this](const TReadStop& stop, bool replace) {
+        const QString question =
+            QString::fromUtf8(
+                replace ? "ファイルの途中で読み込みが止まりました (%1 行目)。読み込めた %2 件で置き換えますか?"
+                        : "ファイルの途中で読み込みが止まりました (%1 行目)。読み込めた %2 件を追加しますか?")
+                .arg(stop.line)
+                .arg(stop.records);
+        const QString take = QString::fromUtf8(replace ? "置き換える" : "追加する");
+        return askQuestion(question, {take, QString::fromUtf8("取り消す")}, 1) == 0;
+    };
+    Core.OnFewerRecords = [this](const std::string& fileName, int recordsInFile, int recordsToWrite) {
+        const QString question = QString::fromUtf8("%1 には %2 件ありますが、%3 件で上書きします。よろしいですか?")
+                                     .arg(QString::fromUtf8(fileName))
+                                     .arg(recordsInFile)
+                                     .arg(recordsToWrite);
+        return askQuestion(question, {QString::fromUtf8("上書きする"), QString::fromUtf8("キャンセル")}, 1) == 0;
+    };
+
     setAcceptDrops(true);
     StringGridXML->setCurrentIndex(TableIndex(0, Core.Table.SelectedRow));
     restoreWindowState();
@@ -510,6 +529,8 @@ void TMainForm::openFiles(const QStringList& arguments) {
         });
         if (Core.ReadCount != readsBefore) lines.insert(lines.end(), Core.Memo1.begin(), Core.Memo1.end());
     }
+    // The files the editor was started with are where undo stops.
+    Core.History.forgetSteps();
     updateMessagePanel(lines);
 }
 
@@ -590,6 +611,7 @@ bool TMainForm::saveTo(const std::string& name) {
     bool saved = false;
     runCommand([&] {
         const TSaveReport report = Core.FileSaveXMLClick(name);
+        if (!report.written) return;
         saved = true;
         addRecentFile(QString::fromUtf8(name));
         if (!report.empty()) showMessage(QMessageBox::Warning, QString::fromUtf8(saveReportMessage(report)));
@@ -614,9 +636,21 @@ void TMainForm::FileSaveAsClick() { saveAs(); }
 
 bool TMainForm::maybeSave() {
     if (!Core.Modified) return true;
-    const QString question = QString::fromUtf8("変更が保存されていません。保存しますか?");
-    switch (askQuestion(question, {QString::fromUtf8("保存"), QString::fromUtf8("破棄"), QString::fromUtf8("キャンセル")},
-                        2)) {
+    QString question = QString::fromUtf8("変更が保存されていません。保存しますか?");
+    if (!Core.RowsLeftOut.empty()) {
+        // Saving again would leave them out again: name them, so that they can be filled first.
+        QStringList rows;
+        for (std::size_t k = 0; k < Core.RowsLeftOut.size() && k < 20; ++k)
+            rows.push_back(QString::number(Core.RowsLeftOut[k]));
+        if (Core.RowsLeftOut.size() > 20)
+            rows.push_back(QString::fromUtf8("ほか %1 行").arg(Core.RowsLeftOut.size() - 20));
+        question =
+            QString::fromUtf8("次の %1 行は必須項目が空のため、ファイルに保存されていません:\n%2\n\n保存しますか?")
+                .arg(Core.RowsLeftOut.size())
+                .arg(rows.join(u", "));
+    }
+    switch (askQuestion(question,
+                        {QString::fromUtf8("保存"), QString::fromUtf8("破棄"), QString::fromUtf8("キャンセル")}, 2)) {
     case 0:
         return saveToCurrentFile();
     case 1:

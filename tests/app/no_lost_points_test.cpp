@@ -117,7 +117,12 @@ TEST_F(NoLostPoints, EveryByteInEveryColumnSurvivesXmlAndCsv) {
     const TSaveReport report = form.FileSaveXMLClick(path("bytes.xml"));
     TMainFormCore xml;
     EXPECT_EQ(xml.FileLoadXMLClick(path("bytes.xml")), 255);
-    ASSERT_EQ(xml.Memo1.size(), 1u) << xml.Memo1.back(); // the built-in DTD warning alone
+    // The built-in DTD warning, and a line for each record whose lead byte and "y" name no character.
+    std::size_t unassigned = 0;
+    for (int b = 1; b <= 255; ++b)
+        unassigned += cp932::isLeadByte(static_cast<std::uint8_t>(b)) &&
+                      cp932::decodePair(static_cast<std::uint8_t>(b), 'y') == cp932::kReplacementUnit;
+    ASSERT_EQ(xml.Memo1.size(), 1u + unassigned) << xml.Memo1.back();
     for (int b = 1; b <= 255; ++b) {
         const unsigned char byte = static_cast<unsigned char>(b);
         const int column = b % kColumnCount;
