@@ -251,7 +251,7 @@ TEST_F(MainWindowTest, FileCommandsUseTheDialogsAndReportSkippedRows) {
     form->StringGridXML->setCurrentIndex(cellIndex(2, 1));
     form->FileLoadXML->trigger();
     EXPECT_EQ(form->StringGridXML->currentIndex(), cellIndex(2, 1)); // the load keeps the current cell
-    EXPECT_EQ(form->filtersSeen, QStringList({"xmlドキュメント(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"}));
+    EXPECT_EQ(form->filtersSeen, QStringList({"xml文書(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"}));
     EXPECT_EQ(form->Core.Table.StatusText, "load: " + csv);
     EXPECT_EQ(form->Core.Table.RecordCount, 2);
 
