@@ -79,9 +79,11 @@ TEST_F(FileCommandsTest, CommandLineLoadsTheFirstFileAndAddsTheOthers) {
     EXPECT_EQ(core.Table.StatusText, "add: " + third.toStdString());
     EXPECT_TRUE(core.Modified);
     EXPECT_EQ(form->recentFiles(), QStringList{first});
-    // The core's English file error is shown in Japanese, with the system's reason kept.
-    EXPECT_EQ(form->messages, QStringList{QString::fromUtf8("ファイル \"%1/missing.csv\" を開けません。%2")
-                                              .arg(QString::fromStdString(dir_.path()), std::strerror(ENOENT))});
+    // The core's English file error is shown in Japanese, with the system's reason kept after it.
+    EXPECT_EQ(form->messages,
+              QStringList{QString::fromUtf8("ファイル \"%1/missing.csv\" を開けません。"
+                                            "ファイルまたはフォルダーがありません (No such file or directory)")
+                              .arg(QString::fromStdString(dir_.path()))});
 }
 
 TEST_F(FileCommandsTest, SaveWritesTheCurrentFileAndSaveAsAlwaysAsks) {
