@@ -587,24 +587,10 @@ void TMainFormCore::StringGridXMLSetEditText(int column, int row, const std::str
 }
 
 void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block) {
-    if (block.empty() || column < 0 || column >= kColumnCount || row < Table.fixedRows()) return;
-    edit([&](TEditStep& step) {
-        // A block that reaches below the last row adds records for it.
-        const int lastRow = row + static_cast<int>(block.size()) - 1;
-        if (lastRow > Table.RecordCount) {
-            Table.RecordCount = lastRow;
-            fitRowsToRecords(step);
-        } else if (lastRow >= Table.rowCount()) {
-            fitRowsToRecords(step);
-        }
-        std::vector<TCellValue> values;
-        for (std::size_t i = 0; i < block.size(); ++i)
-            for (std::size_t j = 0; j < block[i].size() && column + static_cast<int>(j) < kColumnCount; ++j) {
-                const int r = row + static_cast<int>(i), c = column + static_cast<int>(j);
-                if (Table.cell(c, r) != block[i][j]) values.push_back({c, r, block[i][j]});
-            }
-        step.apply(cellsChange(std::move(values)));
-    });
+    if (row < Table.fixedRows()) return;
+    std::vector<int> rows(block.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = row + static_cast<int>(i);
+    EditPasteRows(column, rows, block);
 }
 
 void TMainFormCore::EditPasteRows(int column, const std::vector<int>& rows,
