@@ -263,16 +263,8 @@ bool TdomCMElementTypeDeclaration::validateChildNames(std::span<const std::u16st
                                                       TdomCustomErrorHandler* errorHandler,
                                                       const std::u16string& code) const {
     const TdomCMParticle* model = particle();
-    if (hasElementContent() && model) {
-        try {
-            std::size_t next = 0;
-            if (model->matchNames(names, 0, next) && next == names.size()) return true;
-        } catch (const EParserNondeterministic_Element_Content_Model_Err&) {
-            reportContentModelError(errorHandler, this, EParserNondeterministic_Element_Content_Model_Err::kClassName,
-                                    code);
-            return false;
-        }
-    }
+    std::size_t next = 0;
+    if (hasElementContent() && model && model->matchNames(names, 0, next) && next == names.size()) return true;
     reportContentModelError(errorHandler, this, EParserElement_With_Illegal_Element_Content_Err::kClassName, code);
     return false;
 }
@@ -280,6 +272,10 @@ bool TdomCMElementTypeDeclaration::validateChildNames(std::span<const std::u16st
 bool TdomCMElementTypeDeclaration::selfCheck(TdomCustomErrorHandler* errorHandler) const {
     for (const TdomCMNode* child : children())
         if (!child->selfCheck(errorHandler)) return false;
+    // An ambiguous model is matched all the same: XML asks for determinism only for compatibility.
+    if (hasElementContent() && particle() && !particle()->deterministic())
+        reportContentModelWarning(errorHandler, this, EParserNondeterministic_Element_Content_Model_Err::kClassName,
+                                  nodeName());
     return true;
 }
 

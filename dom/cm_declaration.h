@@ -29,12 +29,15 @@ public:
     // Validation of the children of an element with element content: names are the names of its
     // child elements in document order. The content matches when the particle's contentModelTest
     // succeeds and leaves no name. Otherwise EParserElement_With_Illegal_Element_Content_Err is
-    // reported to errorHandler (or, for a nondeterministic model, the exception the choice raised),
-    // with code as the report's code, and the result is false. Never raises for a mismatch.
-    // A declaration without element content (or without particle) answers false likewise.
+    // reported to errorHandler, with code as the report's code, and the result is false. Never
+    // raises for a mismatch. A declaration without element content (or without particle) answers
+    // false likewise.
     bool validateChildNames(std::span<const std::u16string> names, TdomCustomErrorHandler* errorHandler,
                             const std::u16string& code = std::u16string()) const;
 
+    // The particle's own checks; a model of element content that is not deterministic is reported
+    // as a warning, EParserNondeterministic_Element_Content_Model_Err with the element type's name,
+    // and does not make the declaration fail.
     bool selfCheck(TdomCustomErrorHandler* errorHandler) const override;
 
 protected:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dom/cm_report.h"
+#include "dom/content_model_automaton.h"
 #include "text/dom_exception.h"
 #include "text/parser_exception.h"
 #include "text/wide_string_list.h"
@@ -15,255 +16,9 @@ namespace {
 constexpr TdomCMNodeTypeSet kGroupChildren =
     cmNodeTypeSet({TdomCMNodeType::sequenceParticle, TdomCMNodeType::choiceParticle, TdomCMNodeType::elementParticle});
 
-enum class Frequency : unsigned char { once, optional, oneOrMore, zeroOrMore, invalid };
-
-Frequency frequencyOf(const std::u16string& occurrence) {
-    if (occurrence.empty()) return Frequency::once;
-    if (occurrence.size() == 1) {
-        switch (occurrence[0]) {
-        case u'?':
-            return Frequency::optional;
-        case u'+':
-            return Frequency::oneOrMore;
-        case u'*':
-            return Frequency::zeroOrMore;
-        default:
-            break;
-        }
-    }
-    return Frequency::invalid;
+bool isOccurrence(const std::u16string& occurrence) {
+    return occurrence.empty() || occurrence == u"?" || occurrence == u"+" || occurrence == u"*";
 }
-
-bool isOccurrence(const std::u16string& occurrence) { return frequencyOf(occurrence) != Frequency::invalid; }
-
-[[noreturn]] void raiseMixedContentTest() {
-    throw EInternalParserException("Internal Parser Exception in TdomCMParticle.contentModelTest");
-}
-
-// The content-model test as an explicit machine, so that the depth of a model costs heap, not
-// stack. One frame stands for one contentModelTest of a particle: it runs the particle's passes
-// (one, or repeated per the occurrence); a group particle's pass calls its children as new frames.
-class Matcher {
-public:
-    explicit Matcher(std::span<const std::u16string> names) : names_(names) {}
-
-    // singlePass: run just one pass of root with the given optional flag (matchOnce); otherwise
-    // apply the root's occurrence (contentModelTest).
-    bool run(const TdomCMParticle* root, std::size_t from, std::size_t& next, bool singlePass, bool optional) {
-        Action action = Action::call;
-        const TdomCMParticle* callee = root;
-        std::size_t calleePos = from;
-        bool resultOk = false;
-        std::size_t resultPos = from;
-        bool passOk = false;
-        std::size_t passPos = from;
-
-        for (;;) {
-            switch (action) {
-            case Action::call: {
-                if (callee->nodeType() == TdomCMNodeType::pcdataChoiceParticle) raiseMixedContentTest();
-                if (callee->nodeType() == TdomCMNodeType::elementParticle && !(stack_.empty() && singlePass)) {
-                    // The passes of an element particle, without a frame of their own.
-                    resultOk = matchElement(static_cast<const TdomCMParticle*>(callee), calleePos, resultPos);
-                    action = Action::ret;
-                    break;
-                }
-                Frame frame;
-                frame.particle = callee;
-                frame.frequency = frequencyOf(callee->occurrence());
-                if (stack_.empty() && singlePass) {
-                    frame.frequency = Frequency::once;
-                    frame.optional = optional;
-                } else {
-                    frame.optional = frame.frequency == Frequency::optional || frame.frequency == Frequency::zeroOrMore;
-                }
-                if (frame.frequency == Frequency::invalid) {
-                    resultOk = false;
-                    resultPos = calleePos;
-                    action = Action::ret;
-                    break;
-                }
-                frame.passStart = calleePos;
-                frame.cur = calleePos;
-                stack_.push_back(frame);
-                action = Action::startPass;
-                break;
-            }
-            case Action::startPass: {
-                Frame& f = stack_.back();
-                const auto& kids = f.particle->children();
-                switch (f.particle->nodeType()) {
-                case TdomCMNodeType::elementParticle:
-                    if (f.passStart < names_.size() && names_[f.passStart] == f.particle->nodeName()) {
-                        passOk = true;
-                        passPos = f.passStart + 1;
-                    } else {
-                        passOk = f.optional;
-                        passPos = f.passStart;
-                    }
-                    action = Action::passDone;
-                    break;
-                case TdomCMNodeType::sequenceParticle:
-                    f.childIndex = 0;
-                    f.seqPos = f.passStart;
-                    if (kids.empty()) {
-                        passOk = true;
-                        passPos = f.passStart;
-                        action = Action::passDone;
-                    } else {
-                        callee = static_cast<const TdomCMParticle*>(kids[0]);
-                        calleePos = f.seqPos;
-                        action = Action::call;
-                    }
-                    break;
-                case TdomCMNodeType::choiceParticle:
-                    f.childIndex = 0;
-                    f.successes = 0;
-                    if (kids.empty()) {
-                        passOk = f.optional;
-                        passPos = f.passStart;
-                        action = Action::passDone;
-                    } else {
-                        callee = static_cast<const TdomCMParticle*>(kids[0]);
-                        calleePos = f.passStart;
-                        action = Action::call;
-                    }
-                    break;
-                default:
-                    raiseMixedContentTest();
-                }
-                break;
-            }
-            case Action::passDone: {
-                Frame& f = stack_.back();
-                if (f.frequency == Frequency::once || f.frequency == Frequency::optional) {
-                    resultOk = passOk;
-                    resultPos = passOk ? passPos : f.passStart;
-                    stack_.pop_back();
-                    action = Action::ret;
-                    break;
-                }
-                if (f.passes == 0) {
-                    if (!passOk) {
-                        resultOk = false;
-                        resultPos = f.passStart;
-                        stack_.pop_back();
-                        action = Action::ret;
-                        break;
-                    }
-                    f.cur = passPos;
-                } else if (!passOk || passPos == f.cur) {
-                    // A failed pass ends the repetition; so does one that removed no name.
-                    resultOk = true;
-                    resultPos = f.cur;
-                    stack_.pop_back();
-                    action = Action::ret;
-                    break;
-                } else {
-                    f.cur = passPos;
-                }
-                if (f.cur < names_.size()) {
-                    ++f.passes;
-                    f.passStart = f.cur;
-                    f.optional = false;
-                    action = Action::startPass;
-                } else {
-                    resultOk = true;
-                    resultPos = f.cur;
-                    stack_.pop_back();
-                    action = Action::ret;
-                }
-                break;
-            }
-            case Action::ret: {
-                if (stack_.empty()) {
-                    if (resultOk) next = resultPos;
-                    return resultOk;
-                }
-                Frame& f = stack_.back();
-                const auto& kids = f.particle->children();
-                if (f.particle->nodeType() == TdomCMNodeType::sequenceParticle) {
-                    if (!resultOk) {
-                        passOk = f.optional;
-                        passPos = f.passStart;
-                        action = Action::passDone;
-                        break;
-                    }
-                    f.seqPos = resultPos;
-                    if (++f.childIndex == kids.size()) {
-                        passOk = true;
-                        passPos = f.seqPos;
-                        action = Action::passDone;
-                    } else {
-                        callee = static_cast<const TdomCMParticle*>(kids[f.childIndex]);
-                        calleePos = f.seqPos;
-                        action = Action::call;
-                    }
-                } else { // choice
-                    if (resultOk) {
-                        if (++f.successes == 2)
-                            throw EParserNondeterministic_Element_Content_Model_Err(
-                                "Nondeterministic_Element_Content_Model_Err");
-                        f.choicePos = resultPos;
-                    }
-                    if (++f.childIndex == kids.size()) {
-                        passOk = f.successes == 1 || f.optional;
-                        passPos = f.successes == 1 ? f.choicePos : f.passStart;
-                        action = Action::passDone;
-                    } else {
-                        callee = static_cast<const TdomCMParticle*>(kids[f.childIndex]);
-                        calleePos = f.passStart;
-                        action = Action::call;
-                    }
-                }
-                break;
-            }
-            }
-        }
-    }
-
-private:
-    // contentModelTest of an element particle: its name once, optionally, or repeated.
-    bool matchElement(const TdomCMParticle* particle, std::size_t pos, std::size_t& next) const {
-        const std::u16string& name = particle->nodeName();
-        auto at = [&](std::size_t i) { return i < names_.size() && names_[i] == name; };
-        next = pos;
-        switch (frequencyOf(particle->occurrence())) {
-        case Frequency::once:
-            if (!at(pos)) return false;
-            next = pos + 1;
-            return true;
-        case Frequency::optional:
-            if (at(pos)) next = pos + 1;
-            return true;
-        case Frequency::oneOrMore:
-            if (!at(pos)) return false;
-            [[fallthrough]];
-        case Frequency::zeroOrMore:
-            while (at(next)) ++next;
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    enum class Action : unsigned char { call, startPass, passDone, ret };
-    struct Frame {
-        const TdomCMParticle* particle = nullptr;
-        std::size_t passStart = 0; // where the current pass started
-        std::size_t cur = 0;       // after the last successful pass of a repetition
-        std::size_t seqPos = 0;    // sequence: after the children tested so far
-        std::size_t choicePos = 0; // choice: what the succeeding child left
-        std::size_t childIndex = 0;
-        std::size_t passes = 0;
-        unsigned char successes = 0;
-        Frequency frequency = Frequency::once;
-        bool optional = false;
-    };
-
-    std::span<const std::u16string> names_;
-    std::vector<Frame> stack_;
-};
 
 std::vector<std::u16string> namesOf(const TdomWideStringList& list) {
     std::vector<std::u16string> names;
@@ -290,13 +45,16 @@ TdomCMParticle::TdomCMParticle(TdomCustomCMObject* owner, TdomCMNodeType type, s
 }
 
 bool TdomCMParticle::matchNames(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const {
-    return Matcher(names).run(this, from, next, false, false);
+    return TContentModelAutomaton(*this).longestMatch(names, from, next);
 }
 
 bool TdomCMParticle::matchNamesOnce(std::span<const std::u16string> names, std::size_t from, std::size_t& next,
                                     bool optional) const {
-    return Matcher(names).run(this, from, next, true, optional);
+    using Pass = TContentModelAutomaton::RootPass;
+    return TContentModelAutomaton(*this, optional ? Pass::optionalOnce : Pass::once).longestMatch(names, from, next);
 }
+
+bool TdomCMParticle::deterministic() const { return TContentModelAutomaton(*this).deterministic(); }
 
 bool TdomCMParticle::contentModelTest(const TdomWideStringList& names, TdomWideStringList& remaining) const {
     std::vector<std::u16string> list = namesOf(names);

@@ -14,11 +14,12 @@ class TdomWideStringList;
 // construction.
 //
 // contentModelTest decides whether the particle matches at the head of a list of element names and
-// gives the names left over. The test is greedy and never backtracks. A choice of which two
-// alternatives succeed on the same input raises EParserNondeterministic_Element_Content_Model_Err;
-// the #PCDATA choice raises EInternalParserException (mixed content is not matched this way).
-// A repetition ("+", "*") stops when a pass removes no name and ends as a success with the list
-// left as it was. Matching is iterative: the depth of the model is bounded by memory only.
+// gives the names left over: it takes the longest run of names the model matches, through a compiled
+// position automaton (see TContentModelAutomaton), so (a*, a) takes "a a" and the time stays
+// proportional to the names times the model. An ambiguous model is matched like any other; whether
+// it is deterministic is deterministic()'s to tell. The #PCDATA choice raises
+// EInternalParserException (mixed content is not matched this way). Compiling and matching are
+// iterative: the depth of the model is bounded by memory only.
 class TdomCMParticle : public TdomCMNode {
 public:
     const std::u16string& occurrence() const { return occurrence_; }
@@ -31,10 +32,11 @@ public:
     bool matchOnce(const TdomWideStringList& names, TdomWideStringList& remaining, bool optional) const;
 
     // The same test over names[from..]: on success next is the index of the first name left over.
-    // Linear in the number of names for models whose repetitions consume a name per pass.
     bool matchNames(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const;
     bool matchNamesOnce(std::span<const std::u16string> names, std::size_t from, std::size_t& next,
                         bool optional) const;
+    // XML's compatibility rule for element content (see TContentModelAutomaton::deterministic).
+    bool deterministic() const;
 
 protected:
     TdomCMParticle(TdomCustomCMObject* owner, TdomCMNodeType type, std::u16string name, std::u16string occurrence,

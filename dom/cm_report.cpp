@@ -12,3 +12,13 @@ void reportContentModelError(TdomCustomErrorHandler* errorHandler, const void* s
         // Validation reports and goes on; it never raises.
     }
 }
+
+void reportContentModelWarning(TdomCustomErrorHandler* errorHandler, const void* sender, std::string_view errorClass,
+                               std::u16string_view code) {
+    if (!errorHandler) return;
+    try {
+        errorHandler->warning(const_cast<void*>(sender), nullptr, code, errorClass);
+    } catch (const Exception&) {
+        // As for errors: the check goes on.
+    }
+}

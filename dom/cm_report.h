@@ -10,3 +10,6 @@ class TdomCustomErrorHandler;
 // handler; an exception the handler raises while reporting is swallowed, as the check goes on.
 void reportContentModelError(TdomCustomErrorHandler* errorHandler, const void* sender, std::string_view errorClass,
                              std::u16string_view code);
+// The same to errorHandler's warning report.
+void reportContentModelWarning(TdomCustomErrorHandler* errorHandler, const void* sender, std::string_view errorClass,
+                               std::u16string_view code);

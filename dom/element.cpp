@@ -113,24 +113,7 @@ void TdomElement::setReadonly(bool value) {
 void TdomElement::normalize() { dominternal::normalizeSubtree(this); }
 
 bool TdomElement::validate(TdomCustomErrorHandler* errorHandler) {
-    // This element and every element below it, in document order; entity references check their
-    // entity and their own content.
-    bool valid = true;
-    std::vector<TdomNode*> stack{this};
-    while (!stack.empty()) {
-        TdomNode* node = stack.back();
-        stack.pop_back();
-        if (node->nodeType() == TdomNodeType::entityReference) {
-            if (!node->validate(errorHandler)) valid = false;
-        } else if (node->nodeType() == TdomNodeType::element) {
-            auto* element = static_cast<TdomElement*>(node);
-            if (!domvalidation::checkElement(element, errorHandler)) valid = false;
-            for (TdomNode* attribute : element->attributeNodes())
-                if (!attribute->validate(errorHandler)) valid = false;
-            for (auto it = node->children().rbegin(); it != node->children().rend(); ++it) stack.push_back(*it);
-        }
-    }
-    return valid;
+    return domvalidation::validateTree(this, errorHandler);
 }
 
 bool TdomElement::checkIdReferences(TdomCustomErrorHandler* errorHandler) {
@@ -369,10 +352,7 @@ std::u16string TdomAttr::escapedValue() const {
 void TdomAttr::normalize() { dominternal::normalizeSubtree(this); }
 
 bool TdomAttr::validate(TdomCustomErrorHandler* errorHandler) {
-    bool valid = true;
-    for (TdomNode* child : children())
-        if (child->nodeType() == TdomNodeType::entityReference && !child->validate(errorHandler)) valid = false;
-    return valid;
+    return domvalidation::validateTree(this, errorHandler);
 }
 
 bool TdomAttr::checkIdReferences(TdomCustomErrorHandler* errorHandler) {

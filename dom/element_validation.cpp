@@ -100,10 +100,21 @@ private:
 };
 
 // The names of the child elements, through the content of entity references, and whether the
-// other children are allowed in element content.
+// other children are allowed in element content. Iterative, as entity references may nest.
 bool collectChildElements(TdomNode* parent, std::vector<std::u16string>& names) {
     bool allowed = true;
-    for (TdomNode* child : parent->children()) {
+    struct Level {
+        const TdomNodeVector* children;
+        std::size_t next;
+    };
+    std::vector<Level> levels{{&parent->children(), 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.children->size()) {
+            levels.pop_back();
+            continue;
+        }
+        TdomNode* child = (*level.children)[level.next++];
         switch (child->nodeType()) {
         case TdomNodeType::element:
             names.push_back(child->nodeName());
@@ -112,7 +123,7 @@ bool collectChildElements(TdomNode* parent, std::vector<std::u16string>& names) 
             if (!onlyWhiteSpace(static_cast<TdomText*>(child)->data())) allowed = false;
             break;
         case TdomNodeType::entityReference:
-            if (!collectChildElements(child, names)) allowed = false;
+            levels.push_back({&child->children(), 0}); // may invalidate level
             break;
         case TdomNodeType::comment:
         case TdomNodeType::processingInstruction:
@@ -313,6 +324,64 @@ bool entityReferenceResolvable(TdomNode* reference) {
     TdomCMObject* model = reference->ownerDocument()->contentModel();
     TdomCMNode* entity = cmaccess::declaredEntity(model, reference->nodeName());
     return !entity || !cmaccess::entityIsUnusable(model, entity);
+}
+
+bool checkEntityReference(TdomNode* reference, TdomCustomErrorHandler* errorHandler) {
+    TdomCMObject* model = reference->ownerDocument()->contentModel();
+    TdomCMNode* entity = cmaccess::declaredEntity(model, reference->nodeName());
+    if (!entity) {
+        if (static_cast<TdomEntityReference*>(reference)->isPredefined()) return true;
+        report(errorHandler, false, reference, reference->nodeName(),
+               EParserMissing_Entity_Declaration_Err::kClassName);
+        return false;
+    }
+    bool valid = true;
+    if (cmaccess::entityRefersToUnparsed(model, entity)) {
+        valid = false;
+        report(errorHandler, true, reference, reference->nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
+    }
+    if (cmaccess::entityIsUnusable(model, entity)) {
+        valid = false;
+        report(errorHandler, true, reference, reference->nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
+    }
+    return valid;
+}
+
+bool validateTree(TdomNode* top, TdomCustomErrorHandler* errorHandler) {
+    // Depth-first in document order with a stack of its own: the tree may nest deeper than the call
+    // stack allows. An element's attributes come before its children.
+    bool valid = true;
+    std::vector<TdomNode*> stack{top};
+    auto pushChildren = [&stack](TdomNode* node) {
+        for (auto it = node->children().rbegin(); it != node->children().rend(); ++it) stack.push_back(*it);
+    };
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        switch (node->nodeType()) {
+        case TdomNodeType::element: {
+            auto* element = static_cast<TdomElement*>(node);
+            if (!checkElement(element, errorHandler)) valid = false;
+            pushChildren(node);
+            const TdomNodeVector& attributes = element->attributeNodes();
+            for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) stack.push_back(*it);
+            break;
+        }
+        case TdomNodeType::attribute:
+            // Of an attribute's children only its entity references have something to check.
+            for (auto it = node->children().rbegin(); it != node->children().rend(); ++it)
+                if ((*it)->nodeType() == TdomNodeType::entityReference) stack.push_back(*it);
+            break;
+        case TdomNodeType::entityReference:
+            if (!checkEntityReference(node, errorHandler)) valid = false;
+            pushChildren(node);
+            break;
+        default:
+            if (!node->validate(errorHandler)) valid = false;
+            break;
+        }
+    }
+    return valid;
 }
 
 } // namespace domvalidation

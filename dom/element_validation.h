@@ -32,6 +32,15 @@ bool checkElement(TdomElement* element, TdomCustomErrorHandler* errorHandler);
 // The values of an IDREF or IDREFS attribute against the document's ID list.
 bool checkIdReferences(TdomAttr* attribute, TdomCustomErrorHandler* errorHandler);
 
+// The entity reference itself, not its content: its entity declared (or predefined), parsed and
+// usable.
+bool checkEntityReference(TdomNode* reference, TdomCustomErrorHandler* errorHandler);
+
+// top and everything below it in document order: elements with checkElement, entity references
+// with checkEntityReference, the entity references in attribute values, and the validate of every
+// other node. The walk keeps its own stack, so any depth of nesting validates.
+bool validateTree(TdomNode* top, TdomCustomErrorHandler* errorHandler);
+
 // False when the reference names a declared entity whose replacement text cannot be built (see
 // TdomCMEntityDeclaration::isUnusable); an undeclared name is the reference's own validate's to report.
 bool entityReferenceResolvable(TdomNode* reference);

@@ -58,23 +58,5 @@ bool TdomEntityReference::fillByParsing() {
 }
 
 bool TdomEntityReference::validate(TdomCustomErrorHandler* errorHandler) {
-    TdomCMObject* model = ownerDocument()->contentModel();
-    TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName());
-    if (!entity) {
-        if (isPredefined()) return true;
-        domvalidation::report(errorHandler, false, this, nodeName(), EParserMissing_Entity_Declaration_Err::kClassName);
-        return false;
-    }
-    bool valid = true;
-    if (cmaccess::entityRefersToUnparsed(model, entity)) {
-        valid = false;
-        domvalidation::report(errorHandler, true, this, nodeName(), EParserReferenceToUnparsedEntity_Err::kClassName);
-    }
-    if (cmaccess::entityIsUnusable(model, entity)) {
-        valid = false;
-        domvalidation::report(errorHandler, true, this, nodeName(), EParserNoProperMarkupReferenced_Err::kClassName);
-    }
-    for (TdomNode* child : children())
-        if (!child->validate(errorHandler)) valid = false;
-    return valid;
+    return domvalidation::validateTree(this, errorHandler);
 }

@@ -2,10 +2,12 @@
 
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "dom/content_model_access.h"
 #include "dom/document.h"
 #include "dom/element.h"
+#include "dom/element_validation.h"
 #include "dom/entity_reference.h"
 #include "dom/named_node_map.h"
 #include "dom/node_internal.h"
@@ -557,9 +559,19 @@ TdomElement* TdomNode::ancestorElementNamedNS(std::u16string_view namespaceURI, 
 
 void TdomNode::normalize() { dominternal::normalizeSubtree(this); }
 
-bool TdomNode::checkEntityReferences(int option) {
-    for (TdomNode* child : children_)
-        if (!child->checkEntityReferences(option)) return false;
+bool TdomNode::checkEntityReferences(int) {
+    // Every entity reference below this node, in attribute values too; a stack of its own, as the
+    // tree may nest deeper than the call stack allows.
+    std::vector<TdomNode*> stack(children_.begin(), children_.end());
+    while (!stack.empty()) {
+        TdomNode* node = stack.back();
+        stack.pop_back();
+        if (node->type_ == TdomNodeType::entityReference && !domvalidation::entityReferenceResolvable(node))
+            return false;
+        if (node->type_ == TdomNodeType::element)
+            for (TdomNode* attribute : static_cast<TdomElement*>(node)->attributeNodes()) stack.push_back(attribute);
+        stack.insert(stack.end(), node->children_.begin(), node->children_.end());
+    }
     return true;
 }
 

@@ -44,6 +44,7 @@
 #include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
 #include "text/error_handler.h"
+#include "text/error_messages.h"
 #include "text/exception.h"
 #include "text/external_file_policy.h"
 #include "text/locator.h"
@@ -200,12 +201,20 @@ private:
 
     // The problems found in the document after the parse, with the position of the node they
     // concern where the builder told it.
-    void report(void* sender, std::u16string_view code, std::string_view errorClass) {
+    void report(void* sender, std::u16string_view code, std::string_view errorClass, bool asWarning = false) {
         Position at{0, 0, 0, 0};
         if (auto it = positions_.find(sender); it != positions_.end()) at = it->second;
         TXmlParserError e(std::string(errorClass), std::u16string(code), u"", utf8ToUtf16(document_), at.startLine,
                           at.startColumn, at.endLine, at.endColumn);
-        print(e);
+        if (!asWarning || e.errorType() == TXmlErrorType::warning) return print(e);
+        // A class of error severity told as a warning (a content model that is not deterministic):
+        // the line starts with the warning's severity word instead.
+        const TXmlMessageTable& table = messageTable(TXmlMessageLanguage::en);
+        const std::string line = utf16ToUtf8(e.errorMessage(TXmlMessageLanguage::en));
+        const std::string_view severity = table.severityWords[static_cast<int>(e.errorType())];
+        ++messageCount_;
+        std::fprintf(messages_, "%s%s\n", table.severityWords[static_cast<int>(TXmlErrorType::warning)],
+                     line.c_str() + severity.size());
     }
     void error(void* sender, const TdomStandardLocator*, std::u16string_view code,
                std::string_view errorClass) override {
@@ -218,7 +227,7 @@ private:
     }
     void warning(void* sender, const TdomStandardLocator*, std::u16string_view code,
                  std::string_view errorClass) override {
-        report(sender, code, errorClass);
+        report(sender, code, errorClass, true);
     }
 
     // Opens what systemId names relative to parent as the policy allows; on success systemId

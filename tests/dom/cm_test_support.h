@@ -41,13 +41,17 @@ inline std::vector<std::u16string> listContent(const TdomWideStringList& list) {
     return content;
 }
 
-// The error classes an error handler received, in order.
+// The error classes an error handler received, in order, errors and warnings apart.
 class RecordingErrorHandler : public TdomCustomErrorHandler {
 public:
     void error(void*, const TdomStandardLocator*, std::u16string_view code, std::string_view errorClass) override {
         classes.emplace_back(errorClass);
         codes.emplace_back(code);
     }
+    void warning(void*, const TdomStandardLocator*, std::u16string_view, std::string_view errorClass) override {
+        warnings.emplace_back(errorClass);
+    }
     std::vector<std::string> classes;
+    std::vector<std::string> warnings;
     std::vector<std::u16string> codes;
 };

@@ -166,3 +166,79 @@ TEST(ElementValidation, OnlyTheProgramsOwnExceptionsOfTheHandlerAreSwallowed) {
     EXPECT_EQ(standard.errorList()[0]->errorClass(), "EParserElement_With_Illegal_Element_Content_Err");
     EXPECT_EQ(standard.errorList()[1]->errorClass(), "EParserAttribute_Definition_Not_Found_Err");
 }
+
+namespace {
+
+// Errors and warnings apart, as "class:code".
+struct SortingHandler : TdomCustomErrorHandler {
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+    static std::string entry(std::u16string_view code, std::string_view errorClass) {
+        return std::string(errorClass) + ":" + std::string(code.begin(), code.end());
+    }
+    void error(void*, const TdomStandardLocator*, std::u16string_view code, std::string_view errorClass) override {
+        errors.push_back(entry(code, errorClass));
+    }
+    void warning(void*, const TdomStandardLocator*, std::u16string_view code, std::string_view errorClass) override {
+        warnings.push_back(entry(code, errorClass));
+    }
+};
+
+} // namespace
+
+TEST(ElementValidation, AmbiguousModelsAreMatchedInFullAndWarnedOnceEach) {
+    const std::string warned = "EParserNondeterministic_Element_Content_Model_Err:r";
+    const struct {
+        const char16_t* model;
+        const char16_t* content; // of each of three r elements
+        bool ambiguous;
+    } cases[] = {
+        {u"(a*, a)", u"<a/><a/>", true},
+        {u"(a | a)", u"<a/>", true},
+        {u"((a, b) | (a, c))", u"<a/><c/>", true},
+        {u"((a | b)*, b)", u"<a/><b/>", true},
+        {u"(a | b)", u"<b/>", false},
+        {u"(a* | b)", u"<b/>", false},
+        {u"((a, b) | c)+", u"<a/><b/><c/>", false},
+    };
+    for (const auto& c : cases) {
+        const std::u16string content = u"<r>" + std::u16string(c.content) + u"</r>";
+        const std::u16string text = u"<!DOCTYPE doc [<!ELEMENT doc (r+)><!ELEMENT r " + std::u16string(c.model) +
+                                    u"><!ELEMENT a EMPTY><!ELEMENT b EMPTY><!ELEMENT c EMPTY>]><doc>" + content +
+                                    content + content + u"</doc>";
+        TDomImplementation implementation;
+        TXmlToDomParser parser;
+        parser.setDOMImpl(&implementation);
+        TdomDocument* document = parser.wideStringToDocument(text);
+        ASSERT_NE(document, nullptr);
+        SortingHandler handler;
+        const std::string label(text.begin(), text.end());
+        EXPECT_TRUE(document->validate(&handler, 0)) << label;
+        EXPECT_TRUE(handler.errors.empty()) << label << ": " << handler.errors.front();
+        EXPECT_EQ(handler.warnings, c.ambiguous ? std::vector<std::string>{warned} : std::vector<std::string>{})
+            << label;
+    }
+}
+
+TEST(ElementValidation, DeepDocumentsValidateWithoutDeepRecursion) {
+    // 200,000 levels overflow a default stack when each level costs a call. At the bottom an entity
+    // reference, an ID reference and, in the second document, an undeclared element.
+    constexpr int kDepth = 200000;
+    std::u16string open, close;
+    for (int i = 0; i < kDepth; ++i) open += u"<a>", close += u"</a>";
+    const std::u16string subset =
+        u"<!DOCTYPE a [<!ELEMENT a (#PCDATA | a | b)*><!ELEMENT b EMPTY><!ATTLIST b i ID #IMPLIED r IDREF #IMPLIED>"
+        u"<!ENTITY e 'x'>]>";
+    for (const char16_t* bottom : {u"&e;<b i='p' r='p'/>", u"&e;<b i='p' r='p'/><c/>"}) {
+        TDomImplementation implementation;
+        TXmlToDomParser parser;
+        parser.setDOMImpl(&implementation);
+        TdomDocument* document = parser.wideStringToDocument(subset + open + bottom + close);
+        ASSERT_NE(document, nullptr);
+        SortingHandler handler;
+        const bool undeclared = std::u16string_view(bottom).find(u"<c/>") != std::u16string_view::npos;
+        EXPECT_EQ(document->validate(&handler, 0), !undeclared);
+        EXPECT_EQ(handler.errors.size(), undeclared ? 2u : 0u);
+        EXPECT_EQ(document->idList().count(), 1);
+    }
+}

@@ -1,0 +1,173 @@
+#include "dom/content_model_automaton.h"
+
+#include <utility>
+
+#include "dom/cm_particle.h"
+#include "text/parser_exception.h"
+
+TContentModelAutomaton::TContentModelAutomaton(const TdomCMParticle& root, RootPass pass) {
+    if (root.nodeType() == TdomCMNodeType::pcdataChoiceParticle)
+        throw EInternalParserException("Internal Parser Exception in TdomCMParticle.contentModelTest");
+    // Post-order walk: a particle's fragment is built once the fragments of its children are.
+    struct Frame {
+        const TdomCMParticle* particle;
+        std::size_t next;
+        std::size_t firstChildFragment;
+    };
+    std::vector<Frame> stack{{&root, 0, 0}};
+    std::vector<Fragment> done;
+    Fragment whole{0, 0};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        const auto& kids = top.particle->children();
+        if (top.next < kids.size()) {
+            const auto* child = static_cast<const TdomCMParticle*>(kids[top.next++]);
+            stack.push_back({child, 0, done.size()});
+            continue;
+        }
+        std::vector<Fragment> childFragments(done.begin() + static_cast<std::ptrdiff_t>(top.firstChildFragment),
+                                             done.end());
+        done.resize(top.firstChildFragment);
+        Fragment fragment = onePass(*top.particle, childFragments);
+        const std::u16string& occurrence = top.particle->occurrence();
+        char16_t written = occurrence.empty() ? u'\0' : occurrence[0];
+        if (stack.size() == 1 && pass != RootPass::asWritten) written = pass == RootPass::once ? u'\0' : u'?';
+        fragment = withOccurrence(fragment, written);
+        stack.pop_back();
+        if (stack.empty())
+            whole = fragment;
+        else
+            done.push_back(fragment);
+    }
+    start_ = whole.entry;
+    final_ = whole.exit;
+    marks_.assign(states_.size(), 0);
+}
+
+int TContentModelAutomaton::addState() {
+    states_.emplace_back();
+    return static_cast<int>(states_.size()) - 1;
+}
+
+int TContentModelAutomaton::nameIndex(const std::u16string& name) {
+    return names_.try_emplace(name, static_cast<int>(names_.size())).first->second;
+}
+
+TContentModelAutomaton::Fragment TContentModelAutomaton::onePass(const TdomCMParticle& particle,
+                                                                 std::vector<Fragment>& childFragments) {
+    switch (particle.nodeType()) {
+    case TdomCMNodeType::elementParticle: {
+        const int position = addState();
+        const int after = addState();
+        states_[static_cast<std::size_t>(position)].name = nameIndex(particle.nodeName());
+        states_[static_cast<std::size_t>(position)].next = after;
+        return {position, after};
+    }
+    case TdomCMNodeType::sequenceParticle: {
+        if (childFragments.empty()) {
+            const int only = addState();
+            return {only, only};
+        }
+        for (std::size_t i = 1; i < childFragments.size(); ++i)
+            states_[static_cast<std::size_t>(childFragments[i - 1].exit)].moves.push_back(childFragments[i].entry);
+        return {childFragments.front().entry, childFragments.back().exit};
+    }
+    default: {
+        // A choice: one of the children; without children no pass succeeds.
+        const int entry = addState();
+        const int exit = addState();
+        for (const Fragment& child : childFragments) {
+            states_[static_cast<std::size_t>(entry)].moves.push_back(child.entry);
+            states_[static_cast<std::size_t>(child.exit)].moves.push_back(exit);
+        }
+        return {entry, exit};
+    }
+    }
+}
+
+TContentModelAutomaton::Fragment TContentModelAutomaton::withOccurrence(Fragment inner, char16_t occurrence) {
+    if (occurrence == u'\0') return inner;
+    // Fresh entry and exit states, so that a skip and a loop never meet inside the inner fragment.
+    const int entry = addState();
+    const int exit = addState();
+    auto move = [this](int from, int to) { states_[static_cast<std::size_t>(from)].moves.push_back(to); };
+    move(entry, inner.entry);
+    move(inner.exit, exit);
+    if (occurrence == u'?' || occurrence == u'*') move(entry, exit);
+    if (occurrence == u'+' || occurrence == u'*') move(inner.exit, inner.entry);
+    return {entry, exit};
+}
+
+bool TContentModelAutomaton::closure(std::vector<int>& from, std::vector<int>& positions) const {
+    if (++generation_ == 0) {
+        marks_.assign(marks_.size(), 0);
+        generation_ = 1;
+    }
+    positions.clear();
+    bool accepts = false;
+    for (int state : from) marks_[static_cast<std::size_t>(state)] = generation_;
+    while (!from.empty()) {
+        const int state = from.back();
+        from.pop_back();
+        if (state == final_) accepts = true;
+        const State& s = states_[static_cast<std::size_t>(state)];
+        if (s.name >= 0) positions.push_back(state);
+        for (int target : s.moves) {
+            if (marks_[static_cast<std::size_t>(target)] == generation_) continue;
+            marks_[static_cast<std::size_t>(target)] = generation_;
+            from.push_back(target);
+        }
+    }
+    return accepts;
+}
+
+bool TContentModelAutomaton::longestMatch(std::span<const std::u16string> names, std::size_t from,
+                                          std::size_t& next) const {
+    std::vector<int> pending{start_};
+    std::vector<int> positions;
+    bool matched = closure(pending, positions);
+    std::size_t end = from;
+    for (std::size_t i = from; i < names.size() && !positions.empty(); ++i) {
+        auto found = names_.find(names[i]);
+        if (found == names_.end()) break;
+        for (int position : positions)
+            if (states_[static_cast<std::size_t>(position)].name == found->second)
+                pending.push_back(states_[static_cast<std::size_t>(position)].next);
+        if (pending.empty()) break;
+        if (closure(pending, positions)) {
+            matched = true;
+            end = i + 1;
+        }
+    }
+    if (matched) next = end;
+    return matched;
+}
+
+bool TContentModelAutomaton::deterministic() const {
+    // The start and the state after each position; a state left only by one empty move reaches what
+    // its target reaches, so each chain of them is checked once.
+    std::vector<int> sources{start_};
+    for (const State& s : states_)
+        if (s.name >= 0) sources.push_back(s.next);
+    std::vector<bool> checked(states_.size(), false);
+    std::vector<int> seenName(names_.size(), -1);
+    std::vector<int> pending;
+    std::vector<int> positions;
+    int round = 0;
+    for (int source : sources) {
+        while (states_[static_cast<std::size_t>(source)].name < 0 &&
+               states_[static_cast<std::size_t>(source)].moves.size() == 1 && source != final_)
+            source = states_[static_cast<std::size_t>(source)].moves[0];
+        if (checked[static_cast<std::size_t>(source)]) continue;
+        checked[static_cast<std::size_t>(source)] = true;
+        pending.assign(1, source);
+        closure(pending, positions);
+        ++round;
+        for (int position : positions) {
+            int& seen = seenName[static_cast<std::size_t>(states_[static_cast<std::size_t>(position)].name)];
+            if (seen == round) return false;
+            seen = round;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class TdomCMParticle;
+
+// A content model compiled to a position automaton with empty moves: one labelled state per
+// element particle (a position), joined by empty moves that stand for sequences, choices and
+// occurrences. Matching keeps the set of live positions, so it takes time proportional to the
+// number of names times the size of the model whatever the model's shape, and it needs no
+// backtracking: (a*, a) matches "a a". Compiling and matching are iterative.
+class TContentModelAutomaton {
+public:
+    // How the root particle's own occurrence is applied: as written, or as one pass (optional or
+    // not) whatever it is. A #PCDATA choice as the root raises EInternalParserException.
+    enum class RootPass { asWritten, once, optionalOnce };
+
+    explicit TContentModelAutomaton(const TdomCMParticle& root, RootPass pass = RootPass::asWritten);
+
+    // The longest run of names[from..] that the model matches: true with next its end, false when
+    // not even an empty run matches.
+    bool longestMatch(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const;
+    // XML's compatibility rule for element content: at the start and after every position, the
+    // positions that may come next carry different names, so each child name selects its particle
+    // without looking ahead. (a | a) and ((a, b) | (a, c)) break it.
+    bool deterministic() const;
+
+private:
+    struct State {
+        std::vector<int> moves; // empty moves
+        int name = -1;          // the name a position reads, -1 for the other states
+        int next = -1;          // where a position goes after its name
+    };
+    struct Fragment {
+        int entry;
+        int exit;
+    };
+
+    int addState();
+    int nameIndex(const std::u16string& name);
+    Fragment onePass(const TdomCMParticle& particle, std::vector<Fragment>& childFragments);
+    Fragment withOccurrence(Fragment inner, char16_t occurrence);
+    // The positions reachable from the states in from through empty moves; true when the final
+    // state is among the states reached.
+    bool closure(std::vector<int>& from, std::vector<int>& positions) const;
+
+    std::vector<State> states_;
+    std::unordered_map<std::u16string, int> names_;
+    int start_ = 0;
+    int final_ = 0;
+    mutable std::vector<unsigned> marks_;
+    mutable unsigned generation_ = 0;
+};
