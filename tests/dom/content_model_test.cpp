@@ -81,19 +81,22 @@ TEST_F(ContentModelTest, AmbiguousModelsMatchAndAreToldApart) {
     EXPECT_TRUE(m.seq({m.seq({m.el(u"a"), m.el(u"b", u"?")}, u"+"), m.el(u"c")})->deterministic());
 }
 
-TEST_F(ContentModelTest, NestedRepeatedChoicesMatchWithoutBacktracking) {
-    // (...((a | b)* | b)* ... | b)* nested 30 deep: a wrong name at the end must not make the
-    // matcher try each way of splitting the names among the levels.
-    TdomCMParticle* model = m.choice({m.el(u"a"), m.el(u"b")}, u"*");
-    for (int i = 1; i < 30; ++i) model = m.choice({model, m.el(u"b")}, u"*");
+TEST_F(ContentModelTest, NestedRepeatedChoicesLeaveWhatFollowsNeeds) {
+    // ((...((a | b)* | b)* ... | b)*, b) nested 20 deep: every level could take a b, and the last
+    // one must be left to the particle after them.
+    TdomCMParticle* nested = m.choice({m.el(u"a"), m.el(u"b")}, u"*");
+    for (int i = 1; i < 20; ++i) nested = m.choice({nested, m.el(u"b")}, u"*");
+    const TdomCMParticle* model = m.seq({nested, m.el(u"b")});
     Names names;
-    for (int i = 0; i < 40; ++i) names.push_back(i % 3 ? u"b" : u"a");
+    for (int i = 0; i < 41; ++i) names.push_back(i % 3 ? u"b" : u"a"); // ends in b
     std::size_t next = 0;
     EXPECT_TRUE(model->matchNames(names, 0, next));
     EXPECT_EQ(next, names.size());
+    // A wrong name at the end: the names before it still match.
     names.push_back(u"c");
     EXPECT_TRUE(model->matchNames(names, 0, next));
     EXPECT_EQ(next, names.size() - 1);
+    EXPECT_FALSE(model->matchNames(Names{u"a"}, 0, next));
 }
 
 TEST_F(ContentModelTest, EmptyListAgainstSequenceWithAndWithoutOptionalModel) {
