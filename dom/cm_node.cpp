@@ -83,6 +83,7 @@ void TdomCMNode::checkNewChild(const TdomCMNode* newChild, const TdomCMNode* old
 }
 
 void TdomCMNode::detachChildAt(int index) {
+    ++owner_->treeVersion_;
     TdomCMNode* child = children_[static_cast<std::size_t>(index)];
     childRemoving(child);
     children_.erase(children_.begin() + index);
@@ -90,6 +91,7 @@ void TdomCMNode::detachChildAt(int index) {
 }
 
 void TdomCMNode::adoptChild(TdomCMNode* child, int index) {
+    ++owner_->treeVersion_;
     if (child->parent_) child->parent_->detachChildAt(child->parent_->indexOfChild(child));
     if (index < 0 || static_cast<std::size_t>(index) > children_.size())
         children_.push_back(child);
@@ -159,6 +161,7 @@ TdomCMNode* TdomCMNode::cloneNode(bool deep) const {
         pending.pop_back();
         for (const TdomCMNode* child : source->children_) {
             TdomCMNode* childCopy = owner_->registerNode(child->copyNode());
+            ++owner_->treeVersion_;
             copy->children_.push_back(childCopy);
             childCopy->parent_ = copy;
             copy->childInserted(childCopy);

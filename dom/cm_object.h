@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -70,6 +71,9 @@ public:
     void freeNode(TdomCMNode*& node);
     // Number of live nodes created by the factories.
     std::size_t createdNodeCount() const { return createdNodes_.size(); }
+    // Counts the changes of the trees of the nodes created here (children added or taken away), so
+    // that what is worked out from a tree (a compiled content model) knows when it is stale.
+    std::uint64_t treeVersion() const { return treeVersion_; }
 
     // Look-ups that entity declarations use to resolve the names they refer to. The base finds
     // nothing; subsets look in the content model they serve, or in themselves.
@@ -93,6 +97,7 @@ private:
 
     TDomImplementation* domImplementation_;
     std::vector<TdomCMNode*> createdNodes_;
+    std::uint64_t treeVersion_ = 1;
 };
 
 // Base of the internal and the external subset: a list of declarations with a public and a

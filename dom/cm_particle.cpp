@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "dom/cm_object.h"
 #include "dom/cm_report.h"
 #include "dom/content_model_automaton.h"
 #include "text/dom_exception.h"
@@ -44,8 +45,17 @@ TdomCMParticle::TdomCMParticle(TdomCustomCMObject* owner, TdomCMNodeType type, s
     if (!isOccurrence(occurrence_)) throw EInvalid_Character_Err();
 }
 
+const TContentModelAutomaton& TdomCMParticle::compiled() const {
+    const std::uint64_t version = owner()->treeVersion();
+    if (!compiled_.automaton || compiled_.treeVersion != version) {
+        compiled_.automaton = std::make_shared<const TContentModelAutomaton>(*this);
+        compiled_.treeVersion = version;
+    }
+    return *compiled_.automaton;
+}
+
 bool TdomCMParticle::matchNames(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const {
-    return TContentModelAutomaton(*this).longestMatch(names, from, next);
+    return compiled().longestMatch(names, from, next);
 }
 
 bool TdomCMParticle::matchNamesOnce(std::span<const std::u16string> names, std::size_t from, std::size_t& next,
@@ -54,7 +64,7 @@ bool TdomCMParticle::matchNamesOnce(std::span<const std::u16string> names, std::
     return TContentModelAutomaton(*this, optional ? Pass::optionalOnce : Pass::once).longestMatch(names, from, next);
 }
 
-bool TdomCMParticle::deterministic() const { return TContentModelAutomaton(*this).deterministic(); }
+bool TdomCMParticle::deterministic() const { return compiled().deterministic(); }
 
 bool TdomCMParticle::contentModelTest(const TdomWideStringList& names, TdomWideStringList& remaining) const {
     std::vector<std::u16string> list = namesOf(names);

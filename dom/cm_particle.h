@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "dom/cm_node.h"
 
+class TContentModelAutomaton;
 class TdomWideStringList;
 
 // A particle of a content model. The occurrence is one of "", "?", "*" and "+" (for the #PCDATA
@@ -44,7 +47,19 @@ protected:
     TdomCMParticle(const TdomCMParticle& source) = default;
 
 private:
+    // The particle compiled as written, kept while the owner's trees stay unchanged; a copy of the
+    // particle starts without one.
+    struct CompiledModel {
+        std::shared_ptr<const TContentModelAutomaton> automaton;
+        std::uint64_t treeVersion = 0;
+        CompiledModel() = default;
+        CompiledModel(const CompiledModel&) {}
+        CompiledModel& operator=(const CompiledModel&) = delete;
+    };
+    const TContentModelAutomaton& compiled() const;
+
     std::u16string occurrence_;
+    mutable CompiledModel compiled_;
 };
 
 // "(" a ", " b ... ")" occurrence: the children in order.

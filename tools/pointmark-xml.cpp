@@ -19,7 +19,8 @@
 // validate: as check, and a well-formed file is then validated against its DTD: element
 //        content, attributes, ID and IDREF values, entity references. A file without document type
 //        declaration is not valid. The problems are printed in the same form and counted with the
-//        messages of the parse.
+//        messages of the parse. A content model that is not deterministic (XML asks for that only
+//        for compatibility) is printed as a warning; its content is matched all the same.
 // dump:  parses the file and prints the document as UTF-8 XML text on standard output; the
 //        messages of the run go to standard error.
 //

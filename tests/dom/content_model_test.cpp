@@ -99,6 +99,29 @@ TEST_F(ContentModelTest, NestedRepeatedChoicesLeaveWhatFollowsNeeds) {
     EXPECT_FALSE(model->matchNames(Names{u"a"}, 0, next));
 }
 
+TEST_F(ContentModelTest, AnEditedModelIsMatchedAsItNowStands) {
+    TdomCMParticle* inner = m.seq({m.el(u"a")});
+    const TdomCMParticle* model = m.seq({inner}, u"+");
+    Names left;
+    EXPECT_TRUE(test(model, {u"a", u"b"}, left));
+    EXPECT_EQ(left, (Names{u"b"}));
+    // A particle added deep inside, one taken away, and a deep copy of the edited model.
+    inner->appendChild(m.el(u"b"));
+    EXPECT_TRUE(test(model, {u"a", u"b"}, left));
+    EXPECT_TRUE(left.empty());
+    EXPECT_TRUE(model->deterministic());
+    inner->removeChild(inner->firstChild());
+    EXPECT_FALSE(test(model, {u"a", u"b"}, left));
+    inner->appendChild(m.el(u"b", u"?"));
+    EXPECT_FALSE(model->deterministic());
+    const auto* copy = static_cast<const TdomCMParticle*>(model->cloneNode(true));
+    EXPECT_TRUE(test(copy, {u"b", u"b", u"a"}, left));
+    EXPECT_EQ(left, (Names{u"a"}));
+    const auto* shallow = static_cast<const TdomCMParticle*>(model->cloneNode(false));
+    EXPECT_TRUE(test(shallow, {u"b"}, left));
+    EXPECT_EQ(left, (Names{u"b"}));
+}
+
 TEST_F(ContentModelTest, EmptyListAgainstSequenceWithAndWithoutOptionalModel) {
     Names left;
     const TdomCMParticle* required = m.seq({m.el(u"a"), m.choice({m.el(u"b"), m.el(u"c")}, u"*")});
