@@ -1,5 +1,6 @@
 #include "dom/content_model_automaton.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "dom/cm_particle.h"
@@ -121,20 +122,68 @@ bool TContentModelAutomaton::closure(std::vector<int>& from, std::vector<int>& p
     return accepts;
 }
 
+int TContentModelAutomaton::setState(std::vector<int>& positions, bool accepts) const {
+    // The same positions with and without the final state reached are different states: the key
+    // ends in -1 when the final state is reached.
+    std::sort(positions.begin(), positions.end());
+    if (accepts) positions.push_back(-1);
+    if (auto found = setIndex_.find(positions); found != setIndex_.end()) return found->second;
+    // A bound on the table: states times names.
+    constexpr std::size_t kMaxEntries = std::size_t{1} << 20;
+    if ((sets_.size() + 1) * (names_.size() + 1) > kMaxEntries) {
+        sets_.clear();
+        setIndex_.clear();
+        startSet_ = kDead;
+        ++flushes_;
+    }
+    const int index = static_cast<int>(sets_.size());
+    setIndex_.emplace(positions, index);
+    if (accepts) positions.pop_back();
+    sets_.push_back({std::move(positions), accepts, std::vector<int>(names_.size(), kUnknown)});
+    return index;
+}
+
+int TContentModelAutomaton::startState() const {
+    if (startSet_ == kDead) {
+        std::vector<int> pending{start_};
+        std::vector<int> positions;
+        const bool accepts = closure(pending, positions);
+        startSet_ = setState(positions, accepts);
+    }
+    return startSet_;
+}
+
+int TContentModelAutomaton::step(int state, int name) const {
+    const int known = sets_[static_cast<std::size_t>(state)].next[static_cast<std::size_t>(name)];
+    if (known != kUnknown) return known;
+    std::vector<int> pending;
+    for (int position : sets_[static_cast<std::size_t>(state)].positions)
+        if (states_[static_cast<std::size_t>(position)].name == name)
+            pending.push_back(states_[static_cast<std::size_t>(position)].next);
+    int target = kDead;
+    if (!pending.empty()) {
+        std::vector<int> positions;
+        const bool accepts = closure(pending, positions);
+        const unsigned flushes = flushes_;
+        target = setState(positions, accepts);
+        // An emptied table no longer holds state; the step is then simply not remembered.
+        if (flushes_ != flushes) return target;
+    }
+    sets_[static_cast<std::size_t>(state)].next[static_cast<std::size_t>(name)] = target;
+    return target;
+}
+
 bool TContentModelAutomaton::longestMatch(std::span<const std::u16string> names, std::size_t from,
                                           std::size_t& next) const {
-    std::vector<int> pending{start_};
-    std::vector<int> positions;
-    bool matched = closure(pending, positions);
+    int state = startState();
+    bool matched = sets_[static_cast<std::size_t>(state)].accepts;
     std::size_t end = from;
-    for (std::size_t i = from; i < names.size() && !positions.empty(); ++i) {
+    for (std::size_t i = from; i < names.size(); ++i) {
         auto found = names_.find(names[i]);
         if (found == names_.end()) break;
-        for (int position : positions)
-            if (states_[static_cast<std::size_t>(position)].name == found->second)
-                pending.push_back(states_[static_cast<std::size_t>(position)].next);
-        if (pending.empty()) break;
-        if (closure(pending, positions)) {
+        state = step(state, found->second);
+        if (state == kDead) break;
+        if (sets_[static_cast<std::size_t>(state)].accepts) {
             matched = true;
             end = i + 1;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -47,6 +48,19 @@ private:
     // The positions reachable from the states in from through empty moves; true when the final
     // state is among the states reached.
     bool closure(std::vector<int>& from, std::vector<int>& positions) const;
+    // The sets of live positions met while matching become the states of a deterministic automaton,
+    // built as they are reached and kept for later matches, so that a name usually costs one look-up.
+    // The table is emptied when it grows past a bound; work per name stays that of one set step.
+    struct SetState {
+        std::vector<int> positions; // sorted
+        bool accepts;
+        std::vector<int> next; // per name index: kUnknown, kDead or the state
+    };
+    static constexpr int kUnknown = -2;
+    static constexpr int kDead = -1;
+    int setState(std::vector<int>& positions, bool accepts) const;
+    int startState() const;
+    int step(int state, int name) const;
 
     std::vector<State> states_;
     std::unordered_map<std::u16string, int> names_;
@@ -54,4 +68,8 @@ private:
     int final_ = 0;
     mutable std::vector<unsigned> marks_;
     mutable unsigned generation_ = 0;
+    mutable std::vector<SetState> sets_;
+    mutable std::map<std::vector<int>, int> setIndex_;
+    mutable int startSet_ = kDead;
+    mutable unsigned flushes_ = 0;
 };

@@ -122,6 +122,33 @@ TEST_F(ContentModelTest, AnEditedModelIsMatchedAsItNowStands) {
     EXPECT_EQ(left, (Names{u"b"}));
 }
 
+TEST_F(ContentModelTest, ModelsWithManyLiveSetsMatchAsWell) {
+    // ((a | b)*, a, (a | b), ... 10 times, (p0 | ... | p1023)?): each prefix leaves its own set of
+    // live particles (2,048 of them), more than the matcher keeps at once for a model of 1,026
+    // names. A prefix matches when its eleventh name from the end is a.
+    TdomCMParticle* model = m.seq({m.choice({m.el(u"a"), m.el(u"b")}, u"*"), m.el(u"a")});
+    for (int i = 0; i < 10; ++i) model->appendChild(m.choice({m.el(u"a"), m.el(u"b")}));
+    TdomCMParticle* padding = subset.createChoiceParticle(u"?");
+    for (int i = 0; i < 1024; ++i)
+        padding->appendChild(m.el(u"p" + std::u16string(1, u'0' + i % 10) + u"_" + std::u16string(1, u'a' + i / 40) +
+                                  std::u16string(1, u'a' + i % 40 / 10)));
+    model->appendChild(padding);
+    std::uint32_t random = 12345;
+    for (int round = 0; round < 5; ++round) {
+        Names names;
+        for (int i = 0; i < 3000; ++i) {
+            random = random * 1103515245u + 12345u;
+            names.push_back((random >> 16) % 2 ? u"a" : u"b");
+        }
+        std::size_t expected = 0;
+        for (std::size_t length = names.size(); length >= 11 && expected == 0; --length)
+            if (names[length - 11] == u"a") expected = length;
+        std::size_t next = 0;
+        EXPECT_EQ(model->matchNames(names, 0, next), expected > 0);
+        if (expected > 0) EXPECT_EQ(next, expected);
+    }
+}
+
 TEST_F(ContentModelTest, EmptyListAgainstSequenceWithAndWithoutOptionalModel) {
     Names left;
     const TdomCMParticle* required = m.seq({m.el(u"a"), m.choice({m.el(u"b"), m.el(u"c")}, u"*")});
