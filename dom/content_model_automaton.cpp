@@ -110,6 +110,7 @@ bool TContentModelAutomaton::closure(std::vector<int>& from, std::vector<int>& p
     while (!from.empty()) {
         const int state = from.back();
         from.pop_back();
+        ++visits_;
         if (state == final_) accepts = true;
         const State& s = states_[static_cast<std::size_t>(state)];
         if (s.name >= 0) positions.push_back(state);
@@ -203,7 +204,11 @@ bool TContentModelAutomaton::deterministic() const {
     std::vector<int> pending;
     std::vector<int> positions;
     int round = 0;
+    const std::size_t visitsBefore = visits_;
     for (int source : sources) {
+        // Huge models with long overlapping follow lists (a repeated sequence of thousands of
+        // optional particles) would cost the square of their size: past the bound they pass.
+        if (visits_ - visitsBefore > kDeterminismBudget) return true;
         while (states_[static_cast<std::size_t>(source)].name < 0 &&
                states_[static_cast<std::size_t>(source)].moves.size() == 1 && source != final_)
             source = states_[static_cast<std::size_t>(source)].moves[0];

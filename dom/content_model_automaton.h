@@ -27,8 +27,11 @@ public:
     bool longestMatch(std::span<const std::u16string> names, std::size_t from, std::size_t& next) const;
     // XML's compatibility rule for element content: at the start and after every position, the
     // positions that may come next carry different names, so each child name selects its particle
-    // without looking ahead. (a | a) and ((a, b) | (a, c)) break it.
+    // without looking ahead. (a | a) and ((a, b) | (a, c)) break it. The check visits each state
+    // once per list of positions it builds; a model that needs more than kDeterminismBudget visits
+    // (thousands of particles whose lists overlap) is not checked and passes.
     bool deterministic() const;
+    static constexpr std::size_t kDeterminismBudget = 4000000;
 
 private:
     struct State {
@@ -68,6 +71,7 @@ private:
     int final_ = 0;
     mutable std::vector<unsigned> marks_;
     mutable unsigned generation_ = 0;
+    mutable std::size_t visits_ = 0;
     mutable std::vector<SetState> sets_;
     mutable std::map<std::vector<int>, int> setIndex_;
     mutable int startSet_ = kDead;
