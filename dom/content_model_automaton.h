@@ -11,9 +11,9 @@ class TdomCMParticle;
 
 // A content model compiled to a position automaton with empty moves: one labelled state per
 // element particle (a position), joined by empty moves that stand for sequences, choices and
-// occurrences. Matching keeps the set of live positions, so it takes time proportional to the
-// number of names times the size of the model whatever the model's shape, and it needs no
-// backtracking: (a*, a) matches "a a". Compiling and matching are iterative.
+// occurrences. Matching keeps the set of live positions, so a name costs at most a step over the
+// whole model (and the sorting of the set it leads to) whatever the model's shape, and nothing is
+// ever tried again: (a*, a) matches "a a". Compiling and matching are iterative.
 class TContentModelAutomaton {
 public:
     // How the root particle's own occurrence is applied: as written, or as one pass (optional or
