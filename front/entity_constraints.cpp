@@ -192,15 +192,16 @@ private:
         if (known.expandedUnits) return *known.expandedUnits;
         if (known.sizing || depth >= kMaxDepth) return 0;
         known.sizing = true;
-        const bool external = refersToExternal(entity) && replacementText(entity).empty();
-        // An entity whose expansion is too large to be used has no replacement text to show; its
-        // declared value names the same references.
-        const std::u16string declaredValue =
-            !external && replacementText(entity).empty() ? entity->nodeValue() : std::u16string();
-        const std::u16string_view text =
-            external ? std::u16string_view(fetch(static_cast<TdomCMEntityDeclaration*>(entity)).content)
-            : declaredValue.empty() ? std::u16string_view(replacementText(entity))
-                                    : std::u16string_view(declaredValue);
+        auto* declaration = static_cast<TdomCMEntityDeclaration*>(entity);
+        const bool external = !declaration->internal();
+        // The declared value is the replacement text but for parameter-entity references and
+        // character references; the replacement text itself is asked for only where the value
+        // holds the former, as it costs the expansion of the whole entity to make sure it can be used.
+        const std::u16string& value = entity->nodeValue();
+        const std::u16string_view text = external ? std::u16string_view(fetch(declaration).content)
+                                         : value.find(u'%') == std::u16string::npos
+                                             ? std::u16string_view(value)
+                                             : std::u16string_view(replacementText(entity));
         std::int64_t units = static_cast<std::int64_t>(text.size());
         for (const std::u16string_view name : referencedNames(text)) {
             if (units > kMaxExpansionTotal) break;
