@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "app/cell_text.h"
@@ -413,69 +414,122 @@ std::optional<std::string> TCellMatcher::replaced(std::string_view cell, std::st
 }
 
 std::u16string_view TFoldedCells::text(int column, int row, std::string_view cell, bool& wholeCharacters) {
-    const std::size_t index = static_cast<std::size_t>(row) * kColumnCount + static_cast<std::size_t>(column);
-    if (index >= entries_.size()) entries_.resize((static_cast<std::size_t>(row) + 1) * kColumnCount);
-    Entry& entry = entries_[index];
-    if (entry.sourceSize == cell.size() && std::memcmp(sources_.data() + entry.source, cell.data(), cell.size()) == 0) {
-        wholeCharacters = (entry.foldedSize & kWholeBit) != 0;
-        return std::u16string_view(folded_).substr(entry.folded, entry.foldedSize & ~kWholeBit);
+    std::vector<std::uint32_t>& cells = cells_[static_cast<std::size_t>(column)];
+    const auto r = static_cast<std::size_t>(row);
+    if (r >= cells.size()) cells.resize(r + 1, kNone);
+    if (const std::uint32_t held = cells[r]; held != kNone) {
+        const Text& kept = texts_[held];
+        if (kept.sourceSize == cell.size() && std::memcmp(sources_.data() + kept.source, cell.data(), cell.size()) == 0)
+            return view(kept, wholeCharacters);
     }
-    ++foldCount_;
-    if (entry.sourceSize != kUnset) {
-        liveSources_ -= entry.sourceSize;
-        liveFolded_ -= entry.foldedSize & ~kWholeBit;
-        entry.sourceSize = kUnset;
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>()(cell));
+    std::uint32_t found = find(cell, hash);
+    if (found == kNone) {
+        ++foldCount_;
+        // More than half of what is held belongs to texts no cell refers to: keep only the others.
+        if (deadBytes_ > sources_.size() + 2 * folded_.size() - deadBytes_ + 65536) compact();
+        const std::size_t folded = folded_.size();
+        const bool whole = appendFoldedCell(cell, folded_, nullptr);
+        const std::size_t size = folded_.size() - folded;
+        constexpr std::size_t limit = kWholeBit - 1;
+        if (sources_.size() + cell.size() > limit || folded_.size() > limit || texts_.size() >= limit) {
+            // Beyond what a text can address: answered, not kept.
+            fresh_.assign(folded_, folded, size);
+            folded_.resize(folded);
+            refer(cells[r], kNone);
+            wholeCharacters = whole;
+            return fresh_;
+        }
+        found = static_cast<std::uint32_t>(texts_.size());
+        texts_.push_back({static_cast<std::uint32_t>(sources_.size()), static_cast<std::uint32_t>(cell.size()),
+                          static_cast<std::uint32_t>(folded),
+                          static_cast<std::uint32_t>(size) | (whole ? kWholeBit : 0), hash, 0});
+        sources_.append(cell);
+        deadBytes_ += cell.size() + size * sizeof(char16_t); // no cell refers to it yet
+        index(found);
     }
-    if (sources_.size() > 2 * liveSources_ + 4096 || folded_.size() > 2 * liveFolded_ + 4096) compact();
-    const std::size_t folded = folded_.size();
-    wholeCharacters = appendFoldedCell(cell, folded_, nullptr);
-    const std::size_t size = folded_.size() - folded;
-    constexpr std::size_t limit = kWholeBit - 1;
-    if (sources_.size() + cell.size() > limit || folded_.size() > limit) {
-        // Beyond what an entry can address: answered, not kept.
-        fresh_.assign(folded_, folded, size);
-        folded_.resize(folded);
-        return fresh_;
+    refer(cells[r], found);
+    return view(texts_[found], wholeCharacters);
+}
+
+std::u16string_view TFoldedCells::view(const Text& text, bool& wholeCharacters) const {
+    wholeCharacters = (text.foldedSize & kWholeBit) != 0;
+    return std::u16string_view(folded_).substr(text.folded, text.foldedSize & ~kWholeBit);
+}
+
+std::uint32_t TFoldedCells::find(std::string_view bytes, std::uint32_t hash) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask; slots_[at] != kNone; at = (at + 1) & mask) {
+        const Text& kept = texts_[slots_[at]];
+        if (kept.hash == hash && kept.sourceSize == bytes.size() &&
+            std::memcmp(sources_.data() + kept.source, bytes.data(), bytes.size()) == 0)
+            return slots_[at];
     }
-    entry.source = static_cast<std::uint32_t>(sources_.size());
-    entry.sourceSize = static_cast<std::uint32_t>(cell.size());
-    entry.folded = static_cast<std::uint32_t>(folded);
-    entry.foldedSize = static_cast<std::uint32_t>(size) | (wholeCharacters ? kWholeBit : 0);
-    sources_.append(cell);
-    liveSources_ += cell.size();
-    liveFolded_ += size;
-    return std::u16string_view(folded_).substr(folded, size);
+    return kNone;
+}
+
+void TFoldedCells::index(std::uint32_t text) {
+    // At most half of the slots in use, so that a text is found after a few steps.
+    if (2 * texts_.size() > slots_.size()) return rehash();
+    place(text);
+}
+
+void TFoldedCells::place(std::uint32_t text) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = texts_[text].hash & mask;
+    while (slots_[at] != kNone) at = (at + 1) & mask;
+    slots_[at] = text;
+}
+
+void TFoldedCells::rehash() {
+    std::size_t size = 1024;
+    while (size < 2 * texts_.size()) size *= 2;
+    slots_.assign(size, kNone);
+    for (std::uint32_t t = 0; t < texts_.size(); ++t) place(t);
+}
+
+void TFoldedCells::refer(std::uint32_t& cell, std::uint32_t text) {
+    if (cell == text) return;
+    auto bytesOf = [](const Text& kept) { return kept.sourceSize + (kept.foldedSize & ~kWholeBit) * sizeof(char16_t); };
+    if (cell != kNone && --texts_[cell].cells == 0) deadBytes_ += bytesOf(texts_[cell]);
+    if (text != kNone && texts_[text].cells++ == 0) deadBytes_ -= bytesOf(texts_[text]);
+    cell = text;
 }
 
 void TFoldedCells::compact() {
+    std::vector<std::uint32_t> moved(texts_.size(), kNone);
+    std::vector<Text> texts;
     std::string sources;
     std::u16string folded;
-    sources.reserve(2 * liveSources_);
-    folded.reserve(2 * liveFolded_);
-    for (Entry& entry : entries_) {
-        if (entry.sourceSize == kUnset) continue;
-        const std::uint32_t foldedSize = entry.foldedSize & ~kWholeBit;
-        const auto source = static_cast<std::uint32_t>(sources.size()),
-                   start = static_cast<std::uint32_t>(folded.size());
-        sources.append(sources_, entry.source, entry.sourceSize);
-        folded.append(folded_, entry.folded, foldedSize);
-        entry.source = source;
-        entry.folded = start;
+    for (std::uint32_t t = 0; t < texts_.size(); ++t) {
+        const Text& kept = texts_[t];
+        if (kept.cells == 0) continue;
+        moved[t] = static_cast<std::uint32_t>(texts.size());
+        const std::uint32_t foldedSize = kept.foldedSize & ~kWholeBit;
+        texts.push_back({static_cast<std::uint32_t>(sources.size()), kept.sourceSize,
+                         static_cast<std::uint32_t>(folded.size()), kept.foldedSize, kept.hash, kept.cells});
+        sources.append(sources_, kept.source, kept.sourceSize);
+        folded.append(folded_, kept.folded, foldedSize);
     }
+    for (std::vector<std::uint32_t>& cells : cells_)
+        for (std::uint32_t& cell : cells)
+            if (cell != kNone) cell = moved[cell];
+    texts_ = std::move(texts);
     sources_ = std::move(sources);
     folded_ = std::move(folded);
+    deadBytes_ = 0;
+    rehash();
 }
 
 std::size_t TFoldedCells::heldBytes() const {
-    return entries_.capacity() * sizeof(Entry) + sources_.capacity() + folded_.capacity() * sizeof(char16_t);
+    std::size_t bytes = texts_.capacity() * sizeof(Text) + slots_.capacity() * sizeof(std::uint32_t) +
+                        sources_.capacity() + folded_.capacity() * sizeof(char16_t);
+    for (const std::vector<std::uint32_t>& cells : cells_) bytes += cells.capacity() * sizeof(std::uint32_t);
+    return bytes;
 }
 
-void TFoldedCells::clear() {
-    entries_ = {};
-    sources_ = {};
-    folded_ = {};
-    liveSources_ = liveFolded_ = foldCount_ = 0;
-}
+void TFoldedCells::clear() { *this = TFoldedCells(); }
 
 namespace {
 

@@ -147,11 +147,13 @@ private:
 };
 
 // The cells' texts as the Japanese option compares them, kept from one search to the next so
-// that a find or filter over the whole table does not normalize every cell again. Entries are
-// kept by (column, row) together with the bytes they were made from; a cell whose bytes differ
-// (edited, or another row moved there) is normalized again when it is next asked for, and only
-// then. Any table may be searched through any cache; the results are the same as without one.
-// The editor's core keeps one for its table (TMainFormCore::SearchCache).
+// that a find or filter over the whole table does not normalize every cell again. Each text is kept
+// once with the bytes it was made from, however many cells hold those bytes, and each cell (column,
+// row) refers to the text of the bytes it held when it was last asked for. A cell whose bytes
+// differ (edited, or another row moved there by a sort) takes the text of its new bytes when that
+// is kept already, and is normalized again only when it is not. Texts that no cell refers to any
+// more are let go of. Any table may be searched through any cache; the results are the same as
+// without one. The editor's core keeps one for its table (TMainFormCore::SearchCache).
 class TFoldedCells {
 public:
     // The normalized text of the cell (column, row) whose bytes are cell. wholeCharacters tells
@@ -164,22 +166,35 @@ public:
     void clear();
 
 private:
-    struct Entry {
+    // One kept text: where its source bytes and its normalized units lie, how many cells refer to it.
+    struct Text {
         std::uint32_t source = 0;
-        std::uint32_t sourceSize = kUnset;
+        std::uint32_t sourceSize = 0;
         std::uint32_t folded = 0;
         std::uint32_t foldedSize = 0; // the top bit: wholeCharacters
+        std::uint32_t hash = 0;
+        std::uint32_t cells = 0;
     };
-    static constexpr std::uint32_t kUnset = 0xFFFFFFFF;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
     static constexpr std::uint32_t kWholeBit = 0x80000000;
+    // The kept text of these bytes, or kNone.
+    std::uint32_t find(std::string_view bytes, std::uint32_t hash) const;
+    // Puts a new text into the slots, or all of them into more slots.
+    void index(std::uint32_t text);
+    void place(std::uint32_t text);
+    void rehash();
+    // Makes the cell refer to text (or to none).
+    void refer(std::uint32_t& cell, std::uint32_t text);
+    std::u16string_view view(const Text& text, bool& wholeCharacters) const;
     void compact();
 
-    std::vector<Entry> entries_; // row * kColumnCount + column
-    std::string sources_;        // the bytes each entry was made from
-    std::u16string folded_;      // the normalized texts
-    std::u16string fresh_;       // a text too large to keep
-    std::size_t liveSources_ = 0;
-    std::size_t liveFolded_ = 0;
+    std::vector<std::uint32_t> cells_[kColumnCount]; // per column and row: the text referred to, or kNone
+    std::vector<Text> texts_;
+    std::vector<std::uint32_t> slots_; // open-addressed by hash: texts_ indices, kNone for free slots
+    std::string sources_;              // the bytes each text was made from
+    std::u16string folded_;            // the normalized texts
+    std::u16string fresh_;             // a text too large to keep
+    std::size_t deadBytes_ = 0;        // of texts that no cell refers to
     std::size_t foldCount_ = 0;
 };
 

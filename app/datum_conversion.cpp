@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 
 #include "app/field_checks.h"
 
@@ -73,14 +75,71 @@ const char* datumSkipReasonJapanese(TDatumSkipReason reason) {
     return "";
 }
 
-std::string formatDegrees(double value, int decimals) {
-    std::string text(static_cast<std::size_t>(decimals) + 8, '\0'); // sign, three digits, point, decimals
+namespace {
+
+// formatDegrees through the C++ library: slower, for what the integer path does not take.
+std::string formatDegreesByLibrary(double value, int decimals) {
+    // Room for the sign, the point, the decimals and the 309 digits before the point of the largest double.
+    std::string text(static_cast<std::size_t>(std::max(decimals, 0)) + 312, '\0');
     const auto result =
         std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
     text.resize(static_cast<std::size_t>(result.ptr - text.data()));
     // A value that rounds to zero keeps no minus sign.
     if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
     return text;
+}
+
+} // namespace
+
+std::string formatDegrees(double value, int decimals) {
+    // |value| is m / 2^shift with a 53-bit integer m, so |value| * 10^decimals is exactly
+    // m * 10^decimals / 2^shift: that quotient, rounded half to even as the library rounds the
+    // exact value, gives the digits; a conversion takes this path for each coordinate.
+    static constexpr std::uint64_t kPowersOfTen[] = {1,
+                                                     10,
+                                                     100,
+                                                     1000,
+                                                     10000,
+                                                     100000,
+                                                     1000000,
+                                                     10000000,
+                                                     100000000,
+                                                     1000000000,
+                                                     10000000000,
+                                                     100000000000,
+                                                     1000000000000,
+                                                     10000000000000,
+                                                     100000000000000,
+                                                     1000000000000000,
+                                                     10000000000000000,
+                                                     100000000000000000,
+                                                     1000000000000000000};
+    int exponent = 0;
+    const double fraction = std::frexp(std::abs(value), &exponent);
+    const int shift = 53 - exponent;
+    if (decimals < 0 || decimals >= static_cast<int>(std::size(kPowersOfTen)) || !std::isfinite(value) || shift <= 0)
+        return formatDegreesByLibrary(value, decimals);
+    using Wide = unsigned __int128;
+    const Wide scaled = Wide{static_cast<std::uint64_t>(std::ldexp(fraction, 53))} * kPowersOfTen[decimals];
+    Wide quotient = 0; // stays 0 when even the largest scaled value is below half of 2^shift
+    if (shift < 120) {
+        quotient = scaled >> shift;
+        const Wide rest = scaled - (quotient << shift), half = Wide{1} << (shift - 1);
+        if (rest > half || (rest == half && (quotient & 1) != 0)) ++quotient;
+    }
+    if (quotient >> 64 != 0) return formatDegreesByLibrary(value, decimals);
+    auto digits = static_cast<std::uint64_t>(quotient);
+    char text[48];
+    char* const end = text + sizeof text;
+    char* at = end;
+    for (int i = 0; i < decimals; ++i, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+    if (decimals > 0) *--at = '.';
+    do {
+        *--at = static_cast<char>('0' + digits % 10);
+    } while ((digits /= 10) != 0);
+    // A value that rounds to zero keeps no minus sign.
+    if (value < 0 && quotient != 0) *--at = '-';
+    return std::string(at, end);
 }
 
 TDatumConversion convertDatum(const TPointMarkTable& table, const std::vector<int>& rows, TDatum target,

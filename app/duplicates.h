@@ -12,7 +12,7 @@
 // filled, its DATUM is TOKYO or WGS84 and its 緯度 and 経度 are decimal degrees within range; the
 // others are never anyone's duplicates. A negative distance counts as 0 (equal positions only).
 //
-// Both searches put the records in a grid of cubes of the distance's size around the Earth, so
+// Both searches put the records in a grid of cubes a few times the distance around the Earth, so
 // that a record is compared only with the records of its own and the neighbouring cubes that
 // carry the same name: O(n) expected time, never all pairs.
 

@@ -154,6 +154,8 @@ public:
     // The problems of a row, or of one of its cells; none outside the rows checked.
     TRecordProblems problemsOf(int row) const;
     TRecordProblems problemsOf(int column, int row) const { return problemsOf(row).ofColumn(column); }
+    // The rows checked: the table's rows as last reported.
+    int rowCount() const { return static_cast<int>(rows_.size()); }
     // Problems of each severity in the whole table.
     int errorCount() const { return errors_; }
     int warningCount() const { return warnings_; }

@@ -544,6 +544,19 @@ void TMainFormCore::EditSortClick(int column, bool descending) {
     edit([&](TEditStep& step) { step.apply(reorderChange(std::move(order))); });
 }
 
+bool TMainFormCore::IsSortedBy(int column, bool descending) const {
+    const int first = Table.fixedRows();
+    if (column < 0 || column >= kColumnCount || Table.rowCount() - first < 2) return false;
+    // Neighbours compared by their keys; an unsorted table is told at its first pair out of order.
+    std::string previous = localeSortKey(Table.cell(column, first));
+    for (int r = first + 1; r < Table.rowCount(); ++r) {
+        std::string key = localeSortKey(Table.cell(column, r));
+        if (descending ? key > previous : key < previous) return false;
+        previous = std::move(key);
+    }
+    return true;
+}
+
 bool TMainFormCore::EditReplaceClick(TCellPos cell, std::u16string_view text, std::u16string_view replacement,
                                      const TMatchOptions& options) {
     const std::string bytes = representableCell(replacement);
@@ -574,10 +587,25 @@ void TMainFormCore::StringGridXMLSetEditText(int column, int row, const std::str
 }
 
 void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block) {
-    if (block.empty() || column < 0 || column >= kColumnCount || row < Table.fixedRows()) return;
+    if (row < Table.fixedRows()) return;
+    std::vector<int> rows(block.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = row + static_cast<int>(i);
+    EditPasteRows(column, rows, block);
+}
+
+void TMainFormCore::EditPasteRows(int column, const std::vector<int>& rows,
+                                  const std::vector<std::vector<std::string>>& block) {
+    if (block.empty() || column < 0 || column >= kColumnCount) return;
     edit([&](TEditStep& step) {
-        // A block that reaches below the last row adds records for it.
-        const int lastRow = row + static_cast<int>(block.size()) - 1;
+        std::vector<int> targets;
+        int lastRow = Table.RecordCount;
+        for (const int r : rows) {
+            if (targets.size() == block.size()) break;
+            if (r < Table.fixedRows() || r >= Table.rowCount()) continue;
+            targets.push_back(r);
+            lastRow = std::max(lastRow, r);
+        }
+        while (targets.size() < block.size()) targets.push_back(++lastRow);
         if (lastRow > Table.RecordCount) {
             Table.RecordCount = lastRow;
             fitRowsToRecords(step);
@@ -587,8 +615,8 @@ void TMainFormCore::EditPaste(int column, int row, const std::vector<std::vector
         std::vector<TCellValue> values;
         for (std::size_t i = 0; i < block.size(); ++i)
             for (std::size_t j = 0; j < block[i].size() && column + static_cast<int>(j) < kColumnCount; ++j) {
-                const int r = row + static_cast<int>(i), c = column + static_cast<int>(j);
-                if (Table.cell(c, r) != block[i][j]) values.push_back({c, r, block[i][j]});
+                const int c = column + static_cast<int>(j);
+                if (Table.cell(c, targets[i]) != block[i][j]) values.push_back({c, targets[i], block[i][j]});
             }
         step.apply(cellsChange(std::move(values)));
     });

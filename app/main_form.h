@@ -135,6 +135,8 @@ public:
     // Sort: the records ordered by a column (Japanese order, case ignored), or in the reverse
     // order (rows with equal cells keeping their order).
     void EditSortClick(int column, bool descending = false);
+    // True when the records stand in the order that sort would give them (with at least two records).
+    bool IsSortedBy(int column, bool descending) const;
     // Replace: every match of text in the cell (column, row) of a data row becomes replacement
     // (with wholeCell: the cell becomes it), as one step. False when nothing changed. Replacement
     // text that code page 932 lacks raises EUnrepresentableText and changes nothing.
@@ -150,6 +152,9 @@ public:
     // Pastes a block of cells (rows of code page 932 cells) with its top left cell at (column,
     // row); cells beyond the last column are dropped, rows beyond the last record add records.
     void EditPaste(int column, int row, const std::vector<std::vector<std::string>>& block);
+    // The same onto the given table rows, as a filtered view shows them: block row i onto rows[i];
+    // the block rows beyond the list add records after the last record.
+    void EditPasteRows(int column, const std::vector<int>& rows, const std::vector<std::vector<std::string>>& block);
     // Empties the given cells (column, row); the header row is left alone.
     void EditClearCells(const std::vector<std::pair<int, int>>& cells);
     // Writes one value into each of the given cells (a single pasted value over a selection).

@@ -9,6 +9,7 @@
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "text/error_handler.h"
+#include "text/exception.h"
 #include "text/parser_exception.h"
 #include "text/wide_string_list.h"
 #include "text/xml_chars.h"
@@ -274,7 +275,9 @@ void report(TdomCustomErrorHandler* errorHandler, bool fatal, TdomNode* sender, 
             errorHandler->fatalError(sender, nullptr, code, errorClass);
         else
             errorHandler->error(sender, nullptr, code, errorClass);
-    } catch (...) {
+    } catch (const Exception&) {
+        // The program's own exceptions are how a handler tells that a problem is fatal (the base
+        // handler raises one for every fatal error): the checks report it and go on.
     }
 }
 

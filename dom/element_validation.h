@@ -3,8 +3,9 @@
 // Validity of elements and attributes against the content model attached to their document: the
 // checks behind TdomElement::validate and checkIdReferences, and TdomAttr's. Every problem is
 // reported to the error handler (which may be nullptr) as one error of the class that names it,
-// with the offending node as the sender; a handler that raises while reporting does not stop the
-// checks.
+// with the offending node as the sender. A handler that raises one of the program's own exceptions
+// while reporting does not stop the checks; any other exception it raises (out of memory, a type
+// of the caller's) passes on and ends the validation.
 
 #include <string_view>
 
@@ -15,7 +16,8 @@ class TdomNode;
 
 namespace domvalidation {
 
-// Reports one problem; exceptions raised by the handler are swallowed.
+// Reports one problem; the program's own exceptions raised by the handler are swallowed, others
+// pass on.
 void report(TdomCustomErrorHandler* errorHandler, bool fatal, TdomNode* sender, std::u16string_view code,
             std::string_view errorClass);
 

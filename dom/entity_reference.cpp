@@ -8,6 +8,7 @@
 #include "dom/implementation.h"
 #include "text/dom_exception.h"
 #include "text/error_handler.h"
+#include "text/exception.h"
 #include "text/parser_exception.h"
 
 TdomEntityReference::TdomEntityReference(TdomDocument* ownerDocument, const std::u16string* name)
@@ -37,15 +38,16 @@ bool TdomEntityReference::fillByParsing() {
     TdomCMObject* model = ownerDocument()->contentModel();
     if (TdomCMNode* entity = cmaccess::declaredEntity(model, nodeName())) {
         // The replacement text is parsed into this reference by the fragment parser of the
-        // implementation that holds the declarations; any failure on the way makes the answer
-        // false and goes no further.
+        // implementation that holds the declarations. A parse that fails with the program's own
+        // errors (parse, DOM, conversion and stream errors) makes the answer false and goes no
+        // further; anything else, running out of memory among them, passes on.
         try {
             std::u16string text = cmaccess::entityReplacementText(model, entity);
             if (text.empty()) return true;
             TDomImplementation* implementation = model->domImplementation();
             if (!implementation || !implementation->fragmentParser) return false;
             return implementation->fragmentParser(text, this);
-        } catch (...) {
+        } catch (const Exception&) {
             return false;
         }
     }

@@ -20,7 +20,9 @@ public:
     TdomCMNode* declaredEntity() const;
     bool isPredefined() const { return isPredefinedEntityName(nodeName()); }
     // Empties the reference (ENo_Modification_Allowed_Err when it is read-only; the old children stay
-    // alive, parentless) and fills it again from its declaration (or a predefined entity).
+    // alive, parentless) and fills it again from its declaration (or a predefined entity). False
+    // when there is nothing to fill it from or parsing the replacement text failed; an exception
+    // that is not the program's own (running out of memory) passes on.
     bool fillByParsing();
 
 private:

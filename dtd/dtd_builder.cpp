@@ -724,8 +724,8 @@ TXmlErrorRecord TXmlDtdBuilder::findParameterEntity(TXmlCustomProcessorAgent* pr
     return fetchDeclared(processorAgent, locator, name, found, replacementText);
 }
 
-bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, const std::u16string& text,
-                                bool externalText, const std::u16string& entitySystemId) {
+bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* locator, std::u16string& text,
+                                bool consume, bool externalText, const std::u16string& entitySystemId) {
     // Into the same subsets, sharing this builder's expansion budget and its record of where
     // external entities were declared, one nesting level deeper. Of the nested records only a
     // reached bound is kept, to be told on.
@@ -747,8 +747,8 @@ bool TXmlDtdBuilder::readNested(TXmlCustomProcessorAgent*, TdomStandardLocator* 
     const std::u16string systemId = !entitySystemId.empty() ? entitySystemId
                                     : locator               ? locator->systemId()
                                                             : std::u16string();
-    return nestedReader_(TXmlNestedSubsetRead{text, publicId, systemId, target->domImplementation(), budget_, external,
-                                              externalTarget_, internalTarget_, prepare,
+    return nestedReader_(TXmlNestedSubsetRead{text, consume, publicId, systemId, target->domImplementation(), budget_,
+                                              external, externalTarget_, internalTarget_, prepare,
                                               [this](const std::u16string& code) {
                                                   if (isBoundCode(code)) nestedLimit_ = code;
                                               }});
@@ -766,7 +766,8 @@ TXmlErrorRecord TXmlDtdBuilder::readReplacement(TXmlCustomProcessorAgent* proces
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kNestingLimitReached);
     if (!budget_->charge(text.size() + 2))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, kExpansionLimitReached);
-    if (!readNested(processorAgent, locator, u" " + text + u" ", externalText, systemId))
+    std::u16string spaced = u" " + text + u" ";
+    if (!readNested(processorAgent, locator, spaced, true, externalText, systemId))
         return fail(processorAgent, locator, EParserInvalidEntityName_Err::kClassName, nestedLimit_);
     return nullptr;
 }
@@ -830,10 +831,13 @@ TXmlErrorRecord TXmlDtdBuilder::conditionalSection(TXmlCustomProcessorAgent* pro
         // Read after a space, as the replacement text of a reference is: a text declaration at the
         // start of the section is then no longer at the start of an entity, and is refused as such.
         // The space goes in front of the section's own text, which is not copied: sections nest,
-        // and every level would hold a copy of most of the subset.
+        // and every level would hold a copy of most of the subset. For the same reason the nested
+        // read takes the text over and lets go of what it has read, unless a handler after this
+        // one is still to be given the section.
+        const bool consume = !NextHandler();
         data.insert(data.begin(), u' ');
-        const bool read = readNested(processorAgent, locator, data);
-        data.erase(data.begin());
+        const bool read = readNested(processorAgent, locator, data, consume);
+        if (!consume) data.erase(data.begin());
         if (!read) return fail(processorAgent, locator, EParserInvalidConditionalSection_Err::kClassName, nestedLimit_);
     }
     return forward(&TXmlCustomHandler::conditionalSection, processorAgent, locator, std::move(includeStmt),

@@ -23,7 +23,10 @@ struct TXmlExpansionBudget;
 // A text that a builder reads one nesting level deeper into the subsets it builds: the replacement
 // text of a parameter-entity reference between declarations, or an included conditional section.
 struct TXmlNestedSubsetRead {
-    const std::u16string& text;
+    std::u16string& text;
+    // True: the read may take the text over and let go of what it has read while it goes on, so
+    // that nested reads do not each hold the whole text they enclose; the text is empty after.
+    bool consume;
     // Where the text stands, for the records of the nested read and the entities it names.
     std::u16string publicId;
     std::u16string systemId;
@@ -133,9 +136,9 @@ protected:
     // is built, or when externalText says the text is an external entity's) through the nested
     // reader. True when it was read without an error record.
     // systemId, when given, names the text's own entity, which the entities it names are found
-    // relative to.
+    // relative to. consume: the read takes the text over (see TXmlNestedSubsetRead).
     virtual bool readNested(TXmlCustomProcessorAgent* processorAgent, TdomStandardLocator* locator,
-                            const std::u16string& text, bool externalText = false,
+                            std::u16string& text, bool consume, bool externalText = false,
                             const std::u16string& systemId = std::u16string());
 
 private:

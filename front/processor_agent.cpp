@@ -49,40 +49,68 @@ private:
 };
 
 // Wide text behind a byte-order mark, read where it lies: the text is not copied to put the mark
-// in front of it.
+// in front of it. A text given over to the stream is let go of as it is read once the input source
+// has been set up (it reads ahead and goes back to the start while it sniffs the text): the
+// source keeps its own copy of each block it reads, and a subset's reader reads straight on.
 class MarkedWideTextStream : public TStream {
 public:
-    explicit MarkedWideTextStream(const std::u16string& text) : text_(text) {}
+    explicit MarkedWideTextStream(const std::u16string& text) : text_(&text), size_(bytesOf(text)) {}
+    explicit MarkedWideTextStream(std::u16string&& text)
+        : owned_(std::move(text)), text_(&owned_), size_(bytesOf(owned_)), consume_(true) {}
 
-    std::int64_t size() override { return kMarkBytes + static_cast<std::int64_t>(text_.size() * sizeof(char16_t)); }
+    std::int64_t size() override { return size_; }
     std::int64_t read(void* buffer, std::int64_t count) override {
         auto* out = static_cast<std::uint8_t*>(buffer);
         std::int64_t moved = 0;
         for (; moved < count && position_ < kMarkBytes; ++moved, ++position_) out[moved] = kMark[position_];
-        const std::int64_t fromText = std::min(count - moved, size() - position_);
+        const std::int64_t fromText = std::min(count - moved, size_ - position_);
         if (fromText <= 0) return moved;
-        std::memcpy(out + moved, reinterpret_cast<const std::uint8_t*>(text_.data()) + (position_ - kMarkBytes),
+        const std::int64_t at = position_ - kMarkBytes - released_;
+        if (at < 0) throw EStreamError("The text before this position was already read and let go of.");
+        std::memcpy(out + moved, reinterpret_cast<const std::uint8_t*>(text_->data()) + at,
                     static_cast<std::size_t>(fromText));
         position_ += fromText;
+        if (releasing_) release();
         return moved + fromText;
     }
     std::int64_t write(const void*, std::int64_t) override { return 0; }
     std::int64_t seek(std::int64_t offset, TSeekOrigin origin) override {
         const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
                                   : origin == TSeekOrigin::soCurrent ? position_
-                                                                     : size();
-        position_ = std::clamp<std::int64_t>(base + offset, 0, size());
+                                                                     : size_;
+        position_ = std::clamp<std::int64_t>(base + offset, 0, size_);
         return position_;
     }
+
+    // From now on, reads let go of the text before them (for a text given over).
+    void startReleasing() { releasing_ = consume_; }
 
 private:
     static constexpr std::int64_t kMarkBytes = sizeof(char16_t);
     // The mark as it lies in memory, so that the text's units follow in the same byte order.
     static constexpr char16_t kMarkUnit = u'\uFEFF';
     inline static const std::uint8_t* const kMark = reinterpret_cast<const std::uint8_t*>(&kMarkUnit);
+    // Units read are let go of in runs of at least this many, and of at least half the units
+    // held, so that moving the rest to a smaller string costs linear time over the whole text.
+    static constexpr std::size_t kReleaseAtLeast = 32 * 1024;
 
-    const std::u16string& text_;
+    static std::int64_t bytesOf(const std::u16string& text) {
+        return kMarkBytes + static_cast<std::int64_t>(text.size() * sizeof(char16_t));
+    }
+    void release() {
+        const auto read = static_cast<std::size_t>(position_ - kMarkBytes - released_) / sizeof(char16_t);
+        if (read < kReleaseAtLeast || read < owned_.size() / 2) return;
+        owned_ = owned_.substr(read);
+        released_ += static_cast<std::int64_t>(read * sizeof(char16_t));
+    }
+
+    std::u16string owned_;
+    const std::u16string* text_;
+    std::int64_t size_;
+    bool consume_ = false;
+    bool releasing_ = false;
     std::int64_t position_ = 0;
+    std::int64_t released_ = 0; // bytes of the text let go of from its start
 };
 
 } // namespace
@@ -158,6 +186,24 @@ bool TXmlStandardProcessorAgent::readWideString(Target target, const std::u16str
     return readStream(target, &stream, publicId, systemId);
 }
 
+bool TXmlStandardProcessorAgent::parseDtdWideStringConsuming(bool external, std::u16string&& text,
+                                                             const std::u16string& publicId,
+                                                             const std::u16string& systemId) {
+    const Target target = external ? Target::externalSubset : Target::internalSubset;
+    if (text.empty() || text.front() == u'\uFEFF') {
+        const std::u16string held = std::move(text);
+        return readWideString(target, held, publicId, systemId);
+    }
+    ScopedFlag decoded(decodedTextPending_);
+    MarkedWideTextStream stream(std::move(text));
+    consumedStream_ = &stream;
+    const struct Forget {
+        TStream*& stream;
+        ~Forget() { stream = nullptr; }
+    } forget{consumedStream_};
+    return readStream(target, &stream, publicId, systemId);
+}
+
 bool TXmlStandardProcessorAgent::readStream(Target target, TStream* stream, const std::u16string& publicId,
                                             const std::u16string& systemId) {
     switch (target) {
@@ -177,6 +223,7 @@ bool TXmlStandardProcessorAgent::runReader(Target target, TStream* stream, const
     // Only the stream that a wide string was wrapped in is decoded text; the streams of the
     // subsets read while it is read are not.
     TXmlInputSource source(stream, publicId, systemId, std::exchange(decodedTextPending_, false));
+    if (stream == std::exchange(consumedStream_, nullptr)) static_cast<MarkedWideTextStream*>(stream)->startReleasing();
     ScopedValue current(currentSystemId_, systemId);
     switch (target) {
     case Target::document:

@@ -89,6 +89,12 @@ public:
     virtual bool parseIntDtdWideString(const std::u16string& text, const std::u16string& publicId,
                                        const std::u16string& systemId);
 
+    // A subset's wide string (external or internal) that the agent takes over: what has been read
+    // is let go of while the reading goes on, so that nested reads do not each hold the whole text
+    // they enclose. The text is empty afterwards.
+    bool parseDtdWideStringConsuming(bool external, std::u16string&& text, const std::u16string& publicId,
+                                     const std::u16string& systemId);
+
 protected:
     void componentDestroyed(TXmlComponent* destroyed) override;
 
@@ -110,6 +116,8 @@ private:
     // Makes the input source and runs the reader of target over it.
     bool runReader(Target target, TStream* stream, const std::u16string& publicId, const std::u16string& systemId);
 
+    // The stream of parseDtdWideStringConsuming, until its input source has been set up.
+    TStream* consumedStream_ = nullptr;
     TXmlStandardDocReader* docReader_ = nullptr;
     TXmlStandardDtdReader* dtdReader_ = nullptr;
     std::u16string currentSystemId_;

@@ -73,6 +73,12 @@ bool TXmlToDomParser::readNestedSubset(const TXmlNestedSubsetRead& read) {
     nested.OnFatalError = tell;
     nested.OnError = tell;
     nested.OnWarning = tell;
+    if (read.consume) {
+        nested.prepareSubsetRun(read.external ? static_cast<TdomCMNode*>(read.externalTarget) : read.internalTarget,
+                                read.external);
+        return nested.agent_->parseDtdWideStringConsuming(read.external, std::move(read.text), read.publicId,
+                                                          read.systemId);
+    }
     if (read.external)
         return nested.wideStringToExternalSubset(read.text, read.publicId, read.systemId, read.externalTarget);
     return nested.wideStringToInternalSubset(read.text, read.publicId, read.systemId, read.internalTarget);

@@ -12,6 +12,7 @@
 #include "text/exception.h"
 #include "text/file_io.h"
 #include "text/stream.h"
+#include "text/system_reasons.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ namespace {
 }
 
 [[noreturn]] void cannotOpen(const std::string& systemId, int error) {
-    throw EFOpenError("Cannot open \"" + systemId + "\": " + std::strerror(error) + ".");
+    throw EFOpenError("Cannot open \"" + systemId + "\": " + systemReason(error) + ".");
 }
 
 // A URI scheme at the start: a letter, then letters, digits, "+", "-" or ".", then ":".

@@ -11,6 +11,7 @@
 
 #include "text/exception.h"
 #include "text/stream.h"
+#include "text/system_reasons.h"
 
 std::string readWholeFile(const std::string& fileName) {
     TFileStream file(fileName, TFileStream::Mode::openRead);
@@ -37,7 +38,7 @@ std::string readRestOfFile(TFileStream& file) {
 namespace {
 
 [[noreturn]] void failCreate(const std::string& fileName, int error) {
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + systemReason(error));
 }
 
 // The file that writing to fileName must replace: fileName itself, or the final target of the

@@ -7,6 +7,7 @@
 #include "text/encoding_conversion.h"
 #include "text/error_messages.h"
 #include "text/locator.h"
+#include "text/xml_chars.h"
 
 namespace {
 
@@ -30,6 +31,18 @@ std::u16string substitute(std::u16string_view pattern, std::initializer_list<std
         result += pattern[k];
     }
     return result;
+}
+
+// The input a message quotes: its first 80 characters, then "…" when there is more. A character is
+// a code point, so a surrogate pair is never split.
+std::u16string quoted(std::u16string_view code) {
+    constexpr std::size_t kQuotedCharacters = 80;
+    std::size_t end = 0;
+    for (std::size_t characters = 0; end < code.size() && characters < kQuotedCharacters; ++characters)
+        end += isHighSurrogate(code[end]) && end + 1 < code.size() && isLowSurrogate(code[end + 1]) ? 2 : 1;
+    std::u16string text(code.substr(0, end));
+    if (end < code.size()) text += u'\u2026';
+    return text;
 }
 
 // Identifiers pass through the system code page, so characters it cannot represent are lost.
@@ -88,7 +101,7 @@ std::u16string TXmlParserError::errorMessage(TXmlMessageLanguage language) const
         line += u'.';
     } else {
         line += u": ";
-        line += code_;
+        line += quoted(code_);
     }
     return line;
 }

@@ -32,6 +32,7 @@ public:
 
     // The record as one line, for example
     // "FATAL ERROR in local document a.xml in line 3, between position 5 and 9 -- Invalid comment: <!-".
+    // Of the offending text it quotes the first 80 characters, then "…".
     std::u16string errorMessage(TXmlMessageLanguage language) const;
 
 private:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "text/exception.h"
+#include "text/system_reasons.h"
 
 std::int64_t TStream::size() {
     const std::int64_t saved = position();
@@ -89,16 +90,16 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fil
         // Opened without blocking, so that a FIFO without a writer is refused below instead of
         // waiting for one; only a regular file is read (a device such as /dev/zero never ends).
         fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + systemReason(errno));
         struct stat info {};
-        const char* refusal = nullptr;
+        std::string refusal;
         if (::fstat(fd_, &info) != 0)
-            refusal = std::strerror(errno);
+            refusal = systemReason(errno);
         else if (S_ISDIR(info.st_mode))
-            refusal = std::strerror(EISDIR);
+            refusal = systemReason(EISDIR);
         else if (!S_ISREG(info.st_mode))
             refusal = "Not a regular file";
-        if (refusal) {
+        if (!refusal.empty()) {
             const std::string message = "Cannot open file \"" + fileName + "\". " + refusal;
             ::close(fd_);
             throw EFOpenError(message);
@@ -106,7 +107,7 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fil
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     } else {
         fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + systemReason(errno));
     }
 }
 

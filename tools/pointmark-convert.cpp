@@ -10,7 +10,8 @@
 //
 // With --check nothing is written: every problem that the field checks find in the records is
 // printed on standard output, "record N, column NAME: error: REASON" (or "warning: REASON"), and
-// the exit status is 1 when there is an error, else 0.
+// the exit status is 1 when there is an error, else 0. Here and in the other messages N is the
+// record's number in INPUT, whatever --where, --dedupe and --sort-by left out or moved.
 //
 // The messages that the XML parser reported while reading a point-mark INPUT are printed on
 // standard error, one line each.
@@ -23,8 +24,9 @@
 // records read in full are still converted and written, and the last line of standard error says
 // "N records read; reading stopped at line L: REASON"), when reading it reported messages and gave no
 // record, when the output cannot be written, when PROJ cannot be set up for --datum or --dedupe,
-// and with --check when a record has an error; 2 for a wrong command line, the output being the
-// input file among them (nothing is written then).
+// when standard output cannot be written, and with --check when a record has an error; 2 for a
+// wrong command line, the output being the input file among them (nothing is written then).
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -39,8 +41,10 @@
 #include "app/field_checks.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
+#include "app/sort_rows.h"
 #include "text/code_page_932.h"
 #include "text/utf8.h"
+#include "tools/standard_output.h"
 
 namespace {
 
@@ -88,29 +92,64 @@ bool sameFile(const std::string& first, const std::string& second) {
            a.st_ino == b.st_ino;
 }
 
+// The number that each data row's record has in the input file, carried through the steps that
+// leave rows out or move them, so that every message names a record as the input file numbers it.
+class InputRecordNumbers {
+public:
+    // The input file's number of the record in this table row (1 for the first data row).
+    int operator()(int row) const { return moved_ ? numbers_[static_cast<std::size_t>(row - 1)] : row; }
+    // Only these table rows (ascending) stay, in this order.
+    void keep(const std::vector<int>& rows) {
+        std::vector<int> kept;
+        kept.reserve(rows.size());
+        for (const int row : rows) kept.push_back((*this)(row));
+        numbers_ = std::move(kept);
+        moved_ = true;
+    }
+    // The data rows move into this order (entry k: the data index of the row that ends at data index k).
+    void reorder(const std::vector<std::size_t>& order) {
+        if (order.empty()) return; // the sort left every row where it was
+        std::vector<int> rows;
+        rows.reserve(order.size());
+        for (const std::size_t from : order) rows.push_back(static_cast<int>(from) + 1);
+        keep(rows);
+    }
+
+private:
+    std::vector<int> numbers_;
+    bool moved_ = false; // until a row is left out or moved, each row has its own number
+};
+
 // Removes all but the first record of each group of duplicates, naming each record removed.
-void removeDuplicates(TMainFormCore& editor) {
-    std::vector<int> removed;
+void removeDuplicates(TMainFormCore& editor, InputRecordNumbers& numbers) {
+    std::vector<bool> removed(static_cast<std::size_t>(editor.Table.rowCount()), false);
+    std::vector<int> rows;
     for (const std::vector<int>& group : findDuplicateGroups(editor.Table, editor.datumTransform())) {
         for (std::size_t k = 1; k < group.size(); ++k) {
-            std::fprintf(stderr, "pointmark-convert: record %d duplicates record %d and was left out\n", group[k],
-                         group[0]);
-            removed.push_back(group[k]);
+            std::fprintf(stderr, "pointmark-convert: record %d duplicates record %d and was left out\n",
+                         numbers(group[k]), numbers(group[0]));
+            removed[static_cast<std::size_t>(group[k])] = true;
+            rows.push_back(group[k]);
         }
     }
-    editor.EditDeleteRows(std::move(removed));
+    if (rows.empty()) return;
+    editor.EditDeleteRows(std::move(rows));
+    std::vector<int> kept;
+    for (int row = 1; row < static_cast<int>(removed.size()); ++row)
+        if (!removed[static_cast<std::size_t>(row)]) kept.push_back(row);
+    numbers.keep(kept);
 }
 
 // Prints the problems of every record (the rows after the header row); the exit status: failure
 // when any is an error.
-int printProblems(const TPointMarkTable& table) {
+int printProblems(const TPointMarkTable& table, const InputRecordNumbers& numbers) {
     int errors = 0;
     for (int row = 1; row < table.rowCount(); ++row) {
         const TRecordProblems problems = checkRecord(table.row(row));
         errors += problems.count(TSeverity::error);
         for (TFieldProblem problem : problems) {
             const TFieldProblemInfo& info = fieldProblemInfo(problem);
-            std::printf("record %d, column %s: %s: %s\n", row, columnHeaderUtf8(info.column),
+            std::printf("record %d, column %s: %s: %s\n", numbers(row), columnHeaderUtf8(info.column),
                         info.severity == TSeverity::error ? "error" : "warning", info.reason);
         }
     }
@@ -124,9 +163,8 @@ void printReadStop(const TReadStop& stop) {
                  stop.reason.c_str());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The whole run; its exit status.
+int convert(int argc, char** argv) {
     std::vector<std::string> names;
     int sortColumn = -1;
     std::vector<TFilterCondition> where;
@@ -169,6 +207,7 @@ int main(int argc, char** argv) {
     for (const std::string& name : names)
         if (!hasKnownEnding(name)) return usageError("\"" + name + "\" ends in neither .xml/.XML nor .csv/.CSV");
     if (!check && sameFile(input, output)) return usageError("the output \"" + output + "\" is the input file");
+    InputRecordNumbers numbers;
     TMainFormCore editor;
     int records = 0;
     try {
@@ -199,19 +238,25 @@ int main(int argc, char** argv) {
         editor.Table.swapRows(rows);
         editor.Table.RecordCount = static_cast<int>(kept.size());
         if (kept.empty()) editor.Table.setRowCount(1);
+        numbers.keep(kept);
     }
     try {
         if (datum && records > 0)
             for (const TDatumSkip& skip : editor.EditConvertDatum({}, *datum))
-                std::fprintf(stderr, "pointmark-convert: record %d was left in its datum: %s\n", skip.row,
+                std::fprintf(stderr, "pointmark-convert: record %d was left in its datum: %s\n", numbers(skip.row),
                              datumSkipReasonText(skip.reason));
-        if (dedupe && records > 0) removeDuplicates(editor);
+        if (dedupe && records > 0) removeDuplicates(editor, numbers);
     } catch (const std::exception& error) {
         return failure(error.what());
     }
-    if (sortColumn >= 0) editor.EditSortClick(sortColumn);
+    if (sortColumn >= 0) {
+        // The sort command's order, applied without its undo step.
+        const std::vector<std::size_t> order = sortedDataRowOrder(editor.Table, sortColumn);
+        applyDataRowOrder(editor.Table, order);
+        numbers.reorder(order);
+    }
     if (check) {
-        const int status = printProblems(editor.Table);
+        const int status = printProblems(editor.Table, numbers);
         if (!stop) return status;
         printReadStop(*stop);
         return kExitFailure;
@@ -228,3 +273,7 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+} // namespace
+
+int main(int argc, char** argv) { return finishStandardOutput("pointmark-convert", convert(argc, argv)); }

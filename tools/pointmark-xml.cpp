@@ -24,7 +24,7 @@
 //        messages of the run go to standard error.
 //
 // Exit status: 0 when every file parsed without a message, 1 when any file had a message or
-// could not be read, 2 for a wrong command line.
+// could not be read, or when standard output could not be written; 2 for a wrong command line.
 
 #include <cstdint>
 #include <cstdio>
@@ -51,6 +51,7 @@
 #include "text/parser_exception.h"
 #include "text/stream.h"
 #include "text/utf8.h"
+#include "tools/standard_output.h"
 
 namespace {
 
@@ -271,7 +272,6 @@ int check(const std::vector<std::string>& files, const TExternalFilePolicy& poli
         }
         checker.noteMessages();
     }
-    std::fflush(stdout);
     return checker.failed() ? kExitProblems : 0;
 }
 
@@ -279,16 +279,13 @@ int dump(const std::string& file, const TExternalFilePolicy& policy) {
     Checker checker(stderr, policy);
     TdomDocument* document = checker.parse(file);
     if (document) {
-        const std::string text = document->codeAsUtf8();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+        writeStandardOutput(document->codeAsUtf8());
     }
     return checker.failed() ? kExitProblems : 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The whole run; its exit status.
+int run(int argc, char** argv) {
     if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -330,3 +327,7 @@ int main(int argc, char** argv) {
     }
     return usageError("unknown command \"" + command + "\"");
 }
+
+} // namespace
+
+int main(int argc, char** argv) { return finishStandardOutput("pointmark-xml", run(argc, argv)); }

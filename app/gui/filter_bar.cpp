@@ -1,10 +1,12 @@
 #include "app/gui/filter_bar.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/point_mark_table.h"
 
@@ -19,7 +21,8 @@ TFilterBar::TFilterBar(QTableView* grid, QWidget* parent) : QWidget(parent), gri
         text->setObjectName(QString("FilterText%1").arg(c));
         text->setPlaceholderText(QString::fromUtf8("絞り込み"));
         text->setClearButtonEnabled(true);
-        text->setToolTip(QString::fromUtf8("%1 にこの文字を含む行だけを表示").arg(QString::fromUtf8(columnHeaderUtf8(c))));
+        text->setToolTip(
+            QString::fromUtf8("%1 にこの文字を含む行だけを表示").arg(QString::fromUtf8(columnHeaderUtf8(c))));
         connect(text, &QLineEdit::textChanged, pause_, qOverload<>(&QTimer::start));
         Texts.push_back(text);
     }
@@ -49,6 +52,21 @@ void TFilterBar::clear() {
     emit filterChanged();
 }
 
+void TFilterBar::keyPressEvent(QKeyEvent* event) {
+    // The texts leave Down and Escape to their parent.
+    const auto text = std::find(Texts.begin(), Texts.end(), focusWidget());
+    const bool down = event->key() == Qt::Key_Down, escape = event->key() == Qt::Key_Escape;
+    if (text == Texts.end() || (!down && !escape) || event->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (pause_->isActive()) {
+        pause_->stop();
+        emit filterChanged();
+    }
+    emit tableRequested(static_cast<int>(text - Texts.begin()), down);
+}
+
 void TFilterBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     place();
@@ -63,6 +81,5 @@ void TFilterBar::place() {
         QLineEdit* text = Texts[static_cast<std::size_t>(c)];
         text->setGeometry(x, 0, header->sectionSize(c), height());
         text->setVisible(x >= left); // scrolled under the row numbers: hidden
-
     }
 }

@@ -26,9 +26,13 @@ public:
 
 signals:
     void filterChanged();
+    // Down in a text asks for the first shown row of the table in that column, Escape for the
+    // table as it is; a change typed just before is reported first.
+    void tableRequested(int column, bool firstRow);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void place();

@@ -3,6 +3,8 @@
 #include <QLibraryInfo>
 #include <QRegularExpression>
 
+#include "text/system_reasons.h"
+
 std::unique_ptr<QTranslator> loadQtJapaneseTranslation() {
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return nullptr;
@@ -24,6 +26,8 @@ QString japaneseErrorText(const QString& message) {
         reason = QString::fromUtf8("名前の末尾が .xml/.XML でも .csv/.CSV でもありません");
     else if (reason == "The name must end in .xml or .csv to choose the file's format")
         reason = QString::fromUtf8("ファイルの形式を決めるため、名前の末尾は .xml か .csv にしてください");
+    else
+        reason = QString::fromStdString(japaneseSystemReason(reason.toStdString()));
     const QString pattern = match.captured(1) == "open" ? QString::fromUtf8("ファイル \"%1\" を開けません。%2")
                                                         : QString::fromUtf8("ファイル \"%1\" を作成できません。%2");
     return pattern.arg(match.captured(2), reason);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -9,13 +10,12 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
-#include <QCheckBox>
 #include <QHeaderView>
 #include <QInputDialog>
-#include <QLineEdit>
-#include <QVBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -23,25 +23,28 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 
 #include "app/cell_text.h"
 #include "app/clipboard_text.h"
 #include "app/common.h"
+#include "app/duplicates.h"
 #include "app/gui/about_box.h"
 #include "app/gui/filter_bar.h"
 #include "app/gui/find_bar.h"
 #include "app/gui/fonts.h"
-#include "app/duplicates.h"
-#include "app/gui/map_view.h"
 #include "app/gui/form_sort.h"
 #include "app/gui/localization.h"
+#include "app/gui/map_view.h"
 #include "app/gui/point_mark_model.h"
-#include "app/gui/record_filter_model.h"
+#include "app/gui/problem_list.h"
 #include "app/gui/read_progress.h"
+#include "app/gui/record_filter_model.h"
 #include "app/gui/string_grid.h"
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
@@ -51,8 +54,9 @@ const char* const kApplicationTitle = "XML Editor for ORVEX's Point Mark";
 
 namespace {
 
-// The file-dialog filters: display text and pattern in pairs, in Qt's "text (pattern)" form.
-const QStringList kLoadFilters = {"xmlドキュメント(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"};
+// The file-dialog filters: display text and pattern in pairs, in Qt's "text (pattern)" form. The
+// XML file type has one name in every dialog, as the CSV type has.
+const QStringList kLoadFilters = {"xml文書(*.xml)", "csv文書(*.csv)", "すべてのファイル(*.*)"};
 const QStringList kSaveFilters = {"xml文書(*.xml)", "csv文書(*.csv)"};
 
 std::string toFileName(const QString& name) { return name.toUtf8().toStdString(); }
@@ -66,18 +70,29 @@ const char* const kColumnWidthsKey = "window/columnWidths";
 // cannot know before it is shown: room enough for the common ones.
 const QMargins kFrameAllowance(8, 40, 8, 8);
 
+// Window managers draw a title in a font of their own, often bold and larger than the window's,
+// between the icon and the buttons of the title bar, and cut what does not fit. A message box is
+// made wide enough for its whole title in the application's font, bold, with that much room.
+constexpr int kTitleBarRoom = 160;
+void fitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 } // namespace
 
-QRect firstWindowGeometry(const QRect& available) {
+QRect firstWindowGeometry(const QRect& available, int everyColumnWidth) {
     const QSize frame(kFrameAllowance.left() + kFrameAllowance.right(),
                       kFrameAllowance.top() + kFrameAllowance.bottom());
-    const QSize size = QSize(828, 713).boundedTo(available.size() - frame);
-    // The frame's top left corner, moved no further than needed to bring the whole frame inside.
-    auto place = [](int designed, int first, int length, int frameLength) {
-        return std::max(first, std::min(designed, first + length - frameLength));
-    };
-    return QRect(QPoint(place(280, available.left(), available.width(), size.width() + frame.width()),
-                        place(286, available.top(), available.height(), size.height() + frame.height())),
+    const QSize size = QSize(std::max(available.width() * 4 / 5, everyColumnWidth), available.height() * 4 / 5)
+                           .boundedTo(available.size() - frame);
+    return QRect(QPoint(available.left() + (available.width() - frame.width() - size.width()) / 2,
+                        available.top() + (available.height() - frame.height() - size.height()) / 2),
                  size);
 }
 
@@ -125,6 +140,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     column->addWidget(FindBar);
     setCentralWidget(centre);
     connect(FilterRow, &TFilterBar::filterChanged, this, &TMainForm::applyFilter);
+    connect(FilterRow, &TFilterBar::tableRequested, this, [this](int column, bool firstRow) {
+        QModelIndex index = StringGridXML->currentIndex();
+        if (firstRow || !index.isValid()) index = Filter->index(0, column);
+        if (index.isValid()) {
+            StringGridXML->setCurrentIndex(index);
+            StringGridXML->scrollTo(index);
+        }
+        StringGridXML->setFocus();
+    });
     connect(FindBar, &TFindBar::findRequested, this, &TMainForm::findNext);
     connect(FindBar, &TFindBar::replaceRequested, this, &TMainForm::replaceOne);
     connect(FindBar, &TFindBar::replaceAllRequested, this, &TMainForm::replaceAll);
@@ -143,13 +167,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     };
     connect(StringGridXML->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { StringGridXMLSelectCell(current); });
-    // A reset (after a load) loses the grid's current cell; put it back at the same position,
-    // as near as the new table allows, so that the selected row and Enter keep working.
-    connect(Model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    // A reset (after a load, or a sort under a filter) loses the grid's current cell; put it back
+    // at the same position, as near as the new rows allow, so that the selected row and Enter keep
+    // working.
+    connect(Filter, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         const QModelIndex current = StringGridXML->currentIndex();
         cellBeforeReset_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
     });
-    connect(Model, &QAbstractItemModel::modelReset, this, [this] {
+    connect(Filter, &QAbstractItemModel::modelReset, this, [this] {
         if (cellBeforeReset_.y() < 0 || Filter->rowCount() == 0) return;
         StringGridXML->setCurrentIndex(
             Filter->index(std::min(cellBeforeReset_.y(), Filter->rowCount() - 1), cellBeforeReset_.x()));
@@ -231,6 +256,29 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         if (visible) MapView->setSelectedRows(selectedRows());
     });
     MapView->setTable(&Core.Table);
+
+    // The list of every problem of the records shown, beside the table. Connected after the
+    // checks, so that it lists them once they follow the change.
+    ProblemPanel = new TProblemList(Checks, this);
+    ProblemPanel->setObjectName("ProblemPanel");
+    ProblemPanel->setAllowedAreas(Qt::AllDockWidgetAreas);
+    ProblemPanel->IsShown = [this](int tableRow) { return Filter->isShown(Model->modelRow(tableRow)); };
+    addDockWidget(Qt::BottomDockWidgetArea, ProblemPanel);
+    ProblemPanel->hide();
+    auto listAgain = [this] { ProblemPanel->scheduleRefresh(); };
+    connect(Model, &QAbstractItemModel::dataChanged, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsInserted, ProblemPanel, listAgain);
+    connect(Model, &QAbstractItemModel::rowsRemoved, ProblemPanel, listAgain);
+    connect(Filter, &QAbstractItemModel::modelReset, ProblemPanel, listAgain);
+    connect(ProblemPanel, &TProblemList::cellChosen, this, [this](int column, int row) {
+        const QModelIndex index = TableIndex(column, row);
+        if (!index.isValid()) return;
+        StringGridXML->setCurrentIndex(index);
+        StringGridXML->scrollTo(index);
+        StringGridXML->setFocus();
+    });
+    connect(ProblemPanel, &QDockWidget::visibilityChanged, this,
+            [this](bool visible) { ViewProblems->setChecked(visible); });
 
     createMenus();
     AboutBox = new TAboutBox(this);
@@ -347,6 +395,13 @@ void TMainForm::createMenus() {
     datum->setObjectName("EditDatum");
     EditToWgs84 = action(datum, "EditToWgs84", "WGS84 に変換", QKeySequence(), &TMainForm::EditToWgs84Click);
     EditToTokyo = action(datum, "EditToTokyo", "TOKYO (日本測地系) に変換", QKeySequence(), &TMainForm::EditToTokyoClick);
+    datum->addSeparator();
+    QMenu* datumAll = datum->addMenu(QString::fromUtf8("すべての地点"));
+    datumAll->setObjectName("EditDatumAll");
+    EditAllToWgs84 =
+        action(datumAll, "EditAllToWgs84", "WGS84 に変換", QKeySequence(), &TMainForm::EditAllToWgs84Click);
+    EditAllToTokyo = action(datumAll, "EditAllToTokyo", "TOKYO (日本測地系) に変換", QKeySequence(),
+                            &TMainForm::EditAllToTokyoClick);
     EditFindDuplicates =
         action(MenuEdit, "EditFindDuplicates", "重複の検出", QKeySequence(), &TMainForm::EditFindDuplicatesClick);
     EditDuplicateDistance = action(MenuEdit, "EditDuplicateDistance", "重複とみなす距離...", QKeySequence(),
@@ -372,6 +427,8 @@ void TMainForm::createMenus() {
     MenuView->setObjectName("View");
     ViewMap = action(MenuView, "ViewMap", "地図", QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ViewMapClick);
     ViewMap->setCheckable(true);
+    ViewProblems = action(MenuView, "ViewProblems", "問題の一覧", QKeySequence(), &TMainForm::ViewProblemsClick);
+    ViewProblems->setCheckable(true);
     MenuHelp = menuBar()->addMenu("ヘルプ(&H)");
     MenuHelp->setObjectName("Help");
     HelpVersion = action(MenuHelp, "HelpVersion", "バージョン情報", QKeySequence(), &TMainForm::HelpVersionClick);
@@ -395,6 +452,7 @@ QStringList TMainForm::execFileDialog(QFileDialog& dialog) {
 
 void TMainForm::showMessage(QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, kApplicationTitle, text, QMessageBox::Ok, this);
+    fitTitle(box);
     box.exec();
 }
 
@@ -406,6 +464,7 @@ int TMainForm::askQuestion(const QString& text, const QStringList& buttons, int 
                                                                     : QMessageBox::AcceptRole));
     if (!added.isEmpty()) box.setDefaultButton(added.front());
     if (escapeButton >= 0 && escapeButton < added.size()) box.setEscapeButton(added[escapeButton]);
+    fitTitle(box);
     box.exec();
     return static_cast<int>(added.indexOf(static_cast<QPushButton*>(box.clickedButton())));
 }
@@ -443,7 +502,9 @@ QString TMainForm::captionText() const {
 void TMainForm::runLoadCommand(const std::function<void()>& command) {
     const int readsBefore = Core.ReadCount;
     runCommand(command);
-    if (Core.ReadCount != readsBefore) updateMessagePanel(Core.Memo1);
+    if (Core.ReadCount == readsBefore) return;
+    updateMessagePanel(Core.Memo1);
+    findSortOrder();
 }
 
 void TMainForm::updateMessagePanel(const std::vector<std::string>& lines) {
@@ -531,7 +592,8 @@ void TMainForm::restoreWindowState() {
     QSettings settings;
     if (!restoreGeometry(settings.value(kGeometryKey).toByteArray())) {
         const QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect geometry = firstWindowGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024));
+        const QRect geometry =
+            firstWindowGeometry(screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024), everyColumnWidth());
         resize(geometry.size());
         move(geometry.topLeft());
     }
@@ -539,6 +601,13 @@ void TMainForm::restoreWindowState() {
     if (widths.size() != kColumnCount) return;
     for (int c = 0; c < kColumnCount; ++c)
         if (widths[c].toInt() > 0) StringGridXML->setColumnWidth(c, widths[c].toInt());
+}
+
+int TMainForm::everyColumnWidth() const {
+    int width = StringGridXML->verticalHeader()->sizeHint().width() + 2 * StringGridXML->frameWidth() +
+                StringGridXML->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, StringGridXML);
+    for (int c = 0; c < kColumnCount; ++c) width += StringGridXML->columnWidth(c);
+    return width;
 }
 
 void TMainForm::saveWindowState() const {
@@ -633,7 +702,10 @@ void TMainForm::EditSortClick() {
     runCommand([this] {
         // The sort dialog (FormSort) asks for the column here and the rows are sorted by it.
         if (FormSort->exec() != QDialog::Accepted) return;
-        Core.EditSortClick(FormSort->selectedColumn());
+        const int column = FormSort->selectedColumn();
+        if (column < 0) return; // a text that names no column sorts nothing
+        Core.EditSortClick(column);
+        setSortOrder({column, false});
     });
 }
 
@@ -670,11 +742,13 @@ std::vector<int> TMainForm::selectedRows() const {
 
 void TMainForm::EditUndoClick() {
     runCommand([this] { Core.EditUndoClick(); });
+    findSortOrder();
     updateEditActions();
 }
 
 void TMainForm::EditRedoClick() {
     runCommand([this] { Core.EditRedoClick(); });
+    findSortOrder();
     updateEditActions();
 }
 
@@ -722,7 +796,12 @@ void TMainForm::EditPasteClick() {
             column = std::min(column, c);
             row = std::min(row, r);
         }
-        Core.EditPaste(column, row, block);
+        if (!Filter->isFiltering()) return Core.EditPaste(column, row, block);
+        // Under a filter, as spreadsheets paste into a filtered range: onto the shown rows from
+        // there down, never onto a record the filter hides.
+        std::vector<int> rows = shownTableRows();
+        std::erase_if(rows, [&](int shown) { return shown < row; });
+        Core.EditPasteRows(column, rows, block);
     });
     updateEditActions();
 }
@@ -848,9 +927,20 @@ std::vector<char> TMainForm::shownRows() {
 
 void TMainForm::applyFilter() {
     runCommand([this] {
-        std::vector<char> shown = shownRows();
+        const QModelIndex current = StringGridXML->currentIndex();
+        const int column = current.isValid() ? current.column() : 0;
+        const int row = current.isValid() ? Filter->mapToSource(current).row() : 0;
+        const std::vector<char> shown = shownRows();
         showOnMap(shown);
-        Filter->setShownRows(std::move(shown));
+        Filter->setShownRows(shown);
+        // The new rows come as a reset: the current cell stays where it was when it is still
+        // shown, else it goes to the next shown record (the last one when none follows).
+        if (Filter->rowCount() == 0) return;
+        int next = row;
+        while (next < Model->rowCount() && !Filter->isShown(next)) ++next;
+        const QModelIndex at = next < Model->rowCount() ? Filter->mapFromSource(Model->index(next, column))
+                                                        : Filter->index(Filter->rowCount() - 1, column);
+        StringGridXML->setCurrentIndex(at);
     });
     Timer1Timer();
 }
@@ -866,6 +956,8 @@ void TMainForm::showOnMap(const std::vector<char>& shownByModelRow) {
 }
 
 void TMainForm::ViewMapClick() { MapPanel->setVisible(ViewMap->isChecked()); }
+
+void TMainForm::ViewProblemsClick() { ProblemPanel->setVisible(ViewProblems->isChecked()); }
 
 void TMainForm::EditFilterClick() {
     FilterRow->setVisible(EditFilter->isChecked());
@@ -899,13 +991,39 @@ void TMainForm::EditGoToClick() {
 }
 
 void TMainForm::sortByHeader(int column) {
-    QHeaderView* header = StringGridXML->horizontalHeader();
-    const bool descending = header->isSortIndicatorShown() && header->sortIndicatorSection() == column &&
-                            header->sortIndicatorOrder() == Qt::AscendingOrder;
-    runCommand([&] { Core.EditSortClick(column, descending); });
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The header has turned its own indicator by the time the click arrives; the window's
+    // record of the last sort decides.
+    const TSortOrder order{column, sortOrder_.column == column && !sortOrder_.descending};
+    runCommand([&] {
+        Core.EditSortClick(order.column, order.descending);
+        setSortOrder(order);
+    });
+    if (sortOrder_ != order) setSortOrder(sortOrder_); // the sort failed: the indicator as it was
     updateEditActions();
+}
+
+void TMainForm::setSortOrder(TSortOrder order) {
+    sortOrder_ = order;
+    if (order.column >= 0) {
+        std::erase(sortsMade_, order);
+        sortsMade_.push_back(order);
+        // There are 32 orders; the latest few are those worth looking for after an undo.
+        if (sortsMade_.size() > 8) sortsMade_.erase(sortsMade_.begin());
+    }
+    QHeaderView* header = StringGridXML->horizontalHeader();
+    header->setSortIndicatorShown(order.column >= 0);
+    if (order.column >= 0)
+        header->setSortIndicator(order.column, order.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void TMainForm::findSortOrder() {
+    TSortOrder found;
+    for (auto made = sortsMade_.rbegin(); made != sortsMade_.rend(); ++made)
+        if (Core.IsSortedBy(made->column, made->descending)) {
+            found = *made;
+            break;
+        }
+    setSortOrder(found);
 }
 
 void TMainForm::EditNextProblemClick() {
@@ -926,24 +1044,54 @@ void TMainForm::EditNextProblemClick() {
     statusBar()->showMessage(QString::fromUtf8("問題のあるセルはありません"), 4000);
 }
 
-void TMainForm::convertDatum(TDatum target) {
-    const std::vector<int> rows = selectedRows();
+void TMainForm::convertDatum(TDatum target, bool all) {
+    // The records the view shows: those with a selected cell (the current one when none is
+    // selected), or all of them.
+    std::vector<int> rows;
+    int hidden = 0;
+    if (!all) {
+        rows = selectedRows();
+        if (rows.empty() && StringGridXML->currentIndex().isValid())
+            rows.push_back(tableRowOf(StringGridXML->currentIndex()));
+    } else if (Filter->isFiltering()) {
+        rows = shownTableRows();
+        hidden = Model->rowCount() - static_cast<int>(rows.size());
+    } else {
+        for (int row = Core.Table.fixedRows(); row < Core.Table.rowCount(); ++row) rows.push_back(row);
+    }
+    const QString name = QString::fromUtf8(datumName(target));
+    if (rows.empty()) {
+        showMessage(QMessageBox::Information, QString::fromUtf8("変換する地点がありません。"));
+        return;
+    }
+    auto inTarget = [&] {
+        return std::count_if(rows.begin(), rows.end(),
+                             [&](int row) { return datumOfCell(Core.Table.cell(kDatumColumn, row)) == target; });
+    };
+    const auto already = inTarget();
     runCommand([&] {
-        // Several selected records: those; otherwise every record.
-        const std::vector<TDatumSkip> skipped = Core.EditConvertDatum(rows.size() > 1 ? rows : std::vector<int>{}, target);
-        if (skipped.empty()) return;
-        QString text = QString::fromUtf8("次の %1 件は変換しませんでした:").arg(skipped.size());
+        const std::vector<TDatumSkip> skipped = Core.EditConvertDatum(rows, target);
+        QString text = QString::fromUtf8("%1 件を %2 に変換しました。").arg(inTarget() - already).arg(name);
+        if (already > 0) text += QString::fromUtf8("\n%1 件はすでに %2 です。").arg(already).arg(name);
+        if (hidden > 0) text += QString::fromUtf8("\n絞り込みで表示されていない %1 件はそのままです。").arg(hidden);
+        if (!skipped.empty()) text += QString::fromUtf8("\n次の %1 件は変換しませんでした:").arg(skipped.size());
         for (std::size_t i = 0; i < skipped.size() && i < 20; ++i)
-            text += QString::fromUtf8("\nレコード %1: %2").arg(skipped[i].row).arg(QString::fromUtf8(datumSkipReasonJapanese(skipped[i].reason)));
+            text += QString::fromUtf8("\nレコード %1: %2")
+                        .arg(skipped[i].row)
+                        .arg(QString::fromUtf8(datumSkipReasonJapanese(skipped[i].reason)));
         if (skipped.size() > 20) text += QString::fromUtf8("\n... (ほか %1 件)").arg(skipped.size() - 20);
         showMessage(QMessageBox::Information, text);
     });
     updateEditActions();
 }
 
-void TMainForm::EditToWgs84Click() { convertDatum(TDatum::wgs84); }
+void TMainForm::EditToWgs84Click() { convertDatum(TDatum::wgs84, false); }
 
-void TMainForm::EditToTokyoClick() { convertDatum(TDatum::tokyo); }
+void TMainForm::EditToTokyoClick() { convertDatum(TDatum::tokyo, false); }
+
+void TMainForm::EditAllToWgs84Click() { convertDatum(TDatum::wgs84, true); }
+
+void TMainForm::EditAllToTokyoClick() { convertDatum(TDatum::tokyo, true); }
 
 double TMainForm::duplicateMetres() const {
     return QSettings().value("duplicates/metres", kDefaultDuplicateMetres).toDouble();

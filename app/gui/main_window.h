@@ -25,6 +25,7 @@ class TFindBar;
 class TFormSort;
 class TMapView;
 class TPointMarkModel;
+class TProblemList;
 class TRecordFilterModel;
 class TStringGrid;
 
@@ -59,6 +60,9 @@ public:
     QAction* ViewMap;
     QDockWidget* MapPanel;
     TMapView* MapView;
+    // Shows or hides the list of the field checks' problems.
+    QAction* ViewProblems;
+    TProblemList* ProblemPanel;
     QAction* FileLoadXML;
     QAction* FileAdd;
     // Saves to the current file; asks for a name only when there is none the editor can write.
@@ -94,8 +98,13 @@ public:
     // The number of cells with problems.
     QLabel* ProblemLabel;
     QAction* EditNextProblem;
+    // Datum conversion of the shown records with a selected cell (of the current record when
+    // nothing is selected).
     QAction* EditToWgs84;
     QAction* EditToTokyo;
+    // The same for every record the view shows, in the submenu すべての地点.
+    QAction* EditAllToWgs84;
+    QAction* EditAllToTokyo;
     QAction* EditFindDuplicates;
     QAction* EditDuplicateDistance;
     // The problems of every record, kept in step with the table for the marks and F8.
@@ -126,6 +135,8 @@ public:
     void openFiles(const QStringList& arguments);
     // The recent files, newest first, as kept in the settings.
     QStringList recentFiles() const;
+    // The width of a window whose grid shows every column beside the record numbers.
+    int everyColumnWidth() const;
 
     static constexpr int kMaxRecentFiles = 10;
 
@@ -150,9 +161,12 @@ public slots:
     void EditGoToClick();
     void EditFilterClick();
     void ViewMapClick();
+    void ViewProblemsClick();
     void EditNextProblemClick();
     void EditToWgs84Click();
     void EditToTokyoClick();
+    void EditAllToWgs84Click();
+    void EditAllToTokyoClick();
     void EditFindDuplicatesClick();
     void EditDuplicateDistanceClick();
     void HelpVersionClick();
@@ -227,22 +241,36 @@ private:
     void applyFilter();
     // Hands the rows a filter shows to the map (by table row).
     void showOnMap(const std::vector<char>& shownByModelRow);
+    // A click on a column header: ascending, or the other way round when the table was last
+    // sorted by that column.
     void sortByHeader(int column);
-    void convertDatum(TDatum target);
+    // The table's order as the header shows it: a column and its direction, or none (column -1).
+    struct TSortOrder {
+        int column = -1;
+        bool descending = false;
+        bool operator==(const TSortOrder&) const = default;
+    };
+    void setSortOrder(TSortOrder order);
+    // After an undo, a redo or a read: the latest sort of the session that the table is in, or none.
+    void findSortOrder();
+    // Converts the selected records, or with all every shown record, and says what it did.
+    void convertDatum(TDatum target, bool all);
     // Records of a file being added that duplicate one of the table are asked about.
     TMainFormCore::TAddFilter duplicateFilter();
     double duplicateMetres() const;
     void StringGridXMLSelectCell(const QModelIndex& current);
 
     QPoint cellBeforeReset_{-1, -1};
+    TSortOrder sortOrder_;              // what the table was last sorted by
+    std::vector<TSortOrder> sortsMade_; // the session's sorts, latest last, each once
     std::vector<char> mapShown_; // the map's shown rows, by table row; empty: all
 };
 
 // The application title and the main window's caption.
 extern const char* const kApplicationTitle;
 
-// Where the window first appears on a screen whose free area is available: 828x713 at (280,286),
-// as designed, when that fits with room for a window manager's frame; else moved and, if still
-// too large, shrunk so that all of it, status line included, is on the screen. The position is
-// that of the frame (QWidget::move), the size that of the window inside it (QWidget::resize).
-QRect firstWindowGeometry(const QRect& available);
+// Where the window first appears on a screen whose free area is available: four fifths of its
+// width and height, wider up to everyColumnWidth (a window showing every column), centred, and
+// never so large that a window manager's frame would leave the screen. The position is that of
+// the frame (QWidget::move), the size that of the window inside it (QWidget::resize).
+QRect firstWindowGeometry(const QRect& available, int everyColumnWidth);

@@ -3,10 +3,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
+    // Editing starts on a double click, F2 or typing; a click into the selection keeps the
+    // selection for the commands (Delete, copy, paste) instead of opening an editor.
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                    QAbstractItemView::AnyKeyPressed);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setTabKeyNavigation(true);
@@ -60,4 +63,14 @@ void TStringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
     QTableView::closeEditor(editor, hint);
     // The delegate ends an edit with SubmitModelCache only when Enter was pressed.
     if (hint == QAbstractItemDelegate::SubmitModelCache && OnEnter) OnEnter();
+}
+
+QItemSelectionModel::SelectionFlags TStringGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+    // The view would narrow the selection to the clicked cell when the button is released.
+    if (event && event->type() == QEvent::MouseButtonRelease && index.isValid() &&
+        state() != QAbstractItemView::DragSelectingState && selectionModel()->isSelected(index)) {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (!(mouse->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier))) return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
 }

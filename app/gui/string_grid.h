@@ -19,6 +19,9 @@ protected:
     void commitData(QWidget* editor) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    // A plain click into the selection moves the current cell and keeps the selection.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
 
 private:
     bool keepEditing_ = false; // the last commit was refused: the editor stays open

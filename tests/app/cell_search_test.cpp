@@ -169,6 +169,52 @@ TEST(RowFilter, ShowsRowsMeetingEveryCondition) {
     EXPECT_EQ(rows({{4, u"トウキョウ"}}, kJapanese), (std::vector<int>{2, 4}));
 }
 
+TEST(RowFilter, TheCacheNormalizesEachTextOnceWhereverItsCellsMove) {
+    TMainFormCore form;
+    fillNames(form, {u"ﾄｳｷｮｳ駅", u"大阪", u"とうきょう", u"ﾄｳｷｮｳ駅", u"大阪", u"東京"});
+    auto rowsOf = [&](std::u16string_view text) {
+        std::vector<std::string> shown;
+        for (const int row :
+             TRowFilter({{4, std::u16string(text)}}, kJapanese).matchingRows(form.Table, &form.SearchCache))
+            shown.push_back(form.Table.cell(0, row));
+        return shown;
+    };
+    EXPECT_EQ(rowsOf(u"トウキョウ"), (std::vector<std::string>{"r1", "r3", "r4"}));
+    EXPECT_EQ(form.SearchCache.foldCount(), 4u); // one per different cell text
+    // A sort moves every row; the texts are found again by their bytes, nothing is normalized.
+    form.EditSortClick(4, true);
+    EXPECT_EQ(rowsOf(u"トウキョウ"), (std::vector<std::string>{"r1", "r4", "r3"}));
+    EXPECT_EQ(rowsOf(u"大阪"), (std::vector<std::string>{"r2", "r5"}));
+    form.EditUndoClick();
+    EXPECT_EQ(rowsOf(u"駅"), (std::vector<std::string>{"r1", "r4"}));
+    EXPECT_EQ(form.SearchCache.foldCount(), 4u);
+    // Texts that no cell holds any more are let go of: ever new texts keep the cache small.
+    for (int round = 0; round < 200; ++round) {
+        for (int r = 1; r <= 6; ++r)
+            form.Table.setCell(4, r, sjis(u"駅" + std::u16string(200, u'あ' + r + round % 50)) + std::to_string(round));
+        const auto kana = static_cast<char16_t>(u'ア' + 1 + round % 50); // row 1's kana as katakana
+        EXPECT_EQ(rowsOf(std::u16string(3, kana)), std::vector<std::string>{"r1"}) << round;
+    }
+    EXPECT_LT(form.SearchCache.heldBytes(), 250000u); // of about 1.4 MB normalized
+}
+
+TEST(RowFilter, CaseIgnoredFindAndFilterFoldEveryLetterFromAToZ) {
+    TMainFormCore form;
+    fillNames(form, {u"ZOO", u"zoo", u"ao", u"Ⅱz"});
+    // Byte search, search on decoded units (Ⅱ has two byte sequences) and the Japanese option.
+    for (const TMatchOptions options : {TMatchOptions{}, kJapanese}) {
+        for (const std::u16string_view text : {u"z", u"Z", u"Ⅱz", u"ⅡZ"}) {
+            const bool numeral = text.size() == 2;
+            EXPECT_EQ(TRowFilter({{4, std::u16string(text)}}, options).matchingRows(form.Table, &form.SearchCache),
+                      numeral ? std::vector<int>{4} : (std::vector<int>{1, 2, 4}))
+                << options.japanese;
+            EXPECT_EQ(findCell(form.Table, TCellMatcher(text, options), {4, 1}, false, {}, &form.SearchCache),
+                      (TCellPos{4, numeral ? 4 : 2}));
+        }
+        EXPECT_EQ(TRowFilter({{4, u"A"}}, options).matchingRows(form.Table), std::vector<int>{3});
+    }
+}
+
 TEST(SortDescending, ReversesTheOrderKeepsTiesAndUndoes) {
     TMainFormCore form;
     fillNames(form, {u"b", u"A", u"c", u"a"});

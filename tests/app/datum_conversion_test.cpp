@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,27 @@ TEST_F(DatumConversion, MatchesPROJsCommandLineKeepsTheDecimalsAndComesBack) {
         EXPECT_NEAR(value(kLongitudeColumn, row), std::strtod(before[row][kLongitudeColumn].c_str(), nullptr), 1.1e-6);
     }
     EXPECT_EQ(formatDegrees(-0.0000001, 6), "0.000000");
+}
+
+TEST(FormatDegrees, RoundsTheExactValueHalfToEvenAndWritesAnySize) {
+    EXPECT_EQ(formatDegrees(0.125, 2), "0.12"); // exact ties go to the even digit
+    EXPECT_EQ(formatDegrees(0.375, 2), "0.38");
+    EXPECT_EQ(formatDegrees(2.5, 0), "2");
+    EXPECT_EQ(formatDegrees(-179.9999996, 6), "-180.000000");
+    EXPECT_EQ(formatDegrees(-0.0000004, 6), "0.000000");
+    EXPECT_EQ(formatDegrees(1.0 / 3, 18), "0.333333333333333315");
+    EXPECT_EQ(formatDegrees(12345678.5, 1), "12345678.5");
+    EXPECT_EQ(formatDegrees(1e20, 2), "100000000000000000000.00");
+    // Coordinates as a conversion writes them, against the library's correctly rounded digits.
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> degrees(-180, 180);
+    char expected[64];
+    for (int i = 0; i < 100000; ++i) {
+        const double value = degrees(random);
+        const int decimals = 6 + i % 8;
+        const auto end = std::to_chars(expected, expected + sizeof expected, value, std::chars_format::fixed, decimals);
+        ASSERT_EQ(formatDegrees(value, decimals), std::string(expected, end.ptr)) << value;
+    }
 }
 
 TEST_F(DatumConversion, IsOneUndoStepAndLeavesUnreadableRecordsAloneWithAReason) {

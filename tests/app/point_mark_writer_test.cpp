@@ -127,7 +127,9 @@ TEST(PointMarkWriter, BytesThatWouldNotReadBackAreWrittenSoTheFileParses) {
     EXPECT_NE(bytes.find("<note>a&#13;\nb\tc</note>"), std::string::npos);
     EXPECT_NE(bytes.find("href=\"x&#9;y&#10;z&#13;\""), std::string::npos);
     EXPECT_NE(bytes.find("<address-text>q\x7f</address-text>"), std::string::npos);
-    EXPECT_NE(bytes.find("<comment>??????" "</comment><activate"), std::string::npos);
+    EXPECT_NE(bytes.find("<comment>??????"
+                         "</comment><activate"),
+              std::string::npos);
     EXPECT_NE(bytes.find("<rt>?&#60;\x82\xa0</rt>"), std::string::npos);
     EXPECT_EQ(report.controlCharacterRows, (std::vector<int>{2, 4}));
     EXPECT_EQ(report.invalidByteRows, (std::vector<int>{2, 4}));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "dom/character_data.h"
 #include "dom/cm_object.h"
 #include "dom/document.h"
@@ -9,6 +12,7 @@
 #include "dom/implementation.h"
 #include "dom/processing_instruction.h"
 #include "text/dom_exception.h"
+#include "text/parser_exception.h"
 
 namespace {
 
@@ -137,6 +141,27 @@ TEST_F(CharacterData, FillByParsingKnowsThePredefinedEntities) {
     EXPECT_NE(nothing->declaredEntity(), nullptr);
     EXPECT_TRUE(nothing->fillByParsing());
     EXPECT_EQ(doc->createEntityReference(u"undeclared")->declaredEntity(), nullptr);
+}
+
+TEST_F(CharacterData, FillByParsingAnswersFalseOnParseErrorsAndPassesOthersOn) {
+    TdomCMObject* model = impl.createContentModel();
+    TdomCMInternalObject* subset = impl.createInternalSubset(u"", u"");
+    model->setInternalSubset(subset);
+    subset->appendChild(subset->createEntityDeclaration(u"e", u"<b/>", u"", u"", u""));
+    doc->attachContentModel(model);
+    TdomEntityReference* reference = doc->createEntityReference(u"e");
+    // The fragment parser that a parser front installs, failing in the ways a parse can.
+    impl.fragmentParser = [](const std::u16string&, TdomNode*) -> bool {
+        throw EParserInvalidElementName_Err("EParserInvalidElementName_Err");
+    };
+    EXPECT_FALSE(reference->fillByParsing());
+    impl.fragmentParser = [](const std::u16string&, TdomNode*) -> bool { throw EHierarchy_Request_Err(); };
+    EXPECT_FALSE(reference->fillByParsing());
+    // Running out of memory, or an exception of a type the parse does not raise, is no answer.
+    impl.fragmentParser = [](const std::u16string&, TdomNode*) -> bool { throw std::bad_alloc(); };
+    EXPECT_THROW(reference->fillByParsing(), std::bad_alloc);
+    impl.fragmentParser = [](const std::u16string&, TdomNode*) -> bool { throw std::logic_error("bug"); };
+    EXPECT_THROW(reference->fillByParsing(), std::logic_error);
 }
 
 TEST_F(CharacterData, WhitespaceInElementContentNeedsTheContentModel) {

@@ -8,6 +8,7 @@
 #include "dom/element.h"
 #include "dom/entity_reference.h"
 #include "dom/implementation.h"
+#include "dom/node_iterator.h"
 #include "text/dom_exception.h"
 
 namespace {
@@ -92,6 +93,39 @@ TEST_F(DetachedNodes, RefillingEntityReferencesKeepsTheOldContentAlive) {
     amp->setReadonly(true);
     EXPECT_THROW(amp->fillByParsing(), ENo_Modification_Allowed_Err);
     EXPECT_EQ(amp->textContent(), u"&");
+}
+
+TEST_F(DetachedNodes, ANodeTakenOutOfAnEntityReferenceIsWritableAgain) {
+    TdomDocumentType* type = doc->createDocumentType(u"root", u"", u"", u"");
+    doc->insertBefore(type, root);
+    TdomEntity* entity = doc->createEntity(u"ent", u"", u"", u"");
+    entity->appendChild(text(kOldValue));
+    type->entities()->setNamedItem(entity);
+    // Taking children out one at a time (while a node iterator is registered) or all at once.
+    for (const bool withIterator : {false, true}) {
+        if (withIterator) doc->createNodeIterator(root, kShowAllNodes, nullptr, true);
+        auto filledText = [](TdomNode* reference) {
+            auto* filled = static_cast<TdomText*>(reference->firstChild());
+            EXPECT_THROW(filled->setData(u"changed"), ENo_Modification_Allowed_Err);
+            return filled;
+        };
+        auto expectWritable = [](TdomText* taken) {
+            EXPECT_EQ(taken->parentNode(), nullptr);
+            taken->setData(u"changed");
+            EXPECT_EQ(taken->data(), u"changed");
+        };
+        // Filled again by the document, and by parsing.
+        TdomEntityReference* reference = doc->createEntityReference(u"ent");
+        doc->fillEntityReference(reference);
+        TdomText* taken = filledText(reference);
+        doc->fillEntityReference(reference);
+        expectWritable(taken);
+        TdomEntityReference* amp = doc->createEntityReference(u"amp");
+        doc->fillEntityReference(amp);
+        taken = filledText(amp);
+        EXPECT_TRUE(amp->fillByParsing());
+        expectWritable(taken);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "front/xml_to_dom_parser.h"
 #include "text/error_handler.h"
 #include "text/parser_error.h"
+#include "text/parser_exception.h"
 #include "text/stream.h"
 #include "text/wide_string_list.h"
 
@@ -125,4 +127,42 @@ TEST(ElementValidation, AStandaloneDocumentDoesNotDependOnItsExternalSubset) {
     }
     // Without the standalone declaration the same document is valid.
     EXPECT_EQ(validityOf(u"<!DOCTYPE a SYSTEM 'a.dtd'><a> <b/></a>", external, u"no"), "valid");
+}
+
+TEST(ElementValidation, OnlyTheProgramsOwnExceptionsOfTheHandlerAreSwallowed) {
+    // Counts the errors it receives and raises on each: the program's own exception, or at the
+    // error numbered giveUpAt, something else.
+    struct RaisingHandler : TdomCustomErrorHandler {
+        int errors = 0;
+        int giveUpAt = 0;
+        void error(void*, const TdomStandardLocator*, std::u16string_view, std::string_view errorClass) override {
+            if (++errors == giveUpAt) throw std::bad_alloc();
+            throw EParserError(std::string(errorClass));
+        }
+    };
+    TDomImplementation implementation;
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&implementation);
+    // An ID, then element content out of order, then an undeclared attribute.
+    TdomDocument* document = parser.wideStringToDocument(
+        u"<!DOCTYPE a [<!ELEMENT a (b, c)><!ELEMENT b EMPTY><!ELEMENT c EMPTY><!ATTLIST b i ID #IMPLIED>]>"
+        u"<a><c/><b i='p' x='1'/></a>");
+    ASSERT_NE(document, nullptr);
+    RaisingHandler raising;
+    EXPECT_FALSE(document->validate(&raising, 0));
+    EXPECT_EQ(raising.errors, 2);
+    // Out of memory in the content check (reported through the content model) and in the
+    // attribute check: the validation ends there and the exception reaches the caller.
+    for (int giveUpAt : {1, 2}) {
+        RaisingHandler givingUp;
+        givingUp.giveUpAt = giveUpAt;
+        EXPECT_THROW(document->validate(&givingUp, 0), std::bad_alloc) << giveUpAt;
+        EXPECT_EQ(givingUp.errors, giveUpAt);
+    }
+    // The document is left as a later validation needs it: the ID is no duplicate of itself.
+    TdomStandardErrorHandler standard;
+    EXPECT_FALSE(document->validate(&standard, 0));
+    ASSERT_EQ(standard.errorList().size(), 2u);
+    EXPECT_EQ(standard.errorList()[0]->errorClass(), "EParserElement_With_Illegal_Element_Content_Err");
+    EXPECT_EQ(standard.errorList()[1]->errorClass(), "EParserAttribute_Definition_Not_Found_Err");
 }

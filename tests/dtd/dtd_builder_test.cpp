@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -212,6 +213,38 @@ TEST(DtdBuilderNestedReads, ReferencesAndIncludedSectionsOfTheExternalSubset) {
     EXPECT_EQ(errorOf("%nope;"), "EParserUnresolvable_Parameter_Entity_Reference_Err");
     EXPECT_EQ(errorOf("<!ENTITY % bad \"<!ELEMENT\">%bad;"), "EParserInvalidEntityName_Err");
     EXPECT_EQ(errorOf("<![INCLUDE[<!ELEMENT>]]>"), "EParserInvalidConditionalSection_Err");
+}
+
+TEST(DtdBuilderNestedReads, NestedSectionsAreHandedOverAndReadWhole) {
+    // Three levels, each with declarations before and after comments longer than the blocks that a
+    // nested read lets go of while it reads.
+    const std::string filler = "<!--" + std::string(100000, 'x') + "-->";
+    const std::string inner = "<!ELEMENT a1 ANY>" + filler + "<![INCLUDE[<!ELEMENT b1 ANY>" + filler +
+                              "<![INCLUDE[<!ELEMENT c ANY>" + filler + "]]>" + filler + "<!ELEMENT b2 ANY>]]>" +
+                              filler + "<!ELEMENT a2 ANY>";
+    auto run = [&](DtdBuildChain& chain) {
+        // Per nested read of this builder: whether it took the text over, and whether it let go of it.
+        std::vector<std::pair<bool, bool>> reads;
+        chain.builder.setNestedReader([&](const TXmlNestedSubsetRead& read) {
+            const bool ok = TXmlToDomParser::readNestedSubset(read);
+            reads.emplace_back(read.consume, read.text.empty());
+            return ok;
+        });
+        EXPECT_TRUE(chain.readExternal("<![INCLUDE[" + inner + "]]>"));
+        std::string names;
+        for (const TdomCMNode* child : chain.external->children())
+            if (child->nodeType() == TdomCMNodeType::elementTypeDeclaration) names += u8(child->nodeName()) + " ";
+        EXPECT_EQ(names, "a1 b1 c b2 a2 ");
+        return reads;
+    };
+    DtdBuildChain alone;
+    EXPECT_EQ(run(alone), (std::vector<std::pair<bool, bool>>{{true, true}}));
+    // A handler after the builder is given the outer section whole: that text is only lent.
+    DtdBuildChain followed;
+    DtdSignalRecorder after;
+    followed.builder.setNextHandler(&after);
+    EXPECT_EQ(run(followed), (std::vector<std::pair<bool, bool>>{{false, false}}));
+    EXPECT_NE(std::find(after.lines.begin(), after.lines.end(), "cond(INCLUDE|" + inner + ")"), after.lines.end());
 }
 
 TEST(DtdBuilderNestedReads, ATextDeclarationIsRefusedInAnIncludedSectionAsInAReference) {

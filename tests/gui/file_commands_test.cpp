@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 #include <cstring>
 #include <filesystem>
@@ -77,9 +79,11 @@ TEST_F(FileCommandsTest, CommandLineLoadsTheFirstFileAndAddsTheOthers) {
     EXPECT_EQ(core.Table.StatusText, "add: " + third.toStdString());
     EXPECT_TRUE(core.Modified);
     EXPECT_EQ(form->recentFiles(), QStringList{first});
-    // The core's English file error is shown in Japanese, with the system's reason kept.
-    EXPECT_EQ(form->messages, QStringList{QString::fromUtf8("ファイル \"%1/missing.csv\" を開けません。%2")
-                                              .arg(QString::fromStdString(dir_.path()), std::strerror(ENOENT))});
+    // The core's English file error is shown in Japanese, with the system's reason kept after it.
+    EXPECT_EQ(form->messages,
+              QStringList{QString::fromUtf8("ファイル \"%1/missing.csv\" を開けません。"
+                                            "ファイルまたはフォルダーがありません (No such file or directory)")
+                              .arg(QString::fromStdString(dir_.path()))});
 }
 
 TEST_F(FileCommandsTest, SaveWritesTheCurrentFileAndSaveAsAlwaysAsks) {
@@ -140,13 +144,18 @@ TEST_F(FileCommandsTest, RecentFilesFollowLoadsAndSavesAndOpenAgain) {
 }
 
 TEST_F(FileCommandsTest, WindowPlaceAndColumnWidthsComeBackAndTheFirstStartFitsTheScreen) {
-    EXPECT_EQ(firstWindowGeometry(QRect(0, 0, 1920, 1080)), QRect(280, 286, 828, 713));
-    // On a 1000-pixel screen the designed place would put the status line below the screen.
-    const QRect moved = firstWindowGeometry(QRect(0, 0, 1280, 1000));
-    EXPECT_EQ(moved.size(), QSize(828, 713));
-    EXPECT_LE(moved.top() + 40 + 713, 1000);
-    const QRect shrunk = firstWindowGeometry(QRect(0, 30, 800, 570));
-    EXPECT_TRUE(QRect(0, 30, 800, 570).contains(shrunk.adjusted(0, 0, 0, 40)));
+    // Four fifths of each side of the free area, centred with its frame.
+    EXPECT_EQ(firstWindowGeometry(QRect(0, 0, 1920, 1080), 1400), QRect(184, 84, 1536, 864));
+    // Wider where every column then shows; never beyond the screen.
+    EXPECT_EQ(firstWindowGeometry(QRect(0, 0, 1600, 1000), 1400), QRect(92, 76, 1400, 800));
+    const QRect shrunk = firstWindowGeometry(QRect(0, 30, 800, 570), 1400);
+    EXPECT_TRUE(QRect(0, 30, 800, 570).contains(shrunk.adjusted(0, 0, 16, 48)));
+    // At 1600 pixels the grid shows all sixteen columns.
+    form->show();
+    form->resize(firstWindowGeometry(QRect(0, 0, 1600, 1000), form->everyColumnWidth()).size());
+    processEventsFor(50);
+    const TStringGrid* grid = form->StringGridXML;
+    EXPECT_LE(grid->columnViewportPosition(15) + grid->columnWidth(15), grid->viewport()->width());
 
     form->show();
     form->resize(640, 480);
@@ -158,6 +167,32 @@ TEST_F(FileCommandsTest, WindowPlaceAndColumnWidthsComeBackAndTheFirstStartFitsT
     EXPECT_EQ(second.geometry(), form->geometry());
     EXPECT_EQ(second.StringGridXML->columnWidth(4), 150);
     EXPECT_EQ(second.StringGridXML->columnWidth(5), 100);
+}
+
+TEST_F(FileCommandsTest, MessageBoxesAreWideEnoughForTheirWholeTitle) {
+    // A short message and a question, both answered by a real box.
+    TMainForm window;
+    window.show();
+    std::vector<int> widths;
+    int titleWidth = 0;
+    auto closeBox = [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QFont bold = QApplication::font();
+            bold.setBold(true);
+            titleWidth = QFontMetrics(bold).horizontalAdvance(box->windowTitle());
+            widths.push_back(box->width());
+            box->reject();
+        }
+    };
+    QTimer::singleShot(50, closeBox);
+    window.EditFindDuplicates->trigger(); // "重複はありません。"
+    window.EditAdd->trigger();
+    QTimer::singleShot(50, closeBox);
+    EXPECT_FALSE(window.close()); // asks about the unsaved record; closing the box cancels
+    ASSERT_EQ(widths.size(), 2u);
+    EXPECT_GT(titleWidth, 0);
+    // Room beside the title for a title bar's icon and its three buttons.
+    for (const int width : widths) EXPECT_GE(width, titleWidth + 120);
 }
 
 TEST_F(FileCommandsTest, QtTranslationIsJapanese) {

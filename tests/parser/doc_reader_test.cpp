@@ -200,6 +200,19 @@ TEST(DocReader, RecordsNameThePieceInError) {
     EXPECT_TRUE(chain.parse("<r/>"));
 }
 
+TEST(DocReader, AReferenceNeverClosedQuotesLittleOfTheRestOfTheDocument) {
+    // A bare "&" in the second record; the rest of a large file follows.
+    std::string rest;
+    for (int k = 0; k < 20000; ++k) rest += "</lat><lon>139.7</lon></p>\n<p><lat>35.6";
+    DocumentChain chain;
+    EXPECT_FALSE(chain.parse("<r><p><lat>35.6</lat></p>\n<p><lat>&bad " + rest + "</lat></p></r>"));
+    ASSERT_FALSE(chain.reports.empty());
+    const std::string& message = chain.reports[0].message;
+    EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
+    EXPECT_NE(message.find(": &bad </lat><lon>"), std::string::npos) << message;
+    EXPECT_EQ(message.substr(message.size() - 3), "\u2026");
+}
+
 TEST(DocReader, LineFeedsAnywhereInARunCountAsLines) {
     // Line feeds and tabs at every position of text, attribute-value, comment and CDATA runs of
     // various lengths; the piece in error after them is where counting its units puts it.

@@ -74,6 +74,16 @@ TEST_F(ExternalFilePolicy, RefusesWhatLiesOutsideOrIsNoRegularFileAndNamesItAsWr
     EXPECT_EQ(open("absent.dtd"), "Cannot open \"absent.dtd\": No such file or directory.");
 }
 
+TEST_F(ExternalFilePolicy, ASiblingWhoseNameStartsWithTheDocumentsDirectoryIsOutside) {
+    // doc-private/ beside doc/, named by a path and reached through a link.
+    std::filesystem::create_directory(dir_.path("doc-private"));
+    writeFileAtomically(dir_.path("doc-private/v.dtd"), "private");
+    std::filesystem::create_symlink("../doc-private/v.dtd", dir_.path("doc/private.dtd"));
+    const std::string outside = "\": outside the document's directory and the directories allowed for it.";
+    EXPECT_EQ(open("../doc-private/v.dtd"), "Refused to open \"../doc-private/v.dtd" + outside);
+    EXPECT_EQ(open("private.dtd"), "Refused to open \"private.dtd" + outside);
+}
+
 TEST_F(ExternalFilePolicy, AllowedDirectoriesWidenIt) {
     EXPECT_THROW(policy_.allowDirectory(dir_.path("secret.txt")), EFOpenError);
     EXPECT_THROW(policy_.allowDirectory(dir_.path("none")), EFOpenError);

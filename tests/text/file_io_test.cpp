@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include "tests/support/temporary_directory.h"
+#include "tests/text/raised_message.h"
 #include "text/exception.h"
 #include "text/file_io.h"
 #include "text/stream.h"
+#include "text/system_reasons.h"
 
 namespace {
 
@@ -163,4 +165,35 @@ TEST_F(FileIo, AReadOnlyFileIsRefusedAndKept) {
     }
     EXPECT_EQ(readWholeFile(name), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+TEST_F(FileIo, CommonReasonsOfFileErrorsReadInJapaneseWithTheEnglishKept) {
+    // The reason a file error gives, after the file's name.
+    auto reasonOf = [](const std::string& message) { return message.substr(message.rfind("\". ") + 3); };
+    auto reading = [&](const std::string& name) {
+        return japaneseSystemReason(reasonOf(raisedMessage<EFOpenError>([&] { readWholeFile(name); })));
+    };
+    writeFileAtomically(dir_.path("plain.xml"), "x");
+    std::filesystem::create_symlink("loop-b", dir_.path("loop-a"));
+    std::filesystem::create_symlink("loop-a", dir_.path("loop-b"));
+    EXPECT_EQ(reading(dir_.path("missing.xml")), "ファイルまたはフォルダーがありません (No such file or directory)");
+    EXPECT_EQ(reading(dir_.path()), "ファイルではなくフォルダーです (Is a directory)");
+    EXPECT_EQ(reading(dir_.path(std::string(300, 'n'))), "ファイル名が長すぎます (File name too long)");
+    EXPECT_EQ(reading(dir_.path("loop-a")),
+              "シンボリックリンクが多すぎるか、循環しています (Too many levels of symbolic links)");
+    EXPECT_EQ(reading(dir_.path("plain.xml/inner.xml")),
+              "パスの途中にフォルダーでないものがあります (Not a directory)");
+
+    chmod(dir_.path("plain.xml").c_str(), 0444);
+    EXPECT_EQ(japaneseSystemReason(
+                  reasonOf(raisedMessage<EFCreateError>([&] { writeFileAtomically(dir_.path("plain.xml"), "y"); }))),
+              "アクセスが拒否されました (Permission denied)");
+
+    // Reasons that a test cannot bring about on purpose.
+    EXPECT_EQ(japaneseSystemReason(systemReason(ENOSPC)), "ディスクの空き領域が足りません (No space left on device)");
+    EXPECT_EQ(japaneseSystemReason(systemReason(EROFS)), "読み取り専用のファイルシステムです (Read-only file system)");
+    EXPECT_EQ(japaneseSystemReason(systemReason(EMLINK)), "リンクが多すぎます (Too many links)");
+    // The program's own reasons and uncommon ones stay as they are.
+    EXPECT_EQ(japaneseSystemReason("Not a regular file"), "Not a regular file");
+    EXPECT_EQ(japaneseSystemReason(systemReason(EXDEV)), "Invalid cross-device link");
 }

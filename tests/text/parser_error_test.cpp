@@ -126,6 +126,26 @@ TEST(ParserErrorMessage, TextsAreWidenedFromTheirCodePage) {
               "AVISO: na linha 2, entre as posi\u00E7\u00F5es 1 e 4 -- Declara\u00E7\u00E3o de entidade duplicada.");
 }
 
+TEST(ParserErrorMessage, QuotesAtMostEightyCharactersOfTheInput) {
+    const std::u16string eighty(80, u'x');
+    const std::u16string smile = u"\U0001F600"; // one character, two code units
+    for (TXmlMessageLanguage language : kAllLanguages) {
+        auto quote = [language](std::u16string code) {
+            const std::u16string line =
+                record("EParserInvalidEntityName_Err", std::move(code), u"", u"", 1, 1, 1, 2).errorMessage(language);
+            return line.substr(line.find(u": ") + 2);
+        };
+        EXPECT_EQ(quote(eighty), eighty);
+        EXPECT_EQ(quote(eighty + u"y" + std::u16string(100000, u'z')), eighty + u"\u2026");
+        // The eightieth character is a surrogate pair: kept whole, and counted as one.
+        const std::u16string pairLast = std::u16string(79, u'x') + smile;
+        EXPECT_EQ(quote(pairLast), pairLast);
+        EXPECT_EQ(quote(pairLast + u"y"), pairLast + u"\u2026");
+        EXPECT_EQ(quote(std::u16string(40, u'x') + std::u16string(50, u'\u3042')),
+                  std::u16string(40, u'x') + std::u16string(40, u'\u3042') + u"\u2026");
+    }
+}
+
 TEST(ParserErrorRecord, MadeFromTheLocator) {
     TXmlMemoryStream empty;
     TXmlInputSource source(&empty, u"-//P//EN", u"points.xml");

@@ -24,17 +24,18 @@ class PointmarkConvert : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir_.path(name); }
 
-    // Runs the tool with the arguments (each put in single quotes) and captures standard output and error.
-    ToolRun convert(const std::vector<std::string>& arguments) const {
+    // Runs the tool with the arguments (each put in single quotes) and captures standard output and
+    // error; standard output goes to outputTo instead when it is given.
+    ToolRun convert(const std::vector<std::string>& arguments, const std::string& outputTo = "") const {
         std::string command = std::string("'") + TOOLS_DIR + "/pointmark-convert'";
         for (const std::string& argument : arguments) command += " '" + argument + "'";
         const std::string errorFile = path("stderr.txt"), outputFile = path("stdout.txt");
-        command += " >'" + outputFile + "' 2>'" + errorFile + "'";
+        command += " >'" + (outputTo.empty() ? outputFile : outputTo) + "' 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
         ToolRun run;
         if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
         run.errors = readWholeFile(errorFile);
-        run.output = readWholeFile(outputFile);
+        if (outputTo.empty()) run.output = readWholeFile(outputFile);
         std::filesystem::remove(errorFile);
         std::filesystem::remove(outputFile);
         return run;
@@ -248,4 +249,48 @@ TEST_F(PointmarkConvert, ConvertsDatumsAndLeavesOutDuplicates) {
         run = convert({path("in.csv"), path("x.csv"), "--datum", datum});
         EXPECT_EQ(run.exitCode, 2) << datum;
     }
+}
+
+TEST_F(PointmarkConvert, MessagesNumberRecordsAsTheInputFileDoes) {
+    // Records 1 to 4 named D, C, B, A: sorting by name reverses them. Record 2 has a warning, 3
+    // and 4 an error each.
+    writeFileAtomically(path("in.csv"), "H\r\n"
+                                        "WGS84,DEG,20240229120000,,D,,35.6,139.7,,1,icon\r\n"
+                                        "TOKYO,DEG,20240229120000,,C,,35.6,10.5,,1,icon\r\n"
+                                        "WGS84,DEG,20240229120000,,B,,35.6,139.7,,,icon\r\n"
+                                        "TOKYO,DEG,2024022912,,A,,35.6,139.7,,1,icon\r\n");
+    const std::string warning2 = "record 2, column 経度: warning: longitude outside Japan (122 to 154 E)\n";
+    const std::string error3 = "record 3, column カテゴリ: error: required value is empty\n";
+    const std::string error4 = "record 4, column TIME: error: time is not 14 digits YYYYMMDDhhmmss\n";
+    EXPECT_EQ(convert({path("in.csv"), "--check"}).output, warning2 + error3 + error4);
+    EXPECT_EQ(convert({path("in.csv"), "--check", "--sort-by", "4"}).output, error4 + error3 + warning2);
+    EXPECT_EQ(convert({path("in.csv"), "--check", "--where", "0=TOKYO"}).output, warning2 + error4);
+    const ToolRun both = convert({path("in.csv"), "--check", "--where", "0=TOKYO", "--sort-by", "地点名"});
+    EXPECT_EQ(both.exitCode, 1);
+    EXPECT_EQ(both.output, error4 + warning2);
+
+    // Records left in their datum and duplicates left out are named the same way.
+    writeFileAtomically(path("places.csv"), "H\r\n"
+                                            "TOKYO,DEG,,,Station,,35.681236,139.767125\r\n"
+                                            "BESSEL,DEG,,,Hut,,35.0,139.0\r\n"
+                                            "BESSEL,DEG,,,Hut,,35.0,139.0\r\n"
+                                            "TOKYO,DEG,,,Station,,35.681236,139.767125\r\n");
+    ToolRun run = convert({path("places.csv"), path("out.csv"), "--where", "0=BESSEL", "--datum", "WGS84"});
+    EXPECT_EQ(run.errors, "pointmark-convert: record 2 was left in its datum: datum is neither TOKYO nor WGS84\n"
+                          "pointmark-convert: record 3 was left in its datum: datum is neither TOKYO nor WGS84\n");
+    run = convert({path("places.csv"), path("out.csv"), "--where", "0=TOKYO", "--dedupe"});
+    EXPECT_EQ(run.errors, "pointmark-convert: record 4 duplicates record 1 and was left out\n");
+}
+
+TEST_F(PointmarkConvert, AStandardOutputThatCannotBeWrittenFailsTheRun) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // A check that finds only a warning (exit 0 when its lines are written), and the usage text.
+    writeFileAtomically(path("warned.csv"), "H\r\nWGS84,dms,20240229120000,,A,,35.6,139.7,,1,icon\r\n");
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{path("warned.csv"), "--check"}, {"--help"}}) {
+        const ToolRun run = convert(arguments, "/dev/full");
+        EXPECT_EQ(run.exitCode, 1) << arguments[0];
+        EXPECT_EQ(run.errors, "pointmark-convert: cannot write to standard output: No space left on device\n");
+    }
+    EXPECT_EQ(convert({path("warned.csv"), "--check"}).exitCode, 0);
 }

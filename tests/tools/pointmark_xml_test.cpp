@@ -26,16 +26,17 @@ class PointmarkXml : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return dir_.path(name); }
 
-    // Runs the tool with the arguments (each in single quotes), capturing both outputs.
-    XmlToolRun run(const std::vector<std::string>& arguments) const {
+    // Runs the tool with the arguments (each in single quotes), capturing both outputs; standard
+    // output goes to outputTo instead when it is given.
+    XmlToolRun run(const std::vector<std::string>& arguments, const std::string& outputTo = "") const {
         // A run that waits for input (a FIFO) is cut off rather than hanging the tests.
         std::string command = std::string("timeout 60 '") + TOOLS_DIR + "/pointmark-xml'";
         for (const std::string& argument : arguments) command += " '" + argument + "'";
-        command += " >'" + path("out.txt") + "' 2>'" + path("err.txt") + "'";
+        command += " >'" + (outputTo.empty() ? path("out.txt") : outputTo) + "' 2>'" + path("err.txt") + "'";
         const int status = std::system(command.c_str());
         XmlToolRun result;
         if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-        result.out = readWholeFile(path("out.txt"));
+        if (outputTo.empty()) result.out = readWholeFile(path("out.txt"));
         result.errors = readWholeFile(path("err.txt"));
         return result;
     }
@@ -259,4 +260,24 @@ TEST_F(PointmarkXml, ExternalParameterEntitiesOfTheInternalSubset) {
     result = run({"check", path("doc/b.xml")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.out, "External entity not found")) << result.out;
+}
+
+TEST_F(PointmarkXml, AStandardOutputThatCannotBeWrittenFailsTheRun) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // A document larger than the output buffer, so that dump fails while writing, not at the end.
+    std::string points = "<r>";
+    for (int k = 0; k < 20000; ++k) points += "<p>point</p>";
+    writeFileAtomically(path("large.xml"), points + "</r>");
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"dump", kFront + "points.xml"},
+                                               {"dump", path("large.xml")},
+                                               {"check", kFront + "points.xml"},
+                                               {"validate", kFront + "valid_points.xml"},
+                                               {"--help"}}) {
+        const XmlToolRun result = run(arguments, "/dev/full");
+        EXPECT_EQ(result.exitCode, 1) << arguments.back();
+        EXPECT_EQ(result.errors, "pointmark-xml: cannot write to standard output: No space left on device\n")
+            << arguments.back();
+    }
+    EXPECT_EQ(run({"dump", path("large.xml")}).exitCode, 0);
 }

@@ -1,0 +1,2 @@
+  #	include	<app/gui/main_window.h>
+int main() { return 0; }
