@@ -129,8 +129,9 @@ public:
                                                         std::u16string& standalone) { standalone_ = standalone; };
         parser_.docBuilder()->OnNodeBuilt = [this](TdomNode* node, const TdomStandardLocator* locator) {
             if (locator)
-                built_.push_back({node, {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(),
-                                         locator->column()}});
+                built_.push_back(
+                    {node,
+                     {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(), locator->column()}});
         };
     }
 
