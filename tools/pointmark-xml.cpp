@@ -131,8 +131,9 @@ public:
                                                         std::u16string& standalone) { standalone_ = standalone; };
         parser_.docBuilder()->OnNodeBuilt = [this](TdomNode* node, const TdomStandardLocator* locator) {
             if (locator)
-                positions_[node] = {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(),
-                                    locator->column()};
+                built_.push_back(
+                    {node,
+                     {locator->pieceStartLine(), locator->pieceStartColumn(), locator->line(), locator->column()}});
         };
     }
 
@@ -173,6 +174,7 @@ public:
     // exception stopped the run (its message printed).
     TdomDocument* parse(const std::string& fileName) {
         implementation_.releaseAll();
+        built_.clear();
         positions_.clear();
         standalone_.clear();
         externalSubset_.clear();
@@ -204,6 +206,7 @@ private:
     // concern where the builder told it.
     void report(void* sender, std::u16string_view code, std::string_view errorClass, bool asWarning = false) {
         Position at{0, 0, 0, 0};
+        if (positions_.empty()) positions_.insert(built_.begin(), built_.end());
         if (auto it = positions_.find(sender); it != positions_.end()) at = it->second;
         TXmlParserError e(std::string(errorClass), std::u16string(code), u"", utf8ToUtf16(document_), at.startLine,
                           at.startColumn, at.endLine, at.endColumn);
@@ -256,6 +259,8 @@ private:
     std::FILE* messages_;
     TExternalFilePolicy policy_;
     std::string document_;
+    // Where each node was built, in the order built; looked up by node once a problem is reported.
+    std::vector<std::pair<const void*, Position>> built_;
     std::unordered_map<const void*, Position> positions_;
     std::u16string standalone_;
     // The file of the document's external subset, once it was opened.

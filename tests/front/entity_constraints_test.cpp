@@ -3,8 +3,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dom/document.h"
+#include "dom/element.h"
+#include "dom/xml_output.h"
 #include "dom/implementation.h"
 #include "front/entity_constraints.h"
 #include "front/xml_to_dom_parser.h"
@@ -18,7 +21,8 @@ namespace {
 // The classes that the entity constraints report for a well-formed parse, or "ok". The external
 // subset that the document names, if any, is externalSubset.
 std::string entityProblems(const std::u16string& text, const std::string& externalSubset = "",
-                           const TExternalEntityOpener& openExternal = nullptr) {
+                           const TExternalEntityOpener& openExternal = nullptr,
+                           std::vector<std::u16string>* codes = nullptr) {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     parser.setDOMImpl(&implementation);
@@ -37,7 +41,10 @@ std::string entityProblems(const std::u16string& text, const std::string& extern
     // A standard handler raises after recording a fatal error; the checks go on regardless.
     const bool ok = checkEntityConstraints(document, &handler, openExternal);
     std::string classes;
-    for (const auto& error : handler.errorList()) classes += (classes.empty() ? "" : " ") + error->errorClass();
+    for (const auto& error : handler.errorList()) {
+        classes += (classes.empty() ? "" : " ") + error->errorClass();
+        if (codes) codes->push_back(error->code());
+    }
     if (ok != classes.empty()) classes += " (answer disagrees)";
     return classes.empty() ? "ok" : classes;
 }
@@ -136,4 +143,88 @@ TEST(EntityConstraints, ExternalParsedEntitiesAreReadAndCheckedAsContent) {
     fromExternalSubset.clear();
     EXPECT_EQ(entityProblems(u"<!DOCTYPE a SYSTEM 'a.dtd'><a>&x;</a>", "<!ENTITY x SYSTEM 'ok.ent'>", open), "ok");
     EXPECT_EQ(fromExternalSubset, std::vector<bool>{true});
+}
+
+TEST(EntityConstraints, HostileDocumentsAreRefusedAtOnceWithTheLimitNamedAndDeepOnesPass) {
+    // The billion laughs, in content and in an attribute value.
+    std::u16string laughs = u"<!DOCTYPE a [<!ENTITY l0 'lol'>";
+    for (int level = 1; level <= 9; ++level) {
+        std::u16string references;
+        for (int k = 0; k < 10; ++k) references += u"&l" + std::u16string(1, u'0' + level - 1) + u";";
+        laughs += u"<!ENTITY l" + std::u16string(1, u'0' + level) + u" '" + references + u"'>";
+    }
+    laughs += u"]>";
+    // 1,000 references to an entity of 100,000 characters: ten times what one parse may expand.
+    const std::u16string big = u"<!DOCTYPE a [<!ENTITY e '" + std::u16string(100000, u'x') + u"'>]><a>" +
+                               [] {
+                                   std::u16string references;
+                                   for (int k = 0; k < 1000; ++k) references += u"&e;";
+                                   return references;
+                               }() +
+                               u"</a>";
+    // External entities 30 deep, each referring twice to the next.
+    const TExternalEntityOpener chain = [](const std::u16string& systemId, bool) -> std::unique_ptr<TStream> {
+        const int level = std::stoi(std::string(systemId.begin() + 1, systemId.end()));
+        if (level == 30) return std::make_unique<TMemoryStream>("end");
+        const std::string next = "&e" + std::to_string(level + 1) + ";";
+        return std::make_unique<TMemoryStream>("<x>" + next + next + "</x>");
+    };
+    std::u16string chained = u"<!DOCTYPE a [";
+    for (int level = 0; level <= 30; ++level) {
+        const std::u16string n(u"0123456789"[level / 10] == u'0' ? std::u16string() : std::u16string(1, u"0123456789"[level / 10]));
+        const std::u16string number = n + std::u16string(1, u"0123456789"[level % 10]);
+        chained += u"<!ENTITY e" + number + u" SYSTEM 'e" + number + u"'>";
+    }
+    chained += u"]><a>&e0;</a>";
+
+    for (const auto& [text, opener] :
+         {std::pair{laughs + u"<a>&l9;</a>", TExternalEntityOpener()}, std::pair{laughs + u"<a b='&l9;'/>", TExternalEntityOpener()},
+          std::pair{big, TExternalEntityOpener()}, std::pair{chained, chain}}) {
+        std::vector<std::u16string> codes;
+        EXPECT_EQ(entityProblems(text, "", opener, &codes), "EParserUnresolvable_Entity_Reference_Err");
+        ASSERT_EQ(codes.size(), 1u);
+        EXPECT_NE(codes[0].find(u"expansion limit of 10000000 code units"), std::u16string::npos);
+    }
+    // Within the limit, the same entity may be referred to as often as it likes.
+    EXPECT_EQ(entityProblems(laughs + u"<a>&l5;&l5;&l5;</a>"), "ok");
+
+    // Nesting far deeper than a call stack holds.
+    constexpr int kDepth = 200000;
+    std::u16string deep;
+    for (int k = 0; k < kDepth; ++k) deep += u"<a>";
+    for (int k = 0; k < kDepth; ++k) deep += u"</a>";
+    EXPECT_EQ(entityProblems(deep), "ok");
+}
+
+TEST(EntityConstraints, LaterReferencesToACheckedEntityHoldTheSameContent) {
+    TDomImplementation implementation;
+    TXmlToDomParser parser;
+    parser.setDOMImpl(&implementation);
+    TdomDocument* document = parser.wideStringToDocument(
+        u"<!DOCTYPE a [<!ENTITY f 'u<?p d?>'><!ENTITY e '<b x=\"1\">t&f;<!--c--></b>&f;'>]>"
+        u"<a>&e;<c>&e;</c>&e;</a>");
+    ASSERT_NE(document, nullptr);
+    TdomStandardErrorHandler handler;
+    ASSERT_TRUE(checkEntityConstraints(document, &handler));
+    // Each reference's content written out, references with their content in brackets.
+    auto content = [](TdomNode* reference) {
+        TMemoryStream stream;
+        std::vector<TdomNode*> pending(reference->children().rbegin(), reference->children().rend());
+        while (!pending.empty()) {
+            TdomNode* node = pending.back();
+            pending.pop_back();
+            writeNodeXml(node, stream);
+            if (node->nodeType() == TdomNodeType::entityReference)
+                pending.insert(pending.end(), node->children().rbegin(), node->children().rend());
+        }
+        std::string text(stream.memory(), static_cast<std::size_t>(stream.size()));
+        std::erase(text, '\0'); // the ASCII of UTF-16 code units
+        return text;
+    };
+    TdomElement* root = document->documentElement();
+    TdomNode* first = root->children()[0];
+    const std::string expected = content(first);
+    EXPECT_EQ(expected, "<b x=\"1\">t&f;<!--c--></b>&f;u<?p d?>");
+    EXPECT_EQ(content(root->children()[1]->children()[0]), expected);
+    EXPECT_EQ(content(root->children()[2]), expected);
 }

@@ -10,6 +10,7 @@
 
 #include "fuzz/csv_file.h"
 #include "fuzz/document_chain.h"
+#include "fuzz/document_checks.h"
 #include "fuzz/document_front.h"
 #include "fuzz/external_subset.h"
 #include "fuzz/text_layer.h"
@@ -62,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(DocumentFront, FuzzSeed, testing::ValuesIn(seedsOf("doc
                          caseName);
 INSTANTIATE_TEST_SUITE_P(ExternalSubset, FuzzSeed,
                          testing::ValuesIn(seedsOf("external_subset", externalSubsetReadHolds)), caseName);
+INSTANTIATE_TEST_SUITE_P(DocumentChecks, FuzzSeed, testing::ValuesIn(seedsOf("document_checks", documentChecksHold)),
+                         caseName);
 INSTANTIATE_TEST_SUITE_P(CsvFile, FuzzSeed, testing::ValuesIn(seedsOf("csv_file", csvFileRoundTripHolds)), caseName);
 
 // A corpus that went missing would otherwise leave its target without a case.
@@ -69,7 +72,7 @@ TEST(FuzzCorpus, EveryTargetHasItsSeeds) {
     const struct {
         const char* target;
         std::size_t least;
-    } corpora[] = {
-        {"text_layer", 10}, {"document_chain", 5}, {"document_front", 6}, {"external_subset", 5}, {"csv_file", 5}};
+    } corpora[] = {{"text_layer", 10},     {"document_chain", 5}, {"document_front", 6},
+                   {"external_subset", 5}, {"csv_file", 5},       {"document_checks", 7}};
     for (const auto& corpus : corpora) EXPECT_GE(fuzzCorpus(corpus.target).size(), corpus.least) << corpus.target;
 }
