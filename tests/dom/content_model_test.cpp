@@ -145,7 +145,9 @@ TEST_F(ContentModelTest, ModelsWithManyLiveSetsMatchAsWell) {
             if (names[length - 11] == u"a") expected = length;
         std::size_t next = 0;
         EXPECT_EQ(model->matchNames(names, 0, next), expected > 0);
-        if (expected > 0) EXPECT_EQ(next, expected);
+        if (expected > 0) {
+            EXPECT_EQ(next, expected);
+        }
     }
 }
 
