@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "app/point_mark_table.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
+#include "text/stream.h"
 #include "text/utf8.h"
 
 namespace {
@@ -98,22 +101,49 @@ private:
 
 namespace {
 
-// Removes the NUL bytes of a CSV file; lineOfEach receives the line (from 1) of each one removed.
-std::string withoutNuls(std::string_view bytes, std::vector<std::size_t>* lineOfEach) {
-    std::string text;
-    text.reserve(bytes.size());
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\0') {
-            if (lineOfEach) lineOfEach->push_back(line);
-            continue;
+// Takes the bytes of a CSV file block by block and keeps them without their NUL bytes: a NUL
+// byte costs no memory, only a count for the line it stands on. Lines are counted as the kept
+// text cuts them (CR, LF and CR LF end one line each, also when NUL bytes stand between CR and LF).
+class NulDropper {
+public:
+    // The line (from 1) holding NUL bytes and how many it held.
+    struct Run {
+        std::size_t line;
+        std::size_t count;
+    };
+
+    // Appends the bytes of block other than NUL to text.
+    void add(std::string_view block, std::string& text) {
+        const char* p = block.data();
+        const char* const end = p + block.size();
+        while (p < end) {
+            if (*p == '\0') {
+                const char* const first = p;
+                // Eight bytes at a time through a run of NUL bytes.
+                for (std::uint64_t word; end - p >= 8 && (std::memcpy(&word, p, 8), word == 0);) p += 8;
+                while (p < end && *p == '\0') ++p;
+                countNuls(static_cast<std::size_t>(p - first));
+                continue;
+            }
+            const char* const start = p;
+            for (; p < end && *p != '\0'; ++p) {
+                if (*p == '\r' || (*p == '\n' && !afterCr_)) ++line_;
+                afterCr_ = *p == '\r';
+            }
+            text.append(start, static_cast<std::size_t>(p - start));
         }
-        if (c == '\n' || (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++line;
-        text.push_back(c);
     }
-    return text;
-}
+    const std::vector<Run>& runs() const { return runs_; }
+
+private:
+    void countNuls(std::size_t count) {
+        if (runs_.empty() || runs_.back().line != line_) runs_.push_back({line_, 0});
+        runs_.back().count += count;
+    }
+    std::size_t line_ = 1;
+    bool afterCr_ = false; // the last byte kept was a CR: an LF now ends no further line
+    std::vector<Run> runs_;
+};
 
 std::string decodedCsvText(std::string text) {
     if (std::string_view(text).substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
@@ -137,7 +167,10 @@ std::string lineMessage(const std::string& fileName, std::size_t line, const std
 
 std::string csvTextOfFile(std::string_view bytes) {
     if (bytes.find('\0') == std::string_view::npos) return decodedCsvText(std::string(bytes));
-    return decodedCsvText(withoutNuls(bytes, nullptr));
+    std::string text;
+    text.reserve(bytes.size() - static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0')));
+    NulDropper().add(bytes, text);
+    return decodedCsvText(std::move(text));
 }
 
 namespace {
@@ -218,8 +251,26 @@ void appendCsvCell(std::string_view cell, std::string& out, bool alwaysQuote) {
     out.push_back('"');
 }
 
+namespace {
+
+// The bytes of a CSV file without its NUL bytes, read in blocks: NUL bytes never take memory, so
+// that a file of nothing else is read in a block's room.
+std::string readWithoutNuls(const std::string& fileName, NulDropper& nuls) {
+    TFileStream file(fileName, TFileStream::Mode::openRead);
+    std::string text;
+    // Room for the size the file gives; the pages that no byte reaches are never used.
+    text.reserve(static_cast<std::size_t>(std::max<std::int64_t>(file.size(), 0)));
+    std::vector<char> block(std::size_t{1} << 20);
+    for (std::int64_t n; (n = file.read(block.data(), static_cast<std::int64_t>(block.size()))) > 0;)
+        nuls.add(std::string_view(block.data(), static_cast<std::size_t>(n)), text);
+    return text;
+}
+
+} // namespace
+
 std::vector<std::string> readCsvFile(const std::string& fileName) {
-    return splitCsvLines(csvTextOfFile(readWholeFile(fileName)));
+    NulDropper nuls;
+    return splitCsvLines(decodedCsvText(readWithoutNuls(fileName, nuls)));
 }
 
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator) {
@@ -284,20 +335,19 @@ void saveCsvFile(const TPointMarkTable& table, const std::string& fileName) {
     writeFileAtomically(fileName, csvFileText(table));
 }
 
-TCsvText parseCsvText(std::string_view bytes, const std::string& fileName) {
+namespace {
+
+// The records of a CSV text whose NUL bytes were left out, with the messages of its reading.
+TCsvText csvTextOf(std::string text, const NulDropper& nuls, const std::string& fileName) {
     TCsvText result;
-    std::vector<std::size_t> nulLines;
-    const std::string text = decodedCsvText(withoutNuls(bytes, &nulLines));
-    for (std::size_t i = 0; i < nulLines.size();) {
-        std::size_t j = i;
-        while (j < nulLines.size() && nulLines[j] == nulLines[i]) ++j;
-        result.messages.push_back(lineMessage(fileName, nulLines[i],
-                                              j - i == 1 ? "a NUL byte was left out"
-                                                         : std::to_string(j - i) + " NUL bytes were left out"));
-        i = j;
-    }
+    for (const NulDropper::Run& run : nuls.runs())
+        result.messages.push_back(lineMessage(fileName, run.line,
+                                              run.count == 1 ? "a NUL byte was left out"
+                                                             : std::to_string(run.count) + " NUL bytes were left out"));
+    text = decodedCsvText(std::move(text));
     std::size_t unclosedAt;
     result.lines = splitRecords(text, unclosedAt);
+    text = std::string(); // its records hold its bytes now
     result.lineNumbers.reserve(result.lines.size());
     std::size_t line = 1;
     for (const std::string& record : result.lines) {
@@ -310,7 +360,21 @@ TCsvText parseCsvText(std::string_view bytes, const std::string& fileName) {
     return result;
 }
 
-TCsvText readCsvText(const std::string& fileName) { return parseCsvText(readWholeFile(fileName), fileName); }
+} // namespace
+
+TCsvText parseCsvText(std::string_view bytes, const std::string& fileName) {
+    NulDropper nuls;
+    std::string text;
+    text.reserve(bytes.size());
+    nuls.add(bytes, text);
+    return csvTextOf(std::move(text), nuls, fileName);
+}
+
+TCsvText readCsvText(const std::string& fileName) {
+    NulDropper nuls;
+    std::string text = readWithoutNuls(fileName, nuls);
+    return csvTextOf(std::move(text), nuls, fileName);
+}
 
 std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, const std::string& fileName,
                                    std::vector<std::string>& messages) {
@@ -322,8 +386,9 @@ std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, cons
         std::size_t fields;
         rows.push_back(rowOf(text.lines[k], std::numeric_limits<std::size_t>::max(), fields));
         if (fields > kColumnCount)
-            messages.push_back(lineMessage(fileName, text.lineNumbers[k],
-                                           std::to_string(fields) + " fields; the fields after the 16th were left out"));
+            messages.push_back(
+                lineMessage(fileName, text.lineNumbers[k],
+                            std::to_string(fields) + " fields; the fields after the 16th were left out"));
     }
     return rows;
 }

@@ -40,7 +40,8 @@ std::vector<std::string> splitCsvFields(std::string_view line,
 // alwaysQuote is set).
 void appendCsvCell(std::string_view cell, std::string& out, bool alwaysQuote = false);
 
-// Reads a CSV file into its lines (raises the file error when it cannot be read).
+// Reads a CSV file into its lines (raises the file error when it cannot be read), its NUL bytes
+// left out as readCsvText does.
 std::vector<std::string> readCsvFile(const std::string& fileName);
 
 // A CSV file cut into records, with what reading it had to change, so that nothing is dropped
@@ -51,7 +52,8 @@ struct TCsvText {
     std::vector<std::string> messages;    // "FILE, line N: ..." (UTF-8): NUL bytes left out, a quote never closed
 };
 TCsvText parseCsvText(std::string_view bytes, const std::string& fileName);
-// Reads a CSV file (raises the file error when it cannot be read).
+// Reads a CSV file (raises the file error when it cannot be read). The file is read in blocks
+// and its NUL bytes are left out as they come, so that they take no memory however many there are.
 TCsvText readCsvText(const std::string& fileName);
 // The table rows of records first to the last; a record with more than 16 fields adds a message.
 std::vector<TPointMarkRow> csvRows(const TCsvText& text, std::size_t first, const std::string& fileName,

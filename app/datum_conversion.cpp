@@ -23,10 +23,28 @@ const char* datumName(TDatum datum) { return datum == TDatum::tokyo ? "TOKYO" : 
 struct TDatumTransform::Impl {
     PJ_CONTEXT* context = nullptr;
     PJ* tokyoToWgs84 = nullptr;
+    // The first message that PROJ logged while the transformation was set up: its own reason
+    // (such as "Cannot find proj.db"), where its error number says only "Unknown error".
+    std::string setupMessage;
+    bool settingUp = true;
 
     ~Impl() {
         if (tokyoToWgs84) proj_destroy(tokyoToWgs84);
         if (context) proj_context_destroy(context);
+    }
+
+    // PROJ's logger: nothing is printed; the first message of the set-up is kept, without the
+    // name of the function that logged it.
+    static void log(void* data, int, const char* message) {
+        auto* impl = static_cast<Impl*>(data);
+        if (!impl->settingUp || !impl->setupMessage.empty() || !message) return;
+        std::string_view text(message);
+        const std::size_t colon = text.find(": ");
+        if (colon != std::string_view::npos && colon > 0 &&
+            text.substr(0, colon).find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                    "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string_view::npos)
+            text.remove_prefix(colon + 2);
+        impl->setupMessage = text;
     }
 };
 
@@ -35,11 +53,16 @@ TDatumTransform::TDatumTransform() : impl_(std::make_unique<Impl>()) {
     if (!impl_->context) throw EDatumError("PROJ could not create a context");
     // Only what is installed: no grid is ever fetched over the network, whatever PROJ_NETWORK says.
     proj_context_set_enable_network(impl_->context, 0);
-    proj_log_level(impl_->context, PJ_LOG_NONE);
+    proj_log_func(impl_->context, impl_.get(), &Impl::log);
+    proj_log_level(impl_->context, PJ_LOG_ERROR);
     impl_->tokyoToWgs84 = proj_create_crs_to_crs(impl_->context, "EPSG:4301", "EPSG:4326", nullptr);
-    if (!impl_->tokyoToWgs84)
-        throw EDatumError(std::string("PROJ has no transformation from Tokyo (EPSG:4301) to WGS 84 (EPSG:4326): ") +
-                          proj_context_errno_string(impl_->context, proj_context_errno(impl_->context)));
+    impl_->settingUp = false;
+    proj_log_level(impl_->context, PJ_LOG_NONE);
+    if (!impl_->tokyoToWgs84) {
+        const char* number = proj_context_errno_string(impl_->context, proj_context_errno(impl_->context));
+        const std::string reason = !impl_->setupMessage.empty() ? impl_->setupMessage : number ? number : "";
+        throw EDatumError("PROJ cannot transform between Tokyo (EPSG:4301) and WGS 84 (EPSG:4326): " + reason);
+    }
 }
 
 TDatumTransform::~TDatumTransform() = default;

@@ -1,6 +1,9 @@
 // pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]... [--datum WGS84|TOKYO] [--dedupe]
 // pointmark-convert INPUT --check [same options]
 //
+// The options may stand anywhere; "--" ends them, so that the names after it may start with "-".
+// --sort-by and --datum may be repeated with the same value only.
+//
 // Loads INPUT as the editor's load command does, optionally keeps only the records whose cells
 // contain given texts, converts the records to one datum (records left alone are listed on
 // standard error), keeps only the first record of each group of duplicates (10 m apart at most,
@@ -51,16 +54,17 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] =
-    "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]... [--datum WGS84|TOKYO] [--dedupe]\n"
-    "       pointmark-convert INPUT --check [same options]\n"
-    "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
-    "  COLUMN is a column number 0-15 or a column header such as 地点名.\n"
-    "  --where keeps the records whose cell in COLUMN contains TEXT (UTF-8, letter case\n"
-    "  counts); when given more than once, a record must meet every condition.\n"
-    "  --datum converts the coordinates of every record to that datum.\n"
-    "  --dedupe keeps the first of records with the same 地点名 within 10 m.\n"
-    "  --check prints the problems of the records and writes no file.\n";
+const char kUsage[] = "usage: pointmark-convert INPUT OUTPUT [--sort-by COLUMN] [--where COLUMN=TEXT]... "
+                      "[--datum WGS84|TOKYO] [--dedupe]\n"
+                      "       pointmark-convert INPUT --check [same options]\n"
+                      "  Options may stand anywhere; \"--\" ends them (for file names starting with \"-\").\n"
+                      "  INPUT and OUTPUT end in .csv/.CSV or .xml/.XML.\n"
+                      "  COLUMN is a column number 0-15 or a column header such as 地点名.\n"
+                      "  --where keeps the records whose cell in COLUMN contains TEXT (UTF-8, letter case\n"
+                      "  counts); when given more than once, a record must meet every condition.\n"
+                      "  --datum converts the coordinates of every record to that datum.\n"
+                      "  --dedupe keeps the first of records with the same 地点名 within 10 m.\n"
+                      "  --check prints the problems of the records and writes no file.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "pointmark-convert: %s\n%s", message.c_str(), kUsage);
@@ -87,7 +91,8 @@ bool hasKnownEnding(const std::string& fileName) { return hasCsvEnding(fileName)
 
 // Whether two names stand for the same file, through links and other names of it.
 bool sameFile(const std::string& first, const std::string& second) {
-    struct stat a {}, b {};
+    struct stat a {};
+    struct stat b {};
     return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }
@@ -170,16 +175,22 @@ int convert(int argc, char** argv) {
     std::vector<TFilterCondition> where;
     std::optional<TDatum> datum;
     bool dedupe = false, check = false;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
+        if (optionsEnded) {
+            names.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true; // what follows are file names, even those starting with "-"
+        } else if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
-        }
-        if (argument == "--sort-by") {
+        } else if (argument == "--sort-by") {
             if (i + 1 >= argc) return usageError("--sort-by needs a column");
-            sortColumn = parseColumn(argv[++i]);
-            if (sortColumn < 0) return usageError("unknown column \"" + std::string(argv[i]) + "\"");
+            const int column = parseColumn(argv[++i]);
+            if (column < 0) return usageError("unknown column \"" + std::string(argv[i]) + "\"");
+            if (sortColumn >= 0 && column != sortColumn) return usageError("--sort-by is given two different columns");
+            sortColumn = column;
         } else if (argument == "--where") {
             if (i + 1 >= argc) return usageError("--where needs COLUMN=TEXT");
             const std::string condition = argv[++i];
@@ -191,7 +202,10 @@ int convert(int argc, char** argv) {
             if (utf16ToUtf8(wide) != text) return usageError("the text of --where is not UTF-8: \"" + condition + "\"");
             where.push_back({column, wide});
         } else if (argument == "--datum") {
-            if (i + 1 >= argc || !(datum = datumOfCell(argv[++i]))) return usageError("--datum needs WGS84 or TOKYO");
+            const std::optional<TDatum> chosen = i + 1 < argc ? datumOfCell(argv[++i]) : std::nullopt;
+            if (!chosen) return usageError("--datum needs WGS84 or TOKYO");
+            if (datum && *datum != *chosen) return usageError("--datum is given two different datums");
+            datum = chosen;
         } else if (argument == "--dedupe" || argument == "--check") {
             (argument == "--check" ? check : dedupe) = true;
         } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {

@@ -22,7 +22,9 @@
 //        messages of the parse. A content model that is not deterministic (XML asks for that only
 //        for compatibility) is printed as a warning; its content is matched all the same.
 // dump:  parses the file and prints the document as UTF-8 XML text on standard output; the
-//        messages of the run go to standard error.
+//        messages of the run, those of check's entity constraints included, go to standard error.
+//
+// The options may stand anywhere; "--" ends them, so that a file named like an option can be given.
 //
 // Exit status: 0 when every file parsed without a message, 1 when any file had a message or
 // could not be read, or when standard output could not be written; 2 for a wrong command line.
@@ -67,7 +69,8 @@ const char kUsage[] = "usage: pointmark-xml [--allow-external DIR]... check FILE
                       "  validate  check, then validate each well-formed FILE against its DTD\n"
                       "  dump      parse FILE and print the document as UTF-8 XML\n"
                       "  --allow-external DIR  also open DTDs and entities below DIR (by default only\n"
-                      "                        those below the directory of the document itself)\n";
+                      "                        those below the directory of the document itself)\n"
+                      "  --                    end of the options\n";
 
 // Told after the reason why a DTD named velmar.dtd could not be opened: the editor and
 // pointmark-convert carry that one themselves.
@@ -290,11 +293,15 @@ int check(const std::vector<std::string>& files, const TExternalFilePolicy& poli
     return checker.failed() ? kExitProblems : 0;
 }
 
+// The document as it was read, then the constraints on its entity references as check tests them:
+// a document that check refuses fails the dump too.
 int dump(const std::string& file, const TExternalFilePolicy& policy) {
     Checker checker(stderr, policy);
+    checker.recordPositions();
     TdomDocument* document = checker.parse(file);
     if (document) {
         writeStandardOutput(document->codeAsUtf8());
+        checker.checkEntities(document);
     }
     return checker.failed() ? kExitProblems : 0;
 }
@@ -305,11 +312,17 @@ int run(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    // The options may stand anywhere; the first other argument is the command.
+    // The options may stand anywhere; the first other argument is the command. "--" ends the
+    // options: what follows is taken as it stands.
     TExternalFilePolicy policy;
     std::vector<std::string> arguments;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) != "--allow-external") {
+        if (!optionsEnded && std::string(argv[i]) == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || std::string(argv[i]) != "--allow-external") {
             arguments.emplace_back(argv[i]);
             continue;
         }

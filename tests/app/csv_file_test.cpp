@@ -211,6 +211,34 @@ TEST_F(CsvFiles, AFirstCellThatLooksLikeAByteOrderMarkIsQuoted) {
     EXPECT_EQ(loaded.rows(), table.rows());
 }
 
+TEST_F(CsvFiles, NulBytesAreLeftOutAsTheyAreReadAndCountedOncePerLine) {
+    // A file of nothing but NUL bytes (a sparse file, larger than a block of the read).
+    const std::string zeros = path("zeros.csv");
+    writeFileAtomically(zeros, "");
+    std::filesystem::resize_file(zeros, (3u << 20) + 1);
+    TCsvText read = readCsvText(zeros);
+    EXPECT_EQ(read.lines, Lines{});
+    EXPECT_EQ(read.messages, Lines{zeros + ", line 1: 3145729 NUL bytes were left out"});
+    EXPECT_EQ(readCsvFile(zeros), Lines{});
+
+    // NUL bytes across the blocks of the read, also between the CR and the LF of one line end:
+    // each line that held some is named once, with the number the record on it has.
+    const std::string megabyte(1u << 20, '\0');
+    const std::string bytes =
+        "H\r" + megabyte + "\nrec," + std::string(1, '\0') + "x\r\n" + megabyte + megabyte + "last";
+    const std::string mixed = path("mixed.csv");
+    writeFileAtomically(mixed, bytes);
+    read = readCsvText(mixed);
+    EXPECT_EQ(read.lines, (Lines{"H", "rec,x", "last"}));
+    EXPECT_EQ(read.lineNumbers, (std::vector<std::size_t>{1, 2, 3}));
+    EXPECT_EQ(read.messages, (Lines{mixed + ", line 2: 1048577 NUL bytes were left out",
+                                    mixed + ", line 3: 2097152 NUL bytes were left out"}));
+    const TCsvText inMemory = parseCsvText(bytes, mixed);
+    EXPECT_EQ(inMemory.lines, read.lines);
+    EXPECT_EQ(inMemory.messages, read.messages);
+    EXPECT_EQ(readCsvFile(mixed), read.lines);
+}
+
 TEST_F(CsvFiles, FailuresLeaveTableAndFileAlone) {
     TPointMarkTable table = startTable();
     table.setRow(1, fullRow("keep"));
@@ -238,7 +266,7 @@ TEST_F(CsvFiles, HostileInputGivesWhatTheFileHolds) {
     EXPECT_EQ(table.rowCount(), 3); // lines end at byte 10 and byte 13
     EXPECT_EQ(table.cell(0, 0), binary.substr(0, 9));
     EXPECT_EQ(table.cell(0, 2).substr(0, 18), binary.substr(13, 18)); // up to the first comma (byte 44)
-    EXPECT_EQ(table.cell(1, 2), binary.substr(44) + "ignored"); // the text after the NUL is kept
+    EXPECT_EQ(table.cell(1, 2), binary.substr(44) + "ignored");       // the text after the NUL is kept
     EXPECT_EQ(readWholeFile(binaryName), binary + std::string(1, '\0') + "ignored");
 
     // A million fields in one line and a line of a megabyte.

@@ -1,7 +1,13 @@
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 #include "tests/support/temporary_directory.h"
@@ -15,8 +21,50 @@ namespace {
 
 class FileIo : public ::testing::Test {
 protected:
+    // A device node in the test directory with the numbers of a system device (1,3 is the null
+    // device, 1,7 the full one); false when this user may not make one.
+    bool makeDevice(const std::string& name, mode_t type, unsigned major, unsigned minor) const {
+        return ::mknod(dir_.path(name).c_str(), type | 0666, makedev(major, minor)) == 0;
+    }
     TemporaryDirectory dir_{"file-io-test"};
 };
+
+// Reads a FIFO in a thread until its writer closes it, or closes it at the first bytes with
+// closeEarly. The FIFO is opened at once, so that a FIFO replaced meanwhile cannot be confused
+// with it; a writer that never comes ends the reading after 20 s with nothing received.
+class FifoReader {
+public:
+    FifoReader(const std::string& fifo, bool closeEarly)
+        : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK)), thread_([this, closeEarly] { read(closeEarly); }) {}
+    ~FifoReader() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::string received() {
+        thread_.join();
+        return received_;
+    }
+
+private:
+    void read(bool closeEarly) {
+        pollfd wait{fd_, POLLIN, 0};
+        char buffer[4096];
+        while (fd_ >= 0 && ::poll(&wait, 1, 20000) > 0) {
+            if (closeEarly) break;
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int fd_;
+    std::string received_;
+    std::thread thread_;
+};
+
+bool isCharacterDevice(const std::string& name) {
+    struct stat status {};
+    return ::lstat(name.c_str(), &status) == 0 && S_ISCHR(status.st_mode);
+}
 
 } // namespace
 
@@ -151,6 +199,95 @@ TEST_F(FileIo, SavingThroughASymbolicLinkWritesItsTargetAndKeepsTheLink) {
     std::filesystem::create_symlink("loop-b", dir_.path("loop-a"));
     std::filesystem::create_symlink("loop-a", dir_.path("loop-b"));
     EXPECT_THROW(writeFileAtomically(dir_.path("loop-a"), "x"), EFCreateError);
+}
+
+TEST_F(FileIo, DevicesAndFifosAreWrittenIntoAndNeverReplaced) {
+    if (!makeDevice("null.csv", S_IFCHR, 1, 3) || !makeDevice("full.csv", S_IFCHR, 1, 7))
+        GTEST_SKIP() << "device nodes cannot be made by this user";
+    std::filesystem::create_symlink("null.csv", dir_.path("link.csv"));
+    writeFileAtomically(dir_.path("null.csv"), "gone");
+    writeFileAtomicallyInPieces(dir_.path("link.csv"), [](const TByteSink& sink) { sink("gone too"); });
+    EXPECT_TRUE(isCharacterDevice(dir_.path("null.csv")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path("link.csv")));
+    // A device that fails the write fails the save, with the system's reason, and stays.
+    EXPECT_EQ(raisedMessage<EFCreateError>([&] { writeFileAtomically(dir_.path("full.csv"), "x"); }),
+              "Cannot create file \"" + dir_.path("full.csv") + "\". No space left on device");
+    EXPECT_TRUE(isCharacterDevice(dir_.path("full.csv")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3); // no temporary file left
+
+    // A FIFO passes every piece to its reader, through a link too.
+    const std::string fifo = dir_.path("pipe.xml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe.xml", dir_.path("to-pipe.xml"));
+    FifoReader reader(fifo, false);
+    writeFileAtomicallyInPieces(dir_.path("to-pipe.xml"), [](const TByteSink& sink) {
+        sink("<a>");
+        sink(std::string(100000, 'x'));
+        sink("</a>");
+    });
+    EXPECT_EQ(reader.received(), "<a>" + std::string(100000, 'x') + "</a>");
+    EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
+
+    // A reader that goes away fails the save instead of ending the program.
+    FifoReader leaving(fifo, true);
+    EXPECT_EQ(raisedMessage<EFCreateError>([&] { writeFileAtomically(fifo, std::string(1 << 20, 'y')); }),
+              "Cannot create file \"" + fifo + "\". Broken pipe");
+}
+
+TEST_F(FileIo, DirectoriesBlockDevicesAndSocketsAreRefusedAndKept) {
+    // A block device of the numbers kept for local use: nothing answers to them.
+    if (!makeDevice("disk.xml", S_IFBLK, 240, 0)) GTEST_SKIP() << "device nodes cannot be made by this user";
+    std::filesystem::create_directory(dir_.path("dir.xml"));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketName = dir_.path("socket.xml");
+    ASSERT_LT(socketName.size(), sizeof address.sun_path);
+    socketName.copy(address.sun_path, socketName.size());
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_symlink("disk.xml", dir_.path("to-disk.xml"));
+    const struct {
+        std::string name, reason;
+        std::filesystem::file_type type;
+    } refused[] = {
+        {"disk.xml", "It is a block device, which is not written as a file", std::filesystem::file_type::block},
+        {"to-disk.xml", "It is a block device, which is not written as a file", std::filesystem::file_type::block},
+        {"dir.xml", "Is a directory", std::filesystem::file_type::directory},
+        {"socket.xml", "It is a socket, which is not written as a file", std::filesystem::file_type::socket},
+    };
+    for (const auto& entry : refused) {
+        const std::string name = dir_.path(entry.name);
+        EXPECT_EQ(raisedMessage<EFCreateError>([&] { writeFileAtomically(name, "x"); }),
+                  "Cannot create file \"" + name + "\". " + entry.reason);
+        EXPECT_EQ(std::filesystem::status(name).type(), entry.type) << entry.name;
+    }
+    ::close(server);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 4); // no temporary file left
+}
+
+TEST_F(FileIo, AHardLinkedFileIsWrittenInPlaceAndKeepsItsLinks) {
+    const std::string name = dir_.path("points.csv"), other = dir_.path("other-name.csv");
+    writeFileAtomically(name, "the old content, longer than the new");
+    chmod(name.c_str(), 0640);
+    std::filesystem::create_hard_link(name, other);
+    std::filesystem::create_symlink("points.csv", dir_.path("link.csv"));
+    writeFileAtomically(dir_.path("link.csv"), "new");
+    EXPECT_EQ(readWholeFile(other), "new");
+    EXPECT_TRUE(std::filesystem::equivalent(name, other));
+    EXPECT_EQ(std::filesystem::hard_link_count(name), 2u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path("link.csv")));
+    struct stat status {};
+    ASSERT_EQ(stat(name.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3); // no temporary file left
+    // A producer that fails leaves every name as it was.
+    EXPECT_THROW(writeFileAtomicallyInPieces(name,
+                                             [](const TByteSink& sink) {
+                                                 sink("half");
+                                                 throw EConvertError("stopped");
+                                             }),
+                 EConvertError);
+    EXPECT_EQ(readWholeFile(other), "new");
 }
 
 TEST_F(FileIo, AReadOnlyFileIsRefusedAndKept) {

@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/temporary_directory.h"
 #include "tests/support/test_data.h"
@@ -27,7 +31,8 @@ protected:
     // Runs the tool with the arguments (each put in single quotes) and captures standard output and
     // error; standard output goes to outputTo instead when it is given.
     ToolRun convert(const std::vector<std::string>& arguments, const std::string& outputTo = "") const {
-        std::string command = std::string("'") + TOOLS_DIR + "/pointmark-convert'";
+        std::string command = environment_ + " '" + TOOLS_DIR + "/pointmark-convert'";
+        if (!workingDirectory_.empty()) command = "cd '" + workingDirectory_ + "' && " + command;
         for (const std::string& argument : arguments) command += " '" + argument + "'";
         const std::string errorFile = path("stderr.txt"), outputFile = path("stdout.txt");
         command += " >'" + (outputTo.empty() ? outputFile : outputTo) + "' 2>'" + errorFile + "'";
@@ -41,9 +46,40 @@ protected:
         return run;
     }
     TemporaryDirectory dir_{"pointmark-convert-test"};
+    std::string workingDirectory_; // where the tool runs; the test's own when empty
+    std::string environment_;      // variable assignments for the tool's run, such as "A=1 B=2"
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Reads a FIFO in a thread until its writer closes it. The FIFO is opened at once, so that a FIFO
+// replaced meanwhile cannot be confused with it; without a writer the reading ends after 20 s.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& fifo)
+        : fd_(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK)), thread_([this] { read(); }) {}
+    std::string received() {
+        thread_.join();
+        return received_;
+    }
+
+private:
+    void read() {
+        pollfd wait{fd_, POLLIN, 0};
+        char buffer[4096];
+        while (fd_ >= 0 && ::poll(&wait, 1, 20000) > 0) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int fd_;
+    std::string received_;
+    std::thread thread_;
+};
+
+std::filesystem::file_type typeOf(const std::string& name) { return std::filesystem::symlink_status(name).type(); }
 
 } // namespace
 
@@ -197,6 +233,50 @@ TEST_F(PointmarkConvert, RefusesToWriteOverItsInputAndTellsWhatCsvReadingChanged
     EXPECT_TRUE(contains(readWholeFile(path("odd-out.csv")), "\r\nab,1,2,")) << readWholeFile(path("odd-out.csv"));
 }
 
+TEST_F(PointmarkConvert, OutputsThatAreNoRegularFilesAreWrittenIntoOrRefused) {
+    using std::filesystem::file_type;
+    const std::string input = kData + "records.csv";
+    // Copies of the null and the full device, and a block device of numbers kept for local use.
+    if (::mknod(path("null.csv").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        ::mknod(path("full.xml").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0 ||
+        ::mknod(path("disk.csv").c_str(), S_IFBLK | 0666, makedev(240, 0)) != 0)
+        GTEST_SKIP() << "device nodes cannot be made by this user";
+    std::filesystem::create_symlink("null.csv", path("to-null.csv"));
+    for (const std::string& output : {path("null.csv"), path("to-null.csv")}) {
+        const ToolRun run = convert({input, output});
+        EXPECT_EQ(run.exitCode, 0) << output << run.errors;
+    }
+    EXPECT_EQ(typeOf(path("null.csv")), file_type::character);
+    EXPECT_EQ(typeOf(path("to-null.csv")), file_type::symlink);
+
+    ToolRun run = convert({input, path("full.xml")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.errors, "cannot write the output: Cannot create file \"" + path("full.xml") +
+                                         "\". No space left on device"))
+        << run.errors;
+    EXPECT_EQ(typeOf(path("full.xml")), file_type::character);
+    run = convert({input, path("disk.csv")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(contains(run.errors, "\". It is a block device, which is not written as a file")) << run.errors;
+    EXPECT_EQ(typeOf(path("disk.csv")), file_type::block);
+
+    // A FIFO gives its reader what a file would hold.
+    ASSERT_EQ(::mkfifo(path("pipe.csv").c_str(), 0600), 0);
+    FifoReader reader(path("pipe.csv"));
+    run = convert({input, path("pipe.csv")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(reader.received(), readWholeFile(input));
+    EXPECT_EQ(typeOf(path("pipe.csv")), file_type::fifo);
+
+    // A file with another hard link: both names hold the new content.
+    writeFileAtomically(path("out.csv"), "previous");
+    std::filesystem::create_hard_link(path("out.csv"), path("also.csv"));
+    run = convert({input, path("out.csv")});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("also.csv")), readWholeFile(input));
+    EXPECT_TRUE(std::filesystem::equivalent(path("out.csv"), path("also.csv")));
+}
+
 TEST_F(PointmarkConvert, ChecksRecordsWithoutWritingAndFailsOnlyOnErrors) {
     // Record 1 is sound, 2 has a warning, 3 has errors and a warning, 4 is empty.
     const std::string sound = "WGS84,DEG,20240229120000,,A,,35.6,139.7,,1,icon,,,ON,,\r\n";
@@ -249,6 +329,51 @@ TEST_F(PointmarkConvert, ConvertsDatumsAndLeavesOutDuplicates) {
         run = convert({path("in.csv"), path("x.csv"), "--datum", datum});
         EXPECT_EQ(run.exitCode, 2) << datum;
     }
+}
+
+TEST_F(PointmarkConvert, AnOptionGivenTwiceMustKeepItsValueAndTwoDashesEndTheOptions) {
+    const std::string input = kData + "records.csv";
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{input, path("a.csv"), "--datum", "WGS84", "--datum", "TOKYO"},
+                                               {input, path("a.csv"), "--sort-by", "4", "--sort-by", "5"},
+                                               {input, "--check", "--sort-by", "地点名", "--sort-by", "住所"}}) {
+        const ToolRun run = convert(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments[3] << " " << arguments[5];
+        EXPECT_TRUE(contains(run.errors, arguments[2] == "--datum" ? "--datum is given two different datums"
+                                                                   : "--sort-by is given two different columns"))
+            << run.errors;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("a.csv")));
+    // The same value twice, also as a number and a header of the same column, is one choice.
+    ToolRun run = convert(
+        {input, path("sorted.csv"), "--sort-by", "4", "--sort-by", "地点名", "--datum", "TOKYO", "--datum", "TOKYO"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    run = convert({input, path("plain.csv"), "--sort-by", "4", "--datum", "TOKYO"});
+    EXPECT_EQ(readWholeFile(path("sorted.csv")), readWholeFile(path("plain.csv")));
+
+    // After "--" every argument is a file name: an output named like an option.
+    workingDirectory_ = dir_.path();
+    run = convert({"--sort-by", "4", "--", input, "--sorted.csv"});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(readWholeFile(path("--sorted.csv")), readWholeFile(kData + "records-by-name.csv"));
+    run = convert({input, "--", "--check"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(contains(run.errors, "\"--check\" ends in neither .xml/.XML nor .csv/.CSV")) << run.errors;
+}
+
+TEST_F(PointmarkConvert, WithoutItsDataProjTellsItsOwnReason) {
+    std::filesystem::create_directory(path("no-proj-data"));
+    environment_ = "PROJ_DATA='" + path("no-proj-data") + "' PROJ_LIB='" + path("no-proj-data") + "'";
+    writeFileAtomically(path("in.csv"), "H\r\nTOKYO,DEG,,,Station,,35.681236,139.767125\r\n");
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"--datum", "WGS84"}, {"--dedupe"}}) {
+        std::vector<std::string> arguments{path("in.csv"), path("out.csv")};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const ToolRun run = convert(arguments);
+        EXPECT_EQ(run.exitCode, 1) << options[0];
+        EXPECT_EQ(run.errors, "pointmark-convert: PROJ cannot transform between Tokyo (EPSG:4301) and WGS 84 "
+                              "(EPSG:4326): Cannot find proj.db\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv")));
 }
 
 TEST_F(PointmarkConvert, MessagesNumberRecordsAsTheInputFileDoes) {

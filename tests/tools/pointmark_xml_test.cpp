@@ -31,6 +31,7 @@ protected:
     XmlToolRun run(const std::vector<std::string>& arguments, const std::string& outputTo = "") const {
         // A run that waits for input (a FIFO) is cut off rather than hanging the tests.
         std::string command = std::string("timeout 60 '") + TOOLS_DIR + "/pointmark-xml'";
+        if (!workingDirectory_.empty()) command = "cd '" + workingDirectory_ + "' && " + command;
         for (const std::string& argument : arguments) command += " '" + argument + "'";
         command += " >'" + (outputTo.empty() ? path("out.txt") : outputTo) + "' 2>'" + path("err.txt") + "'";
         const int status = std::system(command.c_str());
@@ -41,6 +42,7 @@ protected:
         return result;
     }
     TemporaryDirectory dir_{"pointmark-xml-test"};
+    std::string workingDirectory_; // where the tool runs; the test's own when empty
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -152,6 +154,38 @@ TEST_F(PointmarkXml, DumpWritesTheDocumentAsUtf8Xml) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.out, "<datum>WGS84</datum>"));
     EXPECT_EQ(lineCount(result.errors), 1);
+}
+
+TEST_F(PointmarkXml, DumpFailsWhereCheckRefusesTheEntityReferences) {
+    // Recursive entities, an undeclared one and one that is no proper markup where it is used:
+    // dump prints the document and the messages that check prints, and fails as check does.
+    writeFileAtomically(path("recursive.xml"), "<!DOCTYPE a [<!ENTITY e \"&f;\"><!ENTITY f \"&e;\">]><a>&e;</a>");
+    writeFileAtomically(path("undeclared.xml"), "<!DOCTYPE a [<!ELEMENT a ANY>]><a>&e;</a>");
+    writeFileAtomically(path("improper.xml"), "<!DOCTYPE a [<!ENTITY e \"</a><a>\">]>\n<a>\n  &e;</a>");
+    for (const char* name : {"recursive.xml", "undeclared.xml", "improper.xml"}) {
+        const XmlToolRun checked = run({"check", path(name)});
+        const XmlToolRun dumped = run({"dump", path(name)});
+        EXPECT_EQ(checked.exitCode, 1) << name;
+        EXPECT_EQ(dumped.exitCode, 1) << name;
+        EXPECT_EQ(dumped.errors + path(name) + ": 1 message\n", checked.out) << name;
+        EXPECT_TRUE(contains(dumped.out, "&e;</a>")) << dumped.out;
+    }
+    writeFileAtomically(path("ok.xml"), "<!DOCTYPE a [<!ENTITY e \"<b/>\">]>\n<a>&e;&amp;</a>");
+    const XmlToolRun result = run({"dump", path("ok.xml")});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.errors, "");
+}
+
+TEST_F(PointmarkXml, TwoDashesEndTheOptions) {
+    // Files named like the option and like the separator itself.
+    writeFileAtomically(path("--allow-external"), "<a/>");
+    writeFileAtomically(path("--"), "<b/>");
+    workingDirectory_ = dir_.path();
+    XmlToolRun result = run({"--", "check", "--allow-external", "--"});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(result.out, "--allow-external: ok\n--: ok\n");
+    // Before "--" the option still needs its directory.
+    EXPECT_EQ(run({"check", "--allow-external"}).exitCode, 2);
 }
 
 TEST_F(PointmarkXml, WrongCommandLinesShowTheUsage) {
