@@ -63,10 +63,11 @@ inline char16_t decodeShiftJis(std::uint8_t first, ReadByte&& readSecond, Unread
 // it is read again on its own. 0x8E introduces a half-width katakana byte (0xA1-0xDF); 0xA1-0xFE
 // lead a JIS X 0208 pair (0xA1-0xFE each), decoded through code page 932; 0x8F introduces a JIS X
 // 0212 pair, a character this decoder does not know, so the three bytes are one replacement unit.
-// The bytes 0x80-0x8D, 0x90-0xA0 and 0xFF are the replacement unit by themselves.
+// The bytes 0x80-0x8D and 0x90-0x9F are the C1 control characters of the same value; 0xA0 and 0xFF
+// are the replacement unit by themselves.
 template <class ReadByte, class UnreadByte>
 inline char16_t decodeEucJp(std::uint8_t first, ReadByte&& readNext, UnreadByte&& unreadNext) {
-    if (first < 0x80) return first;
+    if (first < 0xA0 && first != 0x8E && first != 0x8F) return first;
     auto isPairByte = [](std::uint8_t byte) { return byte >= 0xA1 && byte != 0xFF; };
     if (first == 0x8E) {
         const std::uint8_t kana = readNext();
