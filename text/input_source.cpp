@@ -459,6 +459,32 @@ std::uint8_t TXmlInputSource::byteOrEnd(bool& atEnd) {
     return 0;
 }
 
+void TXmlInputSource::noteJapanese(const std::uint8_t* bytes, std::size_t count, bool shiftJis) {
+    // The pair that stands for U+30FB itself is no replacement.
+    if (!isKatakanaMiddleDot(bytes, count, shiftJis)) noteUndecodable(bytes, count);
+}
+
+char16_t TXmlInputSource::decodeJapaneseNearEnd(std::uint8_t first) {
+    const bool shiftJis = encoding_ == TextEncoding::shiftJis;
+    std::uint8_t bytes[3] = {first};
+    std::size_t count = 1;
+    bool atEnd = false;
+    auto readNext = [&] {
+        const std::uint8_t next = byteOrEnd(atEnd);
+        if (!atEnd) bytes[count++] = next;
+        return next;
+    };
+    // The byte just read is still in the buffer (a refill keeps it at its start).
+    auto unread = [&] {
+        if (atEnd) return;
+        --bufferPos_;
+        --count;
+    };
+    const char16_t unit = shiftJis ? decodeShiftJis(first, readNext, unread) : decodeEucJp(first, readNext, unread);
+    if (unit == cp932::kReplacementUnit) noteJapanese(bytes, count, shiftJis);
+    return unit;
+}
+
 template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit decodeUnit) {
     unitsBefore_ += static_cast<std::int64_t>(unitEnd_);
     unitPos_ = 0;
@@ -529,29 +555,28 @@ void TXmlInputSource::decodeBlock() {
     case TextEncoding::eucJp:
     case TextEncoding::shiftJis: {
         const bool shiftJis = encoding_ == TextEncoding::shiftJis;
-        decodeBlockWith([&](std::uint8_t byte) {
-            // The bytes the character took; a byte given back leaves them.
-            std::uint8_t bytes[3] = {byte};
-            std::size_t count = 1;
-            bool atEnd = false;
-            auto readNext = [&] {
-                const std::uint8_t next = byteOrEnd(atEnd);
-                if (!atEnd) bytes[count++] = next;
-                return next;
-            };
-            // The byte just read is still in the buffer (a refill keeps it at its start).
-            auto unread = [&] {
-                if (atEnd) return;
-                --bufferPos_;
-                --count;
-            };
-            const char16_t unit =
-                shiftJis ? decodeShiftJis(byte, readNext, unread) : decodeEucJp(byte, readNext, unread);
-            // The pair that stands for U+30FB itself is no replacement.
-            if (unit == cp932::kReplacementUnit && !isKatakanaMiddleDot(bytes, count, shiftJis))
-                noteUndecodable(bytes, count);
-            return std::int32_t{unit};
-        });
+        // decodeCharacter is decodeShiftJis or decodeEucJp, chosen here so that each loop inlines its own.
+        auto decodeJapanese = [&](auto decodeCharacter) {
+            decodeBlockWith([&](std::uint8_t byte) {
+                // Near the end of the buffer a character may need a refill, or the end of the stream.
+                if (bufferLength_ - bufferPos_ < 2) return std::int32_t{decodeJapaneseNearEnd(byte)};
+                // The first byte is still in the buffer before the others, and a byte given back
+                // is one step back.
+                const std::size_t start = bufferPos_ - 1;
+                const char16_t unit = decodeCharacter(
+                    byte, [this] { return buffer_[bufferPos_++]; }, [this] { --bufferPos_; });
+                if (unit == cp932::kReplacementUnit) noteJapanese(buffer_ + start, bufferPos_ - start, shiftJis);
+                return std::int32_t{unit};
+            });
+        };
+        if (shiftJis)
+            decodeJapanese([](std::uint8_t byte, auto&& readNext, auto&& unreadNext) {
+                return decodeShiftJis(byte, readNext, unreadNext);
+            });
+        else
+            decodeJapanese([](std::uint8_t byte, auto&& readNext, auto&& unreadNext) {
+                return decodeEucJp(byte, readNext, unreadNext);
+            });
         break;
     }
     default:

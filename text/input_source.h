@@ -174,6 +174,11 @@ private:
     std::int32_t decodeUtf16ReadingOn(std::uint8_t first, bool littleEndian);
     // The next byte; at the end of the stream EReadError, or when reading on 0 with atEnd set.
     std::uint8_t byteOrEnd(bool& atEnd);
+    // A Shift_JIS or EUC-JP character from its first byte where the rest may need a refill or be
+    // cut off by the end of the stream.
+    [[gnu::noinline]] char16_t decodeJapaneseNearEnd(std::uint8_t first);
+    // Notes the bytes of a Shift_JIS or EUC-JP replacement unit, unless they are U+30FB itself.
+    [[gnu::noinline]] void noteJapanese(const std::uint8_t* bytes, std::size_t count, bool shiftJis);
     // Notes the bytes of the replacement unit being decoded.
     void noteUndecodable(const std::uint8_t* bytes, std::size_t count) {
         noted_.assign(reinterpret_cast<const char*>(bytes), count);
