@@ -259,8 +259,9 @@ TMainFormCore::TReadRows TMainFormCore::readPointMarkFile(const std::string& fil
     }
     if (!undecodable_.empty()) reportUndecodable(cells, read.RecordCount);
     if (read.RecordCount == 0) {
-        addMessage(nothingReadLine(fileName, parserMessageCount_ > parserMessagesBefore ? "see the messages above"
-                                                                                        : "it holds no \"format\" element"));
+        addMessage(nothingReadLine(fileName, parserMessageCount_ > parserMessagesBefore
+                                                 ? "see the messages above"
+                                                 : "it holds no \"format\" element"));
         return result;
     }
     result.baseRowChanged = read.row(0) != Table.row(base);
@@ -276,6 +277,13 @@ void TMainFormCore::placeUndecodable(const TXmlInputSource& source, std::size_t 
     const std::int64_t end = source.unitsRead();
     const std::int64_t start = end - static_cast<std::int64_t>(textLength) - 1;
     TdomNode* element = XmlToDomParser->docBuilder()->currentNode();
+    // The encoding as the file names it; without a usable name, the one the source read.
+    if (!source.declaredEncoding().empty() && source.encodingProblem() == TEncodingProblem::none)
+        undecodableEncoding_ = utf16ToUtf8(source.declaredEncoding());
+    else
+        undecodableEncoding_ = source.encoding() == TextEncoding::utf16le || source.encoding() == TextEncoding::utf16be
+                                   ? "UTF-16"
+                                   : "UTF-8";
     for (; placed < entries.size() && entries[placed].unit < end; ++placed) {
         const TdomNode* holder = nullptr;
         if (entries[placed].unit >= start) {
@@ -322,12 +330,13 @@ void TMainFormCore::reportUndecodable(const std::unordered_map<const TdomNode*, 
     for (const auto& [row, cellsText] : byRecord) {
         if (++lines > kMaxLines) break;
         addMessage((row == 0 ? std::string("Before the first record") : "Record " + std::to_string(row)) +
-                   ": bytes that are no Shift_JIS character were read as \"・\": " + cellsText);
+                   ": bytes that are no " + undecodableEncoding_ + " character were read as \"・\": " + cellsText);
     }
     if (byRecord.size() > kMaxLines)
         addMessage("... and " + std::to_string(byRecord.size() - kMaxLines) + " more records with such bytes");
     if (!elsewhere.empty())
-        addMessage("Bytes that are no Shift_JIS character were read as \"・\" outside the values: " + elsewhere);
+        addMessage("Bytes that are no " + undecodableEncoding_ +
+                   " character were read as \"・\" outside the values: " + elsewhere);
 }
 
 TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName, bool replace) {
@@ -341,7 +350,8 @@ TMainFormCore::TReadRows TMainFormCore::readCsvFile(const std::string& fileName,
     result.baseRowChanged = replace;
     for (const std::string& line : fieldMessages) addMessage(line);
     if (result.rows.size() < 2) {
-        addMessage(nothingReadLine(fileName, text.lines.empty() ? "the file is empty" : "it holds only its header line"));
+        addMessage(
+            nothingReadLine(fileName, text.lines.empty() ? "the file is empty" : "it holds only its header line"));
         result.rows.clear();
     }
     return result;

@@ -211,13 +211,15 @@ private:
         bool insideRecord = false;
     };
     std::optional<TFatalError> fatalError_;
-    // Shift_JIS bytes without a character met in the XML read under way, each with the node whose
-    // value holds its "・" (an element, or an attribute; none when it was outside any value).
+    // Bytes without a character met in the XML read under way, each with the node whose value holds
+    // its "・" (an element, or an attribute; none when it was outside any value), and the name of
+    // the encoding they are no character of.
     struct TUndecodableCell {
         const TdomNode* source;
         std::string bytes;
     };
     std::vector<TUndecodableCell> undecodable_;
+    std::string undecodableEncoding_;
     std::unordered_map<const TXmlInputSource*, std::size_t> undecodablePlaced_; // entries seen, per input
     // Takes the source's new undecodable bytes before the end of the text being built.
     void placeUndecodable(const TXmlInputSource& source, std::size_t textLength);

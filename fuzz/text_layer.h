@@ -113,7 +113,7 @@ inline bool decodersHold(const std::uint8_t* data, std::size_t size) {
     while (i < size) shiftJis.push_back(decodeShiftJis(next(), readSecond, unread));
     if (shiftJis != cp932::decode(std::string_view(reinterpret_cast<const char*>(data), size))) return false;
     i = 0;
-    while (i < size) (void)decodeEucJp(next(), next);
+    while (i < size) (void)decodeEucJp(next(), readSecond, unread);
     const std::string narrow(reinterpret_cast<const char*>(data), size);
     return widenLatin1(narrow).size() == size && widenWindows1250(narrow).size() == size;
 }

@@ -110,6 +110,18 @@ template <const RunStops& stops> std::size_t plainRunLength(std::u16string_view 
     return i;
 }
 
+// The bytes in hex, "8F B0 A1".
+std::u16string hexBytes(const std::string& bytes) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string text;
+    for (const char byte : bytes) {
+        if (!text.empty()) text.push_back(u' ');
+        text.push_back(kDigits[static_cast<std::uint8_t>(byte) >> 4]);
+        text.push_back(kDigits[static_cast<std::uint8_t>(byte) & 0x0F]);
+    }
+    return text;
+}
+
 } // namespace
 
 TXmlStandardDocReader::TXmlStandardDocReader() : attributes_(std::make_unique<TdomNameValueList>()) {}
@@ -283,6 +295,22 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
         error = NextHandler()->startDocument(processorAgent, locator, std::u16string(inputSource.rootElementName()));
     }
 
+    // Undecodable bytes become U+30FB and the reading goes on; each place is told as an error
+    // record at the position of its unit.
+    inputSource.readOnUndecodable(true);
+    std::size_t undecodableTold = inputSource.undecodableDelivered();
+    auto tellUndecodable = [&] {
+        const auto& entries = inputSource.undecodableBytes();
+        for (; undecodableTold < inputSource.undecodableDelivered(); ++undecodableTold) {
+            TXmlErrorRecord record = std::make_unique<TXmlParserError>(
+                EParserUndecodable_Bytes_Err::kClassName, hexBytes(entries[undecodableTold].bytes),
+                locator ? locator->publicId() : std::u16string(), locator ? locator->systemId() : std::u16string(),
+                locator ? locator->line() : 0, locator ? locator->column() : 0, locator ? locator->line() : 0,
+                locator ? locator->column() : 0);
+            reportAndGoOn(processorAgent, record);
+        }
+    };
+
     std::u16string buffer;
     buffer.reserve(kBufferCapacity);
     ScanState state = ScanState::start;
@@ -406,6 +434,8 @@ bool TXmlStandardDocReader::parse(TXmlCustomProcessorAgent* processorAgent, TXml
                 error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);
                 break;
             }
+            // Runs end before a replacement unit of undecodable bytes: it comes one at a time.
+            if (inputSource.undecodableDelivered() != undecodableTold) tellUndecodable();
         }
         if (!isCharUnit(c)) {
             error = createError(processorAgent, locator, std::u16string(), EParserInvalidCharacter_Err::kClassName);

@@ -42,6 +42,7 @@ CLASSES = [
     "EParserUnresolvable_Entity_Reference_Err", "EParserUnresolvable_Parameter_Entity_Reference_Err",
     "EParserExternal_Subset_Not_Found_Err", "EParserExternal_Entity_Not_Found_Err",
     "EParserUnusable_Encoding_Declaration_Err", "EParserWrong_Standalone_Declaration_Err",
+    "EParserUndecodable_Bytes_Err",
 ]
 
 # Each language: (enumerator, encoding, severity words [fatal, error, warning], document phrases
@@ -132,7 +133,8 @@ Nicht auflösbare Parameter-Entity-Referenz
 Externe Teilmenge der DTD nicht gefunden
 Externe Entity nicht gefunden
 Unbrauchbare Kodierungsdeklaration
-Als eigenständig erklärtes Dokument hängt von externen Markup-Deklarationen ab""",
+Als eigenständig erklärtes Dokument hängt von externen Markup-Deklarationen ab
+Bytes, die kein Zeichen der Kodierung sind""",
      "Ungültiger Quellcode"),
     ("en", "latin-1",
      ["FATAL ERROR ", "ERROR ", "WARNING: "],
@@ -218,7 +220,8 @@ Unresolvable parameter entity reference
 External subset of the DTD not found
 External entity not found
 Unusable encoding declaration
-Document declared standalone depends on external markup declarations""",
+Document declared standalone depends on external markup declarations
+Bytes that are no character of the encoding""",
      "Invalid source-code"),
     ("es", "latin-1",
      ["ERROR FATAL ", "ERROR ", "AVISO: "],
@@ -304,7 +307,8 @@ Referencia de entidad de parámetro irresoluble
 No se ha encontrado el subconjunto externo de la DTD
 No se ha encontrado la entidad externa
 Declaración de codificación inutilizable
-El documento declarado autónomo depende de declaraciones de marcado externas""",
+El documento declarado autónomo depende de declaraciones de marcado externas
+Bytes que no son un carácter de la codificación""",
      "Código fuente no válido"),
     ("fr", "latin-1",
      ["ERREUR FATALE ", "ERREUR ", "AVERTISSEMENT : "],
@@ -390,7 +394,8 @@ Référence d'entité paramètre impossible à résoudre
 Sous-ensemble externe de la DTD introuvable
 Entité externe introuvable
 Déclaration d'encodage inutilisable
-Le document déclaré autonome dépend de déclarations de balisage externes""",
+Le document déclaré autonome dépend de déclarations de balisage externes
+Octets qui ne sont pas un caractère de l'encodage""",
      "Code source non valide"),
     ("it", "latin-1",
      ["ERRORE FATALE ", "ERRORE ", "AVVISO: "],
@@ -476,7 +481,8 @@ Riferimento a entità parametro non risolvibile
 Sottoinsieme esterno della DTD non trovato
 Entità esterna non trovata
 Dichiarazione di codifica inutilizzabile
-Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne""",
+Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne
+Byte che non sono un carattere della codifica""",
      "Codice sorgente non valido"),
     ("nl", "latin-1",
      ["FATALE FOUT ", "FOUT ", "WAARSCHUWING: "],
@@ -562,7 +568,8 @@ Onoplosbare parameterentiteitsverwijzing
 Externe subset van de DTD niet gevonden
 Externe entiteit niet gevonden
 Onbruikbare coderingsdeclaratie
-Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties""",
+Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties
+Bytes die geen teken van de codering zijn""",
      "Ongeldige broncode"),
     ("pl", "cp1250",
      ["BŁĄD KRYTYCZNY ", "BŁĄD ", "OSTRZEŻENIE: "],
@@ -648,7 +655,8 @@ Nierozwiązywalne odwołanie do encji parametrycznej
 Nie znaleziono zewnętrznego podzbioru DTD
 Nie znaleziono encji zewnętrznej
 Nieużyteczna deklaracja kodowania
-Dokument zadeklarowany jako samodzielny zależy od zewnętrznych deklaracji znaczników""",
+Dokument zadeklarowany jako samodzielny zależy od zewnętrznych deklaracji znaczników
+Bajty, które nie są znakiem kodowania""",
      "Nieprawidłowy kod źródłowy"),
     ("pt", "latin-1",
      ["ERRO FATAL ", "ERRO ", "AVISO: "],
@@ -734,7 +742,8 @@ Referência de entidade de parâmetro não resolvível
 Subconjunto externo da DTD não encontrado
 Entidade externa não encontrada
 Declaração de codificação inutilizável
-O documento declarado autónomo depende de declarações de marcação externas""",
+O documento declarado autónomo depende de declarações de marcação externas
+Bytes que não são um carácter da codificação""",
      "Código-fonte inválido"),
 ]
 

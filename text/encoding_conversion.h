@@ -58,13 +58,38 @@ inline char16_t decodeShiftJis(std::uint8_t first, ReadByte&& readSecond, Unread
     return unit;
 }
 
-// One character of EUC-JP input, read like decodeShiftJis: 0x8E introduces a half-width katakana
-// byte; any other byte from 0x80 up leads a JIS X 0208 pair (the three-byte form is not known).
-template <class ReadByte> inline char16_t decodeEucJp(std::uint8_t first, ReadByte&& readSecond) {
-    if (first < 0x80) return first;
-    std::uint8_t second = readSecond();
-    if (first == 0x8E) return kShiftJisFirstUnits[second << 8]; // the single byte second
-
+// One character of EUC-JP input, read like decodeShiftJis: a byte that cannot continue the
+// character is given back (unreadNext) and the bytes before it are the replacement unit, so that
+// it is read again on its own. 0x8E introduces a half-width katakana byte (0xA1-0xDF); 0xA1-0xFE
+// lead a JIS X 0208 pair (0xA1-0xFE each), decoded through code page 932; 0x8F introduces a JIS X
+// 0212 pair, a character this decoder does not know, so the three bytes are one replacement unit.
+// The bytes 0x80-0x8D and 0x90-0x9F are the C1 control characters of the same value; 0xA0 and 0xFF
+// are the replacement unit by themselves.
+template <class ReadByte, class UnreadByte>
+inline char16_t decodeEucJp(std::uint8_t first, ReadByte&& readNext, UnreadByte&& unreadNext) {
+    if (first < 0xA0 && first != 0x8E && first != 0x8F) return first;
+    auto isPairByte = [](std::uint8_t byte) { return byte >= 0xA1 && byte != 0xFF; };
+    if (first == 0x8E) {
+        const std::uint8_t kana = readNext();
+        if (kana >= 0xA1 && kana <= 0xDF) return kShiftJisFirstUnits[kana << 8];
+        unreadNext();
+        return cp932::kReplacementUnit;
+    }
+    if (first == 0x8F) {
+        for (int i = 0; i < 2; ++i) {
+            if (!isPairByte(readNext())) {
+                unreadNext();
+                break;
+            }
+        }
+        return cp932::kReplacementUnit;
+    }
+    if (!isPairByte(first)) return cp932::kReplacementUnit;
+    std::uint8_t second = readNext();
+    if (!isPairByte(second)) {
+        unreadNext();
+        return cp932::kReplacementUnit;
+    }
     eucToShiftJisPair(first, second);
     return kShiftJisFirstUnits[first << 8 | second];
 }

@@ -92,6 +92,7 @@ const TXmlMessageTable k_de = {
         "Externe Entity nicht gefunden",
         "Unbrauchbare Kodierungsdeklaration",
         "Als eigenst\xE4ndig erkl\xE4rtes Dokument h\xE4ngt von externen Markup-Deklarationen ab",
+        "Bytes, die kein Zeichen der Kodierung sind",
     },
     "Ung\xFCltiger Quellcode",
 };
@@ -182,6 +183,7 @@ const TXmlMessageTable k_en = {
         "External entity not found",
         "Unusable encoding declaration",
         "Document declared standalone depends on external markup declarations",
+        "Bytes that are no character of the encoding",
     },
     "Invalid source-code",
 };
@@ -272,6 +274,7 @@ const TXmlMessageTable k_es = {
         "No se ha encontrado la entidad externa",
         "Declaraci\xF3n de codificaci\xF3n inutilizable",
         "El documento declarado aut\xF3nomo depende de declaraciones de marcado externas",
+        "Bytes que no son un car\xE1" "cter de la codificaci\xF3n",
     },
     "C\xF3" "digo fuente no v\xE1lido",
 };
@@ -362,6 +365,7 @@ const TXmlMessageTable k_fr = {
         "Entit\xE9 externe introuvable",
         "D\xE9" "claration d'encodage inutilisable",
         "Le document d\xE9" "clar\xE9 autonome d\xE9pend de d\xE9" "clarations de balisage externes",
+        "Octets qui ne sont pas un caract\xE8re de l'encodage",
     },
     "Code source non valide",
 };
@@ -452,6 +456,7 @@ const TXmlMessageTable k_it = {
         "Entit\xE0 esterna non trovata",
         "Dichiarazione di codifica inutilizzabile",
         "Il documento dichiarato autonomo dipende da dichiarazioni di markup esterne",
+        "Byte che non sono un carattere della codifica",
     },
     "Codice sorgente non valido",
 };
@@ -542,6 +547,7 @@ const TXmlMessageTable k_nl = {
         "Externe entiteit niet gevonden",
         "Onbruikbare coderingsdeclaratie",
         "Als zelfstandig gedeclareerd document hangt af van externe markupdeclaraties",
+        "Bytes die geen teken van de codering zijn",
     },
     "Ongeldige broncode",
 };
@@ -632,6 +638,7 @@ const TXmlMessageTable k_pl = {
         "Nie znaleziono encji zewn\xEAtrznej",
         "Nieu\xBFyteczna deklaracja kodowania",
         "Dokument zadeklarowany jako samodzielny zale\xBFy od zewn\xEAtrznych deklaracji znacznik\xF3w",
+        "Bajty, kt\xF3re nie s\xB9 znakiem kodowania",
     },
     "Nieprawid\xB3owy kod \x9Fr\xF3" "d\xB3owy",
 };
@@ -722,6 +729,7 @@ const TXmlMessageTable k_pt = {
         "Entidade externa n\xE3o encontrada",
         "Declara\xE7\xE3o de codifica\xE7\xE3o inutiliz\xE1vel",
         "O documento declarado aut\xF3nomo depende de declara\xE7\xF5" "es de marca\xE7\xE3o externas",
+        "Bytes que n\xE3o s\xE3o um car\xE1" "cter da codifica\xE7\xE3o",
     },
     "C\xF3" "digo-fonte inv\xE1lido",
 };
@@ -809,6 +817,7 @@ const std::array<const char*, kMessageClassCount> kMessageClasses = {
     "EParserExternal_Entity_Not_Found_Err",
     "EParserUnusable_Encoding_Declaration_Err",
     "EParserWrong_Standalone_Declaration_Err",
+    "EParserUndecodable_Bytes_Err",
 };
 
 const TXmlMessageTable& messageTable(TXmlMessageLanguage language) {

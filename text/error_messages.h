@@ -7,7 +7,7 @@
 
 // The texts an error record is described with, one table per language. Texts are narrow: Latin-1
 // bytes, or Windows-1250 bytes for the tables that say so.
-inline constexpr std::size_t kMessageClassCount = 80;
+inline constexpr std::size_t kMessageClassCount = 81;
 
 struct TXmlMessageTable {
     bool windows1250;

@@ -141,6 +141,11 @@ inline std::size_t asciiRunLength(const std::uint8_t* p, const std::uint8_t* con
     return static_cast<std::size_t>(p - start);
 }
 
+// Whether the bytes are the Shift_JIS or EUC-JP form of U+30FB itself, which is no replacement.
+bool isKatakanaMiddleDot(const std::uint8_t* bytes, std::size_t count, bool shiftJis) {
+    return count == 2 && bytes[0] == (shiftJis ? 0x81 : 0xA1) && bytes[1] == (shiftJis ? 0x45 : 0xA6);
+}
+
 bool isSingleByteEncoding(TextEncoding encoding) {
     return encoding >= TextEncoding::iso8859_1 && encoding <= TextEncoding::windows1252;
 }
@@ -364,17 +369,120 @@ void TXmlInputSource::dropDecodedUnits() {
     unitsBefore_ += static_cast<std::int64_t>(unitPos_);
     unitPos_ = 0;
     unitEnd_ = 0;
+    runEnd_ = 0;
     pendingFailure_ = nullptr;
 }
 
-void TXmlInputSource::placeReplacements() {
-    std::size_t next = 0;
-    for (std::size_t k = 0; k < unitEnd_ && next < blockReplacements_.size(); ++k) {
-        if (units_[k] != cp932::kReplacementUnit) continue;
-        std::string& bytes = blockReplacements_[next++];
-        if (!bytes.empty()) undecodable_.push_back({unitsBefore_ + static_cast<std::int64_t>(k), std::move(bytes)});
+void TXmlInputSource::findRunEnd() {
+    runEnd_ = unitEnd_;
+    if (notesDelivered_ < undecodable_.size()) {
+        const std::int64_t local = undecodable_[notesDelivered_].unit - unitsBefore_;
+        if (local >= 0 && local < static_cast<std::int64_t>(unitEnd_)) runEnd_ = static_cast<std::size_t>(local);
     }
-    blockReplacements_.clear();
+}
+
+std::int32_t TXmlInputSource::decodeUtf8ReadingOn(std::uint8_t lead) {
+    // The shortest forms of the code points up to U+10FFFF without the surrogates: the lead byte
+    // fixes the count and the range of the byte after it.
+    int count;
+    std::uint8_t low = 0x80, high = 0xBF;
+    std::int32_t value;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        count = 1;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        count = 2;
+        value = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        count = 3;
+        value = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        noteUndecodable(&lead, 1);
+        return cp932::kReplacementUnit;
+    }
+    std::uint8_t bytes[4] = {lead};
+    for (int i = 1; i <= count; ++i) {
+        std::uint8_t byte;
+        if (!nextByte(byte)) {
+            noteUndecodable(bytes, static_cast<std::size_t>(i));
+            return cp932::kReplacementUnit;
+        }
+        if (byte < low || byte > high) {
+            --bufferPos_; // read again: the byte just read is still in the buffer
+            noteUndecodable(bytes, static_cast<std::size_t>(i));
+            return cp932::kReplacementUnit;
+        }
+        bytes[i] = byte;
+        low = 0x80;
+        high = 0xBF;
+        value = value << 6 | (byte & 0x3F);
+    }
+    return value;
+}
+
+std::int32_t TXmlInputSource::decodeUtf16ReadingOn(std::uint8_t first, bool littleEndian) {
+    auto unitOf = [littleEndian](std::uint8_t a, std::uint8_t b) {
+        return littleEndian ? std::int32_t{a} | std::int32_t{b} << 8 : std::int32_t{a} << 8 | std::int32_t{b};
+    };
+    std::uint8_t bytes[2] = {first};
+    if (!nextByte(bytes[1])) {
+        noteUndecodable(bytes, 1);
+        return cp932::kReplacementUnit;
+    }
+    const std::int32_t unit = unitOf(bytes[0], bytes[1]);
+    if (unit < 0xD800 || unit > 0xDFFF) return unit;
+    if (unit <= 0xDBFF) {
+        // A high surrogate takes a low one after it; any other unit is read again.
+        const std::int64_t next = bytePosition();
+        std::uint8_t a, b;
+        if (nextByte(a)) {
+            if (nextByte(b)) {
+                const std::int32_t low = unitOf(a, b);
+                if (low >= 0xDC00 && low <= 0xDFFF) return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            }
+            seekTo(next);
+        }
+    }
+    noteUndecodable(bytes, 2);
+    return cp932::kReplacementUnit;
+}
+
+std::uint8_t TXmlInputSource::byteOrEnd(bool& atEnd) {
+    std::uint8_t byte;
+    if (nextByte(byte)) return byte;
+    if (!readOn_) throw EReadError("Stream read error");
+    atEnd = true;
+    return 0;
+}
+
+void TXmlInputSource::noteJapanese(const std::uint8_t* bytes, std::size_t count, bool shiftJis) {
+    // The pair that stands for U+30FB itself is no replacement.
+    if (!isKatakanaMiddleDot(bytes, count, shiftJis)) noteUndecodable(bytes, count);
+}
+
+char16_t TXmlInputSource::decodeJapaneseNearEnd(std::uint8_t first) {
+    const bool shiftJis = encoding_ == TextEncoding::shiftJis;
+    std::uint8_t bytes[3] = {first};
+    std::size_t count = 1;
+    bool atEnd = false;
+    auto readNext = [&] {
+        const std::uint8_t next = byteOrEnd(atEnd);
+        if (!atEnd) bytes[count++] = next;
+        return next;
+    };
+    // The byte just read is still in the buffer (a refill keeps it at its start).
+    auto unread = [&] {
+        if (atEnd) return;
+        --bufferPos_;
+        --count;
+    };
+    const char16_t unit = shiftJis ? decodeShiftJis(first, readNext, unread) : decodeEucJp(first, readNext, unread);
+    if (unit == cp932::kReplacementUnit) noteJapanese(bytes, count, shiftJis);
+    return unit;
 }
 
 template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit decodeUnit) {
@@ -388,13 +496,17 @@ template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit dec
             if (bufferPos_ == bufferLength_ && !fill()) break;
             if (asciiTransparent_ && !afterCarriageReturn_ && buffer_[bufferPos_] < 0x80) {
                 const std::uint8_t* const start = buffer_ + bufferPos_;
-                const std::size_t length = asciiRunLength(
-                    start, start + std::min(bufferLength_ - bufferPos_, kUnitCapacity - 1 - n), out + n);
+                const std::size_t length =
+                    asciiRunLength(start, start + std::min(bufferLength_ - bufferPos_, kUnitCapacity - 1 - n), out + n);
                 n += length;
                 bufferPos_ += length;
                 if (length > 0) continue;
             }
             std::int32_t value = decodeUnit(buffer_[bufferPos_++]);
+            if (!noted_.empty()) {
+                undecodable_.push_back({unitsBefore_ + static_cast<std::int64_t>(n), std::move(noted_)});
+                noted_.clear();
+            }
             // CR LF and a lone CR become one LF.
             if (value == 0x0A && afterCarriageReturn_) {
                 afterCarriageReturn_ = false;
@@ -411,54 +523,69 @@ template <class DecodeUnit> void TXmlInputSource::decodeBlockWith(DecodeUnit dec
         }
     } catch (...) {
         // Raised when the reader has taken the units before it.
+        noted_.clear();
         pendingFailure_ = std::current_exception();
     }
     unitEnd_ = n;
+    findRunEnd();
 }
 
 void TXmlInputSource::decodeBlock() {
     // The per-unit decoding is chosen once per block, so that the loop inlines it.
     auto nextRequired = [this] { return bufferPos_ < bufferLength_ ? buffer_[bufferPos_++] : requiredByte(); };
-    // The byte just read is still in the buffer (a refill keeps it at its start).
-    auto unread = [this] { --bufferPos_; };
     switch (encoding_) {
     case TextEncoding::utf8:
-        decodeBlockWith([this](std::uint8_t byte) { return byte < 0x80 ? std::int32_t{byte} : decodeUtf8(byte); });
+        if (readOn_)
+            decodeBlockWith(
+                [this](std::uint8_t byte) { return byte < 0x80 ? std::int32_t{byte} : decodeUtf8ReadingOn(byte); });
+        else
+            decodeBlockWith([this](std::uint8_t byte) { return byte < 0x80 ? std::int32_t{byte} : decodeUtf8(byte); });
         break;
     case TextEncoding::utf16le:
-        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{byte} | (nextRequired() << 8); });
+    case TextEncoding::utf16be: {
+        const bool littleEndian = encoding_ == TextEncoding::utf16le;
+        if (readOn_)
+            decodeBlockWith([&](std::uint8_t byte) { return decodeUtf16ReadingOn(byte, littleEndian); });
+        else if (littleEndian)
+            decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{byte} | (nextRequired() << 8); });
+        else
+            decodeBlockWith([&](std::uint8_t byte) { return (std::int32_t{byte} << 8) | nextRequired(); });
         break;
-    case TextEncoding::utf16be:
-        decodeBlockWith([&](std::uint8_t byte) { return (std::int32_t{byte} << 8) | nextRequired(); });
-        break;
+    }
     case TextEncoding::eucJp:
-        decodeBlockWith([&](std::uint8_t byte) { return std::int32_t{decodeEucJp(byte, nextRequired)}; });
+    case TextEncoding::shiftJis: {
+        const bool shiftJis = encoding_ == TextEncoding::shiftJis;
+        // decodeCharacter is decodeShiftJis or decodeEucJp, chosen here so that each loop inlines its own.
+        auto decodeJapanese = [&](auto decodeCharacter) {
+            decodeBlockWith([&](std::uint8_t byte) {
+                // Near the end of the buffer a character may need a refill, or the end of the stream.
+                if (bufferLength_ - bufferPos_ < 2) return std::int32_t{decodeJapaneseNearEnd(byte)};
+                // The first byte is still in the buffer before the others, and a byte given back
+                // is one step back.
+                const std::size_t start = bufferPos_ - 1;
+                const char16_t unit = decodeCharacter(
+                    byte, [this] { return buffer_[bufferPos_++]; }, [this] { --bufferPos_; });
+                if (unit == cp932::kReplacementUnit) noteJapanese(buffer_ + start, bufferPos_ - start, shiftJis);
+                return std::int32_t{unit};
+            });
+        };
+        if (shiftJis)
+            decodeJapanese([](std::uint8_t byte, auto&& readNext, auto&& unreadNext) {
+                return decodeShiftJis(byte, readNext, unreadNext);
+            });
+        else
+            decodeJapanese([](std::uint8_t byte, auto&& readNext, auto&& unreadNext) {
+                return decodeEucJp(byte, readNext, unreadNext);
+            });
         break;
-    case TextEncoding::shiftJis:
-        decodeBlockWith([&](std::uint8_t byte) {
-            int second = -1; // the trail byte the decoder kept
-            const char16_t unit = decodeShiftJis(
-                byte,
-                [&] {
-                    second = nextRequired();
-                    return static_cast<std::uint8_t>(second);
-                },
-                [&] {
-                    unread();
-                    second = -1;
-                });
-            if (unit == cp932::kReplacementUnit) {
-                std::string bytes(1, static_cast<char>(byte));
-                if (second >= 0) bytes.push_back(static_cast<char>(second));
-                blockReplacements_.push_back(bytes == "\x81\x45" ? std::string() : std::move(bytes));
-            }
-            return std::int32_t{unit};
-        });
-        if (!blockReplacements_.empty()) placeReplacements();
-        break;
+    }
     default:
         decodeBlockWith([this](std::uint8_t byte) {
-            if (singleByteInvalid_[byte]) decodeSingleByte(static_cast<int>(encoding_), byte); // raises its own error
+            if (singleByteInvalid_[byte]) {
+                if (!readOn_) decodeSingleByte(static_cast<int>(encoding_), byte); // raises its own error
+                noteUndecodable(&byte, 1);
+                return std::int32_t{cp932::kReplacementUnit};
+            }
             return std::int32_t{singleByteTable_[byte]};
         });
         break;
@@ -481,6 +608,11 @@ bool TXmlInputSource::decodeAhead() {
 bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator) {
     if (unitPos_ == unitEnd_ && !decodeAhead()) return false;
     unit = units_[unitPos_++];
+    if (unitPos_ > runEnd_) {
+        // The replacement unit that ended the run.
+        ++notesDelivered_;
+        findRunEnd();
+    }
     if (locator) locator->advance(unit);
     return true;
 }
@@ -488,8 +620,9 @@ bool TXmlInputSource::readCharWith(char16_t& unit, TdomStandardLocator* locator)
 void TXmlInputSource::rewindWith(TdomStandardLocator* locator) {
     dropDecodedUnits();
     unitsBefore_ = 0;
-    blockReplacements_.clear();
+    noted_.clear();
     undecodable_.clear();
+    notesDelivered_ = 0;
     afterCarriageReturn_ = false;
     seekTo(contentStart_);
     if (locator) locator->reset();
@@ -524,18 +657,27 @@ void TXmlInputSource::skipTextDeclaration(TdomStandardLocator* locator) {
 }
 
 std::u16string TXmlInputSource::entityText() {
-    // The reading state: the undelivered units, a failure kept behind them, and the decoder's.
-    const std::u16string savedUnits(bufferedUnits());
+    // The reading state: the undelivered units, a failure kept behind them, the decoder's, and the
+    // undecodable bytes noted.
     const std::exception_ptr savedFailure = pendingFailure_;
     const std::int64_t savedPosition = bytePosition();
     const bool savedAfterCarriageReturn = afterCarriageReturn_;
+    const std::int64_t savedUnitsRead = unitsRead();
+    std::vector<TUndecodableBytes> savedUndecodable = undecodable_;
+    const std::size_t savedNotesDelivered = notesDelivered_;
+    // The units still buffered are all there is to restore; the rest were decoded before.
+    const std::u16string savedUnits(units_.get() + unitPos_, unitEnd_ - unitPos_);
     auto restore = [&] {
         seekTo(savedPosition);
         afterCarriageReturn_ = savedAfterCarriageReturn;
         std::copy(savedUnits.begin(), savedUnits.end(), units_.get());
+        unitsBefore_ = savedUnitsRead;
         unitPos_ = 0;
         unitEnd_ = savedUnits.size();
         pendingFailure_ = savedFailure;
+        undecodable_ = std::move(savedUndecodable);
+        notesDelivered_ = savedNotesDelivered;
+        findRunEnd();
     };
     std::u16string text;
     try {
@@ -544,7 +686,7 @@ std::u16string TXmlInputSource::entityText() {
             const std::u16string_view run = bufferedUnits();
             if (!run.empty()) {
                 text.append(run);
-                unitPos_ = unitEnd_;
+                unitPos_ += run.size();
             }
             char16_t unit;
             if (!readCharWith(unit, nullptr)) break;

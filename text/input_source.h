@@ -88,18 +88,20 @@ public:
     // The whole text after the text declaration; the reading state is left as it was.
     virtual std::u16string entityText();
     virtual void skipTextDeclaration(TdomStandardLocator* locator);
-    // One code unit, false at the end of the stream. Decoding failures raise EConvertError (UTF-8
-    // and the single-byte encodings) or EReadError (a unit cut off by the end of the stream).
+    // One code unit, false at the end of the stream. Unless the source reads on (readOnUndecodable),
+    // decoding failures raise EConvertError (UTF-8 and the single-byte encodings) or EReadError (a
+    // character cut off by the end of the stream).
     virtual bool readCharWith(char16_t& unit, TdomStandardLocator* locator);
     virtual void rewindWith(TdomStandardLocator* locator);
 
     bool readChar(char16_t& unit) { return readCharWith(unit, locator_.get()); }
     void rewind() { rewindWith(locator_.get()); }
 
-    // The units already decoded and not yet delivered: the next units readChar delivers. Empty
-    // when none are decoded yet; readChar then decodes the next block.
+    // The units already decoded and not yet delivered: the next units readChar delivers, up to the
+    // next replacement unit of undecodable bytes, which only readChar delivers. Empty when none are
+    // decoded yet or a replacement unit is next; readChar then delivers the next unit.
     std::u16string_view bufferedUnits() const {
-        return std::u16string_view(units_.get() + unitPos_, unitEnd_ - unitPos_);
+        return std::u16string_view(units_.get() + unitPos_, runEnd_ - unitPos_);
     }
     // Delivers the first count buffered units at once; the caller tells its locator about them
     // (advanceOver), as count calls of readCharWith would have.
@@ -111,13 +113,22 @@ public:
         return unitEnd_ - unitPos_ + static_cast<std::size_t>(bytesLeft > 0 ? bytesLeft : 0);
     }
 
-    // Shift_JIS bytes that name no character and were read as U+30FB, the replacement unit: where
-    // the unit stands among the units read (unitsRead counts the same way) and the bytes.
+    // Bytes that are no character of the encoding and were read as U+30FB, the replacement unit:
+    // where the unit stands among the units read (unitsRead counts the same way) and the bytes.
+    // Shift_JIS and EUC-JP always read on so; UTF-8, UTF-16 and the single-byte encodings only when
+    // readOnUndecodable is set, and raise otherwise. A byte that cannot start or continue a
+    // character is replaced on its own (with the lead bytes before it), and the next byte is read
+    // again; a well-formed sequence that names no character is replaced as a whole.
     struct TUndecodableBytes {
         std::int64_t unit;
         std::string bytes;
     };
     const std::vector<TUndecodableBytes>& undecodableBytes() const { return undecodable_; }
+    // How many of undecodableBytes() stand for units delivered already.
+    std::size_t undecodableDelivered() const { return notesDelivered_; }
+    // Sets whether every decoder reads on over undecodable bytes; it holds for the units decoded
+    // after it (a rewind decodes again).
+    void readOnUndecodable(bool readOn) { readOn_ = readOn; }
     // Units delivered so far since the start (or the last rewind).
     std::int64_t unitsRead() const { return unitsBefore_ + static_cast<std::int64_t>(unitPos_); }
 
@@ -156,6 +167,24 @@ private:
     // Byte offset in the stream of the next byte to be decoded.
     std::int64_t bytePosition() const { return bufferStart_ + static_cast<std::int64_t>(bufferPos_); }
     std::int32_t decodeUtf8(std::uint8_t lead);
+    // decodeUtf8 that reads on over undecodable bytes.
+    std::int32_t decodeUtf8ReadingOn(std::uint8_t lead);
+    // One UTF-16 unit from its first byte, reading on over a unit cut off by the end of the stream
+    // and over a surrogate without its other half.
+    std::int32_t decodeUtf16ReadingOn(std::uint8_t first, bool littleEndian);
+    // The next byte; at the end of the stream EReadError, or when reading on 0 with atEnd set.
+    std::uint8_t byteOrEnd(bool& atEnd);
+    // A Shift_JIS or EUC-JP character from its first byte where the rest may need a refill or be
+    // cut off by the end of the stream.
+    [[gnu::noinline]] char16_t decodeJapaneseNearEnd(std::uint8_t first);
+    // Notes the bytes of a Shift_JIS or EUC-JP replacement unit, unless they are U+30FB itself.
+    [[gnu::noinline]] void noteJapanese(const std::uint8_t* bytes, std::size_t count, bool shiftJis);
+    // Notes the bytes of the replacement unit being decoded.
+    void noteUndecodable(const std::uint8_t* bytes, std::size_t count) {
+        noted_.assign(reinterpret_cast<const char*>(bytes), count);
+    }
+    // Where the run of buffered units ends: at the next undelivered replacement unit of this block.
+    void findRunEnd();
     // Decodes the next block of units; false at the end of the stream. Raises a failure kept from
     // the previous block, or one met before the first unit of this block.
     bool decodeAhead();
@@ -167,8 +196,6 @@ private:
     void buildSingleByteTable();
     // Forgets the decoded units and any kept failure.
     void dropDecodedUnits();
-    // Pairs the replacement units of the block just decoded with what the decoder noted of them.
-    void placeReplacements();
 
     TStream* stream_;
     TextEncoding encoding_ = TextEncoding::utf8;
@@ -176,7 +203,7 @@ private:
     std::int64_t contentStart_ = 0; // the offset after the byte-order mark
     std::u16string declaredEncoding_;
     TEncodingProblem encodingProblem_ = TEncodingProblem::none;
-    bool asciiTransparent_ = false; // bytes below 0x80 are the units of the same value
+    bool asciiTransparent_ = false;    // bytes below 0x80 are the units of the same value
     bool afterCarriageReturn_ = false; // of the last unit decoded
     std::unique_ptr<TdomStandardLocator> locator_;
     std::u16string publicId_;
@@ -197,13 +224,16 @@ private:
     std::unique_ptr<char16_t[]> units_;
     std::size_t unitPos_ = 0;
     std::size_t unitEnd_ = 0;
+    std::size_t runEnd_ = 0; // unitPos_ <= runEnd_ <= unitEnd_
     std::exception_ptr pendingFailure_;
     std::int64_t unitsBefore_ = 0; // units of the blocks before units_
 
-    // Shift_JIS: for each replacement unit of the block under way, its bytes (empty for 81 45, the
-    // pair that stands for U+30FB itself), and those placed so far.
-    std::vector<std::string> blockReplacements_;
+    // The undecodable bytes of the unit being decoded (empty for any other unit), those noted so
+    // far, and how many of them were delivered.
+    std::string noted_;
     std::vector<TUndecodableBytes> undecodable_;
+    std::size_t notesDelivered_ = 0;
+    bool readOn_ = false;
 
     // Single-byte encodings: the code unit of every byte; bytes without one are marked in
     // singleByteInvalid_ and decoded again through the decoder, which raises its own error.

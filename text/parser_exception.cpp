@@ -92,6 +92,7 @@ constexpr std::array kParserErrorClasses = {
     ParserErrorClass{"EParserExternal_Entity_Not_Found_Err", "EParserError", raiseAs<EParserExternal_Entity_Not_Found_Err>},
     ParserErrorClass{"EParserUnusable_Encoding_Declaration_Err", "EParserError", raiseAs<EParserUnusable_Encoding_Declaration_Err>},
     ParserErrorClass{"EParserWrong_Standalone_Declaration_Err", "EParserError", raiseAs<EParserWrong_Standalone_Declaration_Err>},
+    ParserErrorClass{"EParserUndecodable_Bytes_Err", "EParserError", raiseAs<EParserUndecodable_Bytes_Err>},
     ParserErrorClass{"EParserDouble_AttDef_Warning", "EParserWarning", raiseAs<EParserDouble_AttDef_Warning>},
     ParserErrorClass{"EParserDouble_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserDouble_Entity_Decl_Warning>},
     ParserErrorClass{"EParserDouble_Parameter_Entity_Decl_Warning", "EParserWarning", raiseAs<EParserDouble_Parameter_Entity_Decl_Warning>},

@@ -229,7 +229,12 @@ bool isNewPseudoAttributeName(const TdomNameValueList& list, std::u16string_view
         const std::size_t close = text.find(text[i], i + 1);
         if (close == std::u16string_view::npos) return kPseudoAttributeBadQuote;
         if (!isNewPseudoAttributeName(list, name, longListNames)) return kPseudoAttributeDoubleName;
-        list.addPair(std::u16string(name), std::u16string(text.substr(i + 1, close - i - 1)));
+        std::u16string value(text.substr(i + 1, close - i - 1));
+        // A tab, line feed or carriage return written in a value is a space there; the ones that
+        // character references stand for are kept, as they are expanded later.
+        for (char16_t& unit : value)
+            if (unit == 0x09 || unit == 0x0A || unit == 0x0D) unit = 0x20;
+        list.addPair(std::u16string(name), value);
         i = close + 1;
         if (i < n && !isWhiteSpace(text[i])) return kPseudoAttributeBadFollower;
         skip();

@@ -65,7 +65,8 @@ enum : int {
 };
 // Content such as 'xml version="1.0" encoding="UTF-8"': target is the text up to the first white
 // space, and the name="value" pairs after it go into list (cleared first) in order. Stops at the
-// first error; the pairs read so far stay in the list. Names are compared unit by unit.
+// first error; the pairs read so far stay in the list. Names are compared unit by unit. A tab, line
+// feed or carriage return in a value becomes a space, as in the attribute values of a start tag.
 void parsePseudoAttributes(std::u16string_view text, std::u16string& target, TdomNameValueList& list, int& result);
 
 // The part of an entity declaration after the name: a quoted value, or an external identifier

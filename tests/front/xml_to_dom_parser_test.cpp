@@ -377,9 +377,12 @@ TEST(ParserFrontEncodings, MarksAndDeclaredEncodingsOfByteInput) {
     TdomDocument* document = read("\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?><a>x</a>");
     EXPECT_EQ(front.reports.size(), 0u);
     EXPECT_EQ(treeShape(document), "a(t:x)");
-    // A bad Shift_JIS byte is one replacement character and leaves the end tag alone.
+    // A bad Shift_JIS byte is one replacement character and leaves the end tag alone; each is told
+    // as an error record, and the document is read on.
     document = read("<?xml version='1.0' encoding='Shift_JIS'?><a>\x82</a><!--\x80-->");
-    EXPECT_EQ(front.reports.size(), 0u);
+    EXPECT_EQ(front.errors(),
+              (std::vector<std::string>{"EParserUndecodable_Bytes_Err", "EParserUndecodable_Bytes_Err"}));
+    EXPECT_EQ(front.codes(), (std::vector<std::u16string>{u"82", u"80"}));
     EXPECT_EQ(document->documentElement()->textContent(), u"\u30FB");
     // An encoding that is not known, or that the mark contradicts, is told at the declaration, and
     // the document is read on as UTF-8 or as the mark says; a fault after it is still found.

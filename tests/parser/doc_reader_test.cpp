@@ -140,8 +140,8 @@ TEST(DocReader, UnterminatedMarkupIsSentAsCharacterData) {
 }
 
 TEST(DocReader, InvalidCharactersEndTheRun) {
-    const std::string inputs[] = {std::string("<a>\x01</a>"), std::string("<a>\xC3</a>"), std::string("<a>\x80</a>"),
-                                  std::string("<a>\xEF\xBF\xBE</a>")};
+    // Undecodable bytes do not end it: they are read as "・" (see the undecodable bytes tests).
+    const std::string inputs[] = {std::string("<a>\x01</a>"), std::string("<a>\xEF\xBF\xBE</a>")};
     for (const std::string& text : inputs) {
         SCOPED_TRACE(testing::PrintToString(text));
         RecordedRun run(text);

@@ -37,8 +37,10 @@ std::u16string sjis(const std::string& bytes) {
     });
 }
 std::u16string eucjp(const std::string& bytes) {
-    return decodeAll(bytes,
-                     [](std::uint8_t b, ByteReader& reader) { return decodeEucJp(b, [&] { return reader.next(); }); });
+    return decodeAll(bytes, [](std::uint8_t b, ByteReader& reader) {
+        return decodeEucJp(
+            b, [&] { return reader.next(); }, [&] { --reader.i; });
+    });
 }
 
 // One unit from iconv, or 0 when it rejects the bytes or gives more than one unit.
@@ -92,9 +94,12 @@ TEST(JapaneseDecoding, EucJpCharacters) {
     EXPECT_EQ(eucjp("x\xA5\xA2y"), u"x\x30A2y");
     EXPECT_EQ(eucjp("\xB0\xA1"), u"\x4E9C");
     EXPECT_EQ(eucjp("\xA1\xC1"), u"\xFF5E");
-    // The three-byte form is not known: 0x8F leads an ordinary pair.
-    EXPECT_EQ(eucjp("\x8F\xA1\xA1\xA1").size(), 2u);
-    EXPECT_EQ(eucjp("\x8E\x41"), u"A");
+    // A JIS X 0212 character (three bytes) is not known: one replacement unit for all three.
+    EXPECT_EQ(eucjp("\x8F\xB0\xA1x"), u"\x30FB"
+                                      "x");
+    // 0x8E before a byte that is no half-width katakana is replaced alone; the byte is read again.
+    EXPECT_EQ(eucjp("\x8E\x41"), u"\x30FB"
+                                 "A");
     EXPECT_THROW(eucjp("\xA4"), EReadError);
 }
 
