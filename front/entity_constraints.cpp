@@ -288,7 +288,8 @@ private:
             return false;
         }
         const bool isExternal = refersToExternal(entity) && replacementText(entity).empty();
-        if (isExternal) return fillExternal(reference, static_cast<TdomCMEntityDeclaration*>(entity), reporter, external);
+        if (isExternal)
+            return fillExternal(reference, static_cast<TdomCMEntityDeclaration*>(entity), reporter, external);
         if (replacementText(entity).empty()) return false;
         spent_ += static_cast<std::int64_t>(replacementText(entity).size());
         bool filled = false;
@@ -391,8 +392,7 @@ private:
 
     void checkAttribute(TdomNode* reporter, TdomNode* attribute) {
         for (TdomNode* child : attribute->children())
-            if (child->nodeType() == TdomNodeType::entityReference)
-                checkAttributeEntity(reporter, child->nodeName());
+            if (child->nodeType() == TdomNodeType::entityReference) checkAttributeEntity(reporter, child->nodeName());
     }
 
     // An entity referred to from an attribute value, and the entities its replacement text refers to.

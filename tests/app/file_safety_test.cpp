@@ -9,6 +9,7 @@
 
 #include "app/main_form.h"
 #include "app/point_mark_writer.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
@@ -20,11 +21,7 @@ class FileSafety : public ::testing::Test {
 protected:
     // Records whose cells hold "<tag>R-C".
     static void fill(TMainFormCore& form, int records, const std::string& tag) {
-        form.Table.RecordCount = records;
-        form.Table.setRowCount(records + 1);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                form.Table.setCell(c, r, tag + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(form.Table, records, tag);
     }
 
     // A point-mark file of records (no DTD beside it: the built-in one is used).

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/exception.h"
@@ -22,11 +23,7 @@ protected:
     // A point-mark file of records whose cells are "<tag>R-C", saved where no DTD is beside it.
     std::string writeRecords(const std::string& name, int records, const std::string& tag) const {
         TMainFormCore source;
-        source.Table.RecordCount = records;
-        source.Table.setRowCount(records + 1);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                source.Table.setCell(c, r, tag + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(source.Table, records, tag);
         EXPECT_TRUE(source.SaveFile(path(name)).empty());
         return path(name);
     }

@@ -10,6 +10,7 @@
 #include "dom/document.h"
 #include "dom/implementation.h"
 #include "front/xml_to_dom_parser.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/support/test_data.h"
 #include "text/code_page_932.h"
@@ -29,11 +30,7 @@ protected:
 
     // A record whose cells are "<tag>R-C" (tag distinguishes files), all required cells filled.
     static void fillRecords(TPointMarkTable& table, int records, const std::string& tag) {
-        table.RecordCount = records;
-        table.setRowCount(records + 1);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                table.setCell(c, r, tag + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(table, records, tag);
     }
     // Writes a point-mark file of the given records into the test directory.
     std::string writeFile(const std::string& name, int records, const std::string& tag) const {

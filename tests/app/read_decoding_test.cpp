@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "text/code_page_932.h"
 #include "text/file_io.h"
@@ -19,11 +20,7 @@ protected:
     // The text of a file the editor wrote: records whose cells hold "<tag>R-C".
     std::string savedText(int records, const std::string& tag) const {
         TMainFormCore source;
-        source.Table.RecordCount = records;
-        source.Table.setRowCount(records + 1);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                source.Table.setCell(c, r, tag + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(source.Table, records, tag);
         EXPECT_TRUE(source.SaveFile(dir_.path("saved.xml")).empty());
         return readWholeFile(dir_.path("saved.xml"));
     }

@@ -7,8 +7,8 @@
 
 #include "dom/document.h"
 #include "dom/element.h"
-#include "dom/xml_output.h"
 #include "dom/implementation.h"
+#include "dom/xml_output.h"
 #include "front/entity_constraints.h"
 #include "front/xml_to_dom_parser.h"
 #include "parser/doc_builder.h"
@@ -155,13 +155,11 @@ TEST(EntityConstraints, HostileDocumentsAreRefusedAtOnceWithTheLimitNamedAndDeep
     }
     laughs += u"]>";
     // 1,000 references to an entity of 100,000 characters: ten times what one parse may expand.
-    const std::u16string big = u"<!DOCTYPE a [<!ENTITY e '" + std::u16string(100000, u'x') + u"'>]><a>" +
-                               [] {
-                                   std::u16string references;
-                                   for (int k = 0; k < 1000; ++k) references += u"&e;";
-                                   return references;
-                               }() +
-                               u"</a>";
+    const std::u16string big = u"<!DOCTYPE a [<!ENTITY e '" + std::u16string(100000, u'x') + u"'>]><a>" + [] {
+        std::u16string references;
+        for (int k = 0; k < 1000; ++k) references += u"&e;";
+        return references;
+    }() + u"</a>";
     // External entities 30 deep, each referring twice to the next.
     const TExternalEntityOpener chain = [](const std::u16string& systemId, bool) -> std::unique_ptr<TStream> {
         const int level = std::stoi(std::string(systemId.begin() + 1, systemId.end()));
@@ -171,15 +169,16 @@ TEST(EntityConstraints, HostileDocumentsAreRefusedAtOnceWithTheLimitNamedAndDeep
     };
     std::u16string chained = u"<!DOCTYPE a [";
     for (int level = 0; level <= 30; ++level) {
-        const std::u16string n(u"0123456789"[level / 10] == u'0' ? std::u16string() : std::u16string(1, u"0123456789"[level / 10]));
+        const std::u16string n(u"0123456789"[level / 10] == u'0' ? std::u16string()
+                                                                 : std::u16string(1, u"0123456789"[level / 10]));
         const std::u16string number = n + std::u16string(1, u"0123456789"[level % 10]);
         chained += u"<!ENTITY e" + number + u" SYSTEM 'e" + number + u"'>";
     }
     chained += u"]><a>&e0;</a>";
 
-    for (const auto& [text, opener] :
-         {std::pair{laughs + u"<a>&l9;</a>", TExternalEntityOpener()}, std::pair{laughs + u"<a b='&l9;'/>", TExternalEntityOpener()},
-          std::pair{big, TExternalEntityOpener()}, std::pair{chained, chain}}) {
+    for (const auto& [text, opener] : {std::pair{laughs + u"<a>&l9;</a>", TExternalEntityOpener()},
+                                       std::pair{laughs + u"<a b='&l9;'/>", TExternalEntityOpener()},
+                                       std::pair{big, TExternalEntityOpener()}, std::pair{chained, chain}}) {
         std::vector<std::u16string> codes;
         EXPECT_EQ(entityProblems(text, "", opener, &codes), "EParserUnresolvable_Entity_Reference_Err");
         ASSERT_EQ(codes.size(), 1u);
@@ -200,9 +199,9 @@ TEST(EntityConstraints, LaterReferencesToACheckedEntityHoldTheSameContent) {
     TDomImplementation implementation;
     TXmlToDomParser parser;
     parser.setDOMImpl(&implementation);
-    TdomDocument* document = parser.wideStringToDocument(
-        u"<!DOCTYPE a [<!ENTITY f 'u<?p d?>'><!ENTITY e '<b x=\"1\">t&f;<!--c--></b>&f;'>]>"
-        u"<a>&e;<c>&e;</c>&e;</a>");
+    TdomDocument* document =
+        parser.wideStringToDocument(u"<!DOCTYPE a [<!ENTITY f 'u<?p d?>'><!ENTITY e '<b x=\"1\">t&f;<!--c--></b>&f;'>]>"
+                                    u"<a>&e;<c>&e;</c>&e;</a>");
     ASSERT_NE(document, nullptr);
     TdomStandardErrorHandler handler;
     ASSERT_TRUE(checkEntityConstraints(document, &handler));

@@ -13,6 +13,7 @@
 #include "app/gui/main_window.h"
 #include "tests/gui/scripted_questions.h"
 #include "tests/support/gui_application.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "text/file_io.h"
 
@@ -45,11 +46,7 @@ protected:
     // A point-mark file of records whose cells hold "<tag>R-C".
     std::string writeRecords(const std::string& name, int records, const std::string& tag) const {
         TMainFormCore source;
-        source.Table.RecordCount = records;
-        source.Table.setRowCount(records + 1);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                source.Table.setCell(c, r, tag + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(source.Table, records, tag);
         source.SaveFile(dir_.path(name));
         return dir_.path(name);
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "tests/support/tagged_records.h"
 #include "tests/support/temporary_directory.h"
 #include "text/file_io.h"
 
@@ -30,11 +31,7 @@ protected:
     // ends (or, with encoding given, declares that encoding first). The line of the cut.
     int writeCutFile(const std::string& name, const std::string& encoding = "") const {
         TMainFormCore source;
-        source.Table.RecordCount = 3;
-        source.Table.setRowCount(4);
-        for (int r = 1; r <= 3; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                source.Table.setCell(c, r, "r" + std::to_string(r) + "-" + std::to_string(c));
+        fillTaggedRecords(source.Table, 3, "r");
         source.SaveFile(dir_.path(name));
         std::string whole = readWholeFile(dir_.path(name));
         if (!encoding.empty()) whole.replace(whole.find("Shift_JIS"), 9, encoding);
